@@ -1,0 +1,42 @@
+#include "resultstore.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kolvane {
+
+void ResultStore::clear() {
+    // Give the memory back: the next rip may be much smaller.
+    std::vector<Chunk>().swap(chunks_);
+    std::vector<std::uint64_t>().swap(starts_);
+    bytes_ = 0;
+}
+
+void ResultStore::append(std::string_view item) {
+    if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < item.size()) {
+        // An item never straddles two chunks; one larger than a chunk gets its own.
+        std::size_t capacity = std::max(kChunkSize, item.size());
+        chunks_.push_back(Chunk{std::make_unique_for_overwrite<char[]>(capacity), capacity, 0});
+    }
+    Chunk& chunk = chunks_.back();
+    if (!item.empty()) std::memcpy(chunk.data.get() + chunk.used, item.data(), item.size());
+    starts_.push_back(static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits |
+                      chunk.used);
+    chunk.used += item.size();
+    bytes_ += item.size();
+}
+
+std::string_view ResultStore::at(std::size_t index) const {
+    constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kOffsetBits) - 1;
+    std::uint64_t start = starts_[index];
+    std::size_t chunk = static_cast<std::size_t>(start >> kOffsetBits);
+    std::size_t offset = static_cast<std::size_t>(start & kOffsetMask);
+    // An item ends where the next one in its chunk begins, or at the chunk's end.
+    std::size_t end = chunks_[chunk].used;
+    if (index + 1 < starts_.size() && (starts_[index + 1] >> kOffsetBits) == chunk) {
+        end = static_cast<std::size_t>(starts_[index + 1] & kOffsetMask);
+    }
+    return std::string_view(chunks_[chunk].data.get() + offset, end - offset);
+}
+
+}  // namespace kolvane
