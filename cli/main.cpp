@@ -1,10 +1,10 @@
 // kolvane-rip: the rip engine for scripts and pipelines.
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <unistd.h>
 
 #include "io.h"
 #include "rip.h"
@@ -13,19 +13,19 @@ namespace {
 
 // Options are fixed for the whole run, and nothing needs events pumped.
 class OptionsHost : public kolvane::RipHost {
-public:
+  public:
     explicit OptionsHost(kolvane::Settings settings) : settings_(std::move(settings)) {}
     kolvane::Settings settings() override { return settings_; }
     bool pump(const kolvane::Progress&) override { return true; }
     std::chrono::milliseconds pumpInterval() const override { return {}; }
 
-private:
+  private:
     kolvane::Settings settings_;
 };
 
 // Without --append, every "output file" is standard output.
 class StdoutOpener : public kolvane::OutputOpener {
-public:
+  public:
     kolvane::Expected<std::unique_ptr<kolvane::Writer>> openAppend(const std::string&) override {
         return kolvane::descriptorWriter(STDOUT_FILENO);
     }
@@ -73,10 +73,9 @@ int main(int argc, char** argv) {
     StdoutOpener stdoutOpener;
     bool toStdout = append.empty();
     state.Outfile = toStdout ? std::string("standard output") : append;
-    kolvane::Ripper ripper(state, unused,
-                           toStdout ? static_cast<kolvane::OutputOpener&>(stdoutOpener)
-                                    : fileOpener,
-                           eol == "lf" ? "\n" : "\r\n");
+    kolvane::Ripper ripper(
+        state, unused, toStdout ? static_cast<kolvane::OutputOpener&>(stdoutOpener) : fileOpener,
+        eol == "lf" ? "\n" : "\r\n");
     ripper.prepare(settings);
 
     std::unique_ptr<kolvane::FileSource> input;

@@ -26,7 +26,7 @@ Error systemError(std::string action, std::string file, int code, std::int64_t l
 // A value or the Error that kept it from being made.
 template <class T>
 class Expected {
-public:
+  public:
     Expected(T value) : v_(std::move(value)) {}
     Expected(Error error) : v_(std::move(error)) {}
 
@@ -35,7 +35,7 @@ public:
     T* operator->() { return &std::get<0>(v_); }
     const Error& error() const { return std::get<1>(v_); }
 
-private:
+  private:
     std::variant<T, Error> v_;
 };
 

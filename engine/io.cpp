@@ -11,10 +11,12 @@ namespace kolvane {
 
 namespace {
 
-IoResult failure(std::size_t done, int code) { return IoResult{done, code, std::strerror(code)}; }
+IoResult failure(std::size_t done, int code) {
+    return IoResult{done, code, std::strerror(code)};
+}
 
 class DescriptorWriter : public Writer {
-public:
+  public:
     DescriptorWriter(int fd, bool owned) : fd_(fd), owned_(owned) {
         struct stat st {};
         // Only a regular file can be cut back; remember where this writer began.
@@ -39,7 +41,7 @@ public:
         if (base_) (void)::ftruncate(fd_, static_cast<off_t>(*base_ + bytes));
     }
 
-private:
+  private:
     int fd_;
     bool owned_;
     std::optional<std::uint64_t> base_;
@@ -106,7 +108,9 @@ IoResult FileSource::read(std::span<char> buf) {
     return IoResult{static_cast<std::size_t>(n), 0, {}};
 }
 
-std::optional<std::uint64_t> FileSource::size() const { return size_; }
+std::optional<std::uint64_t> FileSource::size() const {
+    return size_;
+}
 
 Expected<std::unique_ptr<Writer>> FileOpener::openAppend(const std::string& path) {
     int fd;

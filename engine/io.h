@@ -25,7 +25,7 @@ struct IoResult {
 // Where source bytes come from. Tests substitute sources that fail on purpose,
 // since as root no permission bit makes a real file unreadable.
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     // Reads up to buf.size() bytes. Zero bytes without a failure means the end.
     virtual IoResult read(std::span<char> buf) = 0;
@@ -36,7 +36,7 @@ public:
 // A source file or standard input, read with plain read(2) calls. The source is
 // never mapped: a file truncated under a mapping kills the process.
 class FileSource : public ByteSource {
-public:
+  public:
     // Opens `path` for reading from byte `offset` on. A regular file delivers only
     // the bytes it held when opened, so appending to the source while it is ripped
     // cannot make the rip endless; if it shrinks instead, reading fails.
@@ -52,7 +52,7 @@ public:
     IoResult read(std::span<char> buf) override;
     std::optional<std::uint64_t> size() const override;
 
-private:
+  private:
     FileSource(int fd, bool owned, std::optional<std::uint64_t> limit);
 
     int fd_;
@@ -63,7 +63,7 @@ private:
 
 // An output opened for appending. Tests substitute writers that fail half way.
 class Writer {
-public:
+  public:
     virtual ~Writer() = default;
     // Writes data; may stop short, and then says why.
     virtual IoResult write(std::string_view data) = 0;
@@ -75,14 +75,14 @@ public:
 // Opens writers by path. The window and the CLI use FileOpener; the CLI's
 // standard-output mode and the tests provide their own.
 class OutputOpener {
-public:
+  public:
     virtual ~OutputOpener() = default;
     virtual Expected<std::unique_ptr<Writer>> openAppend(const std::string& path) = 0;
 };
 
 // Appends to files with write(2): created when missing, never emptied.
 class FileOpener : public OutputOpener {
-public:
+  public:
     Expected<std::unique_ptr<Writer>> openAppend(const std::string& path) override;
 };
 

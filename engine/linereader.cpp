@@ -40,8 +40,8 @@ std::optional<std::string_view> LineReader::next() {
             crValid_ = true;
         }
         const void* lf = std::memchr(data + from, '\n', nextCr_ - from);
-        std::size_t eol = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data)
-                             : nextCr_;
+        std::size_t eol =
+            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) : nextCr_;
 
         if (eol < end_) {
             std::size_t after = eol + 1;

@@ -16,8 +16,8 @@ namespace kolvane {
 // read in large blocks; the buffer grows only when one line outgrows it, so
 // memory follows the longest line, not the file.
 class LineReader {
-public:
-    static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+  public:
+    static constexpr std::size_t kBlockSize = std::size_t{256} << 10;
 
     explicit LineReader(ByteSource& source, std::size_t blockSize = kBlockSize);
 
@@ -33,7 +33,7 @@ public:
     // Source bytes read so far, for progress.
     std::uint64_t bytesRead() const { return base_ + end_; }
 
-private:
+  private:
     // Reads more bytes behind the unconsumed ones; false at the end or on failure.
     bool refill();
 

@@ -26,16 +26,17 @@ struct Settings {
 // template with [n] placeholders). Configured once per settings change, so the
 // per-line work is cutting and copying, with no allocation once warmed up.
 class LineRipper {
-public:
+  public:
     // Plain mode reads the field list from `state` as it is now and fills its
     // Fieldval slots for every line.
     void configure(const Settings& settings, RipState& state);
 
-    // Builds the result line into `out` and says whether every value the mode
-    // checks is non-blank (what the skip rule tests).
+    // Appends the result line to `out` and says whether every value the mode
+    // checks is non-blank (what the skip rule tests). Appending lets the caller
+    // build straight into its output buffer.
     bool rip(std::string_view line, std::string& out);
 
-private:
+  private:
     // Cuts fields 1..want of `line` into cut_; returns how many the line has up
     // to `want`. lastCut_ tells whether the last one cut is the line's last field.
     std::size_t cut(std::string_view line, std::size_t want);
@@ -66,6 +67,7 @@ private:
     // per line
     std::vector<std::string_view> cut_;
     bool lastCut_ = false;
+    std::string stepText_;
     std::string scratch_;
 };
 

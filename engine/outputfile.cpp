@@ -6,7 +6,8 @@ namespace kolvane {
 
 OutputFile::OutputFile(OutputOpener& opener, std::string path, std::string eol)
     : opener_(opener), path_(std::move(path)), eol_(std::move(eol)) {
-    buf_.reserve(kBufferSize);
+    // Room for a full buffer plus the line that crosses the mark.
+    buf_.reserve(kBufferSize + (kBufferSize >> 2));
 }
 
 std::optional<Error> OutputFile::open() {
@@ -18,14 +19,20 @@ std::optional<Error> OutputFile::open() {
 }
 
 std::optional<Error> OutputFile::Appendline(std::string_view line, std::int64_t sourceLine) {
-    if (path_.empty()) return std::nullopt;
-    if (!buf_.empty() && buf_.size() + line.size() + eol_.size() > kBufferSize) {
-        if (auto error = flush()) return error;
-    }
+    std::size_t start = buf_.size();
     buf_.append(line);
+    return commitLine(start, sourceLine);
+}
+
+std::optional<Error> OutputFile::commitLine(std::size_t start, std::int64_t sourceLine) {
+    if (path_.empty()) {
+        buf_.resize(start);
+        return std::nullopt;
+    }
     buf_.append(eol_);
     pending_.push_back({buf_.size(), sourceLine});
-    // A line longer than the buffer goes out at once rather than piling up.
+    // Lines pile up to about the buffer's size and go out together; a line
+    // longer than the buffer goes out at once.
     if (buf_.size() >= kBufferSize) return flush();
     return std::nullopt;
 }

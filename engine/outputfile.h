@@ -17,7 +17,7 @@ namespace kolvane {
 // run stopped on an error, is exactly what appending line by line would have
 // left: earlier content untouched, and never half a line at the end.
 class OutputFile {
-public:
+  public:
     static constexpr std::size_t kBufferSize = std::size_t{256} << 10;
 
     OutputFile(OutputOpener& opener, std::string path, std::string eol);
@@ -30,6 +30,13 @@ public:
     // in an error message. An empty path drops the line: there is nowhere to go.
     std::optional<Error> Appendline(std::string_view line, std::int64_t sourceLine);
 
+    // The same in two steps, for a caller that builds the line in place: append
+    // the line's bytes to buffer(), then commit the bytes from `start` on (the
+    // buffer's size before the line) as one line, or cut them off with
+    // buffer().resize(start) to drop it.
+    std::string& buffer() { return buf_; }
+    std::optional<Error> commitLine(std::size_t start, std::int64_t sourceLine);
+
     // Writes what is buffered. On a failure the file is reopened for appending
     // and the write tried once more; if that fails too, the file is cut back to
     // its last whole line and the error says which source line was not written.
@@ -38,7 +45,7 @@ public:
     // Lines given to Appendline that did not reach the file because a flush failed.
     std::int64_t linesLost() const { return linesLost_; }
 
-private:
+  private:
     std::optional<Error> open();
     // Writes buf_ through writer_ and, on failure, cuts back to a line boundary.
     IoResult writeBuffer();

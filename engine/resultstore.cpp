@@ -20,8 +20,7 @@ void ResultStore::append(std::string_view item) {
     }
     Chunk& chunk = chunks_.back();
     if (!item.empty()) std::memcpy(chunk.data.get() + chunk.used, item.data(), item.size());
-    starts_.push_back(static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits |
-                      chunk.used);
+    starts_.push_back(static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits | chunk.used);
     chunk.used += item.size();
     bytes_ += item.size();
 }

@@ -12,7 +12,7 @@ namespace kolvane {
 // through one 8-byte start per item. Ten million short items cost their bytes
 // plus about 8 bytes each, where one heap string per item would cost 40 or more.
 class ResultStore {
-public:
+  public:
     void clear();
     void append(std::string_view item);
 
@@ -22,7 +22,7 @@ public:
     // Bytes of all items together.
     std::uint64_t bytes() const { return bytes_; }
 
-private:
+  private:
     static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
     static constexpr int kOffsetBits = 40;  // offset within a chunk; the rest is the chunk
 

@@ -17,9 +17,13 @@ void Ripper::prepare(const Settings& settings) {
     state_.Ripcount = 0;
 }
 
-void Ripper::configure(const Settings& settings) {
+std::optional<Error> Ripper::configure(const Settings& settings) {
     settings_ = settings;
     ripper_.configure(settings_, state_);
+    // Outfile changes only while events run, so it is compared here rather than
+    // per line. What went to the old file is flushed before the new one is used.
+    if (out_ && out_->path() != state_.Outfile) return closeOutput();
+    return std::nullopt;
 }
 
 std::optional<Error> Ripper::closeOutput() {
@@ -33,18 +37,22 @@ std::optional<Error> Ripper::closeOutput() {
 std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineNumber) {
     if (line.empty()) return std::nullopt;
     sawLine_ = true;
-    bool complete = ripper_.rip(line, result_);
-    if (settings_.skipEmpty && !complete) return std::nullopt;
     if (!settings_.toFile) {
+        result_.clear();
+        bool complete = ripper_.rip(line, result_);
+        if (settings_.skipEmpty && !complete) return std::nullopt;
         store_.append(result_);
     } else {
-        // Outfile is read for every line: a new choice made during the rip takes
-        // over from the next line, after what went to the old file is flushed.
-        if (out_ && out_->path() != state_.Outfile) {
-            if (auto error = closeOutput()) return error;
-        }
         if (!out_) out_.emplace(opener_, state_.Outfile, eol_);
-        if (auto error = out_->Appendline(result_, lineNumber)) {
+        // Built straight into the output buffer: one copy less per line.
+        std::string& buffer = out_->buffer();
+        std::size_t start = buffer.size();
+        bool complete = ripper_.rip(line, buffer);
+        if (settings_.skipEmpty && !complete) {
+            buffer.resize(start);
+            return std::nullopt;
+        }
+        if (auto error = out_->commitLine(start, lineNumber)) {
             state_.Ripcount -= out_->linesLost();
             out_.reset();
             return error;
@@ -57,7 +65,10 @@ std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineN
 RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
     RunResult result;
     sawLine_ = false;
-    configure(host.settings());
+    if (auto error = configure(host.settings())) {
+        result.error = std::move(error);
+        return result;
+    }
     const auto interval = host.pumpInterval();
     auto nextPump = std::chrono::steady_clock::now() + interval;
     // The clock is read once per 64 KiB of input, not per line.
@@ -69,7 +80,8 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
         return Progress{state_.Ripcount, sawLine_, reader.bytesRead(), source.size()};
     };
     while (auto line = reader.next()) {
-        if (interval.count() > 0 && (untilClock -= static_cast<std::int64_t>(line->size()) + 32) <= 0) {
+        if (interval.count() > 0 &&
+            (untilClock -= static_cast<std::int64_t>(line->size()) + 32) <= 0) {
             untilClock = kClockStride;
             auto now = std::chrono::steady_clock::now();
             if (now >= nextPump) {
@@ -77,7 +89,10 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
                     result.stopped = true;
                     break;
                 }
-                configure(host.settings());
+                if (auto error = configure(host.settings())) {
+                    result.error = std::move(error);
+                    break;
+                }
                 nextPump = std::chrono::steady_clock::now() + interval;
             }
         }
@@ -88,8 +103,8 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
     }
     if (!result.error && !result.stopped && reader.failure()) {
         const IoResult& failure = *reader.failure();
-        result.error = Error{"Cannot read", sourceName, failure.cause, reader.lineNumber() + 1,
-                             failure.code};
+        result.error =
+            Error{"Cannot read", sourceName, failure.cause, reader.lineNumber() + 1, failure.code};
     }
     if (auto error = closeOutput(); error && !result.error) result.error = std::move(error);
     result.sawLine = sawLine_;

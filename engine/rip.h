@@ -26,7 +26,7 @@ struct Progress {
 // The side of a rip that is not the engine's: the window over its controls,
 // the CLI over its options.
 class RipHost {
-public:
+  public:
     virtual ~RipHost() = default;
     // The settings as they are now.
     virtual Settings settings() = 0;
@@ -51,7 +51,7 @@ std::string statusText(std::int64_t ripcount);
 // Runs rips for one window or one CLI call. Results go into `store` or, in
 // file-to-file mode, to state.Outfile through `opener`.
 class Ripper {
-public:
+  public:
     Ripper(RipState& state, ResultStore& store, OutputOpener& opener, std::string eol = "\r\n");
 
     // The start of a rip, before its source is opened: clears the result list,
@@ -66,9 +66,11 @@ public:
     // result line unless it is empty or skipped.
     std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber);
 
-    void configure(const Settings& settings);
+    // Takes new settings, and state.Outfile as it is now; fails only when
+    // flushing the previous output file does.
+    std::optional<Error> configure(const Settings& settings);
 
-private:
+  private:
     // Flushes and closes the output file, keeping Ripcount true to the file.
     std::optional<Error> closeOutput();
 
