@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace kolvane {
+
+// Shows the platform's open and save choosers. The window uses QtFileDialogs;
+// tests script the answers, so every handler's paths run without a person.
+class FileDialogs {
+  public:
+    virtual ~FileDialogs() = default;
+    // The chosen full path, or nullopt when the user cancelled.
+    virtual std::optional<QString> showOpen(QWidget* parent, const QString& start) = 0;
+    virtual std::optional<QString> showSave(QWidget* parent, const QString& start) = 0;
+};
+
+class QtFileDialogs : public FileDialogs {
+  public:
+    std::optional<QString> showOpen(QWidget* parent, const QString& start) override;
+    std::optional<QString> showSave(QWidget* parent, const QString& start) override;
+};
+
+// The window's one file-dialog object, `CD`: every showing, open or save,
+// starts from the path confirmed last in any use; a cancel leaves it as it was.
+class CommonDialog {
+  public:
+    explicit CommonDialog(FileDialogs& dialogs) : dialogs_(dialogs) {}
+
+    std::optional<QString> ShowOpen(QWidget* parent);
+    std::optional<QString> ShowSave(QWidget* parent);
+
+    // The path confirmed last; empty before the first confirmed choice.
+    const QString& FileName() const { return fileName_; }
+
+  private:
+    std::optional<QString> remember(std::optional<QString> chosen);
+
+    FileDialogs& dialogs_;
+    QString fileName_;
+};
+
+}  // namespace kolvane
