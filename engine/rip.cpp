@@ -79,22 +79,24 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
     auto progress = [&] {
         return Progress{state_.Ripcount, sawLine_, reader.bytesRead(), source.size()};
     };
+    const bool everyLine = pumpEveryLine_;
     while (auto line = reader.next()) {
-        if (interval.count() > 0 &&
+        bool due = everyLine;
+        if (!due && interval.count() > 0 &&
             (untilClock -= static_cast<std::int64_t>(line->size()) + 32) <= 0) {
             untilClock = kClockStride;
-            auto now = std::chrono::steady_clock::now();
-            if (now >= nextPump) {
-                if (!host.pump(progress())) {
-                    result.stopped = true;
-                    break;
-                }
-                if (auto error = configure(host.settings())) {
-                    result.error = std::move(error);
-                    break;
-                }
-                nextPump = std::chrono::steady_clock::now() + interval;
+            due = std::chrono::steady_clock::now() >= nextPump;
+        }
+        if (due) {
+            if (!host.pump(progress())) {
+                result.stopped = true;
+                break;
             }
+            if (auto error = configure(host.settings())) {
+                result.error = std::move(error);
+                break;
+            }
+            nextPump = std::chrono::steady_clock::now() + interval;
         }
         if (auto error = splitline(*line, reader.lineNumber())) {
             result.error = std::move(error);

@@ -70,6 +70,10 @@ class Ripper {
     // flushing the previous output file does.
     std::optional<Error> configure(const Settings& settings);
 
+    // Pumps the host before every line instead of on its interval. Slow, but it
+    // lets a test act between two chosen lines of a file of a few lines.
+    void setPumpEveryLine(bool on) { pumpEveryLine_ = on; }
+
   private:
     // Flushes and closes the output file, keeping Ripcount true to the file.
     std::optional<Error> closeOutput();
@@ -82,6 +86,7 @@ class Ripper {
     Settings settings_;
     std::optional<OutputFile> out_;
     bool sawLine_ = false;
+    bool pumpEveryLine_ = false;
     std::string result_;
 };
 
