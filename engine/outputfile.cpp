@@ -33,7 +33,15 @@ std::optional<Error> OutputFile::commitLine(std::size_t start, std::int64_t sour
     pending_.push_back({buf_.size(), sourceLine});
     // Lines pile up to about the buffer's size and go out together; a line
     // longer than the buffer goes out at once.
-    if (buf_.size() >= kBufferSize) return flush();
+    if (buf_.size() >= kBufferSize) {
+        if (auto error = flush()) {
+            // This line went down with the failed write, but the caller counts a
+            // line only once it is committed without error: taking it off as a
+            // lost line too would leave Ripcount one short of the file.
+            --linesLost_;
+            return error;
+        }
+    }
     return std::nullopt;
 }
 

@@ -42,7 +42,8 @@ class OutputFile {
     // its last whole line and the error says which source line was not written.
     std::optional<Error> flush();
 
-    // Lines given to Appendline that did not reach the file because a flush failed.
+    // Lines committed without error that did not reach the file because a
+    // later flush failed.
     std::int64_t linesLost() const { return linesLost_; }
 
   private:
