@@ -17,21 +17,14 @@ struct CountCase {
 };
 
 TEST(Countvalue, CountsNonOverlappingFromTheLeft) {
+    // clang-format off
     const CountCase cases[] = {
-        {"a|b|c", "|", 2},
-        {"abc", "|", 0},
-        {"", "|", 0},
-        {"|", "|", 1},
-        {"||", "|", 2},
-        {"a::b::c", "::", 2},
-        {":::", "::", 1},
-        {"::::", "::", 2},
-        {"aXbxc", "x", 1},
-        {"abc", "", 0},
-        {"", "", 0},
-        {"aaaaa", "aa", 2},
+        {"a|b|c", "|", 2}, {"abc", "|", 0}, {"", "|", 0}, {"|", "|", 1}, {"||", "|", 2},
+        {"a::b::c", "::", 2}, {":::", "::", 1}, {"::::", "::", 2}, {"aaaaa", "aa", 2},
+        {"aXbxc", "x", 1}, {"abc", "", 0}, {"", "", 0},
         {"\xc2\xa6x\xc2\xa6", "\xc2\xa6", 2},  // a two-byte UTF-8 separator
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(Countvalue(c.text, c.sep), c.want) << '"' << c.text << "\" by \"" << c.sep << '"';
     }
@@ -43,32 +36,20 @@ struct FieldsCase {
 };
 
 TEST(Setfields, ParsesEveryEntryAndZeroesTheOnesThatDoNotConvert) {
+    // clang-format off
     const FieldsCase cases[] = {
-        {"2,4", {2, 4}},
-        {"4,2", {4, 2}},
-        {"2,2", {2, 2}},
-        {" 2 , 4 ", {2, 4}},
-        {"7", {7}},
-        {"2,4,", {2, 4, 0}},
-        {",3", {0, 3}},
-        {"2,,4", {2, 0, 4}},
-        {"x,3", {0, 3}},
-        {"40000,1", {0, 1}},
-        {"-2,1", {-2, 1}},
-        {"+3", {3}},
-        {"32767,-32768", {32767, -32768}},
-        {"32768,-32769", {0, 0}},
+        {"2,4", {2, 4}}, {"4,2", {4, 2}}, {"2,2", {2, 2}}, {" 2 , 4 ", {2, 4}}, {"7", {7}},
+        {"2,4,", {2, 4, 0}}, {",3", {0, 3}}, {"2,,4", {2, 0, 4}}, {"x,3", {0, 3}},
+        {"40000,1", {0, 1}}, {"-2,1", {-2, 1}}, {"+3", {3}},
+        {"32767,-32768", {32767, -32768}}, {"32768,-32769", {0, 0}},
         {"\t2", {0}},  // only the space is trimmed; a tab makes the entry malformed
-        {"1 2", {0}},
-        {"0x10", {0}},
-        {"1e2", {0}},
-        {"+", {0}},
+        {"1 2", {0}}, {"0x10", {0}}, {"1e2", {0}}, {"+", {0}},
         // Fractions round to the nearest whole number, a half to the even side.
-        {"1.5,2.5,3.5,0.5", {2, 2, 4, 0}},
-        {"2.4,2.6,2.51,2.50", {2, 3, 3, 2}},
+        {"1.5,2.5,3.5,0.5", {2, 2, 4, 0}}, {"2.4,2.6,2.51,2.50", {2, 3, 3, 2}},
         {"-1.5,-2.5, 1.5 ", {-2, -2, 2}},
         {"32767.5,32766.5", {0, 32766}},  // rounds out of range: does not convert
     };
+    // clang-format on
     for (const auto& c : cases) {
         RipState state;
         Setfields(state, c.list);
