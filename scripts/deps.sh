@@ -10,7 +10,7 @@ packages=(
   desktop-file-utils appstream
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(hyperfine mawk coreutils)
+  packages+=(hyperfine mawk coreutils time)
 fi
 if [ "${1:-}" = "--screenshot" ]; then
   packages+=(xvfb xdotool x11-apps imagemagick)
