@@ -1,0 +1,156 @@
+// The window's controls, their captions and initial content, and their places.
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "icons.h"
+#include "mainwindow.h"
+#include "resultmodel.h"
+#include "resultview.h"
+
+namespace kolvane {
+
+namespace {
+
+// The window's client area as designed, in pixels at 96 dots per inch. It grows
+// only where this toolkit's captions need more room than the design gave them.
+constexpr QSize kDesignSize(677, 596);
+
+template <class W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel* label(const char* name, const QString& caption) {
+    auto* l = named(new QLabel(caption), name);
+    l->setTextFormat(Qt::PlainText);  // a caption is never markup
+    return l;
+}
+
+QPushButton* button(const char* name, const QString& caption, int width) {
+    auto* b = named(new QPushButton(caption), name);
+    // No button answers Enter or Escape.
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    b->setFixedWidth(width);
+    return b;
+}
+
+QLineEdit* textBox(const char* name, const QString& text, int width) {
+    auto* t = named(new QLineEdit(text), name);
+    t->setMinimumWidth(width);
+    return t;
+}
+
+}  // namespace
+
+void MainWindow::buildControls() {
+    setObjectName(QStringLiteral("Kolvane"));
+    setWindowTitle(QStringLiteral("Kolvane"));
+    setWindowIcon(windowIcon());
+
+    // Source row: the path, the picture button that loads it, and "Rip".
+    Text1 = textBox("Text1", QString(), 442);
+    Loadfile = button("Loadfile", QString(), 40);
+    Loadfile->setIcon(loadfileIcon());
+    Loadfile->setIconSize(QSize(14, 12));
+    Loadfile->setAccessibleName(QStringLiteral("Load file"));
+    Dorip = button("Dorip", QStringLiteral("Rip"), 67);
+    auto* sourceRow = new QHBoxLayout;
+    sourceRow->addWidget(Text1, 1);
+    sourceRow->addWidget(Loadfile);
+    sourceRow->addSpacing(83);
+    sourceRow->addWidget(Dorip);
+
+    // Settings: two rows of separators and fields on the left, the check boxes
+    // on the right, and the preview line with ">>" below them.
+    Label1 = label("Label1", QStringLiteral("Split-Char :"));
+    SplitChar = textBox("SplitChar", QStringLiteral("|"), 94);
+    Label2 = label("Label2", QStringLiteral("New field Separator :"));
+    FieldSep = textBox("FieldSep", QStringLiteral(":"), 91);
+    Label3 = label("Label3", QStringLiteral("Rip fields : "));
+    RipFields = textBox("RipFields", QString(), 211);
+    Label4 = label("Label4", QStringLiteral("(separate fields with ,  eg. : 2,4)"));
+    Check1 = named(new QCheckBox(QStringLiteral("Skip line on 1 empty value")), "Check1");
+    Check3 = named(new QCheckBox(QStringLiteral("hide list while ripping")), "Check3");
+    Check4 = named(new QCheckBox(QStringLiteral("Use smartcombine [1]...[2]")), "Check4");
+    SplitChar->setMaximumWidth(94);
+    FieldSep->setMaximumWidth(91);
+
+    auto* fields = new QGridLayout;
+    fields->setVerticalSpacing(2);
+    fields->addWidget(Label1, 0, 0);
+    fields->addWidget(SplitChar, 0, 1);
+    fields->addWidget(Label2, 0, 2);
+    fields->addWidget(FieldSep, 0, 3);
+    fields->addWidget(Check1, 0, 5);
+    fields->addWidget(Check3, 1, 5);
+    fields->addWidget(Label3, 2, 0);
+    fields->addWidget(RipFields, 2, 1, 1, 2);
+    fields->addWidget(Label4, 2, 3, 1, 2);
+    fields->addWidget(Check4, 2, 5);
+    fields->setColumnStretch(4, 1);
+    fields->setColumnMinimumWidth(4, 12);
+
+    Text2 = textBox("Text2", QString(), 0);
+    Command1 = button("Command1", QStringLiteral(">>"), 28);
+    auto* previewRow = new QHBoxLayout;
+    previewRow->addWidget(Text2, 1);
+    previewRow->addWidget(Command1);
+
+    Frame1 = named(new QGroupBox(QStringLiteral("Settings")), "Frame1");
+    auto* frame = new QVBoxLayout(Frame1);
+    frame->addLayout(fields);
+    frame->addLayout(previewRow);
+
+    // The result list takes whatever room the window has to spare.
+    List1 = named(new ResultView, "List1");
+    List1->setModel(model_);
+
+    // Bottom row: the status line, file-to-file mode and "Save".
+    Statu = label("Statu", QString());
+    // A long message is cut rather than widening the window.
+    Statu->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Statu->setMinimumWidth(160);
+    Check2 =
+        named(new QCheckBox(QStringLiteral("file to file (faster - for more than 30000 items)")),
+              "Check2");
+    Saverip = button("Saverip", QStringLiteral("Save"), 79);
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->addWidget(Statu, 1);
+    bottomRow->addWidget(Check2);
+    bottomRow->addWidget(Saverip);
+
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(9, 9, 9, 9);
+    window->addLayout(sourceRow);
+    window->addWidget(Frame1);
+    window->addWidget(List1, 1);
+    window->addLayout(bottomRow);
+
+    chainTabOrder();
+}
+
+void MainWindow::chainTabOrder() {
+    QWidget* order[] = {Text1,     Loadfile, Dorip, List1,    Saverip, SplitChar, FieldSep,
+                        RipFields, Check1,   Text2, Command1, Check2,  Check3,    Check4};
+    for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::placeOnScreen() {
+    resize(sizeHint().expandedTo(kDesignSize));
+    if (const QScreen* where = screen()) {
+        QRect centred(QPoint(), frameGeometry().size());
+        centred.moveCenter(where->availableGeometry().center());
+        move(centred.topLeft());
+    }
+}
+
+}  // namespace kolvane

@@ -1,0 +1,30 @@
+#include "mainwindow.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+
+#include "resultmodel.h"
+#include "resultview.h"
+
+namespace kolvane {
+
+MainWindow::MainWindow(QWidget* parent)
+    : QWidget(parent), ripper_(state_, store_, opener_), model_(new ResultModel(store_, this)) {
+    buildControls();
+    connect(Loadfile, &QPushButton::clicked, this, &MainWindow::Loadfile_Click);
+    connect(Dorip, &QPushButton::clicked, this, &MainWindow::Dorip_Click);
+    connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(Saverip, &QPushButton::clicked, this, &MainWindow::Saverip_Click);
+    // clicked, not toggled: the handler answers the user, whichever way the box went.
+    connect(Check2, &QCheckBox::clicked, this, &MainWindow::Check2_Click);
+    connect(List1, &QAbstractItemView::clicked, this, &MainWindow::List1_Click);
+    Form_Load();
+    placeOnScreen();
+}
+
+MainWindow::~MainWindow() = default;
+
+// A click on the list only moves its selection; nothing reads the selection.
+void MainWindow::List1_Click() {}
+
+}  // namespace kolvane

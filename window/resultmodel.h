@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QAbstractListModel>
+
+#include "resultstore.h"
+
+namespace kolvane {
+
+// The result list as the view sees it: one row per item of the engine's store.
+// The store grows line by line during a rip; the model tells the view about the
+// new rows only when sync() is called, so the view hears of them in batches.
+class ResultModel : public QAbstractListModel {
+    Q_OBJECT
+
+  public:
+    // An item's exact bytes, as the store holds them; DisplayRole shows them
+    // decoded as UTF-8, with invalid bytes as replacement characters.
+    static constexpr int BytesRole = Qt::UserRole;
+
+    explicit ResultModel(const ResultStore& store, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    // Announces the items appended to the store since the last call.
+    void sync();
+
+    // Bracket a change that empties the store.
+    void beginClear();
+    void endClear();
+
+  private:
+    const ResultStore& store_;
+    int rows_ = 0;  // rows the view has been told about
+};
+
+}  // namespace kolvane

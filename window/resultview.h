@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QListView>
+
+namespace kolvane {
+
+// A QListView for lists of millions of rows of one height, one column, top to
+// bottom. QListView lays out every row again whenever rows are added: about
+// 30 ns and 8 bytes a row here, a third of a second and 80 MB at ten million
+// rows, and a rip adds rows every few milliseconds. Here a row's place is
+// computed from its number instead, so adding rows, scrolling and painting cost
+// the same whatever the list holds, and the view keeps nothing per row.
+class ResultView : public QListView {
+    Q_OBJECT
+
+  public:
+    explicit ResultView(QWidget* parent = nullptr);
+
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& point) const override;
+    void doItemsLayout() override;
+
+  protected:
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void paintEvent(QPaintEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
+    int horizontalOffset() const override;
+    int verticalOffset() const override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+
+  private:
+    int rowCount() const;
+    // Height of every row, from the delegate's size of the first one.
+    int rowHeight() const;
+    int firstVisibleRow() const;
+    // Rows that fit the viewport whole; at least 1.
+    int pageRows() const;
+    QModelIndex indexOfRow(int row) const;
+
+    mutable int rowHeight_ = 0;  // 0: not measured yet
+};
+
+}  // namespace kolvane
