@@ -46,6 +46,20 @@ const std::string& doubleColonText() {
     return text;
 }
 
+// The reference text with CR LF line ends, as Windows tools (and the window's
+// own result files) write them.
+const std::string& crlfText() {
+    static const std::string text = [] {
+        std::string out;
+        for (char c : referenceText()) {
+            if (c == '\n') out += '\r';
+            out += c;
+        }
+        return out;
+    }();
+    return text;
+}
+
 std::vector<std::string_view> linesOf(const std::string& text) {
     std::vector<std::string_view> lines;
     std::string_view rest = text;
@@ -108,8 +122,8 @@ kolvane::Settings settingsFor(const char* split, const char* fields, bool smart)
     return s;
 }
 
-void BM_LineReader(benchmark::State& state) {
-    const std::string& text = referenceText();
+void BM_LineReader(benchmark::State& state, const std::string* textPtr) {
+    const std::string& text = *textPtr;
     for (auto _ : state) {
         MemorySource source(text);
         kolvane::LineReader reader(source);
@@ -119,7 +133,8 @@ void BM_LineReader(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
-BENCHMARK(BM_LineReader)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LineReader, lf, &referenceText())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LineReader, crlf, &crlfText())->Unit(benchmark::kMillisecond);
 
 // LineRipper alone, over lines already found.
 void BM_LineRipper(benchmark::State& state, const std::string* text, const char* split,
@@ -180,6 +195,8 @@ BENCHMARK_CAPTURE(BM_RunToWriter, plain_f2_4, &referenceText(), "|", "2,4", fals
 BENCHMARK_CAPTURE(BM_RunToWriter, plain_f4_2_2, &referenceText(), "|", "4,2,2", false)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RunToWriter, template_4_2, &referenceText(), "|", "[4]-[2]", true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RunToWriter, crlf_f2_4, &crlfText(), "|", "2,4", false)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RunToWriter, multibyte_f2_4, &doubleColonText(), "::", "2,4", false)
     ->Unit(benchmark::kMillisecond);
