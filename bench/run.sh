@@ -101,40 +101,45 @@ for f in kolvane-f4,2,2 kolvane-t; do
   [ "$n" -eq "$ref_lines" ] || { echo "$f wrote $n lines, not $ref_lines"; exit 1; }
 done
 
-# name|mean|stddev|median|min per job, in the order run.
+# name|mean|stddev|median|min|user+system per job, in the order run.
 stats=$(awk '
   function num() { v = $2; gsub(/[ ,]/, "", v); return v }
   /"command":/ { sub(/^[^:]*: *"/, ""); sub(/",? *$/, ""); name = $0 }
   /"mean":/    { mean = num() }
   /"stddev":/  { sd = num() }
   /"median":/  { med = num() }
-  /"min":/     { print name "|" mean "|" sd "|" med "|" num() }
+  /"user":/    { user = num() }
+  /"system":/  { sys = num() }
+  /"min":/     { min = num() }
+  /"max":/     { print name "|" mean "|" sd "|" med "|" min "|" user + sys }
 ' "$results/speed.json")
-stat_of() {  # job column (2 mean, 4 median, 5 min)
+stat_of() {  # job column (2 mean, 4 median, 5 min, 6 cpu)
   printf '%s\n' "$stats" | awk -F'|' -v n="$1" -v c="$2" '$1 == n { print $c }'
 }
 
 echo "Time per job (hyperfine, $runs runs after 1 warm-up; output to a file except the null jobs)"
 printf '%s\n' "$stats" | awk -F'|' -v bytes="$ref_bytes" '
-  BEGIN { printf "  %-22s %9s %9s %9s %9s %7s\n", "job", "mean s", "stddev", "median", "min", "MB/s" }
-  { printf "  %-22s %9.4f %9.4f %9.4f %9.4f %7.0f\n", $1, $2, $3, $4, $5, bytes / $2 / 1e6 }'
+  BEGIN { printf "  %-22s %8s %8s %8s %8s %8s %6s\n", "job", "mean s", "stddev", "median", "min", "cpu s", "MB/s" }
+  { printf "  %-22s %8.4f %8.4f %8.4f %8.4f %8.4f %6.0f\n", $1, $2, $3, $4, $5, $6, bytes / $2 / 1e6 }'
 echo
 
-# The verdict goes by the means. Other load only ever adds time, so when a mean
-# misses, the ratio of the best runs says whether the miss was noise.
+# The verdict goes by the mean wall times. Other load only ever adds time, so
+# when a mean misses, the best runs and the CPU time (user + system, which
+# waiting for a core does not inflate) say whether the miss was noise.
 ratio() {  # label numerator-job denominator-job [comparison target]
   awk -v l="$1" -v op="${4:-}" -v t="${5:-}" \
     -v a="$(stat_of "$2" 2)" -v b="$(stat_of "$3" 2)" \
     -v am="$(stat_of "$2" 4)" -v bm="$(stat_of "$3" 4)" \
-    -v an="$(stat_of "$2" 5)" -v bn="$(stat_of "$3" 5)" 'BEGIN {
+    -v an="$(stat_of "$2" 5)" -v bn="$(stat_of "$3" 5)" \
+    -v ac="$(stat_of "$2" 6)" -v bc="$(stat_of "$3" 6)" 'BEGIN {
     r = a / b
     verdict = op == "" ? "" : (op == ">=" ? r >= t : r <= t) ? "ok" : "MISSED"
     target = op == "" ? "" : "target " op " " t
-    printf "  %-34s %6.2f %6.2f %6.2f   %-14s %s\n", l, r, am / bm, an / bn, target, verdict
+    printf "  %-34s %6.2f %6.2f %6.2f %6.2f   %-14s %s\n", l, r, am / bm, an / bn, ac / bc, target, verdict
   }'
 }
 f24="kolvane -f 2,4"
-echo "Ratios                                 mean median    min"
+echo "Ratios                                 mean median    min    cpu"
 ratio "cut / (-f 2,4)" cut "$f24" ">=" 3
 ratio "mawk / (-f 2,4)" mawk "$f24" ">=" 4
 ratio "(-f 4,2,2) / (-f 2,4)" "kolvane -f 4,2,2" "$f24" "<=" 1.10
