@@ -49,7 +49,6 @@ class ResultViewTest : public QObject {
     void rowsWhereDrawn();
     void keys_data();
     void keys();
-    void clickSelectsOneRow();
     void batchesCostNothingPerRow();
 
   private:
@@ -140,16 +139,6 @@ void ResultViewTest::keys() {
     }
     QVERIFY(view_->viewport()->rect().contains(view_->visualRect(current)));
     QCOMPARE(view_->selectionModel()->selectedIndexes(), QModelIndexList{current});
-}
-
-void ResultViewTest::clickSelectsOneRow() {
-    model_->grow(1000);
-    view_->scrollTo(model_->index(500, 0), QAbstractItemView::PositionAtTop);
-    for (int row : {501, 503}) {
-        const QModelIndex index = model_->index(row, 0);
-        QTest::mouseClick(view_->viewport(), Qt::LeftButton, {}, view_->visualRect(index).center());
-        QCOMPARE(view_->selectionModel()->selectedIndexes(), QModelIndexList{index});
-    }
 }
 
 // Ten million rows arriving in batches, as a rip announces them, while the view
