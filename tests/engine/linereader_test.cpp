@@ -14,23 +14,6 @@ namespace {
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
-// LF, CR LF and CR end a line; text after the last terminator is one more line.
-Lines referenceLines(const std::string& text) {
-    Lines lines;
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') {
-            line += text[i];
-            continue;
-        }
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        lines.push_back(std::move(line));
-        line.clear();
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
-}
-
 Lines readAll(const std::string& text, std::size_t blockSize, std::size_t chunk) {
     test::StringSource source(text, chunk);
     LineReader reader(source, blockSize);
@@ -65,7 +48,7 @@ const ReaderCase kCases[] = {
 
 TEST(LineReader, SplitsLikeTheReferenceAcrossBlocksAndReads) {
     for (const auto& c : kCases) {
-        ASSERT_EQ(referenceLines(c.text), c.want) << c.name;  // the reference itself
+        ASSERT_EQ(test::referenceLines(c.text), c.want) << c.name;  // the reference itself
         for (std::size_t block : {1, 8, 64}) {
             for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, SIZE_MAX}) {
                 EXPECT_EQ(readAll(c.text, block, chunk), c.want)
@@ -84,7 +67,7 @@ TEST(LineReader, LinesAroundTheBlockSize) {
                 std::string text = std::string(len, 'x') + eol + "y" + eol +
                                    std::string(len + 1, 'z') + eol + std::string(2 * len, 'w');
                 for (std::size_t chunk : {std::size_t{1}, block - 1, SIZE_MAX}) {
-                    EXPECT_EQ(readAll(text, block, chunk), referenceLines(text))
+                    EXPECT_EQ(readAll(text, block, chunk), test::referenceLines(text))
                         << "block " << block << " len " << len << " chunk " << chunk;
                 }
             }

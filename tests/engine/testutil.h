@@ -60,6 +60,24 @@ inline std::vector<std::string> items(const ResultStore& store) {
     return out;
 }
 
+// The lines of `text` by the plainest reading of the rule: LF, CR LF and CR end
+// a line, and text after the last terminator is one more line.
+inline std::vector<std::string> referenceLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            line += text[i];
+            continue;
+        }
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        lines.push_back(std::move(line));
+        line.clear();
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
 // Serves a string in pieces of at most `chunk` bytes, as pipes do, and fails with
 // EIO once `failAt` bytes have gone out. `slow` makes every read let at least 2 ms
 // pass, so a host's pump interval of 1 ms has always elapsed by the next check.
