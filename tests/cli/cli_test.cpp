@@ -6,61 +6,40 @@
 #include <sys/wait.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "testutil.h"
+
+namespace kolvane {
 namespace {
 
 using namespace std::string_literals;
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "kolvane-cli-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string path(const std::string& name) const { return (path_ / name).string(); }
+using test::TempDir;
 
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
+std::string quote(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg) quoted += c == '\'' ? "'\\''"s : std::string(1, c);
+    return quoted + "'";
+}
 
-    struct Outcome {
-        std::string out, err;
-        int code;
-    };
-    // Runs `command` in the folder with its standard output and error caught.
-    Outcome run(const std::string& command) const {
-        int status = std::system(
-            ("cd " + quote(path_.string()) + " && " + command + " >out.txt 2>err.txt").c_str());
-        return {read("out.txt"), read("err.txt"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-    }
-
-    static std::string quote(const std::string& arg) {
-        std::string quoted = "'";
-        for (char c : arg) quoted += c == '\'' ? "'\\''"s : std::string(1, c);
-        return quoted + "'";
-    }
-
-  private:
-    std::filesystem::path path_;
+struct Outcome {
+    std::string out, err;
+    int code;
 };
 
+// Runs `command` by the shell in `dir`, catching its standard output and error.
+Outcome run(const TempDir& dir, const std::string& command) {
+    int status = std::system(
+        ("cd " + quote(dir.root().string()) + " && " + command + " >out.txt 2>err.txt").c_str());
+    return {test::readFile(dir.path("out.txt")), test::readFile(dir.path("err.txt")),
+            WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
 std::string rip(const std::vector<std::string>& args) {
-    std::string command = TempDir::quote(KOLVANE_RIP);
-    for (const auto& arg : args) command += " " + TempDir::quote(arg);
+    std::string command = quote(KOLVANE_RIP);
+    for (const auto& arg : args) command += " " + quote(arg);
     return command;
 }
 
@@ -82,11 +61,11 @@ class Rows : public testing::TestWithParam<CliCase> {};
 TEST_P(Rows, SameFromFileStdinAndPipe) {
     const CliCase& c = GetParam();
     TempDir dir;
-    dir.write("in.txt", c.input);
+    test::writeFile(dir.path("in.txt"), c.input);
     const std::string command = rip(c.args);
     for (const std::string& way : {command + " in.txt", command + " - <in.txt",
                                    command + " <in.txt", "cat in.txt | " + command}) {
-        auto outcome = dir.run(way);
+        auto outcome = run(dir, way);
         EXPECT_EQ(outcome.out, c.out) << way;
         EXPECT_EQ(outcome.code, c.code) << way;
         if (c.err.empty()) {
@@ -129,7 +108,7 @@ TEST(KolvaneRip, SourcesThatCannotBeRead) {
         {"missing.txt", "kolvane-rip: Cannot open missing.txt: No such file or directory\n"},
         {"folder", "kolvane-rip: Cannot read folder: Is a directory\n"}};
     for (const auto& row : rows) {
-        auto outcome = dir.run(rip({"-f", "1", row.source}));
+        auto outcome = run(dir, rip({"-f", "1", row.source}));
         EXPECT_EQ(outcome.code, 1);
         EXPECT_EQ(outcome.out, "");
         EXPECT_EQ(outcome.err, row.message);
@@ -138,11 +117,11 @@ TEST(KolvaneRip, SourcesThatCannotBeRead) {
 
 TEST(KolvaneRip, FullDisk) {
     TempDir dir;
-    dir.write("in.txt", "a\nb\n");
+    test::writeFile(dir.path("in.txt"), "a\nb\n");
     for (const std::string& command : {rip({"-f", "1", "-a", "/dev/full", "in.txt"}),
                                        rip({"-f", "1", "in.txt"}) + " >/dev/full"}) {
         // The runner's own redirection comes after, so send standard output on.
-        auto outcome = dir.run("{ " + command + "; }");
+        auto outcome = run(dir, "{ " + command + "; }");
         EXPECT_EQ(outcome.code, 1) << command;
         EXPECT_NE(outcome.err.find("at line 1: No space left on device"), std::string::npos)
             << command << ": " << outcome.err;
@@ -153,28 +132,29 @@ TEST(KolvaneRip, ClosedPipeEndsQuietly) {
     TempDir dir;
     std::string input;
     for (int i = 0; i < 300000; ++i) input += "line" + std::to_string(i) + "|x\n";
-    dir.write("in.txt", input);  // several megabytes: far more than a pipe holds
-    auto outcome =
-        dir.run("{ " + rip({"-f", "1", "in.txt"}) + " 2>rip-err.txt; echo $? >rc.txt; } | head -1");
+    test::writeFile(dir.path("in.txt"), input);  // several megabytes: far more than a pipe holds
+    auto outcome = run(
+        dir, "{ " + rip({"-f", "1", "in.txt"}) + " 2>rip-err.txt; echo $? >rc.txt; } | head -1");
     EXPECT_EQ(outcome.out, "line0\r\n");
-    EXPECT_EQ(dir.read("rc.txt"), "0\n");
-    EXPECT_EQ(dir.read("rip-err.txt"), "");
+    EXPECT_EQ(test::readFile(dir.path("rc.txt")), "0\n");
+    EXPECT_EQ(test::readFile(dir.path("rip-err.txt")), "");
 }
 
 TEST(KolvaneRip, AppendAddsToWhatTheFileHolds) {
     TempDir dir;
-    dir.write("res.txt", "kept\r\n");
-    dir.write("one.txt", "a|1\nb|2\n");
-    dir.write("two.txt", "c|3\n");
+    test::writeFile(dir.path("res.txt"), "kept\r\n");
+    test::writeFile(dir.path("one.txt"), "a|1\nb|2\n");
+    test::writeFile(dir.path("two.txt"), "c|3\n");
     for (const char* source : {"one.txt", "two.txt"}) {
-        auto outcome = dir.run(rip({"-f", "2", "--count", "-a", "res.txt", source}));
+        auto outcome = run(dir, rip({"-f", "2", "--count", "-a", "res.txt", source}));
         EXPECT_EQ(outcome.code, 0);
         EXPECT_EQ(outcome.out, "");  // results go to the file only
     }
-    EXPECT_EQ(dir.read("res.txt"), "kept\r\n1\r\n2\r\n3\r\n");
-    auto outcome = dir.run(rip({"-f", "2", "--eol", "lf", "-a", "res.txt", "two.txt"}));
+    EXPECT_EQ(test::readFile(dir.path("res.txt")), "kept\r\n1\r\n2\r\n3\r\n");
+    auto outcome = run(dir, rip({"-f", "2", "--eol", "lf", "-a", "res.txt", "two.txt"}));
     EXPECT_EQ(outcome.code, 0);
-    EXPECT_EQ(dir.read("res.txt"), "kept\r\n1\r\n2\r\n3\r\n3\n");
+    EXPECT_EQ(test::readFile(dir.path("res.txt")), "kept\r\n1\r\n2\r\n3\r\n3\n");
 }
 
 }  // namespace
+}  // namespace kolvane

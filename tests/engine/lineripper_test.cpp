@@ -37,22 +37,17 @@ class RipLines : public testing::TestWithParam<RipCase> {};
 
 TEST_P(RipLines, GivesTheResultList) {
     const RipCase& c = GetParam();
-    RipState state;
-    ResultStore store;
-    FileOpener opener;
-    Ripper ripper(state, store, opener);
-    Settings settings;
-    settings.split = c.split;
-    settings.join = c.join;
-    settings.fields = c.fields;
-    settings.smart = c.smart;
-    settings.skipEmpty = c.skip;
-    ripper.prepare(settings);
-    ripper.configure(settings);
+    test::Rig rig;
+    rig.host.current = {.split = c.split,
+                        .join = c.join,
+                        .fields = c.fields,
+                        .skipEmpty = c.skip,
+                        .smart = c.smart};
+    rig.prepare();
     std::int64_t number = 0;
-    for (const auto& line : c.lines) ASSERT_FALSE(ripper.splitline(line, ++number));
-    EXPECT_EQ(test::items(store), c.want);
-    EXPECT_EQ(state.Ripcount, static_cast<std::int64_t>(c.want.size()));
+    for (const auto& line : c.lines) ASSERT_FALSE(rig.ripper.splitline(line, ++number));
+    EXPECT_EQ(test::items(rig.store), c.want);
+    EXPECT_EQ(rig.state.Ripcount, static_cast<std::int64_t>(c.want.size()));
 }
 
 const std::string kEleven = "f1|f2|f3|f4|f5|f6|f7|f8|f9|f10|f11";
@@ -122,23 +117,17 @@ INSTANTIATE_TEST_SUITE_P(TemplateSkip, RipLines, testing::Values(
 // clang-format on
 
 TEST(Ripper, BlankListAndTemplatesKeepTheLastParse) {
-    RipState state;
-    ResultStore store;
-    FileOpener opener;
-    Ripper ripper(state, store, opener);
+    test::Rig rig;
     auto ripOne = [&](std::string fields, bool smart) {
-        Settings s;
-        s.fields = std::move(fields);
-        s.smart = smart;
-        ripper.prepare(s);
-        ripper.configure(s);
-        EXPECT_FALSE(ripper.splitline("a|b|c", 1));
-        return test::items(store);
+        rig.host.current = {.fields = std::move(fields), .smart = smart};
+        rig.prepare();
+        EXPECT_FALSE(rig.ripper.splitline("a|b|c", 1));
+        return test::items(rig.store);
     };
     EXPECT_EQ(ripOne("3,1", false), Lines{"c:a"});
     EXPECT_EQ(ripOne("  ", false), Lines{"c:a"});  // store cleared, list kept
     EXPECT_EQ(ripOne("[2]", true), Lines{"b"});
-    EXPECT_EQ(state.Fieldnum, (std::vector<std::int16_t>{3, 1}));
+    EXPECT_EQ(rig.state.Fieldnum, (std::vector<std::int16_t>{3, 1}));
     EXPECT_EQ(ripOne("", false), Lines{"c:a"});
 }
 
@@ -160,18 +149,11 @@ TEST(Ripper, WideLines) {
              "[" + std::to_string(separators + 2) + "]"},
         };
         for (const auto& row : rows) {
-            RipState state;
-            ResultStore store;
-            FileOpener opener;
-            Ripper ripper(state, store, opener);
-            Settings s;
-            s.fields = row.fields;
-            s.smart = row.smart;
-            s.skipEmpty = true;
-            ripper.prepare(s);
-            ripper.configure(s);
-            ASSERT_FALSE(ripper.splitline(line, 1));
-            EXPECT_EQ(test::items(store), Lines{row.want}) << separators << " " << row.fields;
+            test::Rig rig;
+            rig.host.current = {.fields = row.fields, .skipEmpty = true, .smart = row.smart};
+            rig.prepare();
+            ASSERT_FALSE(rig.ripper.splitline(line, 1));
+            EXPECT_EQ(test::items(rig.store), Lines{row.want}) << separators << " " << row.fields;
         }
     }
 }

@@ -40,27 +40,15 @@ TEST(ResultStore, ItemsRoundTripAcrossChunks) {
     }
 }
 
-// Rips `lines` (one field each) into `path` through `opener`.
-RunResult ripToFile(RipState& state, OutputOpener& opener, const std::string& path,
-                    const std::vector<std::string>& lines, const std::string& eol = "\r\n") {
-    struct Host : RipHost {
-        Settings settings() override {
-            Settings s;
-            s.fields = "1";
-            s.toFile = true;
-            return s;
-        }
-        bool pump(const Progress&) override { return true; }
-        std::chrono::milliseconds pumpInterval() const override { return {}; }
-    } host;
+// Rips `lines` whole into `path`, appending; the rig's state outlives the run.
+RunResult ripToFile(test::Rig& rig, const std::string& path,
+                    const std::vector<std::string>& lines) {
+    rig.host.current = {.fields = "1", .toFile = true};
+    rig.state.Outfile = path;
     std::string text;
     for (const auto& line : lines) text += line + "\n";
-    ResultStore store;
-    Ripper ripper(state, store, opener, eol);
-    state.Outfile = path;
-    ripper.prepare(host.settings());
     test::StringSource source(text);
-    return ripper.run(source, "src.txt", host);
+    return rig.run(source);
 }
 
 std::vector<std::string> numberedLines(std::size_t count, std::size_t length) {
@@ -85,21 +73,20 @@ TEST(OutputFile, RunsAppendInOrderAndKeepEarlierContent) {
         test::TempDir dir;
         const std::string out = dir.path("out.txt");
         test::writeFile(out, "earlier\n");
-        test::FaultyOpener opener;
-        RipState state;
-        ripToFile(state, opener, out, {"a", "b"}, eol);
-        ripToFile(state, opener, out, {"c", "", "d"}, eol);
+        test::Rig rig(eol);
+        ripToFile(rig, out, {"a", "b"});
+        ripToFile(rig, out, {"c", "", "d"});
         EXPECT_EQ(test::readFile(out), "earlier\na" + eol + "b" + eol + "c" + eol + "d" + eol);
-        EXPECT_EQ(state.Ripcount, 2);
+        EXPECT_EQ(rig.state.Ripcount, 2);
     }
 }
 
 TEST(OutputFile, EmptyPathDropsLinesButCountsThem) {
     test::FaultyOpener opener;
-    RipState state;
-    RunResult result = ripToFile(state, opener, "", {"a", "b", "c"});
+    test::Rig rig("\r\n", &opener);
+    RunResult result = ripToFile(rig, "", {"a", "b", "c"});
     EXPECT_FALSE(result.error);
-    EXPECT_EQ(state.Ripcount, 3);
+    EXPECT_EQ(rig.state.Ripcount, 3);
     EXPECT_EQ(opener.opens, 0u);
 }
 
@@ -126,12 +113,12 @@ TEST_P(DiskFull, FileEndsOnAWholeLineAndCountMatchesIt) {
     test::FaultyOpener opener;
     opener.budgets = {c.budget};
     if (!c.retryWorks) opener.budgets.push_back(0);
-    RipState state;
+    test::Rig rig("\r\n", &opener);
     auto lines = numberedLines(c.lines, c.length);
-    RunResult result = ripToFile(state, opener, out, lines);
+    RunResult result = ripToFile(rig, out, lines);
 
     EXPECT_EQ(opener.opens, 2u);  // one retry, and it appended to the same file
-    std::size_t kept = static_cast<std::size_t>(state.Ripcount);
+    std::size_t kept = static_cast<std::size_t>(rig.state.Ripcount);
     ASSERT_LE(kept, lines.size());
     const std::string file = test::readFile(out), want = earlier + joined(lines, kept, "\r\n");
     EXPECT_TRUE(file == want) << "the file has " << file.size() << " bytes, " << kept
@@ -146,7 +133,7 @@ TEST_P(DiskFull, FileEndsOnAWholeLineAndCountMatchesIt) {
     EXPECT_EQ(result.error->action, "Cannot write");
     EXPECT_EQ(result.error->file, out);
     EXPECT_EQ(result.error->cause, "No space left on device");
-    EXPECT_EQ(result.error->line, state.Ripcount + 1);  // the first line not in the file
+    EXPECT_EQ(result.error->line, rig.state.Ripcount + 1);  // the first line not in the file
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -164,12 +151,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(OutputFile, DevFullStopsTheRunAtItsFirstLine) {
-    FileOpener opener;
-    RipState state;
-    RunResult result = ripToFile(state, opener, "/dev/full", {"a", "b"});
+    test::Rig rig;
+    RunResult result = ripToFile(rig, "/dev/full", {"a", "b"});
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->message(), "Cannot write /dev/full at line 1: No space left on device");
-    EXPECT_EQ(state.Ripcount, 0);
+    EXPECT_EQ(rig.state.Ripcount, 0);
 }
 
 }  // namespace

@@ -14,35 +14,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct ScriptedHost : RipHost {
-    Settings current;
-    std::chrono::milliseconds interval{0};
-    std::function<bool(int pump, const Progress&)> onPump;
-    int pumps = 0;
-
-    Settings settings() override { return current; }
-    bool pump(const Progress& progress) override {
-        ++pumps;
-        return onPump ? onPump(pumps, progress) : true;
-    }
-    std::chrono::milliseconds pumpInterval() const override { return interval; }
-};
-
-// A ripper with its state, result list and a real appending opener.
-struct Rig {
-    RipState state;
-    ResultStore store;
-    FileOpener opener;
-    Ripper ripper{state, store, opener, "\n"};
-    ScriptedHost host;
-
-    Rig(std::string fields, bool toFile = false, std::string outfile = {}) {
-        host.current.fields = std::move(fields);
-        host.current.toFile = toFile;
+// Rips `fields` into the list, or into `outfile` with LF line ends.
+struct RunRig : test::Rig {
+    explicit RunRig(std::string fields, std::string outfile = {}) : Rig("\n") {
+        host.current = {.fields = std::move(fields), .toFile = !outfile.empty()};
         state.Outfile = std::move(outfile);
-        ripper.prepare(host.current);
     }
-    RunResult run(ByteSource& source) { return ripper.run(source, "src.txt", host); }
 };
 
 std::string joinLines(const Lines& lines, std::size_t from, std::size_t to) {
@@ -70,7 +47,7 @@ TEST(Run, ReadFailureStopsWithFileAndLineAndKeepsEarlierResults) {
     for (const auto& f : faults) {
         for (bool toFile : {false, true}) {
             test::TempDir dir;
-            Rig rig("2", toFile, dir.path("out.txt"));
+            RunRig rig("2", toFile ? dir.path("out.txt") : "");
             test::StringSource source(f.text, 3, f.failAt);
             RunResult result = rig.run(source);
             ASSERT_TRUE(result.error) << f.name;
@@ -120,7 +97,7 @@ TEST(Run, SourceThatShrinksWhileRead) {
     auto source = FileSource::open(path);
     ASSERT_TRUE(source);
     std::filesystem::resize_file(path, firstForty.size());
-    Rig rig("2");
+    RunRig rig("2");
     RunResult result = rig.run(**source);
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->message(),
@@ -135,79 +112,56 @@ TEST(Run, OutputIntoItsOwnSourceEnds) {
     test::writeFile(path, "a|1\nb|2\n");
     auto source = FileSource::open(path);
     ASSERT_TRUE(source);
-    Rig rig("2", true, path);
-    EXPECT_FALSE(rig.ripper.run(**source, path, rig.host).error);
+    RunRig rig("2", path);
+    EXPECT_FALSE(rig.run(**source).error);
     EXPECT_EQ(test::readFile(path), "a|1\nb|2\n1\n2\n");
 }
 
-TEST(Run, BytesRoundTripThroughFiles) {
-    using namespace std::string_literals;
-    test::TempDir dir;
-    test::writeFile(dir.path("src.txt"), "\xe9t\xe9|\0\xff\r\n\xc3(|x\x80\n|\0"s);
-    auto source = FileSource::open(dir.path("src.txt"));
-    ASSERT_TRUE(source);
-    Rig rig("2,1", true, dir.path("out.txt"));
-    rig.host.current.join = "\xa6";
-    ASSERT_FALSE(rig.run(**source).error);
-    EXPECT_EQ(test::readFile(dir.path("out.txt")),
-              "\0\xff\xa6\xe9t\xe9\nx\x80\xa6\xc3(\n\0\xa6\n"s);
+// Rips the lines "k1" to "k20000" from a source whose every read lets the
+// host's 1 ms pump interval pass, so the host is asked to pump a dozen times.
+// `onPump` gets the pump's number and the count of lines emitted before it.
+RunResult pumpedRun(RunRig& rig, Lines& lines, std::function<bool(int, std::size_t)> onPump) {
+    for (int i = 1; i <= 20000; ++i) lines.push_back("k" + std::to_string(i));
+    test::StringSource source(joinLines(lines, 0, lines.size()), 16 << 10, {}, true);
+    rig.host.interval = std::chrono::milliseconds(1);
+    rig.host.onPump = [&](int pump, const Progress& progress) {
+        return onPump(pump, static_cast<std::size_t>(progress.ripcount));
+    };
+    return rig.run(source);
 }
-
-// Enough lines for the host to be asked to pump a dozen times, from a source
-// whose reads let the host's 1 ms interval pass.
-struct PumpedRun {
-    Lines lines;
-    test::StringSource source;
-
-    PumpedRun()
-        : lines(makeLines()), source(joinLines(lines, 0, lines.size()), 16 << 10, {}, true) {}
-    static Lines makeLines() {
-        Lines lines;
-        for (int i = 1; i <= 20000; ++i) lines.push_back("k" + std::to_string(i));
-        return lines;
-    }
-};
 
 TEST(Run, PumpReturningFalseStopsBetweenLinesAndFlushes) {
     test::TempDir dir;
-    PumpedRun input;
-    Rig rig("1", true, dir.path("out.txt"));
-    rig.host.interval = std::chrono::milliseconds(1);
-    std::int64_t countAtStop = -1;
-    rig.host.onPump = [&](int pump, const Progress& progress) {
-        countAtStop = progress.ripcount;
+    RunRig rig("1", dir.path("out.txt"));
+    Lines lines;
+    std::size_t emitted = 0;
+    RunResult result = pumpedRun(rig, lines, [&](int pump, std::size_t count) {
+        emitted = count;
         return pump < 3;
-    };
-    RunResult result = rig.run(input.source);
+    });
     EXPECT_FALSE(result.error);
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(rig.host.pumps, 3);
-    ASSERT_GT(countAtStop, 0);
-    ASSERT_LT(countAtStop, 20000);
-    EXPECT_EQ(rig.state.Ripcount, countAtStop);
-    EXPECT_EQ(test::readFile(dir.path("out.txt")),
-              joinLines(input.lines, 0, static_cast<std::size_t>(countAtStop)));
+    ASSERT_GT(emitted, 0u);
+    EXPECT_EQ(rig.state.Ripcount, static_cast<std::int64_t>(emitted));
+    EXPECT_EQ(test::readFile(dir.path("out.txt")), joinLines(lines, 0, emitted));
 }
 
 TEST(Run, SettingsChangedInPumpApplyFromTheNextLine) {
-    PumpedRun input;
-    Rig rig("1,1");
-    rig.host.interval = std::chrono::milliseconds(1);
-    std::size_t switchedAt = 0;
-    rig.host.onPump = [&](int pump, const Progress& progress) {
-        if (pump == 2) {
-            switchedAt = static_cast<std::size_t>(progress.ripcount);
-            rig.host.current.join = "-";
-            rig.host.current.fields = "5";  // the field list is parsed once per rip
-        }
-        return true;
-    };
-    ASSERT_FALSE(rig.run(input.source).error);
-    ASSERT_GT(rig.host.pumps, 2);
-    ASSERT_EQ(rig.store.size(), input.lines.size());
-    for (std::size_t i = 0; i < input.lines.size(); ++i) {
-        const std::string& k = input.lines[i];
-        ASSERT_EQ(rig.store.at(i), k + (i < switchedAt ? ":" : "-") + k) << i;
+    RunRig rig("1,1");
+    Lines lines;
+    std::size_t switched = 0;
+    ASSERT_FALSE(pumpedRun(rig, lines, [&](int pump, std::size_t count) {
+                     if (pump != 2) return true;
+                     switched = count;
+                     rig.host.current.join = "-";
+                     rig.host.current.fields = "5";  // the field list is parsed once per rip
+                     return true;
+                 }).error);
+    ASSERT_GT(switched, 0u);
+    ASSERT_EQ(rig.store.size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(rig.store.at(i), lines[i] + (i < switched ? ":" : "-") + lines[i]) << i;
     }
 }
 
@@ -215,22 +169,18 @@ TEST(Run, OutfileSwitchedMidRun) {
     test::TempDir dir;
     const std::string first = dir.path("first.txt"), second = dir.path("second.txt");
     test::writeFile(first, "old\r\n");
-    PumpedRun input;
-    Rig rig("1", true, first);
-    rig.host.interval = std::chrono::milliseconds(1);
-    std::size_t switchedAt = 0;
-    rig.host.onPump = [&](int pump, const Progress& progress) {
-        if (pump == 1) {
-            switchedAt = static_cast<std::size_t>(progress.ripcount);
-            rig.state.Outfile = second;
-        }
-        return true;
-    };
-    ASSERT_FALSE(rig.run(input.source).error);
-    ASSERT_GT(switchedAt, 0u);
+    RunRig rig("1", first);
+    Lines lines;
+    std::size_t switched = 0;
+    ASSERT_FALSE(pumpedRun(rig, lines, [&](int pump, std::size_t count) {
+                     if (pump == 1) rig.state.Outfile = second;
+                     if (pump == 1) switched = count;
+                     return true;
+                 }).error);
+    ASSERT_GT(switched, 0u);
     EXPECT_EQ(rig.state.Ripcount, 20000);
-    EXPECT_EQ(test::readFile(first), "old\r\n" + joinLines(input.lines, 0, switchedAt));
-    EXPECT_EQ(test::readFile(second), joinLines(input.lines, switchedAt, input.lines.size()));
+    EXPECT_EQ(test::readFile(first), "old\r\n" + joinLines(lines, 0, switched));
+    EXPECT_EQ(test::readFile(second), joinLines(lines, switched, lines.size()));
 }
 
 }  // namespace

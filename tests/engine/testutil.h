@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the engine tests: temporary folders, whole-file reads, and byte
-// sources and writers that fail exactly where a test asks. We run as root, so
+// Shared by the engine tests: a ready-made ripper, temporary folders, whole-file
+// reads, and byte sources and writers that fail exactly where a test asks. We run as root, so
 // faults come through the engine's own interfaces, not through permission bits.
 
 #include <stdlib.h>
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <stdexcept>
@@ -20,6 +21,7 @@
 
 #include "io.h"
 #include "resultstore.h"
+#include "rip.h"
 
 namespace kolvane::test {
 
@@ -143,6 +145,48 @@ class FaultyOpener : public OutputOpener {
 
   private:
     FileOpener files_;
+};
+
+// A host whose settings the test sets directly and whose pump runs the test's
+// script. An interval of 0, the default, never pumps, as in the CLI.
+struct Host : RipHost {
+    Settings current;
+    std::chrono::milliseconds interval{0};
+    std::function<bool(int pump, const Progress&)> onPump;
+    int pumps = 0;
+
+    Settings settings() override { return current; }
+    bool pump(const Progress& progress) override {
+        ++pumps;
+        return !onPump || onPump(pumps, progress);
+    }
+    std::chrono::milliseconds pumpInterval() const override { return interval; }
+};
+
+// What one window holds for rips: state, result list, ripper and a host.
+// Output files are opened through `opener`, real appending files by default.
+struct Rig {
+    RipState state;
+    ResultStore store;
+    FileOpener files;
+    Ripper ripper;
+    Host host;
+
+    explicit Rig(std::string eol = "\r\n", OutputOpener* opener = nullptr)
+        : ripper(state, store, opener ? *opener : files, std::move(eol)) {}
+    Rig(const Rig&) = delete;
+    Rig& operator=(const Rig&) = delete;
+
+    // Starts a rip with host.current, ready for ripper.splitline().
+    void prepare() {
+        ripper.prepare(host.current);
+        ripper.configure(host.current);
+    }
+    // A whole rip, started as the window starts one.
+    RunResult run(ByteSource& source) {
+        ripper.prepare(host.current);
+        return ripper.run(source, "src.txt", host);
+    }
 };
 
 }  // namespace kolvane::test
