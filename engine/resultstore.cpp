@@ -8,7 +8,8 @@ namespace kolvane {
 void ResultStore::clear() {
     // Give the memory back: the next rip may be much smaller.
     std::vector<Chunk>().swap(chunks_);
-    std::vector<std::uint64_t>().swap(starts_);
+    std::vector<std::unique_ptr<std::uint64_t[]>>().swap(index_);
+    size_ = 0;
     bytes_ = 0;
 }
 
@@ -20,20 +21,26 @@ void ResultStore::append(std::string_view item) {
     }
     Chunk& chunk = chunks_.back();
     if (!item.empty()) std::memcpy(chunk.data.get() + chunk.used, item.data(), item.size());
-    starts_.push_back(static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits | chunk.used);
+    if ((size_ & (kIndexBlock - 1)) == 0) {
+        index_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kIndexBlock));
+    }
+    index_.back()[size_ & (kIndexBlock - 1)] =
+        static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits | chunk.used;
+    ++size_;
     chunk.used += item.size();
     bytes_ += item.size();
 }
 
 std::string_view ResultStore::at(std::size_t index) const {
     constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kOffsetBits) - 1;
-    std::uint64_t start = starts_[index];
-    std::size_t chunk = static_cast<std::size_t>(start >> kOffsetBits);
-    std::size_t offset = static_cast<std::size_t>(start & kOffsetMask);
+    std::uint64_t begin = start(index);
+    std::size_t chunk = static_cast<std::size_t>(begin >> kOffsetBits);
+    std::size_t offset = static_cast<std::size_t>(begin & kOffsetMask);
     // An item ends where the next one in its chunk begins, or at the chunk's end.
     std::size_t end = chunks_[chunk].used;
-    if (index + 1 < starts_.size() && (starts_[index + 1] >> kOffsetBits) == chunk) {
-        end = static_cast<std::size_t>(starts_[index + 1] & kOffsetMask);
+    if (index + 1 < size_) {
+        std::uint64_t next = start(index + 1);
+        if ((next >> kOffsetBits) == chunk) end = static_cast<std::size_t>(next & kOffsetMask);
     }
     return std::string_view(chunks_[chunk].data.get() + offset, end - offset);
 }

@@ -16,8 +16,8 @@ class ResultStore {
     void clear();
     void append(std::string_view item);
 
-    std::size_t size() const { return starts_.size(); }
-    bool empty() const { return starts_.empty(); }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
     std::string_view at(std::size_t index) const;
     // Bytes of all items together.
     std::uint64_t bytes() const { return bytes_; }
@@ -25,6 +25,15 @@ class ResultStore {
   private:
     static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
     static constexpr int kOffsetBits = 40;  // offset within a chunk; the rest is the chunk
+    // The index lives in fixed blocks: growing it never copies what is there,
+    // which at ten million items would stall the window for a 64 MB copy and
+    // briefly need twice the memory.
+    static constexpr int kIndexBits = 16;
+    static constexpr std::size_t kIndexBlock = std::size_t{1} << kIndexBits;
+
+    std::uint64_t start(std::size_t index) const {
+        return index_[index >> kIndexBits][index & (kIndexBlock - 1)];
+    }
 
     struct Chunk {
         std::unique_ptr<char[]> data;
@@ -33,7 +42,8 @@ class ResultStore {
     };
 
     std::vector<Chunk> chunks_;
-    std::vector<std::uint64_t> starts_;  // chunk << kOffsetBits | offset
+    std::vector<std::unique_ptr<std::uint64_t[]>> index_;  // chunk << kOffsetBits | offset
+    std::size_t size_ = 0;
     std::uint64_t bytes_ = 0;
 };
 
