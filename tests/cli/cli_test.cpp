@@ -39,7 +39,7 @@ Outcome run(const TempDir& dir, const std::string& command) {
 
 std::string rip(const std::vector<std::string>& args) {
     std::string command = quote(KOLVANE_RIP);
-    for (const auto& arg : args) command += " " + quote(arg);
+    for (const auto& arg : args) command.append(" ").append(quote(arg));
     return command;
 }
 

@@ -81,7 +81,8 @@ TEST(Setfields, BlankListKeepsTheLastParse) {
 TEST(Setfields, ListsPastThe16BitCounter) {
     // 40000 entries: more than a signed 16-bit counter could step through.
     std::string list;
-    for (int i = 1; i <= 40000; ++i) list += (i > 1 ? "," : "") + std::to_string(i % 7 + 1);
+    for (int i = 1; i <= 40000; ++i)
+        list.append(i > 1 ? "," : "").append(std::to_string(i % 7 + 1));
     RipState state;
     Setfields(state, list);
     ASSERT_EQ(state.Fieldcount, 40000);

@@ -121,7 +121,7 @@ TEST(Run, OutputIntoItsOwnSourceEnds) {
 // host's 1 ms pump interval pass, so the host is asked to pump a dozen times.
 // `onPump` gets the pump's number and the count of lines emitted before it.
 RunResult pumpedRun(RunRig& rig, Lines& lines, std::function<bool(int, std::size_t)> onPump) {
-    for (int i = 1; i <= 20000; ++i) lines.push_back("k" + std::to_string(i));
+    for (int i = 1; i <= 20000; ++i) lines.push_back(std::string("k").append(std::to_string(i)));
     test::StringSource source(joinLines(lines, 0, lines.size()), 16 << 10, {}, true);
     rig.host.interval = std::chrono::milliseconds(1);
     rig.host.onPump = [&](int pump, const Progress& progress) {
