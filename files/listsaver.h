@@ -1,18 +1,23 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <optional>
 
 #include "resultstore.h"
 
-class QSaveFile;
+class QFileDevice;
 
 namespace kolvane {
 
 // Writes the result list to a file: every item's exact bytes followed by CR LF,
-// in list order, however many items there are. The file is written beside the
+// in list order, however many items there are. A file is written beside the
 // target and renamed over it only when everything was written, so a full disk
 // or any other failure leaves an existing file exactly as it was.
+//
+// A target that exists but is no regular file (a device, a pipe) is written
+// in place: the rename would put a plain file where the device was, which
+// for /dev/null, chosen by root, breaks the whole system.
 class ListSaver {
   public:
     virtual ~ListSaver() = default;
@@ -22,7 +27,11 @@ class ListSaver {
 
   protected:
     // Writes one block of the file; tests override it to fail part way.
-    virtual bool writeBlock(QSaveFile& file, const char* data, qint64 size);
+    virtual bool writeBlock(QFileDevice& file, const char* data, qint64 size);
+
+  private:
+    // Writes every item to an open file; false when a block failed.
+    bool writeItems(const ResultStore& items, QFileDevice& file);
 };
 
 }  // namespace kolvane
