@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <limits>
 
 #include "icons.h"
 #include "mainwindow.h"
@@ -45,6 +46,9 @@ QPushButton* button(const char* name, const QString& caption, int width) {
 
 QLineEdit* textBox(const char* name, const QString& text, int width) {
     auto* t = named(new QLineEdit(text), name);
+    // A text box has no length limit; QLineEdit's default cuts at 32767, which
+    // would clip a long source line in the preview.
+    t->setMaxLength(std::numeric_limits<int>::max());
     t->setMinimumWidth(width);
     return t;
 }
