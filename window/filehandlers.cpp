@@ -1,25 +1,84 @@
-// The handlers that choose, load, preview and save files. The file dialogs and
-// the source preview (files/) plug in here; until then they do nothing, and a
-// source path can be typed into Text1.
+// The handlers that choose, load, preview and save files, and the start-up
+// record of the directory the default output file goes to.
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 
 #include "mainwindow.h"
 
 namespace kolvane {
 
+namespace {
+
+const QString kNoFile = QStringLiteral("No file opened...");
+const QString kDefaultOutput = QStringLiteral("default : tmpresult.txt");
+const QString kNothingSaved = QStringLiteral("Nothing saved...");
+
+std::string localPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString reasonOf(const Error& error) {
+    return QString::fromLocal8Bit(error.message());
+}
+
+}  // namespace
+
 // Runs before the window is first shown. The default output file lives in the
 // directory the program was started from, however the process moves later.
 void MainWindow::Form_Load() {
-    state_.Startdir = QFile::encodeName(QDir::currentPath()).toStdString();
+    state_.Startdir = localPath(QDir::currentPath());
 }
 
-void MainWindow::Loadfile_Click() {}
+void MainWindow::Loadfile_Click() {
+    const std::optional<QString> chosen = CD.ShowOpen(this);
+    if (!chosen) return showStatus(kNoFile);
+    Text1->setText(*chosen);
+    // The box, not the dialog, names the source from here on.
+    auto first = preview_.line(localPath(Text1->text()), 1);
+    if (!first) return showStatus(kNoFile, reasonOf(first.error()));
+    // A file without a single line has nothing to preview: a failed load.
+    if (!*first) return showStatus(kNoFile);
+    Text2->setText(QString::fromUtf8(**first));
+    state_.Previewline = 1;
+}
 
-void MainWindow::Command1_Click() {}
+void MainWindow::Command1_Click() {
+    // Raised first: it stays raised whether or not the line can be read.
+    ++state_.Previewline;
+    auto wanted = preview_.line(localPath(Text1->text()), state_.Previewline);
+    if (!wanted) return showStatus(kNoFile, reasonOf(wanted.error()));
+    // Past the last line the box keeps what it shows.
+    if (*wanted) Text2->setText(QString::fromUtf8(**wanted));
+}
 
-void MainWindow::Saverip_Click() {}
+void MainWindow::Saverip_Click() {
+    if (store_.empty()) return showStatus(kNothingSaved);
+    const std::optional<QString> chosen = CD.ShowSave(this);
+    if (!chosen) return showStatus(kNothingSaved);
+    if (const std::optional<QString> why = saver_->save(store_, *chosen)) {
+        showStatus(kNothingSaved, *why);
+    }
+}
 
-void MainWindow::Check2_Click() {}
+// Also runs in the middle of a rip, between two lines; the rip waits while the
+// dialog is open and takes the new Outfile from its next line on.
+void MainWindow::Check2_Click() {
+    if (Check2->checkState() != Qt::Checked) return;
+    if (const std::optional<QString> chosen = CD.ShowSave(this)) {
+        state_.Outfile = localPath(*chosen);
+        return;
+    }
+    showStatus(kDefaultOutput);
+    // Used as it stands: a start directory of "/" gives "//tmpresult.txt".
+    state_.Outfile = state_.Startdir + "/tmpresult.txt";
+}
+
+void MainWindow::showStatus(const QString& text, const QString& why) {
+    Statu->setText(text);
+    Statu->setToolTip(why);
+}
 
 }  // namespace kolvane

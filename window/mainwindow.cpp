@@ -8,8 +8,12 @@
 
 namespace kolvane {
 
-MainWindow::MainWindow(QWidget* parent)
-    : QWidget(parent), ripper_(state_, store_, opener_), model_(new ResultModel(store_, this)) {
+MainWindow::MainWindow(FileDialogs& dialogs, QWidget* parent)
+    : QWidget(parent),
+      CD(dialogs),
+      saver_(std::make_unique<ListSaver>()),
+      ripper_(state_, store_, opener_),
+      model_(new ResultModel(store_, this)) {
     buildControls();
     connect(Loadfile, &QPushButton::clicked, this, &MainWindow::Loadfile_Click);
     connect(Dorip, &QPushButton::clicked, this, &MainWindow::Dorip_Click);

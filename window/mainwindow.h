@@ -2,11 +2,15 @@
 
 #include <QWidget>
 #include <chrono>
+#include <memory>
 
+#include "commondialog.h"
 #include "io.h"
+#include "listsaver.h"
 #include "resultstore.h"
 #include "rip.h"
 #include "ripstate.h"
+#include "sourcepreview.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -27,15 +31,18 @@ class MainWindow : public QWidget, private RipHost {
     Q_OBJECT
 
   public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // `dialogs` shows the open and save choosers; it must outlive the window.
+    explicit MainWindow(FileDialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // For tests and the benchmark: the state the handlers share (Outfile is
-    // normally chosen through Check2), and event passes before every line of a
-    // rip, so that a test can act between two chosen lines.
+    // normally chosen through Check2), event passes before every line of a
+    // rip, so that a test can act between two chosen lines, and a saver that
+    // fails on purpose.
     RipState& ripState() { return state_; }
     void setPumpEveryLine(bool on) { ripper_.setPumpEveryLine(on); }
     bool ripping() const { return ripping_; }
+    void setListSaver(std::unique_ptr<ListSaver> saver) { saver_ = std::move(saver); }
 
   public slots:
     void Form_Load();
@@ -61,6 +68,9 @@ class MainWindow : public QWidget, private RipHost {
     // Loadfile, Dorip, Command1 and Saverip, in that order.
     void setButtonsEnabled(bool enabled);
     void showCount(std::int64_t ripcount);
+    // One of the handlers' fixed status texts; `why` (the system's reason, when
+    // there is one) goes into the tooltip.
+    void showStatus(const QString& text, const QString& why = QString());
 
     // Source row
     QLineEdit* Text1 = nullptr;
@@ -86,6 +96,9 @@ class MainWindow : public QWidget, private RipHost {
     QCheckBox* Check2 = nullptr;
     QPushButton* Saverip = nullptr;
 
+    CommonDialog CD;
+    SourcePreview preview_;
+    std::unique_ptr<ListSaver> saver_;
     RipState state_;
     ResultStore store_;
     FileOpener opener_;

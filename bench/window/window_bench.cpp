@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
     const QString cliOut = dir.filePath(QStringLiteral("cli.txt"));
     const QString windowOut = dir.filePath(QStringLiteral("window.txt"));
 
-    kolvane::MainWindow window;
+    kolvane::QtFileDialogs dialogs;  // never shown here
+    kolvane::MainWindow window(dialogs);
     window.show();
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
     window.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(reference);

@@ -101,7 +101,8 @@ void MainWindowTest::initialContent() {
     QFETCH(QString, name);
     QFETCH(QString, kind);
     QFETCH(QString, content);
-    MainWindow window;
+    kolvane::test::ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.objectName(), QStringLiteral("Kolvane"));
@@ -142,7 +143,8 @@ void MainWindowTest::captionsFit_data() {
 // Captions must never be clipped, whatever font the toolkit picks.
 void MainWindowTest::captionsFit() {
     QFETCH(QString, name);
-    MainWindow window;
+    kolvane::test::ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto* widget = window.findChild<QWidget*>(name);
@@ -162,7 +164,8 @@ void MainWindowTest::captionsFit() {
 }
 
 void MainWindowTest::windowAtDesignSizeOrLarger() {
-    MainWindow window;
+    kolvane::test::ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(window.width() >= 677);
@@ -175,7 +178,8 @@ void MainWindowTest::windowAtDesignSizeOrLarger() {
 }
 
 void MainWindowTest::tabOrder() {
-    MainWindow window;
+    kolvane::test::ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
     window.show();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -197,7 +201,8 @@ void MainWindowTest::enterStartsNothing() {
     QTemporaryDir dir;
     const QString path =
         kolvane::test::writeFile(dir.filePath("s.txt"), QByteArrayLiteral("a|b\r\n"));
-    MainWindow window;
+    kolvane::test::ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
     window.show();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -219,7 +224,8 @@ void MainWindowTest::formLoadRecordsStartDirectory() {
     QTemporaryDir dir;
     const QString before = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
-    MainWindow window;
+    kolvane::test::ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
     QVERIFY(QDir::setCurrent(before));
     QCOMPARE(QString::fromStdString(window.ripState().Startdir), QDir(dir.path()).canonicalPath());
 }
@@ -228,7 +234,8 @@ void MainWindowTest::listClickOnlySelects() {
     QTemporaryDir dir;
     const QString path =
         kolvane::test::writeFile(dir.filePath("s.txt"), QByteArrayLiteral("a|x\r\nb|y\r\nc|z\r\n"));
-    MainWindow window;
+    kolvane::test::ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     control<QLineEdit>(window, "Text1")->setText(path);

@@ -83,13 +83,14 @@ class WindowRipTest : public QObject {
     QString path(const QString& name) const { return dir_->filePath(name); }
 
     std::unique_ptr<QTemporaryDir> dir_;
+    kolvane::test::ScriptedDialogs dialogs_;
     std::unique_ptr<MainWindow> window_;
 };
 
 void WindowRipTest::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
-    window_ = std::make_unique<MainWindow>();
+    window_ = std::make_unique<MainWindow>(dialogs_);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
 }

@@ -11,8 +11,11 @@
 #include <QStringList>
 #include <QTimer>
 #include <QtTest>
+#include <deque>
 #include <functional>
+#include <optional>
 
+#include "commondialog.h"
 #include "mainwindow.h"
 #include "resultmodel.h"
 
@@ -56,6 +59,57 @@ inline QStringList items(QWidget& window) {
     }
     return shown;
 }
+
+// File dialogs that answer from a script: each showing takes the next queued
+// answer, a path or a cancel (nullopt), and is recorded with the path it was
+// offered. A showing that finds no answer queued fails the test.
+class ScriptedDialogs : public FileDialogs {
+  public:
+    struct Shown {
+        QString kind;   // "open" or "save"
+        QString start;  // the path the dialog was offered
+        bool operator==(const Shown&) const = default;
+    };
+
+    void answer(std::optional<QString> path) {
+        answers_.push_back({path.value_or(QString()), !path.has_value()});
+    }
+    // Runs while the next dialog is open, before it answers.
+    void whileOpen(std::function<void()> act) { whileOpen_ = std::move(act); }
+
+    const QList<Shown>& shown() const { return shown_; }
+    qsizetype pending() const { return static_cast<qsizetype>(answers_.size()); }
+
+    std::optional<QString> showOpen(QWidget*, const QString& start) override {
+        return show(QStringLiteral("open"), start);
+    }
+    std::optional<QString> showSave(QWidget*, const QString& start) override {
+        return show(QStringLiteral("save"), start);
+    }
+
+  private:
+    std::optional<QString> show(const QString& kind, const QString& start) {
+        shown_ << Shown{kind, start};
+        if (auto act = std::exchange(whileOpen_, nullptr)) act();
+        if (answers_.empty()) {
+            QTest::qFail(qPrintable(QStringLiteral("unexpected %1 dialog").arg(kind)), __FILE__,
+                         __LINE__);
+            return std::nullopt;
+        }
+        const Answer next = answers_.front();
+        answers_.pop_front();
+        if (next.cancel) return std::nullopt;
+        return next.path;
+    }
+
+    struct Answer {
+        QString path;
+        bool cancel = false;
+    };
+    std::deque<Answer> answers_;
+    std::function<void()> whileOpen_;
+    QList<Shown> shown_;
+};
 
 // Runs `act` at every event pass of the rip that the next click starts, with
 // the pass's number, counted from 1. A zero-time timer fires once per pass.
