@@ -1,5 +1,7 @@
 #include "rip.h"
 
+#include <algorithm>
+
 #include "linereader.h"
 
 namespace kolvane {
@@ -110,7 +112,10 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
     }
     if (auto error = closeOutput(); error && !result.error) result.error = std::move(error);
     result.sawLine = sawLine_;
-    result.lines = reader.lineNumber();
+    // A stop comes after a line was read but before it was ripped.
+    result.lines = reader.lineNumber() - (result.stopped ? 1 : 0);
+    // The slots point into the reader's buffer, which goes away now.
+    std::fill(state_.Fieldval.begin(), state_.Fieldval.end(), std::string_view{});
     return result;
 }
 

@@ -42,7 +42,7 @@ struct RunResult {
     std::optional<Error> error;  // set when the rip stopped on a failure
     bool stopped = false;        // the host asked to stop
     bool sawLine = false;        // a non-empty line was seen
-    std::int64_t lines = 0;      // source lines read
+    std::int64_t lines = 0;      // source lines ripped (empty ones included)
 };
 
 // "12 values ripped"
