@@ -8,9 +8,9 @@
 # makes a Release build in build-bench/, writes the reference data to bench/data/
 # unless it is there (2,000,000 lines, 196 MB, the same bytes on every machine),
 # times every job with hyperfine in one go (each writing its output to a file),
-# and prints mean times, the ratios against their targets and the peak resident
-# memory of rips on the reference file and on a 1 GiB file. About two minutes on a
-# 2-core machine.
+# and prints the times (mean, median, best, CPU), the ratios against their
+# targets and the peak resident memory of rips on the reference file and on a
+# 1 GiB file (kept in bench/data/ too). About two minutes on a 2-core machine.
 #
 #   KOLVANE_BENCH_SKIP_1G=1   skip the 1 GiB part (saves time and 1.5 GB of disk)
 #   KOLVANE_BENCH_RUNS=N      timed runs per command (default 10)
