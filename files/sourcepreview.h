@@ -21,9 +21,6 @@ class SourcePreview {
     // fewer lines, an Error when it cannot be opened or read.
     Expected<std::optional<std::string>> line(const std::string& path, std::int64_t number);
 
-    // Forget the remembered place, e.g. after a new load.
-    void forget() { mark_.reset(); }
-
   private:
     // What identifies one version of a file. Size and modification time alone
     // miss a same-size rewrite within one timestamp tick, or one that puts the
