@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKOLVANE_GUI=ON >/dev/null
 cmake --build build -j"$(nproc)"
 if [ -x build/window/kolvane ]; then
   exec build/window/kolvane "$@"
