@@ -139,6 +139,12 @@ void MainWindow::buildControls() {
     window->addWidget(List1, 1);
     window->addLayout(bottomRow);
 
+    // A file dropped anywhere on the window loads it.
+    setAcceptDrops(true);
+    for (QLineEdit* box : {Text1, SplitChar, FieldSep, RipFields, Text2}) {
+        box->installEventFilter(this);
+    }
+
     chainTabOrder();
 }
 

@@ -35,8 +35,12 @@ void MainWindow::Form_Load() {
 void MainWindow::Loadfile_Click() {
     const std::optional<QString> chosen = CD.ShowOpen(this);
     if (!chosen) return showStatus(kNoFile);
-    Text1->setText(*chosen);
-    // The box, not the dialog, names the source from here on.
+    loadSource(*chosen);
+}
+
+void MainWindow::loadSource(const QString& path) {
+    Text1->setText(path);
+    // The box, not the dialog or the drop, names the source from here on.
     auto first = preview_.line(localPath(Text1->text()), 1);
     if (!first) return showStatus(kNoFile, reasonOf(first.error()));
     // A file without a single line has nothing to preview: a failed load.

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "commondialog.h"
 #include "io.h"
@@ -13,9 +14,11 @@
 #include "sourcepreview.h"
 
 class QCheckBox;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMimeData;
 class QPushButton;
 
 namespace kolvane {
@@ -44,6 +47,11 @@ class MainWindow : public QWidget, private RipHost {
     bool ripping() const { return ripping_; }
     void setListSaver(std::unique_ptr<ListSaver> saver) { saver_ = std::move(saver); }
 
+    // Takes `path` as the source: into Text1, its first line into Text2, or
+    // "No file opened...". What a confirmed open dialog, a dropped file and
+    // `kolvane FILE` all do.
+    void loadSource(const QString& path);
+
   public slots:
     void Form_Load();
     void Loadfile_Click();
@@ -55,6 +63,11 @@ class MainWindow : public QWidget, private RipHost {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // A file dragged over a text box is the window's, not the box's.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // RipHost: the rip's view of the window.
@@ -65,6 +78,9 @@ class MainWindow : public QWidget, private RipHost {
     void buildControls();
     void chainTabOrder();
     void placeOnScreen();
+    // Answers a drag or drop: accepted only for one local file while idle.
+    void takeDrop(QDropEvent* event);
+    std::optional<QString> droppableFile(const QMimeData* mime) const;
     // Loadfile, Dorip, Command1 and Saverip, in that order.
     void setButtonsEnabled(bool enabled);
     void showCount(std::int64_t ripcount);
