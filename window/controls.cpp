@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -114,9 +115,13 @@ void MainWindow::buildControls() {
     frame->addLayout(fields);
     frame->addLayout(previewRow);
 
-    // The result list takes whatever room the window has to spare.
+    // The result list takes whatever room the window has to spare. Hidden
+    // during a rip, it keeps that room: nothing else may move into it.
     List1 = named(new ResultView, "List1");
     List1->setModel(model_);
+    QSizePolicy keepRoom = List1->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    List1->setSizePolicy(keepRoom);
 
     // Bottom row: the status line, file-to-file mode and "Save".
     Statu = label("Statu", QString());
@@ -138,6 +143,11 @@ void MainWindow::buildControls() {
     window->addWidget(Frame1);
     window->addWidget(List1, 1);
     window->addLayout(bottomRow);
+
+    // Outside the layout: placeProgress() puts it in the gap above the bottom row.
+    RipProgress = named(new QProgressBar(this), "RipProgress");
+    RipProgress->setTextVisible(false);
+    RipProgress->hide();
 
     // A file dropped anywhere on the window loads it.
     setAcceptDrops(true);

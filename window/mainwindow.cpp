@@ -1,7 +1,9 @@
 #include "mainwindow.h"
 
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "resultmodel.h"
 #include "resultview.h"
@@ -22,11 +24,19 @@ MainWindow::MainWindow(FileDialogs& dialogs, QWidget* parent)
     // clicked, not toggled: the handler answers the user, whichever way the box went.
     connect(Check2, &QCheckBox::clicked, this, &MainWindow::Check2_Click);
     connect(List1, &QAbstractItemView::clicked, this, &MainWindow::List1_Click);
+    connectStopKey();
     Form_Load();
     placeOnScreen();
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::connectStopKey() {
+    // Enabled only while a rip runs; otherwise Escape goes where it always did.
+    stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopKey_->setEnabled(false);
+    connect(stopKey_, &QShortcut::activated, this, [this] { stopAsked_ = true; });
+}
 
 // A click on the list only moves its selection; nothing reads the selection.
 void MainWindow::List1_Click() {}

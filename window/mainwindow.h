@@ -19,7 +19,9 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMimeData;
+class QProgressBar;
 class QPushButton;
+class QShortcut;
 
 namespace kolvane {
 
@@ -63,6 +65,7 @@ class MainWindow : public QWidget, private RipHost {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -78,6 +81,11 @@ class MainWindow : public QWidget, private RipHost {
     void buildControls();
     void chainTabOrder();
     void placeOnScreen();
+    void connectStopKey();
+    // The progress bar sits in the gap between the list and the bottom row,
+    // outside the layout, so that showing it moves nothing.
+    void placeProgress();
+    void showProgress(const Progress& progress);
     // Answers a drag or drop: accepted only for one local file while idle.
     void takeDrop(QDropEvent* event);
     std::optional<QString> droppableFile(const QMimeData* mime) const;
@@ -111,6 +119,9 @@ class MainWindow : public QWidget, private RipHost {
     QLabel* Statu = nullptr;
     QCheckBox* Check2 = nullptr;
     QPushButton* Saverip = nullptr;
+    // Beyond the original controls: rip progress, and Escape to stop a rip.
+    QProgressBar* RipProgress = nullptr;
+    QShortcut* stopKey_ = nullptr;
 
     CommonDialog CD;
     SourcePreview preview_;
@@ -121,7 +132,9 @@ class MainWindow : public QWidget, private RipHost {
     Ripper ripper_;
     ResultModel* model_ = nullptr;
     bool ripping_ = false;
-    bool closing_ = false;  // the window was closed during a rip
+    // Escape was pressed or the window closed during a rip: it ends at the
+    // next event pass.
+    bool stopAsked_ = false;
 };
 
 }  // namespace kolvane

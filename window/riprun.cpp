@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <algorithm>
 
 #include "mainwindow.h"
 #include "resultmodel.h"
@@ -18,6 +21,12 @@ namespace {
 // Pending events run this often during a rip: often enough to feel immediate,
 // seldom enough that the rip itself keeps nearly all of the time.
 constexpr std::chrono::milliseconds kPumpInterval{15};
+
+// The progress bar: a few pixels high, in steps fine enough for any width.
+constexpr int kProgressHeight = 4;
+constexpr int kProgressSteps = 1000;
+
+const QString kStoppedNote = QStringLiteral(" (stopped)");
 
 std::string bytes(const QString& text) {
     return text.toUtf8().toStdString();
@@ -32,24 +41,38 @@ void MainWindow::Dorip_Click() {
     model_->beginClear();
     ripper_.prepare(start);
     model_->endClear();
+    const bool ripHadFocus = focusWidget() == Dorip;
     setButtonsEnabled(false);
     // Read once: toggling the box during the rip changes nothing for this rip.
     const bool hideList = start.hideList;
     if (hideList) List1->hide();
+    // Where the disabled "Rip" (and the hidden list) sent the focus; it goes
+    // back to "Rip" at the end unless the user has moved it on meanwhile.
+    QWidget* const focusParked = ripHadFocus ? focusWidget() : nullptr;
 
     ripping_ = true;
-    closing_ = false;
+    stopAsked_ = false;
+    stopKey_->setEnabled(true);
+    placeProgress();
+    RipProgress->setRange(0, kProgressSteps);
+    RipProgress->setValue(0);
+    RipProgress->show();
     const std::string path = QFile::encodeName(Text1->text()).toStdString();
     std::optional<Error> error;
     bool sawLine = false;
+    bool stopped = false;
     if (auto source = FileSource::open(path)) {
+        showProgress(Progress{0, false, 0, (*source)->size()});
         RunResult result = ripper_.run(**source, path, *this);
         error = std::move(result.error);
         sawLine = result.sawLine;
+        stopped = result.stopped;
     } else {
         error = source.error();
     }
     ripping_ = false;
+    stopKey_->setEnabled(false);
+    RipProgress->hide();
 
     // The window still exists here even when it was closed during the rip:
     // closing only hides it, and it is deleted after this handler returns.
@@ -58,11 +81,16 @@ void MainWindow::Dorip_Click() {
         const QString message = QString::fromLocal8Bit(error->message());
         Statu->setText(message);
         Statu->setToolTip(message);
+    } else if (stopped) {
+        // Said even before the first non-empty line: the user asked, and the
+        // window answers.
+        showStatus(QString::fromStdString(statusText(state_.Ripcount)) + kStoppedNote);
     } else if (sawLine) {
         showCount(state_.Ripcount);
     }
     if (hideList) List1->show();
     setButtonsEnabled(true);
+    if (ripHadFocus && focusWidget() == focusParked) Dorip->setFocus(Qt::OtherFocusReason);
 }
 
 Settings MainWindow::settings() {
@@ -78,11 +106,12 @@ Settings MainWindow::settings() {
 }
 
 bool MainWindow::pump(const Progress& progress) {
-    // Rows and count first, so that this event pass paints them.
+    // Rows, count and progress first, so that this event pass paints them.
     model_->sync();
     if (progress.sawLine) showCount(progress.ripcount);
+    showProgress(progress);
     QCoreApplication::processEvents();
-    return !closing_;
+    return !stopAsked_;
 }
 
 std::chrono::milliseconds MainWindow::pumpInterval() const {
@@ -92,8 +121,37 @@ std::chrono::milliseconds MainWindow::pumpInterval() const {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The rip notices at its next event pass, closes its source and flushes its
     // output; nothing here may go away before it has.
-    if (ripping_) closing_ = true;
+    if (ripping_) stopAsked_ = true;
     event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The layout has placed the controls by now.
+    if (RipProgress->isVisible()) placeProgress();
+}
+
+void MainWindow::placeProgress() {
+    const QRect list = List1->geometry();
+    const int below = std::min({Statu->y(), Check2->y(), Saverip->y()});
+    const int gap = below - (list.bottom() + 1);
+    // Centred in the gap; where there is none, over the list's bottom edge.
+    const int top = gap >= kProgressHeight ? list.bottom() + 1 + (gap - kProgressHeight) / 2
+                                           : list.bottom() + 1 - kProgressHeight;
+    RipProgress->setGeometry(list.left(), top, list.width(), kProgressHeight);
+    RipProgress->raise();
+}
+
+void MainWindow::showProgress(const Progress& progress) {
+    // A pipe or a device tells no size: the bar only says that work goes on.
+    if (!progress.totalBytes || *progress.totalBytes == 0) {
+        RipProgress->setRange(0, 0);
+        return;
+    }
+    const double done = static_cast<double>(std::min(progress.bytesRead, *progress.totalBytes)) /
+                        static_cast<double>(*progress.totalBytes);
+    RipProgress->setRange(0, kProgressSteps);
+    RipProgress->setValue(static_cast<int>(done * kProgressSteps));
 }
 
 void MainWindow::setButtonsEnabled(bool enabled) {
