@@ -156,6 +156,7 @@ void MainWindow::buildControls() {
     }
 
     chainTabOrder();
+    updateFieldTip();
 }
 
 void MainWindow::chainTabOrder() {

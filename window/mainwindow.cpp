@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -24,6 +25,13 @@ MainWindow::MainWindow(FileDialogs& dialogs, QWidget* parent)
     // clicked, not toggled: the handler answers the user, whichever way the box went.
     connect(Check2, &QCheckBox::clicked, this, &MainWindow::Check2_Click);
     connect(List1, &QAbstractItemView::clicked, this, &MainWindow::List1_Click);
+    // The preview's tooltip follows its line and every setting that shapes it.
+    for (QLineEdit* box : {Text2, SplitChar, FieldSep, RipFields}) {
+        connect(box, &QLineEdit::textChanged, this, &MainWindow::updateFieldTip);
+    }
+    for (QCheckBox* box : {Check1, Check4}) {
+        connect(box, &QCheckBox::toggled, this, &MainWindow::updateFieldTip);
+    }
     connectStopKey();
     Form_Load();
     placeOnScreen();

@@ -89,6 +89,9 @@ class MainWindow : public QWidget, private RipHost {
     // Answers a drag or drop: accepted only for one local file while idle.
     void takeDrop(QDropEvent* event);
     std::optional<QString> droppableFile(const QMimeData* mime) const;
+    // Text2's tooltip: its line's numbered fields and the result line that
+    // the settings as they are now would give for it.
+    void updateFieldTip();
     // Loadfile, Dorip, Command1 and Saverip, in that order.
     void setButtonsEnabled(bool enabled);
     void showCount(std::int64_t ripcount);

@@ -28,10 +28,6 @@ constexpr int kProgressSteps = 1000;
 
 const QString kStoppedNote = QStringLiteral(" (stopped)");
 
-std::string bytes(const QString& text) {
-    return text.toUtf8().toStdString();
-}
-
 }  // namespace
 
 void MainWindow::Dorip_Click() {
@@ -91,18 +87,8 @@ void MainWindow::Dorip_Click() {
     if (hideList) List1->show();
     setButtonsEnabled(true);
     if (ripHadFocus && focusWidget() == focusParked) Dorip->setFocus(Qt::OtherFocusReason);
-}
-
-Settings MainWindow::settings() {
-    Settings s;
-    s.split = bytes(SplitChar->text());
-    s.join = bytes(FieldSep->text());
-    s.fields = bytes(RipFields->text());
-    s.skipEmpty = Check1->checkState() != Qt::Unchecked;
-    s.toFile = Check2->checkState() != Qt::Unchecked;
-    s.smart = Check4->checkState() != Qt::Unchecked;
-    s.hideList = Check3->checkState() == Qt::Checked;
-    return s;
+    // With an empty field box the rip reused the last parse, and so does the preview.
+    updateFieldTip();
 }
 
 bool MainWindow::pump(const Progress& progress) {

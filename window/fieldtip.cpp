@@ -1,0 +1,95 @@
+#include "fieldtip.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+namespace kolvane {
+
+namespace {
+
+// Characters of one value and of the result line shown before the rest is
+// cut off, and of one line of the tip: enough to recognise a field, few enough
+// to keep the tip readable. The tip breaks its lines itself: a tooltip left to
+// wrap rich text does so at a quarter of the screen, inside values.
+constexpr qsizetype kValueChars = 32;
+constexpr qsizetype kResultChars = 100;
+constexpr qsizetype kLineChars = 90;
+
+// The bytes decoded as UTF-8, shortened to `max` characters with an ellipsis,
+// never between the halves of a surrogate pair.
+QString shortened(std::string_view bytes, qsizetype max) {
+    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (text.size() > max) {
+        qsizetype keep = max - 1;
+        if (text.at(keep - 1).isHighSurrogate()) --keep;
+        text = text.left(keep) + QChar(0x2026);
+    }
+    return text;
+}
+
+// One paragraph that keeps its spaces and line breaks and never wraps.
+QString paragraph(const QString& html) {
+    return QStringLiteral("<p style=\"white-space:pre\">") + html + QStringLiteral("</p>");
+}
+
+}  // namespace
+
+QString fieldTip(std::string_view line, const Settings& settings, const RipState& lastParse) {
+    // The fields as a rip cuts them: a plain rip of the field list 1..n leaves
+    // field k in slot k-1. An empty split string makes the line one field.
+    const std::int64_t fields = settings.split.empty() ? 1 : Countvalue(line, settings.split) + 1;
+    const int listed = static_cast<int>(std::min<std::int64_t>(fields, kTipFields));
+    RipState cut;
+    for (int k = 1; k <= listed; ++k) cut.Fieldnum.push_back(static_cast<std::int16_t>(k));
+    Settings cutBy;
+    cutBy.split = settings.split;
+    LineRipper cutter;
+    cutter.configure(cutBy, cut);
+    std::string unused;
+    cutter.rip(line, unused);
+
+    // "[1] 0   [2] uniform@delta.com   [3] ...", a new line before a field
+    // that would make the line too long.
+    QString numbered;
+    qsizetype lineLength = 0;
+    for (int k = 0; k < listed; ++k) {
+        const QString field = QStringLiteral("[%1] ").arg(k + 1) +
+                              shortened(cut.Fieldval[static_cast<std::size_t>(k)], kValueChars);
+        if (lineLength > 0 && lineLength + 3 + field.size() > kLineChars) {
+            numbered += QLatin1Char('\n');
+            lineLength = 0;
+        } else if (lineLength > 0) {
+            numbered += QStringLiteral("   ");
+            lineLength += 3;
+        }
+        numbered += field;
+        lineLength += field.size();
+    }
+    QString tip = paragraph(numbered.toHtmlEscaped());
+    if (fields > listed) {
+        tip += QStringLiteral("<p>%1 fields in all; the first %2 are shown.</p>")
+                   .arg(fields)
+                   .arg(listed);
+    }
+
+    // The result line, from the settings and the field list a rip would use
+    // now; the window's own state is left alone, as a rip may be running.
+    RipState parsed;
+    parsed.Fieldnum = lastParse.Fieldnum;
+    parsed.Fieldcount = lastParse.Fieldcount;
+    if (!settings.smart) Setfields(parsed, settings.fields);
+    LineRipper ripper;
+    ripper.configure(settings, parsed);
+    std::string result;
+    const bool complete = ripper.rip(line, result);
+    if (settings.skipEmpty && !complete) {
+        tip += QStringLiteral("<p>Result: none, the line is skipped (a value is blank).</p>");
+    } else {
+        tip += paragraph(QStringLiteral("Result: <b>") +
+                         shortened(result, kResultChars).toHtmlEscaped() + QStringLiteral("</b>"));
+    }
+    return tip;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,59 @@
+// The settings as the controls hold them: what a rip reads, and the preview's
+// tooltip that shows what they make of the previewed line.
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "fieldtip.h"
+#include "mainwindow.h"
+
+namespace kolvane {
+
+namespace {
+
+std::string bytes(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+// A tab cannot be typed into a one-line box, where Tab moves the focus: in the
+// separator boxes "\t" stands for a tab and "\\" for one backslash. Nothing
+// else is read specially; a backslash before any other character stays.
+QString separatorText(const QString& typed) {
+    if (!typed.contains(QLatin1Char('\\'))) return typed;
+    QString text;
+    text.reserve(typed.size());
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        const QChar c = typed.at(i);
+        const QChar next = i + 1 < typed.size() ? typed.at(i + 1) : QChar();
+        if (c == QLatin1Char('\\') && (next == QLatin1Char('t') || next == QLatin1Char('\\'))) {
+            text += next == QLatin1Char('t') ? QLatin1Char('\t') : QLatin1Char('\\');
+            ++i;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+const QString kPreviewTip =
+    QStringLiteral("One line of the source file, to find the field numbers by; >> shows the next.");
+
+}  // namespace
+
+Settings MainWindow::settings() {
+    Settings s;
+    s.split = bytes(separatorText(SplitChar->text()));
+    s.join = bytes(separatorText(FieldSep->text()));
+    s.fields = bytes(RipFields->text());
+    s.skipEmpty = Check1->checkState() != Qt::Unchecked;
+    s.toFile = Check2->checkState() != Qt::Unchecked;
+    s.smart = Check4->checkState() != Qt::Unchecked;
+    s.hideList = Check3->checkState() == Qt::Checked;
+    return s;
+}
+
+void MainWindow::updateFieldTip() {
+    const std::string line = bytes(Text2->text());
+    Text2->setToolTip(line.empty() ? kPreviewTip : fieldTip(line, settings(), state_));
+}
+
+}  // namespace kolvane
