@@ -155,7 +155,50 @@ void MainWindow::buildControls() {
         box->installEventFilter(this);
     }
 
+    describeControls();
     chainTabOrder();
+}
+
+// What screen readers call each control, and what hovering over the picture
+// button and the boxes tells. The labels, the status line included, are read
+// by their captions.
+void MainWindow::describeControls() {
+    const std::pair<QWidget*, const char*> names[] = {
+        {Text1, "Source file"},
+        {Loadfile, "Load file"},
+        {Dorip, "Rip"},
+        {List1, "Result list"},
+        {Saverip, "Save"},
+        {Frame1, "Settings"},
+        {Check2, "File to file"},
+        {SplitChar, "Split string"},
+        {FieldSep, "New field separator"},
+        {RipFields, "Rip fields"},
+        {Check1, "Skip line on 1 empty value"},
+        {Check3, "Hide list while ripping"},
+        {Check4, "Use smartcombine"},
+        {Text2, "Preview line"},
+        {Command1, "Next line"},
+        {RipProgress, "Rip progress"},
+    };
+    for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
+
+    Text1->setToolTip(
+        QStringLiteral("Path of the source file. Type it, choose it with the button beside, "
+                       "or drop a file on the window."));
+    Loadfile->setToolTip(QStringLiteral("Choose the source file and show its first line (Ctrl+O)"));
+    Dorip->setToolTip(QStringLiteral("Rip every line of the source file (F5); Escape stops it"));
+    Saverip->setToolTip(QStringLiteral("Save the result list to a file (Ctrl+S)"));
+    Command1->setToolTip(QStringLiteral("Show the next line of the source file"));
+    SplitChar->setToolTip(QStringLiteral(
+        "The string that separates the fields of a source line.\n\\t stands for a tab, "
+        "\\\\ for one backslash."));
+    FieldSep->setToolTip(QStringLiteral(
+        "The string put between the chosen fields of a result line.\n\\t stands for a tab, "
+        "\\\\ for one backslash."));
+    RipFields->setToolTip(QStringLiteral(
+        "The fields to keep, by number, separated by commas (2,4).\nWith smartcombine, a "
+        "template in which [n] stands for field n ([2]-[1])."));
     updateFieldTip();
 }
 

@@ -32,14 +32,25 @@ MainWindow::MainWindow(FileDialogs& dialogs, QWidget* parent)
     for (QCheckBox* box : {Check1, Check4}) {
         connect(box, &QCheckBox::toggled, this, &MainWindow::updateFieldTip);
     }
-    connectStopKey();
+    connectKeys();
     Form_Load();
     placeOnScreen();
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::connectStopKey() {
+void MainWindow::connectKeys() {
+    // Each key is its button: click() does nothing while the button is
+    // disabled, so a key cannot start what the button may not.
+    const std::pair<QPushButton*, QKeySequence> keys[] = {
+        {Loadfile, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {Saverip, QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {Dorip, QKeySequence(Qt::Key_F5)},
+    };
+    for (const auto& [button, key] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+    }
     // Enabled only while a rip runs; otherwise Escape goes where it always did.
     stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     stopKey_->setEnabled(false);

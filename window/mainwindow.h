@@ -79,9 +79,10 @@ class MainWindow : public QWidget, private RipHost {
     std::chrono::milliseconds pumpInterval() const override;
 
     void buildControls();
+    void describeControls();
     void chainTabOrder();
     void placeOnScreen();
-    void connectStopKey();
+    void connectKeys();
     // The progress bar sits in the gap between the list and the bottom row,
     // outside the layout, so that showing it moves nothing.
     void placeProgress();
