@@ -113,10 +113,10 @@ xdotool key --delay 50 shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+T
 sleep 1
 import -window "$wid" "$outdir/kolvane-after-rip.png"
 
-# "Rip" lost the focus to the list when it was disabled for the rip; Tab
-# leads from there to "Save". The save dialog offers the path confirmed last
-# (the sample); the name typed replaces it.
-xdotool key --delay 50 Tab space
+# "Rip" has the focus again after the rip; Tab leads past the list to
+# "Save". The save dialog offers the path confirmed last (the sample); the
+# name typed replaces it.
+xdotool key --delay 50 Tab Tab space
 save="$(dialog '^Save As$')"
 xdotool windowfocus --sync "$save"
 sleep 0.5
