@@ -6,35 +6,39 @@ namespace kolvane {
 
 OutputFile::OutputFile(OutputOpener& opener, std::string path, std::string eol)
     : opener_(opener), path_(std::move(path)), eol_(std::move(eol)) {
-    // Room for a full buffer plus the line that crosses the mark.
-    buf_.reserve(kBufferSize + (kBufferSize >> 2));
+    // Room for a full buffer plus the line that crosses the mark, in both
+    // batches, so that steady state never allocates.
+    fill_.bytes.reserve(kBufferSize + (kBufferSize >> 2));
+    flight_.bytes.reserve(kBufferSize + (kBufferSize >> 2));
 }
 
-std::optional<Error> OutputFile::open() {
-    auto writer = opener_.openAppend(path_);
-    if (!writer) return writer.error();
-    writer_ = std::move(*writer);
-    written_ = 0;
-    return std::nullopt;
+OutputFile::~OutputFile() {
+    if (!worker_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    worker_.join();
 }
 
 std::optional<Error> OutputFile::Appendline(std::string_view line, std::int64_t sourceLine) {
-    std::size_t start = buf_.size();
-    buf_.append(line);
+    std::size_t start = fill_.bytes.size();
+    fill_.bytes.append(line);
     return commitLine(start, sourceLine);
 }
 
 std::optional<Error> OutputFile::commitLine(std::size_t start, std::int64_t sourceLine) {
     if (path_.empty()) {
-        buf_.resize(start);
+        fill_.bytes.resize(start);
         return std::nullopt;
     }
-    buf_.append(eol_);
-    pending_.push_back({buf_.size(), sourceLine});
+    fill_.bytes.append(eol_);
+    fill_.pending.push_back({fill_.bytes.size(), sourceLine});
     // Lines pile up to about the buffer's size and go out together; a line
     // longer than the buffer goes out at once.
-    if (buf_.size() >= kBufferSize) {
-        if (auto error = flush()) {
+    if (fill_.bytes.size() >= kBufferSize) {
+        if (auto error = handOff()) {
             // This line went down with the failed write, but the caller counts a
             // line only once it is committed without error: taking it off as a
             // lost line too would leave Ripcount one short of the file.
@@ -45,54 +49,113 @@ std::optional<Error> OutputFile::commitLine(std::size_t start, std::int64_t sour
     return std::nullopt;
 }
 
-IoResult OutputFile::writeBuffer() {
-    IoResult r = writeAll(*writer_, buf_);
+std::optional<Error> OutputFile::flush() {
+    if (auto error = settle()) return error;
+    if (fill_.bytes.empty()) return std::nullopt;
+    // The last batch is written here: nothing is left to overlap it with.
+    if (auto error = write(fill_)) {
+        dropAll(fill_);
+        return error;
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> OutputFile::handOff() {
+    if (auto error = settle()) return error;
+    std::swap(fill_, flight_);  // fill_ takes the written batch's buffers back
+    {
+        std::lock_guard lock(mutex_);
+        busy_ = true;
+    }
+    if (!worker_.joinable()) {
+        worker_ = std::thread([this] { workerLoop(); });
+    } else {
+        wake_.notify_one();
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> OutputFile::settle() {
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return !busy_; });
+    std::optional<Error> error = std::move(flightError_);
+    flightError_.reset();
+    lock.unlock();
+    if (error) dropAll(flight_);
+    flight_.clear();
+    return error;
+}
+
+void OutputFile::dropAll(Batch& failed) {
+    linesLost_ += static_cast<std::int64_t>(failed.pending.size());
+    failed.clear();
+    if (&failed != &fill_) {
+        linesLost_ += static_cast<std::int64_t>(fill_.pending.size());
+        fill_.clear();
+    }
+}
+
+void OutputFile::workerLoop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return busy_ || quit_; });
+        if (!busy_) return;  // quit, with nothing in flight
+        lock.unlock();
+        std::optional<Error> error = write(flight_);
+        lock.lock();
+        flightError_ = std::move(error);
+        busy_ = false;
+        wake_.notify_all();
+    }
+}
+
+std::optional<Error> OutputFile::open() {
+    auto writer = opener_.openAppend(path_);
+    if (!writer) return writer.error();
+    writer_ = std::move(*writer);
+    written_ = 0;
+    return std::nullopt;
+}
+
+IoResult OutputFile::writeOnce(Batch& batch) {
+    IoResult r = writeAll(*writer_, batch.bytes);
     if (!r.failed()) {
-        written_ += buf_.size();
+        written_ += batch.bytes.size();
+        batch.clear();
         return r;
     }
     // Keep the whole lines that made it; cut off the half line after them.
-    auto kept = std::upper_bound(pending_.begin(), pending_.end(), r.bytes,
+    auto& pending = batch.pending;
+    auto kept = std::upper_bound(pending.begin(), pending.end(), r.bytes,
                                  [](std::size_t bytes, const Pending& p) { return bytes < p.end; });
-    std::size_t keptBytes = kept == pending_.begin() ? 0 : std::prev(kept)->end;
+    std::size_t keptBytes = kept == pending.begin() ? 0 : std::prev(kept)->end;
     writer_->truncate(written_ + keptBytes);
     written_ += keptBytes;
-    buf_.erase(0, keptBytes);
-    pending_.erase(pending_.begin(), kept);
-    for (auto& p : pending_) p.end -= keptBytes;
+    batch.bytes.erase(0, keptBytes);
+    pending.erase(pending.begin(), kept);
+    for (auto& p : pending) p.end -= keptBytes;
     return r;
 }
 
-std::optional<Error> OutputFile::flush() {
-    if (buf_.empty()) return std::nullopt;
-    IoResult r;
+std::optional<Error> OutputFile::write(Batch& batch) {
+    if (batch.bytes.empty()) return std::nullopt;
     if (!writer_) {
         if (auto error = open()) {
-            error->line = pending_.front().sourceLine;
-            linesLost_ += static_cast<std::int64_t>(pending_.size());
-            buf_.clear();
-            pending_.clear();
+            error->line = batch.pending.front().sourceLine;
             return error;
         }
     }
-    r = writeBuffer();
+    IoResult r = writeOnce(batch);
     if (r.failed()) {
         // One more attempt on a fresh descriptor, still appending: a second
         // attempt must never empty what earlier lines and runs have written.
         writer_.reset();
-        if (!open()) r = writeBuffer();
+        if (!open()) r = writeOnce(batch);
     }
-    if (r.failed()) {
-        Error error = systemError("Cannot write", path_, r.code, pending_.front().sourceLine);
-        if (r.code == 0) error.cause = r.cause;
-        linesLost_ += static_cast<std::int64_t>(pending_.size());
-        buf_.clear();
-        pending_.clear();
-        return error;
-    }
-    buf_.clear();
-    pending_.clear();
-    return std::nullopt;
+    if (!r.failed()) return std::nullopt;
+    Error error = systemError("Cannot write", path_, r.code, batch.pending.front().sourceLine);
+    if (r.code == 0) error.cause = r.cause;
+    return error;
 }
 
 }  // namespace kolvane

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "error.h"
@@ -16,11 +19,17 @@ namespace kolvane {
 // and written in large blocks, but what the file holds after a run, or after a
 // run stopped on an error, is exactly what appending line by line would have
 // left: earlier content untouched, and never half a line at the end.
+//
+// A full buffer is written by a background thread while the rip fills the
+// next one: writing costs about as much as ripping, and on two cores the two
+// then overlap instead of adding up. A failure of that write is reported at
+// the next hand-over or at flush(), with the same accounting as a failure here.
 class OutputFile {
   public:
     static constexpr std::size_t kBufferSize = std::size_t{256} << 10;
 
     OutputFile(OutputOpener& opener, std::string path, std::string eol);
+    ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -34,36 +43,63 @@ class OutputFile {
     // the line's bytes to buffer(), then commit the bytes from `start` on (the
     // buffer's size before the line) as one line, or cut them off with
     // buffer().resize(start) to drop it.
-    std::string& buffer() { return buf_; }
+    std::string& buffer() { return fill_.bytes; }
     std::optional<Error> commitLine(std::size_t start, std::int64_t sourceLine);
 
-    // Writes what is buffered. On a failure the file is reopened for appending
-    // and the write tried once more; if that fails too, the file is cut back to
-    // its last whole line and the error says which source line was not written.
+    // Writes everything committed and returns when it is in the file. On a
+    // failure the file is reopened for appending and the write tried once more;
+    // if that fails too, the file is cut back to its last whole line and the
+    // error says which source line was not written.
     std::optional<Error> flush();
 
     // Lines committed without error that did not reach the file because a
-    // later flush failed.
+    // later write failed.
     std::int64_t linesLost() const { return linesLost_; }
 
   private:
-    std::optional<Error> open();
-    // Writes buf_ through writer_ and, on failure, cuts back to a line boundary.
-    IoResult writeBuffer();
-
     struct Pending {
-        std::size_t end;  // offset in buf_ just past this line's terminator
+        std::size_t end;  // offset in the batch just past this line's terminator
         std::int64_t sourceLine;
     };
+    // Committed lines on their way to the file.
+    struct Batch {
+        std::string bytes;
+        std::vector<Pending> pending;
+        void clear() {
+            bytes.clear();
+            pending.clear();
+        }
+    };
+
+    // Writes a batch, retrying once on a fresh descriptor. On failure the batch
+    // keeps the lines that did not reach the file. Runs on one thread at a time.
+    std::optional<Error> write(Batch& batch);
+    std::optional<Error> open();
+    IoResult writeOnce(Batch& batch);
+
+    // Hands the full buffer to the background writer once it is free.
+    std::optional<Error> handOff();
+    // Waits for the background write and takes over its outcome.
+    std::optional<Error> settle();
+    // Every line still buffered or in flight is lost with a failed write.
+    void dropAll(Batch& failed);
+    void workerLoop();
 
     OutputOpener& opener_;
     std::string path_;
     std::string eol_;
-    std::unique_ptr<Writer> writer_;
-    std::uint64_t written_ = 0;  // bytes this writer has appended, all whole lines
-    std::string buf_;
-    std::vector<Pending> pending_;
+    std::unique_ptr<Writer> writer_;  // used by one thread at a time
+    std::uint64_t written_ = 0;       // bytes this writer has appended, all whole lines
+    Batch fill_;                      // the rip appends here
+    Batch flight_;                    // the background writer writes this
     std::int64_t linesLost_ = 0;
+
+    std::thread worker_;  // started at the first hand-over: small rips never start it
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool busy_ = false;  // flight_ is being written
+    bool quit_ = false;
+    std::optional<Error> flightError_;
 };
 
 }  // namespace kolvane
