@@ -118,13 +118,15 @@ void LineRipper::configure(const Settings& settings, RipState& state) {
 }
 
 std::size_t LineRipper::cut(std::string_view line, std::size_t want) {
+    lastCut_ = true;
+    if (want == 0) return 0;
+    if (split_.empty()) {
+        cut_[1] = line;
+        return 1;
+    }
+    if (split_.size() == 1) return cutAtByte(line, want);
     std::size_t pos = 0;
     std::size_t got = 0;
-    lastCut_ = true;
-    if (split_.empty()) {
-        if (want > 0) cut_[++got] = line;
-        return got;
-    }
     while (got < want) {
         // Grows with the fields lines really have, not with a huge field number.
         if (got + 1 >= cut_.size()) cut_.resize(std::max<std::size_t>(16, cut_.size() * 2));
@@ -139,6 +141,44 @@ std::size_t LineRipper::cut(std::string_view line, std::size_t want) {
     // Stopped at the highest wanted field, and a separator followed it: the line
     // has more fields.
     lastCut_ = false;
+    return got;
+}
+
+std::size_t LineRipper::cutAtByte(std::string_view line, std::size_t want) {
+    const char sep = split_[0];
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    const char* fieldStart = p;
+    std::size_t got = 0;
+    // One field ends at `at`; false once the highest wanted field is cut.
+    auto endField = [&](const char* at) {
+        if (got + 1 >= cut_.size()) cut_.resize(std::max<std::size_t>(16, cut_.size() * 2));
+        cut_[++got] = std::string_view(fieldStart, static_cast<std::size_t>(at - fieldStart));
+        fieldStart = at + 1;
+        return got < want;
+    };
+#ifdef __SSE2__
+    // One pass over the line, 16 bytes a step, taking every separator of a
+    // step from its bit mask: short fields no longer cost a scan each.
+    const __m128i needle = _mm_set1_epi8(sep);
+    for (; end - p >= 16; p += 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, needle)));
+        for (; mask != 0; mask &= mask - 1) {
+            if (!endField(p + __builtin_ctz(mask))) {
+                lastCut_ = false;
+                return got;
+            }
+        }
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == sep && !endField(p)) {
+            lastCut_ = false;
+            return got;
+        }
+    }
+    endField(end);  // the last field runs to the end of the line
     return got;
 }
 

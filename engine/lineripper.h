@@ -40,6 +40,8 @@ class LineRipper {
     // Cuts fields 1..want of `line` into cut_; returns how many the line has up
     // to `want`. lastCut_ tells whether the last one cut is the line's last field.
     std::size_t cut(std::string_view line, std::size_t want);
+    // The same for a one-byte split string, the usual case.
+    std::size_t cutAtByte(std::string_view line, std::size_t want);
     bool ripPlain(std::string_view line, std::string& out);
     bool ripTemplate(std::string_view line, std::string& out);
     // Replaces placeholders one field after the other, as the template's
