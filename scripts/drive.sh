@@ -18,34 +18,16 @@ cd "$(dirname "$0")/.."
 outdir="$(realpath -m "${1:-build}")"
 build="${KOLVANE_BUILD:-build}"
 
-bash scripts/deps.sh --screenshot
-if [ ! -x "$build/window/kolvane" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" -j2 --target kolvane >/dev/null
-fi
 mkdir -p "$outdir"
-kolvane="$(realpath "$build/window/kolvane")"
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=scripts/xsession.sh
+source scripts/xsession.sh
+kolvane="$(realpath "$build/window/kolvane")"
 fail() {
   echo "drive.sh: $*" >&2
   exit 1
 }
 
-sample="$work/sample.txt"
-printf '%s\r\n' \
-  '1001|anna.berg@example.org|3|Lyon|2024-05-02' \
-  '1002|jonas.meyer@example.org|1|Graz|2024-05-03' \
-  '1003|li.wei@example.org|12|Porto|2024-05-03' \
-  '' \
-  '1004|sara.costa@example.org|7|Ghent|2024-05-06' \
-  '1005|omar.haddad@example.org|2|Turku|2024-05-07' >"$sample"
 saved="$work/picked.txt"
 printf '%s\r\n' \
   'anna.berg@example.org:Lyon' \
@@ -53,12 +35,6 @@ printf '%s\r\n' \
   'li.wei@example.org:Porto' \
   'sara.costa@example.org:Ghent' \
   'omar.haddad@example.org:Turku' >"$work/expected.txt"
-
-# -displayfd picks a free display number and tells it once the server is up.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/display")"
 
 # Started in the scratch folder, so nothing it might write lands in the tree.
 (cd "$work" && QT_QPA_PLATFORM=xcb exec "$kolvane") 2>/dev/null &
