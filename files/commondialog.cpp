@@ -1,19 +1,39 @@
 #include "commondialog.h"
 
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 
 namespace kolvane {
 
+namespace {
+
+std::optional<QString> choose(QWidget* parent, const QString& start, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, QString(), start);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    // The toolkit's own dialog opens so narrow that it cuts its size and date
+    // columns; give it room to show them.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 460)));
+    if (auto* details = dialog.findChild<QTreeView*>()) {
+        details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.constFirst().isEmpty()) return std::nullopt;
+    return chosen.constFirst();
+}
+
+}  // namespace
+
 std::optional<QString> QtFileDialogs::showOpen(QWidget* parent, const QString& start) {
-    QString path = QFileDialog::getOpenFileName(parent, QString(), start);
-    if (path.isEmpty()) return std::nullopt;
-    return path;
+    return choose(parent, start, QFileDialog::AcceptOpen);
 }
 
 std::optional<QString> QtFileDialogs::showSave(QWidget* parent, const QString& start) {
-    QString path = QFileDialog::getSaveFileName(parent, QString(), start);
-    if (path.isEmpty()) return std::nullopt;
-    return path;
+    return choose(parent, start, QFileDialog::AcceptSave);
 }
 
 std::optional<QString> CommonDialog::remember(std::optional<QString> chosen) {
