@@ -1,18 +1,23 @@
 #pragma once
 
-// Helpers shared by the window tests: finding controls by name, writing source
-// files, reading the result list, and acting from inside a running rip.
+// Shared by the window tests: controls by name, files in a temporary folder,
+// dialogs that answer from a script, a rip with a hook at every event pass.
 
 #include <QAbstractItemModel>
-#include <QByteArray>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
-#include <QString>
-#include <QStringList>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "commondialog.h"
@@ -21,7 +26,7 @@
 
 namespace kolvane::test {
 
-// The control called `name`; fails the test when there is none of that kind.
+// The control called `name`; there must be one of that kind.
 template <class W>
 W* control(QWidget& window, const char* name) {
     W* found = window.findChild<W*>(QString::fromLatin1(name));
@@ -39,8 +44,7 @@ inline QString writeFile(const QString& path, const QByteArray& bytes) {
 
 inline QByteArray readFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // "a1|b1|c1\r\n" ... for lines 1..count.
@@ -54,61 +58,48 @@ inline QByteArray numberedLines(int count) {
 inline QStringList items(QWidget& window) {
     QAbstractItemModel* model = control<QListView>(window, "List1")->model();
     QStringList shown;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        shown << model->data(model->index(row, 0)).toString();
-    }
+    for (int row = 0; row < model->rowCount(); ++row)
+        shown << model->index(row, 0).data().toString();
     return shown;
 }
 
-// File dialogs that answer from a script: each showing takes the next queued
-// answer, a path or a cancel (nullopt), and is recorded with the path it was
-// offered. A showing that finds no answer queued fails the test.
+// Each showing takes the next queued answer, a path or a cancel (nullopt), and
+// is recorded as "open START" or "save START", START the path it was offered.
+// A showing with no answer queued fails the test.
 class ScriptedDialogs : public FileDialogs {
   public:
-    struct Shown {
-        QString kind;   // "open" or "save"
-        QString start;  // the path the dialog was offered
-        bool operator==(const Shown&) const = default;
-    };
-
     void answer(std::optional<QString> path) {
         answers_.push_back({path.value_or(QString()), !path.has_value()});
     }
     // Runs while the next dialog is open, before it answers.
     void whileOpen(std::function<void()> act) { whileOpen_ = std::move(act); }
-
-    const QList<Shown>& shown() const { return shown_; }
+    const QStringList& shown() const { return shown_; }
     qsizetype pending() const { return static_cast<qsizetype>(answers_.size()); }
 
     std::optional<QString> showOpen(QWidget*, const QString& start) override {
-        return show(QStringLiteral("open"), start);
+        return show("open ", start);
     }
     std::optional<QString> showSave(QWidget*, const QString& start) override {
-        return show(QStringLiteral("save"), start);
+        return show("save ", start);
     }
 
   private:
-    std::optional<QString> show(const QString& kind, const QString& start) {
-        shown_ << Shown{kind, start};
+    std::optional<QString> show(const char* kind, const QString& start) {
+        shown_ << kind + start;
         if (auto act = std::exchange(whileOpen_, nullptr)) act();
         if (answers_.empty()) {
-            QTest::qFail(qPrintable(QStringLiteral("unexpected %1 dialog").arg(kind)), __FILE__,
-                         __LINE__);
+            QTest::qFail(qPrintable("unexpected dialog: " + shown_.back()), __FILE__, __LINE__);
             return std::nullopt;
         }
-        const Answer next = answers_.front();
+        const auto [path, cancel] = answers_.front();
         answers_.pop_front();
-        if (next.cancel) return std::nullopt;
-        return next.path;
+        if (cancel) return std::nullopt;
+        return path;
     }
 
-    struct Answer {
-        QString path;
-        bool cancel = false;
-    };
-    std::deque<Answer> answers_;
+    std::deque<std::pair<QString, bool>> answers_;  // a path, or a cancel
     std::function<void()> whileOpen_;
-    QList<Shown> shown_;
+    QStringList shown_;
 };
 
 // Runs `act` at every event pass of the rip that the next click starts, with
@@ -129,6 +120,74 @@ class DuringRip {
     std::function<void(int)> act_;
     QTimer timer_;
     int passes_ = 0;
+};
+
+// A window with scripted dialogs and a temporary folder, new for every test.
+class WindowFixture {
+  protected:
+    void setUp() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        open();
+    }
+    // Every scripted answer was asked for: no handler skipped its dialog.
+    void tearDown() {
+        window_.reset();
+        QCOMPARE(dialogs_->pending(), qsizetype{0});
+    }
+    // A new window as started from `startDir` (else from here), shown and
+    // active: shortcuts answer only in the active window.
+    void open(const QString& startDir = QString()) {
+        window_.reset();
+        dialogs_ = std::make_unique<ScriptedDialogs>();
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(startDir.isEmpty() ? before : startDir));
+        window_ = std::make_unique<MainWindow>(*dialogs_);
+        QVERIFY(QDir::setCurrent(before));
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    }
+
+    QString path(const QString& name) const { return dir_->filePath(name); }
+    QString file(const QString& name, const QByteArray& bytes) {
+        return writeFile(path(name), bytes);
+    }
+    QLineEdit* box(const char* name) { return control<QLineEdit>(*window_, name); }
+    QCheckBox* check(const char* name) { return control<QCheckBox>(*window_, name); }
+    QString text(const char* name) { return box(name)->text(); }
+    QString status() { return control<QLabel>(*window_, "Statu")->text(); }
+    QStringList listed() { return items(*window_); }
+    void click(const char* name) {
+        QTest::mouseClick(control<QPushButton>(*window_, name), Qt::LeftButton);
+    }
+    // How many of Loadfile, Dorip, Command1 and Saverip are enabled.
+    int buttonsOn() {
+        int on = 0;
+        for (const char* name : {"Loadfile", "Dorip", "Command1", "Saverip"}) {
+            on += control<QPushButton>(*window_, name)->isEnabled() ? 1 : 0;
+        }
+        return on;
+    }
+    void setOutfile(const QString& file) {
+        window_->ripState().Outfile = QFile::encodeName(file).toStdString();
+    }
+    QString outfile() { return QFile::decodeName(window_->ripState().Outfile.c_str()); }
+
+    // Clicks "Rip" on `source` with `fields`; `during` runs at every event pass
+    // (see DuringRip). Returns once the rip has ended, with the passes seen.
+    int rip(const QString& source, const QString& fields, std::function<void(int)> during = {}) {
+        box("Text1")->setText(source);
+        box("RipFields")->setText(fields);
+        std::optional<DuringRip> hook;
+        if (during) hook.emplace(*window_, std::move(during));
+        click("Dorip");
+        return hook ? hook->passes() : 0;
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ScriptedDialogs> dialogs_;
+    std::unique_ptr<MainWindow> window_;  // after dialogs_: goes first
 };
 
 }  // namespace kolvane::test
