@@ -24,27 +24,14 @@ class EnableLog : public QObject {
     }
 };
 
-struct RipCase {
-    QByteArray source;
-    QString split, fields, join;
-    bool smart, skip;
-    QStringList expected;
-    QString statusText;
-};
-
-// A setting edited at the eighth event pass, before line 8.
-struct MidRipCase {
-    bool smart;
-    QString fields;
-    const char* edited;  // the box
-    QString newText;
-    QString before, after;  // results before and after the edit; %1 the line number
-};
+// Rows: the source, split string, fields, field separator, smartcombine,
+// skip rule; the list and the status line after the rip.
+using RipRow = std::tuple<QByteArray, QString, QString, QString, bool, bool, QStringList, QString>;
+// Rows: smartcombine, fields; the box edited before line 8 and its new text;
+// the results before and after, %1 the line number.
+using MidRipRow = std::tuple<bool, QString, const char*, QString, QString, QString>;
 
 }  // namespace
-
-Q_DECLARE_METATYPE(RipCase)
-Q_DECLARE_METATYPE(MidRipCase)
 
 class WindowRipTest : public QObject, WindowFixture {
     Q_OBJECT
@@ -56,29 +43,38 @@ class WindowRipTest : public QObject, WindowFixture {
     // The engine's own tests cover ripping; these rows are about what the
     // window reads from its controls and shows.
     void results_data() {
-        QTest::addColumn<RipCase>("c");
+        QTest::addColumn<RipRow>("row");
         const QByteArray abcd = "a|b|c|d\r\nw|x|y|z\r\n";
         const QString utf8 = QStringLiteral("\u00fc\u00b7caf\u00e9");
+        const QString invalid(2, QChar::ReplacementCharacter);
         // clang-format off
-        QTest::newRow("fields 4,2") << RipCase{abcd, "|", "4,2", "-", false, false, {"d-b", "z-x"}, "2 values ripped"};
-        QTest::newRow("split of two, LF, CR, empty lines") << RipCase{"a::1\nb::2\r\r\nc::3", "::", "2", ":", false, false, {"1", "2", "3"}, "3 values ripped"};
-        QTest::newRow("UTF-8 settings and text") << RipCase{"caf\xc3\xa9\xc2\xa7\xc3\xbc\r\n", "\xc2\xa7", "2,1", "\xc2\xb7", false, false, {utf8}, "1 values ripped"};
-        QTest::newRow("no field list: empty results") << RipCase{abcd, "|", "", ":", false, false, {"", ""}, "2 values ripped"};
-        QTest::newRow("template") << RipCase{"a|b|c\r\nx|y\r\n", "|", "[2]-[1] [3]", ":", true, false, {"b-a c", "y-x [3]"}, "2 values ripped"};
-        QTest::newRow("skip rule") << RipCase{"a||c\r\nx|y|z\r\n", "|", "2", ":", false, true, {"y"}, "1 values ripped"};
-        QTest::newRow("skip rule: all skipped, zero said") << RipCase{"a||c\r\n", "|", "2", ":", false, true, {}, "0 values ripped"};
+        QTest::newRow("fields 4,2") << RipRow{abcd, "|", "4,2", "-", false, false, {"d-b", "z-x"}, "2 values ripped"};
+        QTest::newRow("split of two, LF, CR, empty lines") << RipRow{"a::1\nb::2\r\r\nc::3", "::", "2", ":", false, false, {"1", "2", "3"}, "3 values ripped"};
+        QTest::newRow("UTF-8 settings and text") << RipRow{"caf\xc3\xa9\xc2\xa7\xc3\xbc\r\n", "\xc2\xa7", "2,1", "\xc2\xb7", false, false, {utf8}, "1 values ripped"};
+        QTest::newRow("invalid UTF-8 shown as U+FFFD") << RipRow{"\xff\xfe|x\r\n", "|", "1", ":", false, false, {invalid}, "1 values ripped"};
+        QTest::newRow("no field list: empty results") << RipRow{abcd, "|", "", ":", false, false, {"", ""}, "2 values ripped"};
+        QTest::newRow("template") << RipRow{"a|b|c\r\nx|y\r\n", "|", "[2]-[1] [3]", ":", true, false, {"b-a c", "y-x [3]"}, "2 values ripped"};
+        QTest::newRow("skip rule") << RipRow{"a||c\r\nx|y|z\r\n", "|", "2", ":", false, true, {"y"}, "1 values ripped"};
+        QTest::newRow("skip rule: all skipped, zero said") << RipRow{"a||c\r\n", "|", "2", ":", false, true, {}, "0 values ripped"};
+        // In the separator boxes \t is a tab and \\ one backslash, nothing else.
+        QTest::newRow("\\t splits at a tab") << RipRow{"a|b\tc", "\\t", "2,1", ":", false, false, {"c:a|b"}, "1 values ripped"};
+        QTest::newRow("\\t joins with a tab") << RipRow{"a|c", "|", "2,1", "\\t", false, false, {"c\ta"}, "1 values ripped"};
+        QTest::newRow("\\\\ is one backslash") << RipRow{"a\\c", "\\\\", "2,1", "\\\\", false, false, {"c\\a"}, "1 values ripped"};
+        QTest::newRow("\\\\t: backslash, t") << RipRow{"a\\tc\tx", "\\\\t", "2,1", ":", false, false, {"c\tx:a"}, "1 values ripped"};
+        QTest::newRow("other backslashes stay") << RipRow{"a\\nc", "\\n", "2,1", "\\", false, false, {"c\\a"}, "1 values ripped"};
         // clang-format on
     }
 
     void results() {
-        QFETCH(RipCase, c);
-        box("SplitChar")->setText(c.split);
-        box("FieldSep")->setText(c.join);
-        check("Check4")->setChecked(c.smart);
-        check("Check1")->setChecked(c.skip);
-        rip(file("s.txt", c.source), c.fields);
-        QCOMPARE(listed(), c.expected);
-        QCOMPARE(status(), c.statusText);
+        QFETCH(RipRow, row);
+        const auto& [source, split, fields, join, smart, skip, expected, statusText] = row;
+        box("SplitChar")->setText(split);
+        box("FieldSep")->setText(join);
+        check("Check4")->setChecked(smart);
+        check("Check1")->setChecked(skip);
+        rip(file("s.txt", source), fields);
+        QCOMPARE(listed(), expected);
+        QCOMPARE(status(), statusText);
         QCOMPARE(buttonsOn(), 4);
     }
 
@@ -107,15 +103,32 @@ class WindowRipTest : public QObject, WindowFixture {
         QCOMPARE(buttonsOn(), 4);
     }
 
-    void buttonsDuringRip() {
+    void duringRip_data() {
+        QTest::addColumn<bool>("checkedAtStart");
+        QTest::addColumn<bool>("toggledMidRip");
+        QTest::newRow("Check3 checked") << true << false;
+        QTest::newRow("Check3 checked, then unchecked mid-rip") << true << true;
+        QTest::newRow("Check3 unchecked") << false << false;
+        QTest::newRow("Check3 unchecked, then checked mid-rip") << false << true;
+    }
+
+    // Seen from inside the rip: the four buttons off (and switched in their
+    // order), every other control on, the count from the first non-empty line
+    // on, the list hidden exactly when Check3 was checked at the start.
+    void duringRip() {
+        QFETCH(bool, checkedAtStart);
+        QFETCH(bool, toggledMidRip);
         EnableLog order;
         for (const char* name : {"Loadfile", "Dorip", "Command1", "Saverip"}) {
             control<QPushButton>(*window_, name)->installEventFilter(&order);
         }
+        auto* list = control<QListView>(*window_, "List1");
+        check("Check3")->setChecked(checkedAtStart);
         int onDuring = 0;
         QStringList disabledOthers;
         QStringList statusSeen;
-        const int passes = rip(file("s.txt", numberedLines(4)), "1", [&](int) {
+        QList<bool> visible;
+        const int passes = rip(file("s.txt", numberedLines(4)), "1", [&](int pass) {
             onDuring += buttonsOn();
             for (QWidget* widget : window_->findChildren<QWidget*>()) {
                 if (!qobject_cast<QPushButton*>(widget) && !widget->isEnabled()) {
@@ -123,68 +136,47 @@ class WindowRipTest : public QObject, WindowFixture {
                 }
             }
             statusSeen << status();
+            visible << list->isVisible();
+            if (pass == 2 && toggledMidRip) check("Check3")->click();
         });
         QCOMPARE(passes, 4);
         QCOMPARE(onDuring, 0);
         QCOMPARE(disabledOthers, QStringList());
-        // The count is shown from the first non-empty line on, never before.
         QCOMPARE(statusSeen,
                  (QStringList{"", "1 values ripped", "2 values ripped", "3 values ripped"}));
+        QCOMPARE(visible, QList<bool>(4, !checkedAtStart));
         QCOMPARE(order.log, (QStringList{"-Loadfile", "-Dorip", "-Command1", "-Saverip",
                                          "+Loadfile", "+Dorip", "+Command1", "+Saverip"}));
         QCOMPARE(status(), QStringLiteral("4 values ripped"));
-    }
-
-    void hideList_data() {
-        QTest::addColumn<bool>("checkedAtStart");
-        QTest::addColumn<bool>("toggledMidRip");
-        QTest::newRow("checked") << true << false;
-        QTest::newRow("checked, then unchecked mid-rip") << true << true;
-        QTest::newRow("unchecked") << false << false;
-        QTest::newRow("unchecked, then checked mid-rip") << false << true;
-    }
-
-    // Check3 is read once, at the start.
-    void hideList() {
-        QFETCH(bool, checkedAtStart);
-        QFETCH(bool, toggledMidRip);
-        auto* list = control<QListView>(*window_, "List1");
-        check("Check3")->setChecked(checkedAtStart);
-        QList<bool> visible;
-        rip(file("s.txt", numberedLines(4)), "1", [&](int pass) {
-            visible << list->isVisible();
-            if (pass == 2 && toggledMidRip) check("Check3")->click();
-        });
-        QCOMPARE(visible, QList<bool>(4, !checkedAtStart));
         QVERIFY(list->isVisible());
         QCOMPARE(check("Check3")->isChecked(), checkedAtStart != toggledMidRip);
     }
 
     void settingChangedMidRip_data() {
-        QTest::addColumn<MidRipCase>("c");
+        QTest::addColumn<MidRipRow>("row");
         // clang-format off
-        QTest::newRow("new field separator") << MidRipCase{false, "1,2", "FieldSep", "-", "a%1:b%1", "a%1-b%1"};
-        QTest::newRow("new template") << MidRipCase{true, "[1]", "RipFields", "<[3]>", "a%1", "<c%1>"};
-        QTest::newRow("new split string") << MidRipCase{false, "2", "SplitChar", "b", "b%1", "%1|c%1"};
-        QTest::newRow("field list parsed only at the start") << MidRipCase{false, "1", "RipFields", "2", "a%1", "a%1"};
+        QTest::newRow("new field separator") << MidRipRow{false, "1,2", "FieldSep", "-", "a%1:b%1", "a%1-b%1"};
+        QTest::newRow("new template") << MidRipRow{true, "[1]", "RipFields", "<[3]>", "a%1", "<c%1>"};
+        QTest::newRow("new split string") << MidRipRow{false, "2", "SplitChar", "b", "b%1", "%1|c%1"};
+        QTest::newRow("field list parsed only at the start") << MidRipRow{false, "1", "RipFields", "2", "a%1", "a%1"};
         // clang-format on
     }
 
     // Every line is built with one set of settings: the old ones up to the
     // event pass, the new ones from the next line on.
     void settingChangedMidRip() {
-        QFETCH(MidRipCase, c);
-        check("Check4")->setChecked(c.smart);
+        QFETCH(MidRipRow, row);
+        const auto& [smart, fields, edited, newText, before, after] = row;
+        check("Check4")->setChecked(smart);
         int changedAfter = -1;
-        rip(file("s.txt", numberedLines(20)), c.fields, [&](int pass) {
+        rip(file("s.txt", numberedLines(20)), fields, [&](int pass) {
             if (pass != 8) return;
             changedAfter = static_cast<int>(listed().size());
-            box(c.edited)->setText(c.newText);
+            box(edited)->setText(newText);
         });
         QCOMPARE(changedAfter, 7);
         QStringList expected;
-        for (int line = 1; line <= 20; ++line)
-            expected << (line <= 7 ? c.before : c.after).arg(line);
+        for (int line = 1; line <= 20; ++line) expected << (line <= 7 ? before : after).arg(line);
         QCOMPARE(listed(), expected);
     }
 
@@ -247,9 +239,9 @@ class WindowRipTest : public QObject, WindowFixture {
         QCOMPARE(window_->ripState().Ripcount, 9);
     }
 
-    void bytesKeptExactly() {
+    // The list's store keeps an item's bytes for saving, whatever it shows.
+    void bytesKept() {
         rip(file("s.txt", "\xff\xfe|x\r\n"), "1");
-        QCOMPARE(listed(), QStringList{QString(2, QChar::ReplacementCharacter)});
         const QModelIndex item = control<QListView>(*window_, "List1")->model()->index(0, 0);
         QCOMPARE(item.data(kolvane::ResultModel::BytesRole).toByteArray(), QByteArray("\xff\xfe"));
     }
