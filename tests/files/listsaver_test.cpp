@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,7 +14,6 @@
 #include "resultstore.h"
 
 using kolvane::ListSaver;
-using kolvane::ResultStore;
 
 namespace {
 
@@ -38,8 +36,8 @@ class FailingSaver : public ListSaver {
     int failAt_;
 };
 
-ResultStore storeOf(const Items& items) {
-    ResultStore store;
+kolvane::ResultStore storeOf(const Items& items) {
+    kolvane::ResultStore store;
     for (const QByteArray& item : items) store.append(item.toStdString());
     return store;
 }
@@ -57,11 +55,18 @@ Items manyItems() {
     return items;
 }
 
+void write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Everything in the folder: nothing may be left beside the target.
 QStringList entries(const QTemporaryDir& dir) {
     return QDir(dir.path())
         .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -78,102 +83,80 @@ class ListSaverTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void content_data();
-    void content();
-    void failsPartWay_data();
-    void failsPartWay();
-    void pipeWrittenInPlace();
-    void fullDeviceKept();
+    void content_data() {
+        QTest::addColumn<Items>("items");
+        QTest::addColumn<bool>("existing");  // over a 4 MiB file
+        const Items odd{"", "\xff\xfe", QByteArray("caf\xe9\rx\0y", 8), ""};
+        QTest::newRow("no items: an empty file") << Items{} << true;
+        QTest::newRow("empty, not UTF-8, CR and NUL inside") << odd << false;
+        QTest::newRow("several blocks, over a longer file") << manyItems() << true;
+    }
+
+    void content() {
+        QFETCH(Items, items);
+        QFETCH(bool, existing);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("saved.txt");
+        if (existing) write(path, QByteArray(4 << 20, 'z'));
+        ListSaver saver;
+        QCOMPARE(saver.save(storeOf(items), path), std::nullopt);
+        QCOMPARE(readAll(path), joined(items));
+        QCOMPARE(entries(dir), QStringList{"saved.txt"});
+    }
+
+    void failsPartWay_data() {
+        QTest::addColumn<int>("failAt");
+        QTest::newRow("first block") << 1;
+        QTest::newRow("second block") << 2;
+        QTest::newRow("last block") << 4;
+    }
+
+    // Whichever block fails, the file there stays as it was and nothing is
+    // left beside it.
+    void failsPartWay() {
+        QFETCH(int, failAt);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("saved.txt");
+        write(path, "kept\r\n");
+        FailingSaver saver(failAt);
+        QVERIFY(saver.save(storeOf(manyItems()), path).has_value());
+        QCOMPARE(saver.blocks, failAt);
+        QCOMPARE(readAll(path), QByteArray("kept\r\n"));
+        QCOMPARE(entries(dir), QStringList{"saved.txt"});
+    }
+
+    // A pipe is written, not replaced by a plain file.
+    void pipeWrittenInPlace() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pipe");
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        // A reader first, so that opening the pipe for writing does not wait.
+        const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        ListSaver saver;
+        const auto failed = saver.save(storeOf({"a:1", "b:2"}), path);
+        char buffer[64] = {};
+        const ssize_t got = ::read(reader, buffer, sizeof buffer);
+        ::close(reader);
+        QCOMPARE(failed, std::nullopt);
+        QCOMPARE(QByteArray(buffer, got > 0 ? got : 0), QByteArray("a:1\r\nb:2\r\n"));
+        QVERIFY(isKind(path, S_IFIFO));
+        QCOMPARE(entries(dir), QStringList{"pipe"});
+    }
+
+    // A full device fails the save and is still the device afterwards.
+    void fullDeviceKept() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("full");
+        if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, ::makedev(1, 7)) != 0) {
+            QSKIP("cannot make a device node here (not root)");
+        }
+        ListSaver saver;
+        QVERIFY(saver.save(storeOf(manyItems()), path).has_value());
+        QVERIFY(isKind(path, S_IFCHR));
+        QCOMPARE(entries(dir), QStringList{"full"});
+    }
 };
-
-void ListSaverTest::content_data() {
-    QTest::addColumn<Items>("items");
-    QTest::addColumn<bool>("existing");
-
-    QTest::newRow("three items") << Items{"a:1", "b:2", "c:3"} << false;
-    QTest::newRow("empty items") << Items{"", "x", ""} << false;
-    QTest::newRow("no items: an empty file") << Items{} << true;
-    QTest::newRow("not UTF-8, CR and NUL inside an item")
-        << Items{"\xff\xfe", QByteArray("caf\xe9\rx\0y", 8)} << false;
-    QTest::newRow("several blocks, over a longer file") << manyItems() << true;
-}
-
-void ListSaverTest::content() {
-    QFETCH(Items, items);
-    QFETCH(bool, existing);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("saved.txt");
-    if (existing) {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray(4 << 20, 'z'));
-    }
-    ListSaver saver;
-    QCOMPARE(saver.save(storeOf(items), path), std::nullopt);
-    QCOMPARE(readAll(path), joined(items));
-    QCOMPARE(entries(dir), QStringList{"saved.txt"});
-}
-
-void ListSaverTest::failsPartWay_data() {
-    QTest::addColumn<int>("failAt");
-    QTest::newRow("first block") << 1;
-    QTest::newRow("second block") << 2;
-    QTest::newRow("last block") << 4;
-}
-
-// Whichever block fails, the file there stays as it was and nothing is left
-// beside it.
-void ListSaverTest::failsPartWay() {
-    QFETCH(int, failAt);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("saved.txt");
-    const QByteArray precious = "kept\r\n";
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(precious);
-    }
-    FailingSaver saver(failAt);
-    QVERIFY(saver.save(storeOf(manyItems()), path).has_value());
-    QCOMPARE(saver.blocks, failAt);
-    QCOMPARE(readAll(path), precious);
-    QCOMPARE(entries(dir), QStringList{"saved.txt"});
-}
-
-// A pipe is written, not replaced by a plain file.
-void ListSaverTest::pipeWrittenInPlace() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("pipe");
-    QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-    // A reader first, so that opening the pipe for writing does not wait.
-    const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
-    QVERIFY(reader >= 0);
-    const Items items{"a:1", "b:2"};
-
-    ListSaver saver;
-    const auto failed = saver.save(storeOf(items), path);
-    char buffer[64] = {};
-    const ssize_t got = ::read(reader, buffer, sizeof buffer);
-    ::close(reader);
-
-    QCOMPARE(failed, std::nullopt);
-    QCOMPARE(QByteArray(buffer, got > 0 ? got : 0), joined(items));
-    QVERIFY(isKind(path, S_IFIFO));
-    QCOMPARE(entries(dir), QStringList{"pipe"});
-}
-
-// A full device fails the save and is still the device afterwards.
-void ListSaverTest::fullDeviceKept() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("full");
-    if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, ::makedev(1, 7)) != 0) {
-        QSKIP("cannot make a device node here (not root)");
-    }
-    ListSaver saver;
-    QVERIFY(saver.save(storeOf(manyItems()), path).has_value());
-    QVERIFY(isKind(path, S_IFCHR));
-    QCOMPARE(entries(dir), QStringList{"full"});
-}
 
 QTEST_MAIN(ListSaverTest)
 #include "listsaver_test.moc"
