@@ -1,8 +1,8 @@
-// Whole runs: sources that fail, vanish or shrink, and a host that changes
-// settings or stops the rip between lines.
+// Whole runs: where result lines go (the result list, an appended output file),
+// sources and writers that fail half way, and a host that changes settings or
+// stops the rip between lines.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,173 +14,184 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Rips `fields` into the list, or into `outfile` with LF line ends.
-struct RunRig : test::Rig {
-    explicit RunRig(std::string fields, std::string outfile = {}) : Rig("\n") {
-        host.current = {.fields = std::move(fields), .toFile = !outfile.empty()};
-        state.Outfile = std::move(outfile);
-    }
-};
-
-std::string joinLines(const Lines& lines, std::size_t from, std::size_t to) {
+std::string joinLines(const Lines& lines) {
     std::string text;
-    for (std::size_t i = from; i < to; ++i) text += lines[i] + "\n";
+    for (const auto& line : lines) text += line + "\n";
     return text;
 }
 
-struct ReadFault {
-    const char* name;
-    std::string text;
-    std::size_t failAt;
-    std::int64_t wantLine;
+TEST(ResultStore, ItemsRoundTripAcrossChunks) {
+    // Every kind of gap at a chunk's end, empty items at the start and end of
+    // chunks, and items bigger than a whole chunk of 1 MiB.
     Lines want;
-};
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < 5000; ++i) {
+        std::size_t size = i % 97 == 0 ? 0 : (i * 7919) % 1500;
+        if (i == 1000 || i == 1001 || i == 3000) size = i == 3000 ? 3 << 20 : (1 << 20) + 13;
+        want.emplace_back(size, static_cast<char>(i % 251));
+        bytes += size;
+    }
+    ResultStore store;
+    for (int round = 0; round < 2; ++round) {  // the second round checks clear()
+        for (const auto& item : want) store.append(item);
+        ASSERT_EQ(store.size(), want.size());
+        EXPECT_EQ(store.bytes(), bytes);
+        EXPECT_TRUE(test::items(store) == want);
+        store.clear();
+    }
+}
+
+TEST(OutputFile, RunsAppendInOrderAndKeepEarlierContent) {
+    test::TempDir dir;
+    const std::string out = dir.path("out.txt");
+    test::writeFile(out, "earlier\n");
+    test::FaultyOpener opener;
+    test::Rig rig("\n", &opener);
+    rig.into("1", out).run("a\nb\n");
+    rig.run("c\n\nd");
+    EXPECT_EQ(test::readFile(out), "earlier\na\nb\nc\nd\n");
+    EXPECT_EQ(rig.state.Ripcount, 2);
+    EXPECT_FALSE(rig.into("1", "").run("a\nb\nc\n").error);  // no path: dropped, yet counted
+    EXPECT_EQ(rig.state.Ripcount, 3);
+    EXPECT_EQ(opener.opens, 2u);
+}
+
+// A run of `lines` lines of `length` bytes each before the CR LF, onto a disk
+// that takes `budget` bytes, and after a reopen takes the rest or nothing.
+class DiskFull : public testing::TestWithParam<
+                     std::tuple<const char*, std::size_t, std::size_t, std::size_t, bool>> {};
+
+TEST_P(DiskFull, FileEndsOnAWholeLineAndCountMatchesIt) {
+    const auto& [name, lines, length, budget, retryWorks] = GetParam();
+    test::TempDir dir;
+    const std::string out = dir.path("out.txt"), earlier = "from an earlier run\r\n";
+    test::writeFile(out, earlier);
+    test::FaultyOpener opener;
+    opener.budgets = {budget, retryWorks ? SIZE_MAX : 0};
+    test::Rig rig("\r\n", &opener);
+    std::string source, results;
+    for (std::size_t i = 1; i <= lines; ++i) {
+        std::string line = std::to_string(i);
+        line.resize(length, 'x');
+        source += line + "\n";
+        results += line + "\r\n";
+    }
+    RunResult result = rig.into("1", out).run(source);
+
+    EXPECT_EQ(opener.opens, 2u);  // one retry, and it appended to the same file
+    const auto kept = static_cast<std::size_t>(rig.state.Ripcount);
+    ASSERT_LE(kept, lines);
+    const std::string file = test::readFile(out);
+    EXPECT_TRUE(file == earlier + results.substr(0, kept * (length + 2)))
+        << "the file has " << file.size() << " bytes, Ripcount " << kept;
+    EXPECT_EQ(kept == lines, retryWorks);
+    EXPECT_EQ(result.error ? result.error->message() : "",
+              retryWorks ? ""
+                         : "Cannot write " + out + " at line " + std::to_string(kept + 1) +
+                               ": No space left on device");
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Writes, DiskFull, testing::Values(
+    std::tuple("FullAtOnce", 100, 10, 0, false),
+    std::tuple("MidFirstLine", 100, 10, 5, false),
+    std::tuple("OnALineEnd", 100, 10, 12 * 40, false),
+    std::tuple("InSecondBlock", 60000, 10, 300001, false),
+    // 1024 lines of 256 bytes fill the write buffer exactly, so the line that
+    // fills it goes out in the same write as the others.
+    std::tuple("BufferFilledExactly", 3000, 254, 1000, false),
+    std::tuple("LineLongerThanBuffer", 3, 300000, 450000, false),
+    std::tuple("RetrySucceeds", 60000, 10, 300001, true),
+    std::tuple("RetrySucceedsOnLongLine", 3, 300000, 100, true)), test::rowName);
+// clang-format on
 
 TEST(Run, ReadFailureStopsWithFileAndLineAndKeepsEarlierResults) {
-    const ReadFault faults[] = {
-        {"AtStart", "a|1\nb|2\nc|3\n", 0, 1, {}},
-        {"MidSecondLine", "a|1\nb|2\nc|3\n", 5, 2, {"1"}},
-        {"AfterSecondLine", "a|1\nb|2\nc|3\n", 8, 3, {"1", "2"}},
-        {"BeforeLastTerminator", "a|1\nb|2\nc|3\n", 11, 3, {"1", "2"}},
-        {"AfterCrThatMayStartCrLf", "a|1\rb|2\r", 4, 1, {}},
+    const std::tuple<std::string, std::size_t, int, std::string> faults[] = {
+        {"a|1\nb|2\nc|3\n", 0, 1, ""},
+        {"a|1\nb|2\nc|3\n", 5, 2, "1\n"},
+        {"a|1\nb|2\nc|3\n", 8, 3, "1\n2\n"},
+        {"a|1\nb|2\nc|3\n", 11, 3, "1\n2\n"},
+        {"a|1\rb|2\r", 4, 1, ""},  // the CR might have started a CR LF
     };
-    for (const auto& f : faults) {
+    for (const auto& [text, failAt, line, want] : faults) {
         for (bool toFile : {false, true}) {
             test::TempDir dir;
-            RunRig rig("2", toFile ? dir.path("out.txt") : "");
-            test::StringSource source(f.text, 3, f.failAt);
+            test::Rig rig("\n");
+            rig.into("2", toFile ? std::optional(dir.path("out.txt")) : std::nullopt);
+            test::StringSource source(text, 3, failAt);
             RunResult result = rig.run(source);
-            ASSERT_TRUE(result.error) << f.name;
+            ASSERT_TRUE(result.error) << failAt;
             EXPECT_EQ(result.error->message(), "Cannot read src.txt at line " +
-                                                   std::to_string(f.wantLine) +
-                                                   ": Input/output error")
-                << f.name;
-            EXPECT_EQ(rig.state.Ripcount, static_cast<std::int64_t>(f.want.size())) << f.name;
-            if (toFile) {
-                EXPECT_EQ(test::readFile(dir.path("out.txt")), joinLines(f.want, 0, f.want.size()))
-                    << f.name;
-            } else {
-                EXPECT_EQ(test::items(rig.store), f.want) << f.name;
-            }
+                                                   std::to_string(line) + ": Input/output error");
+            EXPECT_EQ(
+                toFile ? test::readFile(rig.state.Outfile) : joinLines(test::items(rig.store)),
+                want);
+            EXPECT_EQ(rig.state.Ripcount, std::count(want.begin(), want.end(), '\n'));
         }
     }
 }
 
-TEST(Run, SourcesThatCannotBeOpened) {
-    test::TempDir dir;
-    const std::string missing = dir.path("missing.txt");
-    const std::string folder = dir.root().string();
-    const struct {
-        std::string path;
-        std::string message;
-    } rows[] = {
-        {missing, "Cannot open " + missing + ": No such file or directory"},
-        {folder, "Cannot read " + folder + ": Is a directory"},
-        {"", "Cannot read: no source file given"},
-    };
-    for (const auto& row : rows) {
-        auto source = FileSource::open(row.path);
-        ASSERT_FALSE(source) << row.path;
-        EXPECT_EQ(source.error().message(), row.message);
-    }
+TEST(Run, NoSourceFileGiven) {
+    auto source = FileSource::open("");
+    ASSERT_FALSE(source);
+    EXPECT_EQ(source.error().message(), "Cannot read: no source file given");
 }
 
 TEST(Run, SourceThatShrinksWhileRead) {
     test::TempDir dir;
     const std::string path = dir.path("src.txt");
-    std::string text, firstForty;
-    for (int i = 1; i <= 100; ++i) {
-        text += "line" + std::to_string(i) + "|" + std::to_string(i) + "\n";
-        if (i == 40) firstForty = text;
-    }
+    std::string text;
+    for (int i = 1; i <= 100; ++i) text += std::to_string(i) + "\n";
     test::writeFile(path, text);
     auto source = FileSource::open(path);
     ASSERT_TRUE(source);
-    std::filesystem::resize_file(path, firstForty.size());
-    RunRig rig("2");
-    RunResult result = rig.run(**source);
+    std::filesystem::resize_file(path, text.find("\n41\n") + 1);
+    test::Rig rig;
+    RunResult result = rig.into("1").run(**source);
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->message(),
               "Cannot read src.txt at line 41: the file became shorter while it was read");
     EXPECT_EQ(rig.store.size(), 40u);
-    EXPECT_EQ(rig.store.at(39), "40");
 }
 
-TEST(Run, OutputIntoItsOwnSourceEnds) {
-    test::TempDir dir;
-    const std::string path = dir.path("src.txt");
-    test::writeFile(path, "a|1\nb|2\n");
-    auto source = FileSource::open(path);
-    ASSERT_TRUE(source);
-    RunRig rig("2", path);
-    EXPECT_FALSE(rig.run(**source).error);
-    EXPECT_EQ(test::readFile(path), "a|1\nb|2\n1\n2\n");
-}
-
-// Rips the lines "k1" to "k20000" from a source whose every read lets the
-// host's 1 ms pump interval pass, so the host is asked to pump a dozen times.
-// `onPump` gets the pump's number and the count of lines emitted before it.
-RunResult pumpedRun(RunRig& rig, Lines& lines, std::function<bool(int, std::size_t)> onPump) {
-    for (int i = 1; i <= 20000; ++i) lines.push_back(std::string("k").append(std::to_string(i)));
-    test::StringSource source(joinLines(lines, 0, lines.size()), 16 << 10, {}, true);
-    rig.host.interval = std::chrono::milliseconds(1);
-    rig.host.onPump = [&](int pump, const Progress& progress) {
-        return onPump(pump, static_cast<std::size_t>(progress.ripcount));
-    };
-    return rig.run(source);
-}
-
-TEST(Run, PumpReturningFalseStopsBetweenLinesAndFlushes) {
-    test::TempDir dir;
-    RunRig rig("1", dir.path("out.txt"));
-    Lines lines;
-    std::size_t emitted = 0;
-    RunResult result = pumpedRun(rig, lines, [&](int pump, std::size_t count) {
-        emitted = count;
-        return pump < 3;
-    });
-    EXPECT_FALSE(result.error);
-    EXPECT_TRUE(result.stopped);
-    EXPECT_EQ(rig.host.pumps, 3);
-    ASSERT_GT(emitted, 0u);
-    EXPECT_EQ(rig.state.Ripcount, static_cast<std::int64_t>(emitted));
-    EXPECT_EQ(test::readFile(dir.path("out.txt")), joinLines(lines, 0, emitted));
-}
-
-TEST(Run, SettingsChangedInPumpApplyFromTheNextLine) {
-    RunRig rig("1,1");
-    Lines lines;
-    std::size_t switched = 0;
-    ASSERT_FALSE(pumpedRun(rig, lines, [&](int pump, std::size_t count) {
-                     if (pump != 2) return true;
-                     switched = count;
-                     rig.host.current.join = "-";
-                     rig.host.current.fields = "5";  // the field list is parsed once per rip
-                     return true;
-                 }).error);
-    ASSERT_GT(switched, 0u);
-    ASSERT_EQ(rig.store.size(), lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        ASSERT_EQ(rig.store.at(i), lines[i] + (i < switched ? ":" : "-") + lines[i]) << i;
-    }
-}
-
-TEST(Run, OutfileSwitchedMidRun) {
+// Lines 1 to 20000, from a source whose every read lets the host's 1 ms pump
+// interval pass, so the host is asked to pump a dozen times. At the second pump
+// the output file, the join and the field list change; the third stops the rip.
+// Only the list is parsed once per rip: the rest applies from the next line on,
+// and what went to each file is flushed there.
+TEST(Run, PumpChangesSettingsAndStopsBetweenLines) {
     test::TempDir dir;
     const std::string first = dir.path("first.txt"), second = dir.path("second.txt");
-    test::writeFile(first, "old\r\n");
-    RunRig rig("1", first);
-    Lines lines;
-    std::size_t switched = 0;
-    ASSERT_FALSE(pumpedRun(rig, lines, [&](int pump, std::size_t count) {
-                     if (pump == 1) rig.state.Outfile = second;
-                     if (pump == 1) switched = count;
-                     return true;
-                 }).error);
-    ASSERT_GT(switched, 0u);
-    EXPECT_EQ(rig.state.Ripcount, 20000);
-    EXPECT_EQ(test::readFile(first), "old\r\n" + joinLines(lines, 0, switched));
-    EXPECT_EQ(test::readFile(second), joinLines(lines, switched, lines.size()));
+    test::writeFile(first, "old\n");
+    test::Rig rig("\n");
+    rig.into("1,1", first);
+    std::string text;
+    for (int i = 1; i <= 20000; ++i) text += std::to_string(i) + "\n";
+    test::StringSource source(text, 16 << 10, SIZE_MAX, true);
+    int switched = 0, stopped = 0;
+    rig.interval = std::chrono::milliseconds(1);
+    rig.onPump = [&](int pump, const Progress& progress) {
+        (pump == 2 ? switched : stopped) = static_cast<int>(progress.ripcount);
+        if (pump == 2) {
+            rig.state.Outfile = second;
+            rig.current.join = "-";
+            rig.current.fields = "5";
+        }
+        return pump < 3;
+    };
+    RunResult result = rig.run(source);
+    EXPECT_TRUE(result.stopped && !result.error);
+    EXPECT_EQ(rig.pumps, 3);
+    ASSERT_GT(switched, 0);
+    ASSERT_GT(stopped, switched);
+    EXPECT_EQ(rig.state.Ripcount, stopped);
+    std::string before = "old\n", after;
+    for (int i = 1; i <= stopped; ++i) {
+        const std::string n = std::to_string(i);
+        (i <= switched ? before : after) += n + (i <= switched ? ":" : "-") + n + "\n";
+    }
+    EXPECT_EQ(test::readFile(first), before);
+    EXPECT_EQ(test::readFile(second), after);
 }
 
 }  // namespace

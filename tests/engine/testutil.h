@@ -1,7 +1,7 @@
 #pragma once
-// Shared by the engine tests: a ready-made ripper, temporary folders, whole-file
-// reads, and byte sources and writers that fail exactly where a test asks. We run as root, so
-// faults come through the engine's own interfaces, not through permission bits.
+// Shared by the engine, CLI and fuzz tests: temporary folders, whole-file reads,
+// a ready-made ripper, and sources and writers that fail exactly where a test
+// asks. We run as root, so faults come through the engine's own interfaces.
 
 #include <stdlib.h>
 
@@ -25,26 +25,27 @@
 
 namespace kolvane::test {
 
+// Names a TEST_P instance after its row's name: a `name` member or a tuple's first.
+inline constexpr auto rowName = [](const auto& info) {
+    if constexpr (requires { info.param.name; })
+        return std::string(info.param.name);
+    else
+        return std::string(std::get<0>(info.param));
+};
+
 // A fresh folder, removed with everything in it.
-class TempDir {
-  public:
+struct TempDir {
+    std::filesystem::path root;
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "kolvane-XXXXXX").string();
         if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
+        root = tmpl;
     }
     ~TempDir() {
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        std::filesystem::remove_all(root, ec);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string path(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& root() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
+    std::string path(const std::string& name) const { return (root / name).string(); }
 };
 
 inline std::string readFile(const std::string& path) {
@@ -62,130 +63,113 @@ inline std::vector<std::string> items(const ResultStore& store) {
     return out;
 }
 
-// The lines of `text` by the plainest reading of the rule: LF, CR LF and CR end
-// a line, and text after the last terminator is one more line.
+// The plainest reading of the rule: LF, CR LF and CR end a line, and text after
+// the last terminator is one more line.
 inline std::vector<std::string> referenceLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::string line;
+    std::vector<std::string> lines(1);
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\r' && text[i] != '\n') {
-            line += text[i];
+            lines.back() += text[i];
             continue;
         }
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        lines.push_back(std::move(line));
-        line.clear();
+        if (text.substr(i, 2) == "\r\n") ++i;
+        lines.emplace_back();
     }
-    if (!line.empty()) lines.push_back(line);
+    if (lines.back().empty()) lines.pop_back();
     return lines;
 }
 
 // Serves a string in pieces of at most `chunk` bytes, as pipes do, and fails with
 // EIO once `failAt` bytes have gone out. `slow` makes every read let at least 2 ms
 // pass, so a host's pump interval of 1 ms has always elapsed by the next check.
-class StringSource : public ByteSource {
-  public:
-    explicit StringSource(std::string data, std::size_t chunk = SIZE_MAX,
-                          std::optional<std::size_t> failAt = {}, bool slow = false)
-        : data_(std::move(data)), chunk_(chunk), failAt_(failAt), slow_(slow) {}
+struct StringSource : ByteSource {
+    std::string data;
+    std::size_t chunk, failAt, pos = 0;
+    bool slow;
+    explicit StringSource(std::string d, std::size_t c = SIZE_MAX, std::size_t f = SIZE_MAX,
+                          bool s = false)
+        : data(std::move(d)), chunk(c), failAt(f), slow(s) {}
 
     IoResult read(std::span<char> buf) override {
-        if (slow_) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        if (failAt_ && pos_ >= *failAt_) return IoResult{0, EIO, std::strerror(EIO)};
-        std::size_t limit = failAt_ ? *failAt_ : data_.size();
-        std::size_t n = std::min({buf.size(), chunk_, limit - pos_, data_.size() - pos_});
-        std::memcpy(buf.data(), data_.data() + pos_, n);
-        pos_ += n;
+        if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (pos >= failAt) return IoResult{0, EIO, std::strerror(EIO)};
+        std::size_t n = std::min({buf.size(), chunk, failAt - pos, data.size() - pos});
+        std::memcpy(buf.data(), data.data() + pos, n);
+        pos += n;
         return IoResult{n, 0, {}};
     }
-
-  private:
-    std::string data_;
-    std::size_t chunk_;
-    std::optional<std::size_t> failAt_;
-    bool slow_;
-    std::size_t pos_ = 0;
 };
 
-// A real appending writer that takes only `budget` more bytes, then fails with
-// ENOSPC, the way a disk fills up: first a short write, then an error.
-class LimitedWriter : public Writer {
-  public:
-    LimitedWriter(std::unique_ptr<Writer> inner, std::optional<std::size_t> budget)
-        : inner_(std::move(inner)), budget_(budget) {}
-
-    IoResult write(std::string_view data) override {
-        std::size_t n = budget_ ? std::min(*budget_, data.size()) : data.size();
-        if (n == 0 && !data.empty()) return IoResult{0, ENOSPC, std::strerror(ENOSPC)};
-        IoResult r = inner_->write(data.substr(0, n));
-        if (budget_) *budget_ -= r.bytes;
-        return r;
-    }
-    void truncate(std::uint64_t bytes) override { inner_->truncate(bytes); }
-
-  private:
-    std::unique_ptr<Writer> inner_;
-    std::optional<std::size_t> budget_;
-};
-
-// Opens real files for appending; the i-th writer it hands out takes only
-// budgets[i] bytes (writers past the list take everything).
-class FaultyOpener : public OutputOpener {
-  public:
-    std::vector<std::optional<std::size_t>> budgets;
+// Opens real files for appending. The i-th writer takes only budgets[i] more
+// bytes (writers past the list take all) and then fails as a full disk does:
+// first a short write, then ENOSPC.
+struct FaultyOpener : OutputOpener {
+    std::vector<std::size_t> budgets;
     std::size_t opens = 0;
+    FileOpener files;
 
+    struct Limited : Writer {
+        std::unique_ptr<Writer> inner;
+        std::size_t budget;
+        Limited(std::unique_ptr<Writer> w, std::size_t b) : inner(std::move(w)), budget(b) {}
+        IoResult write(std::string_view data) override {
+            if (budget == 0 && !data.empty()) return IoResult{0, ENOSPC, std::strerror(ENOSPC)};
+            IoResult r = inner->write(data.substr(0, std::min(budget, data.size())));
+            budget -= r.bytes;
+            return r;
+        }
+        void truncate(std::uint64_t bytes) override { inner->truncate(bytes); }
+    };
     Expected<std::unique_ptr<Writer>> openAppend(const std::string& path) override {
-        auto inner = files_.openAppend(path);
+        auto inner = files.openAppend(path);
         if (!inner) return inner.error();
-        auto budget = opens < budgets.size() ? budgets[opens] : std::nullopt;
+        std::size_t budget = opens < budgets.size() ? budgets[opens] : SIZE_MAX;
         ++opens;
-        return std::unique_ptr<Writer>(std::make_unique<LimitedWriter>(std::move(*inner), budget));
+        return std::unique_ptr<Writer>(std::make_unique<Limited>(std::move(*inner), budget));
     }
-
-  private:
-    FileOpener files_;
 };
 
-// A host whose settings the test sets directly and whose pump runs the test's
-// script. An interval of 0, the default, never pumps, as in the CLI.
-struct Host : RipHost {
+// What one window holds for rips, with itself as the host: the test sets
+// `current` directly and scripts the pump. An interval of 0, the default, never
+// pumps, as in the CLI. Output files go through `opener`, real files by default.
+struct Rig : RipHost {
+    RipState state;
+    ResultStore store;
+    FileOpener files;
+    Ripper ripper;
     Settings current;
     std::chrono::milliseconds interval{0};
     std::function<bool(int pump, const Progress&)> onPump;
     int pumps = 0;
 
+    explicit Rig(std::string eol = "\r\n", OutputOpener* opener = nullptr)
+        : ripper(state, store, opener ? *opener : files, std::move(eol)) {}
     Settings settings() override { return current; }
     bool pump(const Progress& progress) override {
         ++pumps;
         return !onPump || onPump(pumps, progress);
     }
     std::chrono::milliseconds pumpInterval() const override { return interval; }
-};
 
-// What one window holds for rips: state, result list, ripper and a host.
-// Output files are opened through `opener`, real appending files by default.
-struct Rig {
-    RipState state;
-    ResultStore store;
-    FileOpener files;
-    Ripper ripper;
-    Host host;
-
-    explicit Rig(std::string eol = "\r\n", OutputOpener* opener = nullptr)
-        : ripper(state, store, opener ? *opener : files, std::move(eol)) {}
-    Rig(const Rig&) = delete;
-    Rig& operator=(const Rig&) = delete;
-
-    // Starts a rip with host.current, ready for ripper.splitline().
+    // Starts a rip with `current`, ready for ripper.splitline().
     void prepare() {
-        ripper.prepare(host.current);
-        ripper.configure(host.current);
+        ripper.prepare(current);
+        ripper.configure(current);
+    }
+    // Rips `fields` into the list, or appends them to `outfile` when one is given.
+    Rig& into(std::string fields, std::optional<std::string> outfile = std::nullopt) {
+        current = {.fields = std::move(fields), .toFile = outfile.has_value()};
+        state.Outfile = outfile.value_or("");
+        return *this;
     }
     // A whole rip, started as the window starts one.
     RunResult run(ByteSource& source) {
-        ripper.prepare(host.current);
-        return ripper.run(source, "src.txt", host);
+        ripper.prepare(current);
+        return ripper.run(source, "src.txt", *this);
+    }
+    RunResult run(const std::string& text) {
+        StringSource source(text);
+        return run(source);
     }
 };
 
