@@ -119,7 +119,7 @@ class FileHandlersTest : public QObject, WindowFixture {
         click("Command1");
         click("Saverip");  // empty list: an earlier status text to keep
         const QString chosen = path("chosen.txt");
-        if (kind == "file") writeFile(chosen, bytes);
+        if (kind == "file") file("chosen.txt", bytes);
         if (kind == "folder") QVERIFY(QDir().mkdir(chosen));
         dialogs_->answer(kind == "cancel" ? std::nullopt : std::optional(chosen));
         click("Loadfile");

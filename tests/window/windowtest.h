@@ -1,7 +1,7 @@
 #pragma once
 
 // Shared by the window tests: controls by name, files in a temporary folder,
-// dialogs that answer from a script, a rip with a hook at every event pass.
+// dialogs that answer from a script, a window with a hook into its rips.
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -34,14 +34,6 @@ W* control(QWidget& window, const char* name) {
     return found;
 }
 
-inline QString writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
-}
-
 inline QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -52,15 +44,6 @@ inline QByteArray numberedLines(int count) {
     QByteArray bytes;
     for (int i = 1; i <= count; ++i) bytes += QStringLiteral("a%1|b%1|c%1\r\n").arg(i).toUtf8();
     return bytes;
-}
-
-// The list's items as shown.
-inline QStringList items(QWidget& window) {
-    QAbstractItemModel* model = control<QListView>(window, "List1")->model();
-    QStringList shown;
-    for (int row = 0; row < model->rowCount(); ++row)
-        shown << model->index(row, 0).data().toString();
-    return shown;
 }
 
 // Each showing takes the next queued answer, a path or a cancel (nullopt), and
@@ -102,26 +85,6 @@ class ScriptedDialogs : public FileDialogs {
     QStringList shown_;
 };
 
-// Runs `act` at every event pass of the rip that the next click starts, with
-// the pass's number, counted from 1. A zero-time timer fires once per pass.
-class DuringRip {
-  public:
-    DuringRip(MainWindow& window, std::function<void(int)> act) : act_(std::move(act)) {
-        window.setPumpEveryLine(true);
-        timer_.setInterval(0);
-        QObject::connect(&timer_, &QTimer::timeout, [this, &window] {
-            if (window.ripping()) act_(++passes_);
-        });
-        timer_.start();
-    }
-    int passes() const { return passes_; }
-
-  private:
-    std::function<void(int)> act_;
-    QTimer timer_;
-    int passes_ = 0;
-};
-
 // A window with scripted dialogs and a temporary folder, new for every test.
 class WindowFixture {
   protected:
@@ -151,13 +114,24 @@ class WindowFixture {
 
     QString path(const QString& name) const { return dir_->filePath(name); }
     QString file(const QString& name, const QByteArray& bytes) {
-        return writeFile(path(name), bytes);
+        QFile file(path(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            qFatal("cannot write %s", qPrintable(name));
+        }
+        return file.fileName();
     }
     QLineEdit* box(const char* name) { return control<QLineEdit>(*window_, name); }
     QCheckBox* check(const char* name) { return control<QCheckBox>(*window_, name); }
     QString text(const char* name) { return box(name)->text(); }
     QString status() { return control<QLabel>(*window_, "Statu")->text(); }
-    QStringList listed() { return items(*window_); }
+    // The list's items as shown.
+    QStringList listed() {
+        QAbstractItemModel* model = control<QListView>(*window_, "List1")->model();
+        QStringList shown;
+        for (int row = 0; row < model->rowCount(); ++row)
+            shown << model->index(row, 0).data().toString();
+        return shown;
+    }
     void click(const char* name) {
         QTest::mouseClick(control<QPushButton>(*window_, name), Qt::LeftButton);
     }
@@ -175,14 +149,22 @@ class WindowFixture {
     QString outfile() { return QFile::decodeName(window_->ripState().Outfile.c_str()); }
 
     // Clicks "Rip" on `source` with `fields`; `during` runs at every event pass
-    // (see DuringRip). Returns once the rip has ended, with the passes seen.
+    // with the pass's number, counted from 1, and the rip makes a pass before
+    // every line. Returns once the rip has ended, with the passes seen.
     int rip(const QString& source, const QString& fields, std::function<void(int)> during = {}) {
         box("Text1")->setText(source);
         box("RipFields")->setText(fields);
-        std::optional<DuringRip> hook;
-        if (during) hook.emplace(*window_, std::move(during));
+        int passes = 0;
+        QTimer timer;  // fires once per event pass
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (window_->ripping()) during(++passes);
+        });
+        if (during) {
+            window_->setPumpEveryLine(true);
+            timer.start(0);
+        }
         click("Dorip");
-        return hook ? hook->passes() : 0;
+        return passes;
     }
 
     std::unique_ptr<QTemporaryDir> dir_;
