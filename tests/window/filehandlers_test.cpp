@@ -38,6 +38,10 @@ using OutputRow = std::tuple<QString, QString, QString, QString>;
 // to the list, a.txt, b.txt and tmpresult.txt in the start folder, one number
 // a byte.
 using MidRipRow = std::tuple<bool, int, QString, QByteArray, QByteArray, QByteArray, QByteArray>;
+// Rows: Text1 (in the temporary folder, "" for none), the file's bytes (null:
+// none written), loaded through the dialog (else typed), Text2 after each
+// ">>", the status line then.
+using PreviewRow = std::tuple<QString, QByteArray, bool, QStringList, QString>;
 // Rows: the source, the fields, a file there before (null: none), the file saved.
 using SaveRow = std::tuple<QByteArray, QString, QByteArray, QByteArray>;
 
@@ -130,23 +134,26 @@ class FileHandlersTest : public QObject, WindowFixture {
     }
 
     void preview_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("loadFirst");     // else the path is typed into Text1
-        QTest::addColumn<QStringList>("shown");  // Text2 after each ">>"
+        QTest::addColumn<PreviewRow>("row");
         // clang-format off
-        QTest::newRow("three lines, every line end") << QByteArray("one\ntwo\r\nthree\r") << true << QStringList{"two", "three", "three"};
-        QTest::newRow("one line: past the end") << QByteArray("only\r\n") << true << QStringList{"only", "only", "only"};
-        QTest::newRow("before any load") << QByteArray("one\r\ntwo\r\n") << false << QStringList{"one", "two", "two"};
-        QTest::newRow("empty lines are lines") << QByteArray("a\r\n\r\n\r\nd") << true << QStringList{"", "", "d"};
+        QTest::newRow("three lines, every line end") << PreviewRow{"s.txt", "one\ntwo\r\nthree\r", true, {"two", "three", "three"}, ""};
+        QTest::newRow("one line: past the end") << PreviewRow{"s.txt", "only\r\n", true, {"only", "only", "only"}, ""};
+        QTest::newRow("before any load") << PreviewRow{"s.txt", "one\r\ntwo\r\n", false, {"one", "two", "two"}, ""};
+        QTest::newRow("empty lines are lines") << PreviewRow{"s.txt", "a\r\n\r\n\r\nd", true, {"", "", "d"}, ""};
+        QTest::newRow("empty Text1") << PreviewRow{"", {}, false, {"typed"}, kNoFile};
+        QTest::newRow("missing file") << PreviewRow{"missing.txt", {}, false, {"typed"}, kNoFile};
+        QTest::newRow("a folder") << PreviewRow{".", {}, false, {"typed"}, kNoFile};
         // clang-format on
     }
 
-    // Previewline is raised once per click, past the end too.
+    // Previewline is raised once per click, past the end and when the file
+    // cannot be read too; the window goes on working.
     void preview() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, loadFirst);
-        QFETCH(QStringList, shown);
-        const QString source = file("s.txt", bytes);
+        QFETCH(PreviewRow, row);
+        const auto& [name, bytes, loadFirst, shown, statusText] = row;
+        const QString source = name.isEmpty() ? name : path(name);
+        if (!bytes.isNull()) file(name, bytes);
+        box("Text2")->setText("typed");
         if (loadFirst) load(source);
         if (!loadFirst) QTest::keyClicks(box("Text1"), source);
         const std::int64_t start = previewline();
@@ -157,7 +164,10 @@ class FileHandlersTest : public QObject, WindowFixture {
         }
         QCOMPARE(seen, shown);
         QCOMPARE(previewline(), start + shown.size());
-        QCOMPARE(status(), QString());
+        QCOMPARE(status(), statusText);
+        box("Text1")->setText(file("next.txt", "l1\nl2\nl3\nl4\nl5\n"));
+        click("Command1");
+        QCOMPARE(text("Text2"), QStringLiteral("l%1").arg(start + shown.size() + 1));
     }
 
     // Editing Text1 by hand does not reset Previewline: the next ">>" shows
@@ -177,28 +187,6 @@ class FileHandlersTest : public QObject, WindowFixture {
         click("Command1");  // line 5 of a three-line file
         QCOMPARE(text("Text2"), QStringLiteral("b4"));
         QCOMPARE(previewline(), 5);
-    }
-
-    void previewFailure_data() {
-        QTest::addColumn<QString>("source");  // in the temporary folder
-        QTest::newRow("empty Text1") << QString();
-        QTest::newRow("missing file") << "missing.txt";
-        QTest::newRow("a folder") << ".";
-    }
-
-    // Previewline is raised all the same, the status line says so, and the
-    // window goes on working.
-    void previewFailure() {
-        QFETCH(QString, source);
-        box("Text1")->setText(source.isEmpty() ? source : path(source));
-        box("Text2")->setText("typed");
-        click("Command1");
-        QCOMPARE(status(), kNoFile);
-        QCOMPARE(previewline(), 1);
-        QCOMPARE(text("Text2"), QStringLiteral("typed"));
-        box("Text1")->setText(file("s.txt", "l1\nl2\nl3\n"));
-        click("Command1");
-        QCOMPARE(text("Text2"), QStringLiteral("l2"));
     }
 
     void outputFile_data() {
@@ -228,8 +216,9 @@ class FileHandlersTest : public QObject, WindowFixture {
         if (startDir == "/") return;
 
         rip(file("s.txt", "a|1\r\nb|2\r\n"), "2");
-        QCOMPARE(readFile(expected), QByteArray("1\r\n2\r\n"));
         QCOMPARE(listed(), QStringList());
+        rip(file("t.txt", "c|3\n"), "2,1");  // only ever appended to
+        QCOMPARE(readFile(expected), QByteArray("1\r\n2\r\n3:c\r\n"));
         // Unchecking asks nothing and changes nothing.
         const QString ripped = status();
         check("Check2")->click();
@@ -275,16 +264,6 @@ class FileHandlersTest : public QObject, WindowFixture {
                  bLines(toDefault));
         QCOMPARE(heldRip, midAnswer != "-");
         QCOMPARE(status(), QStringLiteral("6 values ripped"));
-    }
-
-    // An output file is only ever appended to: two rips follow what it held.
-    void twoRipsAppend() {
-        const QString out = file("out.txt", "before\r\n");
-        dialogs_->answer(out);
-        check("Check2")->click();
-        rip(file("one.txt", "a|1\r\nb|2\r\n"), "1");
-        rip(file("two.txt", "c|3\n"), "2,1");
-        QCOMPARE(readFile(out), QByteArray("before\r\na\r\nb\r\n3:c\r\n"));
     }
 
     void save_data() {

@@ -149,16 +149,6 @@ class WindowExtrasTest : public QObject, WindowFixture {
         QCOMPARE(listed(), toFile ? QStringList() : kept);
     }
 
-    // Disabled for the rip, "Rip" sent the focus on; it gets it back at the end.
-    void focusBackOnRip() {
-        auto* dorip = control<QPushButton>(*window_, "Dorip");
-        QWidget* focusDuring = dorip;
-        rip(file("s.txt", numberedLines(3)), "1",
-            [&](int) { focusDuring = QApplication::focusWidget(); });
-        QVERIFY(focusDuring != dorip);
-        QCOMPARE(QApplication::focusWidget(), dorip);
-    }
-
     void drop_data() {
         QTest::addColumn<DropRow>("row");
         // clang-format off
