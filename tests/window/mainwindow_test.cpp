@@ -1,5 +1,6 @@
 // The window as it opens: controls, captions, initial content, size, focus
 // order, no default button; a click on the list only selects.
+#include <QAccessible>
 #include <QGroupBox>
 #include <QStyle>
 
@@ -48,6 +49,9 @@ class MainWindowTest : public QObject, WindowFixture {
         auto* widget = control<QWidget>(*window_, QTest::currentDataTag());
         QVERIFY(widget->inherits(qPrintable(kind)));
         QVERIFY(widget->isEnabled() && widget->isVisible());
+        // Screen readers read a label by its caption; every other control is named.
+        const QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        if (!qobject_cast<QLabel*>(widget)) QVERIFY(!face->text(QAccessible::Name).isEmpty());
         QString shown;
         if (auto* edit = qobject_cast<QLineEdit*>(widget)) shown = edit->text();
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) shown = button->text();
