@@ -20,18 +20,26 @@ class MainWindowTest : public QObject, WindowFixture {
         QTest::addColumn<QString>("content");
         // clang-format off
         const char* const rows[][3] = {
-            {"Text1", "QLineEdit", ""},          {"Loadfile", "QPushButton", ""},
-            {"Dorip", "QPushButton", "Rip"},     {"List1", "QListView", ""},
-            {"Saverip", "QPushButton", "Save"},  {"Frame1", "QGroupBox", "Settings"},
-            {"Statu", "QLabel", ""},             {"Check2", "QCheckBox", "file to file (faster - for more than 30000 items)"},
-            {"Label1", "QLabel", "Split-Char :"}, {"SplitChar", "QLineEdit", "|"},
-            {"Label2", "QLabel", "New field Separator :"}, {"FieldSep", "QLineEdit", ":"},
-            {"Label3", "QLabel", "Rip fields : "}, {"RipFields", "QLineEdit", ""},
+            {"Text1", "QLineEdit", ""},
+            {"Loadfile", "QPushButton", ""},
+            {"Dorip", "QPushButton", "Rip"},
+            {"List1", "QListView", ""},
+            {"Saverip", "QPushButton", "Save"},
+            {"Frame1", "QGroupBox", "Settings"},
+            {"Statu", "QLabel", ""},
+            {"Check2", "QCheckBox", "file to file (faster - for more than 30000 items)"},
+            {"Label1", "QLabel", "Split-Char :"},
+            {"SplitChar", "QLineEdit", "|"},
+            {"Label2", "QLabel", "New field Separator :"},
+            {"FieldSep", "QLineEdit", ":"},
+            {"Label3", "QLabel", "Rip fields : "},
+            {"RipFields", "QLineEdit", ""},
             {"Label4", "QLabel", "(separate fields with ,  eg. : 2,4)"},
             {"Check1", "QCheckBox", "Skip line on 1 empty value"},
             {"Check3", "QCheckBox", "hide list while ripping"},
             {"Check4", "QCheckBox", "Use smartcombine [1]...[2]"},
-            {"Text2", "QLineEdit", ""},          {"Command1", "QPushButton", ">>"},
+            {"Text2", "QLineEdit", ""},
+            {"Command1", "QPushButton", ">>"},
         };
         // clang-format on
         for (const auto& [name, kind, content] : rows) {
@@ -58,8 +66,9 @@ class MainWindowTest : public QObject, WindowFixture {
         if (auto* label = qobject_cast<QLabel*>(widget)) shown = label->text();
         if (auto* frame = qobject_cast<QGroupBox*>(widget)) shown = frame->title();
         QCOMPARE(shown, content);
-        if (auto* box = qobject_cast<QCheckBox*>(widget))
+        if (auto* box = qobject_cast<QCheckBox*>(widget)) {
             QCOMPARE(box->checkState(), Qt::Unchecked);
+        }
         if (auto* list = qobject_cast<QListView*>(widget)) {
             QCOMPARE(list->model()->rowCount(), 0);
             QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);

@@ -70,10 +70,7 @@ class WindowExtrasTest : public QObject, WindowFixture {
         QFETCH(bool, hideList);
         // Three of the reader's 256 KiB blocks, so that progress moves mid-rip.
         constexpr int kLines = 700;
-        QByteArray source;
-        for (int i = 0; i < kLines; ++i)
-            source += QByteArray::number(i) + '|' + QByteArray(990, 'x') + '\n';
-        const QString plain = file("s.txt", source);
+        const QString plain = file("s.txt", ("1|" + QByteArray(990, 'x') + '\n').repeated(kLines));
         const QString from = pipe ? path("fifo") : plain;
         // The shell opens the pipe for writing, so that nothing here blocks on it.
         QProcess writer;
