@@ -102,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(Writes, DiskFull, testing::Values(
     std::tuple("BufferFilledExactly", 3000, 254, 1000, false),
     std::tuple("LineLongerThanBuffer", 3, 300000, 450000, false),
     std::tuple("RetrySucceeds", 60000, 10, 300001, true),
-    std::tuple("RetrySucceedsOnLongLine", 3, 300000, 100, true)), test::rowName);
+    std::tuple("RetrySucceedsOnLongLine", 3, 300000, 100, true)),
+    [](const auto& row) { return std::string(std::get<0>(row.param)); });
 // clang-format on
 
 TEST(Run, ReadFailureStopsWithFileAndLineAndKeepsEarlierResults) {

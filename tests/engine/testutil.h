@@ -25,13 +25,8 @@
 
 namespace kolvane::test {
 
-// Names a TEST_P instance after its row's name: a `name` member or a tuple's first.
-inline constexpr auto rowName = [](const auto& info) {
-    if constexpr (requires { info.param.name; })
-        return std::string(info.param.name);
-    else
-        return std::string(std::get<0>(info.param));
-};
+// Names a TEST_P instance after its row's `name`.
+inline constexpr auto rowName = [](const auto& info) { return std::string(info.param.name); };
 
 // A fresh folder, removed with everything in it.
 struct TempDir {
