@@ -45,15 +45,14 @@ TEST(OutputFile, RunsAppendInOrderAndKeepEarlierContent) {
     test::TempDir dir;
     const std::string out = dir.path("out.txt");
     test::writeFile(out, "earlier\n");
-    test::FaultyOpener opener;
-    test::Rig rig("\n", &opener);
+    test::Rig rig("\n");
     rig.into("1", out).run("a\nb\n");
     rig.run("c\n\nd");
     EXPECT_EQ(test::readFile(out), "earlier\na\nb\nc\nd\n");
     EXPECT_EQ(rig.state.Ripcount, 2);
     EXPECT_FALSE(rig.into("1", "").run("a\nb\nc\n").error);  // no path: dropped, yet counted
     EXPECT_EQ(rig.state.Ripcount, 3);
-    EXPECT_EQ(opener.opens, 2u);
+    EXPECT_EQ(rig.opener.opens, 2u);
 }
 
 // A run of `lines` lines of `length` bytes each before the CR LF, onto a disk
@@ -66,9 +65,8 @@ TEST_P(DiskFull, FileEndsOnAWholeLineAndCountMatchesIt) {
     test::TempDir dir;
     const std::string out = dir.path("out.txt"), earlier = "from an earlier run\r\n";
     test::writeFile(out, earlier);
-    test::FaultyOpener opener;
-    opener.budgets = {budget, retryWorks ? SIZE_MAX : 0};
-    test::Rig rig("\r\n", &opener);
+    test::Rig rig;
+    rig.opener.budgets = {budget, retryWorks ? SIZE_MAX : 0};
     std::string source, results;
     for (std::size_t i = 1; i <= lines; ++i) {
         std::string line = std::to_string(i);
@@ -78,7 +76,7 @@ TEST_P(DiskFull, FileEndsOnAWholeLineAndCountMatchesIt) {
     }
     RunResult result = rig.into("1", out).run(source);
 
-    EXPECT_EQ(opener.opens, 2u);  // one retry, and it appended to the same file
+    EXPECT_EQ(rig.opener.opens, 2u);  // one retry, and it appended to the same file
     const auto kept = static_cast<std::size_t>(rig.state.Ripcount);
     ASSERT_LE(kept, lines);
     const std::string file = test::readFile(out);

@@ -126,19 +126,18 @@ struct FaultyOpener : OutputOpener {
 
 // What one window holds for rips, with itself as the host: the test sets
 // `current` directly and scripts the pump. An interval of 0, the default, never
-// pumps, as in the CLI. Output files go through `opener`, real files by default.
+// pumps, as in the CLI. Output files are real files, opened through `opener`.
 struct Rig : RipHost {
     RipState state;
     ResultStore store;
-    FileOpener files;
+    FaultyOpener opener;
     Ripper ripper;
     Settings current;
     std::chrono::milliseconds interval{0};
     std::function<bool(int pump, const Progress&)> onPump;
     int pumps = 0;
 
-    explicit Rig(std::string eol = "\r\n", OutputOpener* opener = nullptr)
-        : ripper(state, store, opener ? *opener : files, std::move(eol)) {}
+    explicit Rig(std::string eol = "\r\n") : ripper(state, store, opener, std::move(eol)) {}
     Settings settings() override { return current; }
     bool pump(const Progress& progress) override {
         ++pumps;

@@ -120,13 +120,12 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
         for (int i = 0; i < 64 && !line.empty(); ++i) all += line;
         if (!line.empty()) all += "\r\n";
     }
-    test::FaultyOpener opener;
+    test::Rig rig;
     for (auto cut : {std::optional(cut1), cut2}) {
-        if (cut) opener.budgets.push_back(all.size() * *cut / 65535);
+        if (cut) rig.opener.budgets.push_back(all.size() * *cut / 65535);
     }
     static const test::TempDir dir;
     test::writeFile(dir.path("out"), "earlier\n");
-    test::Rig rig("\r\n", &opener);
     rig.current = {.split = "", .join = "", .fields = fields, .toFile = true};
     rig.state.Outfile = dir.path("out");
     RunResult result = rig.run(source);
