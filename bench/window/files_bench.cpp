@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchargs.h"
 #include "commondialog.h"
 #include "mainwindow.h"
 
@@ -109,16 +110,10 @@ void fail(const char* what) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: files_bench REFERENCE [ROUNDS]\n");
-        return 2;
-    }
-    const QString reference = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-    const int rounds = argc == 3 ? std::max(1, std::atoi(argv[2])) : 5;
-    if (!QFileInfo(reference).isFile()) {
-        std::fprintf(stderr, "files_bench: no reference file %s\n", argv[1]);
-        return 2;
-    }
+    const std::optional<BenchArgs> args = benchArgs("files_bench", argc, argv, 5);
+    if (!args) return 2;
+    const QString reference = args->reference;
+    const int rounds = args->rounds;
     QTemporaryDir dir;
     const QString cliOut = dir.filePath(QStringLiteral("cli.txt"));
     const QString saved = dir.filePath(QStringLiteral("saved.txt"));

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <vector>
 
+#include "benchargs.h"
 #include "mainwindow.h"
 
 namespace {
@@ -118,16 +119,10 @@ const char* verdict(bool met) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: window_bench REFERENCE [ROUNDS]\n");
-        return 2;
-    }
-    const QString reference = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-    const int rounds = argc == 3 ? std::max(1, std::atoi(argv[2])) : 3;
-    if (!QFileInfo(reference).isFile()) {
-        std::fprintf(stderr, "window_bench: no reference file %s\n", argv[1]);
-        return 2;
-    }
+    const std::optional<BenchArgs> args = benchArgs("window_bench", argc, argv, 3);
+    if (!args) return 2;
+    const QString reference = args->reference;
+    const int rounds = args->rounds;
     QTemporaryDir dir;
     const QString cliOut = dir.filePath(QStringLiteral("cli.txt"));
     const QString windowOut = dir.filePath(QStringLiteral("window.txt"));
