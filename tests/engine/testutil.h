@@ -95,13 +95,26 @@ struct StringSource : ByteSource {
     }
 };
 
-// Opens real files for appending. The i-th writer takes only budgets[i] more
-// bytes (writers past the list take all) and then fails as a full disk does:
-// first a short write, then ENOSPC.
+// Opens real files for appending, or with `memory` set appends every path to
+// that string, which the fuzz target's speed needs. The i-th writer takes only
+// budgets[i] more bytes (writers past the list take all) and then fails as a
+// full disk does: first a short write, then ENOSPC.
 struct FaultyOpener : OutputOpener {
     std::vector<std::size_t> budgets;
     std::size_t opens = 0;
+    std::string* memory = nullptr;
     FileOpener files;
+
+    struct MemoryWriter : Writer {
+        std::string& file;
+        std::size_t base;
+        explicit MemoryWriter(std::string& f) : file(f), base(f.size()) {}
+        IoResult write(std::string_view data) override {
+            file.append(data);
+            return IoResult{data.size(), 0, {}};
+        }
+        void truncate(std::uint64_t bytes) override { file.resize(base + bytes); }
+    };
 
     struct Limited : Writer {
         std::unique_ptr<Writer> inner;
@@ -116,7 +129,9 @@ struct FaultyOpener : OutputOpener {
         void truncate(std::uint64_t bytes) override { inner->truncate(bytes); }
     };
     Expected<std::unique_ptr<Writer>> openAppend(const std::string& path) override {
-        auto inner = files.openAppend(path);
+        Expected<std::unique_ptr<Writer>> inner =
+            memory ? std::unique_ptr<Writer>(std::make_unique<MemoryWriter>(*memory))
+                   : files.openAppend(path);
         if (!inner) return inner.error();
         std::size_t budget = opens < budgets.size() ? budgets[opens] : SIZE_MAX;
         ++opens;
