@@ -41,7 +41,7 @@ void MainWindow::Loadfile_Click() {
 void MainWindow::loadSource(const QString& path) {
     Text1->setText(path);
     // The box, not the dialog or the drop, names the source from here on.
-    auto first = preview_.line(localPath(Text1->text()), 1);
+    auto first = preview_.line(sourcePath(), 1);
     if (!first) return showStatus(kNoFile, reasonOf(first.error()));
     // A file without a single line has nothing to preview: a failed load.
     if (!*first) return showStatus(kNoFile);
@@ -52,7 +52,7 @@ void MainWindow::loadSource(const QString& path) {
 void MainWindow::Command1_Click() {
     // Raised first: it stays raised whether or not the line can be read.
     ++state_.Previewline;
-    auto wanted = preview_.line(localPath(Text1->text()), state_.Previewline);
+    auto wanted = preview_.line(sourcePath(), state_.Previewline);
     if (!wanted) return showStatus(kNoFile, reasonOf(wanted.error()));
     // Past the last line the box keeps what it shows.
     if (*wanted) Text2->setText(QString::fromUtf8(**wanted));
@@ -78,6 +78,10 @@ void MainWindow::Check2_Click() {
     showStatus(kDefaultOutput);
     // Used as it stands: a start directory of "/" gives "//tmpresult.txt".
     state_.Outfile = state_.Startdir + "/tmpresult.txt";
+}
+
+std::string MainWindow::sourcePath() const {
+    return localPath(Text1->text());
 }
 
 void MainWindow::showStatus(const QString& text, const QString& why) {

@@ -99,6 +99,9 @@ class MainWindow : public QWidget, private RipHost {
     // One of the handlers' fixed status texts; `why` (the system's reason, when
     // there is one) goes into the tooltip.
     void showStatus(const QString& text, const QString& why = QString());
+    // The source path as the rip, the load and >> all take it: Text1, in the
+    // file system's encoding.
+    std::string sourcePath() const;
 
     // Source row
     QLineEdit* Text1 = nullptr;

@@ -2,7 +2,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -53,7 +52,7 @@ void MainWindow::Dorip_Click() {
     RipProgress->setRange(0, kProgressSteps);
     RipProgress->setValue(0);
     RipProgress->show();
-    const std::string path = QFile::encodeName(Text1->text()).toStdString();
+    const std::string path = sourcePath();
     std::optional<Error> error;
     bool sawLine = false;
     bool stopped = false;
