@@ -107,11 +107,12 @@ class FixedHost : public kolvane::RipHost {
     explicit FixedHost(kolvane::Settings settings) : settings_(std::move(settings)) {}
     kolvane::Settings settings() override { return settings_; }
     bool pump(const kolvane::Progress&) override { return true; }
-    std::chrono::milliseconds pumpInterval() const override { return {}; }
 
   private:
     kolvane::Settings settings_;
 };
+
+const kolvane::PumpPolicy kNoPumps{.interval = std::chrono::milliseconds(-1)};
 
 kolvane::Settings settingsFor(const char* split, const char* fields, bool smart) {
     kolvane::Settings s;
@@ -141,10 +142,10 @@ void BM_LineRipper(benchmark::State& state, const std::string* text, const char*
                    const char* fields, bool smart) {
     const auto lines = linesOf(*text);
     kolvane::Settings settings = settingsFor(split, fields, smart);
-    kolvane::RipState ripState;
-    if (!smart) kolvane::Setfields(ripState, settings.fields);
+    const kolvane::FieldList list =
+        smart ? kolvane::FieldList() : kolvane::FieldList::parse(settings.fields).value();
     kolvane::LineRipper ripper;
-    ripper.configure(settings, ripState);
+    ripper.configure(settings, list);
     std::string out;
     for (auto _ : state) {
         std::size_t bytes = 0;
@@ -176,17 +177,16 @@ void BM_RunToWriter(benchmark::State& state, const std::string* text, const char
                     const char* fields, bool smart) {
     kolvane::Settings settings = settingsFor(split, fields, smart);
     FixedHost host(settings);
-    kolvane::RipState ripState;
-    ripState.Outfile = "null";
+    settings.outfile = "null";
     kolvane::ResultStore store;
     NullOpener opener;
-    kolvane::Ripper ripper(ripState, store, opener);
+    kolvane::Ripper ripper(store, opener, kNoPumps);
     for (auto _ : state) {
         ripper.prepare(settings);
         MemorySource source(*text);
         auto result = ripper.run(source, "memory", host);
         if (result.error) state.SkipWithError(result.error->message().c_str());
-        benchmark::DoNotOptimize(ripState.Ripcount);
+        benchmark::DoNotOptimize(ripper.ripcount());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text->size()));
 }
@@ -207,11 +207,11 @@ void BM_RunToList(benchmark::State& state) {
     kolvane::Settings settings = settingsFor("|", "2,4", false);
     settings.toFile = false;
     FixedHost host(settings);
-    kolvane::RipState ripState;
     kolvane::ResultStore store;
     NullOpener opener;
-    kolvane::Ripper ripper(ripState, store, opener);
+    kolvane::Ripper ripper(store, opener, kNoPumps);
     for (auto _ : state) {
+        store.clear();
         ripper.prepare(settings);
         MemorySource source(text);
         auto result = ripper.run(source, "memory", host);

@@ -17,18 +17,9 @@ class OptionsHost : public kolvane::RipHost {
     explicit OptionsHost(kolvane::Settings settings) : settings_(std::move(settings)) {}
     kolvane::Settings settings() override { return settings_; }
     bool pump(const kolvane::Progress&) override { return true; }
-    std::chrono::milliseconds pumpInterval() const override { return {}; }
 
   private:
     kolvane::Settings settings_;
-};
-
-// Without --append, every "output file" is standard output.
-class StdoutOpener : public kolvane::OutputOpener {
-  public:
-    kolvane::Expected<std::unique_ptr<kolvane::Writer>> openAppend(const std::string&) override {
-        return kolvane::descriptorWriter(STDOUT_FILENO);
-    }
 };
 
 }  // namespace
@@ -36,7 +27,6 @@ class StdoutOpener : public kolvane::OutputOpener {
 int main(int argc, char** argv) {
     CLI::App app{"Rips chosen fields out of every line of a delimited text file.", "kolvane-rip"};
     kolvane::Settings settings;
-    settings.toFile = true;
     std::string fields, templ, append, eol = "crlf", source = "-";
     bool count = false;
     app.add_option("-s,--split", settings.split, "split string between the fields of a line")
@@ -67,15 +57,18 @@ int main(int argc, char** argv) {
     // A closed pipe shows up as EPIPE from write(), which ends the run quietly.
     std::signal(SIGPIPE, SIG_IGN);
 
-    kolvane::RipState state;
-    kolvane::ResultStore unused;
-    kolvane::FileOpener fileOpener;
-    StdoutOpener stdoutOpener;
-    bool toStdout = append.empty();
-    state.Outfile = toStdout ? std::string("standard output") : append;
-    kolvane::Ripper ripper(
-        state, unused, toStdout ? static_cast<kolvane::OutputOpener&>(stdoutOpener) : fileOpener,
+    const bool toStdout = append.empty();
+    kolvane::FileOpener files;
+    kolvane::OutputFile out(
+        toStdout ? std::string("standard output") : append,
+        [&]() -> kolvane::Expected<std::unique_ptr<kolvane::Writer>> {
+            if (toStdout) return kolvane::descriptorWriter(STDOUT_FILENO);
+            return files.openAppend(append);
+        },
         eol == "lf" ? "\n" : "\r\n");
+    // Nothing to pump: the options hold for the whole run.
+    kolvane::Ripper ripper(out, files,
+                           kolvane::PumpPolicy{.interval = std::chrono::milliseconds(-1)});
     ripper.prepare(settings);
 
     std::unique_ptr<kolvane::FileSource> input;
@@ -94,7 +87,7 @@ int main(int argc, char** argv) {
 
     OptionsHost host(settings);
     kolvane::RunResult result = ripper.run(*input, sourceName, host);
-    if (count) std::cerr << kolvane::statusText(state.Ripcount) << '\n';
+    if (count) std::cerr << kolvane::statusText(ripper.ripcount()) << '\n';
     if (result.error) {
         if (toStdout && result.error->code == EPIPE) return 0;
         std::cerr << "kolvane-rip: " << result.error->message() << '\n';

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
-#include "ripstate.h"
+#include "fieldlist.h"
 
 namespace kolvane {
 
@@ -53,17 +55,29 @@ std::int16_t fieldNumber(std::string_view entry) {
     return static_cast<std::int16_t>(value);
 }
 
-void Setfields(RipState& state, std::string_view ripFields) {
-    if (isBlank(ripFields)) return;
-    state.Fieldcount = Countvalue(ripFields, ",") + 1;
-    state.Fieldnum.assign(static_cast<std::size_t>(state.Fieldcount), 0);
-    state.Fieldval.assign(static_cast<std::size_t>(state.Fieldcount), std::string_view{});
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < state.Fieldnum.size(); ++i) {
-        auto comma = ripFields.find(',', start);
-        state.Fieldnum[i] = fieldNumber(ripFields.substr(start, comma - start));
-        start = comma + 1;  // past the end only after the last entry
+FieldList::FieldList(std::vector<FieldRange> entries) : entries_(std::move(entries)) {
+    for (const FieldRange& e : entries_) {
+        const std::size_t reach = e.last == kToLastField ? SIZE_MAX
+                                  : e.last > 0           ? static_cast<std::size_t>(e.last)
+                                                         : 0;
+        highest_ = std::max(highest_, reach);
     }
+}
+
+std::optional<FieldList> FieldList::parse(std::string_view text) {
+    if (isBlank(text)) return std::nullopt;
+    // Every comma separates, so an empty or malformed entry is still an entry.
+    std::vector<FieldRange> entries;
+    entries.reserve(static_cast<std::size_t>(Countvalue(text, ",")) + 1);
+    std::size_t start = 0;
+    for (;;) {
+        const auto comma = text.find(',', start);
+        const std::int16_t n = fieldNumber(text.substr(start, comma - start));
+        entries.push_back({n, n});
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return FieldList(std::move(entries));
 }
 
 }  // namespace kolvane

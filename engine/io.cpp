@@ -11,6 +11,16 @@ namespace kolvane {
 
 namespace {
 
+// Calls `call` again for as long as a signal interrupts it.
+template <class Call>
+auto retryInterrupted(Call call) {
+    decltype(call()) result;
+    do {
+        result = call();
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
 IoResult failure(std::size_t done, int code) {
     return IoResult{done, code, std::strerror(code)};
 }
@@ -29,10 +39,7 @@ class DescriptorWriter : public Writer {
     DescriptorWriter& operator=(const DescriptorWriter&) = delete;
 
     IoResult write(std::string_view data) override {
-        ssize_t n;
-        do {
-            n = ::write(fd_, data.data(), data.size());
-        } while (n < 0 && errno == EINTR);
+        const ssize_t n = retryInterrupted([&] { return ::write(fd_, data.data(), data.size()); });
         if (n < 0) return failure(0, errno);
         return IoResult{static_cast<std::size_t>(n), 0, {}};
     }
@@ -52,10 +59,7 @@ class DescriptorWriter : public Writer {
 Expected<std::unique_ptr<FileSource>> FileSource::open(const std::string& path,
                                                        std::uint64_t offset) {
     if (path.empty()) return Error{"Cannot read", "", "no source file given", 0, 0};
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
     if (fd < 0) return systemError("Cannot open", path, errno);
 
     struct stat st {};
@@ -98,10 +102,7 @@ IoResult FileSource::read(std::span<char> buf) {
         if (*limit_ == 0) return {};
         if (*limit_ < want) want = static_cast<std::size_t>(*limit_);
     }
-    ssize_t n;
-    do {
-        n = ::read(fd_, buf.data(), want);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = retryInterrupted([&] { return ::read(fd_, buf.data(), want); });
     if (n < 0) return failure(0, errno);
     if (n == 0 && limit_) return IoResult{0, 0, "the file became shorter while it was read"};
     if (limit_) *limit_ -= static_cast<std::uint64_t>(n);
@@ -113,10 +114,8 @@ std::optional<std::uint64_t> FileSource::size() const {
 }
 
 Expected<std::unique_ptr<Writer>> FileOpener::openAppend(const std::string& path) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = retryInterrupted(
+        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666); });
     if (fd < 0) return systemError("Cannot open", path, errno);
     return std::unique_ptr<Writer>(new DescriptorWriter(fd, true));
 }
@@ -134,6 +133,10 @@ IoResult writeAll(Writer& writer, std::string_view data) {
         if (r.bytes == 0) return failure(done, EIO);  // no progress and no reason
     }
     return IoResult{done, 0, {}};
+}
+
+Error readError(const std::string& file, const IoResult& failure, std::int64_t line) {
+    return Error{"Cannot read", file, failure.cause, line, failure.code};
 }
 
 }  // namespace kolvane

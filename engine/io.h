@@ -72,8 +72,8 @@ class Writer {
     virtual void truncate(std::uint64_t bytes) = 0;
 };
 
-// Opens writers by path. The window and the CLI use FileOpener; the CLI's
-// standard-output mode and the tests provide their own.
+// Opens writers by path. The window and the CLI use FileOpener; tests provide
+// writers that fail on purpose.
 class OutputOpener {
   public:
     virtual ~OutputOpener() = default;
@@ -91,5 +91,8 @@ std::unique_ptr<Writer> descriptorWriter(int fd);
 
 // Writes all of data, retrying short writes and interrupted calls.
 IoResult writeAll(Writer& writer, std::string_view data);
+
+// "Cannot read FILE at line N: CAUSE", from a failed read.
+Error readError(const std::string& file, const IoResult& failure, std::int64_t line);
 
 }  // namespace kolvane

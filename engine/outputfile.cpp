@@ -4,8 +4,8 @@
 
 namespace kolvane {
 
-OutputFile::OutputFile(OutputOpener& opener, std::string path, std::string eol)
-    : opener_(opener), path_(std::move(path)), eol_(std::move(eol)) {
+OutputFile::OutputFile(std::string name, Open open, std::string eol)
+    : name_(std::move(name)), open_(std::move(open)), eol_(std::move(eol)) {
     // Room for a full buffer plus the line that crosses the mark, in both
     // batches, so that steady state never allocates.
     fill_.bytes.reserve(kBufferSize + (kBufferSize >> 2));
@@ -22,21 +22,13 @@ OutputFile::~OutputFile() {
     worker_.join();
 }
 
-std::optional<Error> OutputFile::Appendline(std::string_view line, std::int64_t sourceLine) {
-    std::size_t start = fill_.bytes.size();
-    fill_.bytes.append(line);
-    return commitLine(start, sourceLine);
-}
-
-std::optional<Error> OutputFile::commitLine(std::size_t start, std::int64_t sourceLine) {
-    if (path_.empty()) {
+std::optional<Error> OutputFile::commit(std::size_t start, std::int64_t sourceLine) {
+    if (name_.empty()) {
         fill_.bytes.resize(start);
         return std::nullopt;
     }
     fill_.bytes.append(eol_);
     fill_.pending.push_back({fill_.bytes.size(), sourceLine});
-    // Lines pile up to about the buffer's size and go out together; a line
-    // longer than the buffer goes out at once.
     if (fill_.bytes.size() >= kBufferSize) {
         if (auto error = handOff()) {
             // This line went down with the failed write, but the caller counts a
@@ -110,7 +102,7 @@ void OutputFile::workerLoop() {
 }
 
 std::optional<Error> OutputFile::open() {
-    auto writer = opener_.openAppend(path_);
+    auto writer = open_();
     if (!writer) return writer.error();
     writer_ = std::move(*writer);
     written_ = 0;
@@ -153,7 +145,7 @@ std::optional<Error> OutputFile::write(Batch& batch) {
         if (!open()) r = writeOnce(batch);
     }
     if (!r.failed()) return std::nullopt;
-    Error error = systemError("Cannot write", path_, r.code, batch.pending.front().sourceLine);
+    Error error = systemError("Cannot write", name_, r.code, batch.pending.front().sourceLine);
     if (r.code == 0) error.cause = r.cause;
     return error;
 }

@@ -2,16 +2,19 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "error.h"
 #include "io.h"
+#include "linesink.h"
 
 namespace kolvane {
 
@@ -24,37 +27,33 @@ namespace kolvane {
 // next one: writing costs about as much as ripping, and on two cores the two
 // then overlap instead of adding up. A failure of that write is reported at
 // the next hand-over or at flush(), with the same accounting as a failure here.
-class OutputFile {
+class OutputFile : public LineSink {
   public:
     static constexpr std::size_t kBufferSize = std::size_t{256} << 10;
+    // Opens the destination for appending: at the first line, and once more
+    // after a failed write.
+    using Open = std::function<Expected<std::unique_ptr<Writer>>()>;
 
-    OutputFile(OutputOpener& opener, std::string path, std::string eol);
-    ~OutputFile();
+    // `name` names the destination in error messages; an empty name means
+    // there is none, and lines are dropped.
+    OutputFile(std::string name, Open open, std::string eol);
+    ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& name() const { return name_; }
 
-    // Appends line and the line terminator. `sourceLine` names the source line
-    // in an error message. An empty path drops the line: there is nowhere to go.
-    std::optional<Error> Appendline(std::string_view line, std::int64_t sourceLine);
-
-    // The same in two steps, for a caller that builds the line in place: append
-    // the line's bytes to buffer(), then commit the bytes from `start` on (the
-    // buffer's size before the line) as one line, or cut them off with
-    // buffer().resize(start) to drop it.
-    std::string& buffer() { return fill_.bytes; }
-    std::optional<Error> commitLine(std::size_t start, std::int64_t sourceLine);
+    // Lines pile up in buffer() to about kBufferSize and go out together; a
+    // line longer than that goes out at once.
+    std::string& buffer() override { return fill_.bytes; }
+    std::optional<Error> commit(std::size_t start, std::int64_t sourceLine) override;
 
     // Writes everything committed and returns when it is in the file. On a
     // failure the file is reopened for appending and the write tried once more;
     // if that fails too, the file is cut back to its last whole line and the
     // error says which source line was not written.
-    std::optional<Error> flush();
-
-    // Lines committed without error that did not reach the file because a
-    // later write failed.
-    std::int64_t linesLost() const { return linesLost_; }
+    std::optional<Error> flush() override;
+    std::int64_t takeLinesLost() override { return std::exchange(linesLost_, 0); }
 
   private:
     struct Pending {
@@ -85,8 +84,8 @@ class OutputFile {
     void dropAll(Batch& failed);
     void workerLoop();
 
-    OutputOpener& opener_;
-    std::string path_;
+    std::string name_;
+    Open open_;
     std::string eol_;
     std::unique_ptr<Writer> writer_;  // used by one thread at a time
     std::uint64_t written_ = 0;       // bytes this writer has appended, all whole lines

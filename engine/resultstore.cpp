@@ -31,6 +31,12 @@ void ResultStore::append(std::string_view item) {
     bytes_ += item.size();
 }
 
+std::optional<Error> ResultStore::commit(std::size_t start, std::int64_t) {
+    append(std::string_view(line_).substr(start));
+    line_.resize(start);
+    return std::nullopt;
+}
+
 std::string_view ResultStore::at(std::size_t index) const {
     constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kOffsetBits) - 1;
     std::uint64_t begin = start(index);

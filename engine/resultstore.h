@@ -3,16 +3,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include "linesink.h"
 
 namespace kolvane {
 
 // The window's result list as bytes: items packed into large chunks, found
 // through one 8-byte start per item. Ten million short items cost their bytes
 // plus about 8 bytes each, where one heap string per item would cost 40 or more.
-class ResultStore {
+class ResultStore : public LineSink {
   public:
+    std::string& buffer() override { return line_; }
+    std::optional<Error> commit(std::size_t start, std::int64_t sourceLine) override;
+
     void clear();
     void append(std::string_view item);
 
@@ -43,6 +49,7 @@ class ResultStore {
 
     std::vector<Chunk> chunks_;
     std::vector<std::unique_ptr<std::uint64_t[]>> index_;  // chunk << kOffsetBits | offset
+    std::string line_;                                     // the line being built
     std::size_t size_ = 0;
     std::uint64_t bytes_ = 0;
 };

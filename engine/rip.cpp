@@ -1,121 +1,128 @@
 #include "rip.h"
 
-#include <algorithm>
-
 #include "linereader.h"
 
 namespace kolvane {
+
+namespace {
+
+// Decides, line by line, when the host's events are due.
+class Pacer {
+  public:
+    explicit Pacer(const PumpPolicy& policy)
+        : policy_(policy), untilClock_(stride()), next_(after()) {}
+
+    // `bytes`: the size of the line about to be ripped.
+    bool due(std::size_t bytes) {
+        if (policy_.interval.count() < 0) return false;
+        // A line costs about 32 bytes' worth of work beyond its bytes.
+        untilClock_ -= static_cast<std::int64_t>(bytes) + 32;
+        if (untilClock_ > 0) return false;
+        untilClock_ = stride();
+        return policy_.interval.count() == 0 || policy_.now() >= next_;
+    }
+    void pumped() { next_ = after(); }
+
+  private:
+    std::int64_t stride() const { return static_cast<std::int64_t>(policy_.strideBytes); }
+    std::chrono::steady_clock::time_point after() const {
+        return policy_.interval.count() > 0 ? policy_.now() + policy_.interval
+                                            : std::chrono::steady_clock::time_point{};
+    }
+
+    const PumpPolicy& policy_;
+    std::int64_t untilClock_;
+    std::chrono::steady_clock::time_point next_;
+};
+
+}  // namespace
 
 std::string statusText(std::int64_t ripcount) {
     return std::to_string(ripcount) + " values ripped";
 }
 
-Ripper::Ripper(RipState& state, ResultStore& store, OutputOpener& opener, std::string eol)
-    : state_(state), store_(store), opener_(opener), eol_(std::move(eol)) {}
+Ripper::Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy, std::string eol)
+    : list_(list), opener_(opener), policy_(std::move(policy)), eol_(std::move(eol)) {}
+
+Ripper::~Ripper() = default;
 
 void Ripper::prepare(const Settings& settings) {
-    store_.clear();
-    if (!settings.smart) Setfields(state_, settings.fields);
-    state_.Ripcount = 0;
+    if (!settings.smart) {
+        if (auto parsed = FieldList::parse(settings.fields)) fields_ = std::move(*parsed);
+    }
+    ripcount_ = 0;
 }
 
 std::optional<Error> Ripper::configure(const Settings& settings) {
     settings_ = settings;
-    ripper_.configure(settings_, state_);
-    // Outfile changes only while events run, so it is compared here rather than
-    // per line. What went to the old file is flushed before the new one is used.
-    if (out_ && out_->path() != state_.Outfile) return closeOutput();
+    ripper_.configure(settings_, fields_);
+    // The output file changes only while events run, so it is compared here
+    // rather than per line. What went to the old file is flushed first.
+    if (file_ && (!settings_.toFile || file_->name() != settings_.outfile)) {
+        if (auto error = closeFile()) return error;
+    }
+    if (settings_.toFile && !file_) {
+        file_.emplace(
+            settings_.outfile,
+            [this, path = settings_.outfile] { return opener_.openAppend(path); }, eol_);
+    }
+    sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : &list_;
     return std::nullopt;
 }
 
-std::optional<Error> Ripper::closeOutput() {
-    if (!out_) return std::nullopt;
-    auto error = out_->flush();
-    state_.Ripcount -= out_->linesLost();
-    out_.reset();
+std::optional<Error> Ripper::close(LineSink& sink) {
+    auto error = sink.flush();
+    ripcount_ -= sink.takeLinesLost();
+    return error;
+}
+
+std::optional<Error> Ripper::closeFile() {
+    if (!file_) return std::nullopt;
+    auto error = close(*file_);
+    file_.reset();
     return error;
 }
 
 std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineNumber) {
     if (line.empty()) return std::nullopt;
     sawLine_ = true;
-    if (!settings_.toFile) {
-        result_.clear();
-        bool complete = ripper_.rip(line, result_);
-        if (settings_.skipEmpty && !complete) return std::nullopt;
-        store_.append(result_);
-    } else {
-        if (!out_) out_.emplace(opener_, state_.Outfile, eol_);
-        // Built straight into the output buffer: one copy less per line.
-        std::string& buffer = out_->buffer();
-        std::size_t start = buffer.size();
-        bool complete = ripper_.rip(line, buffer);
-        if (settings_.skipEmpty && !complete) {
-            buffer.resize(start);
-            return std::nullopt;
-        }
-        if (auto error = out_->commitLine(start, lineNumber)) {
-            state_.Ripcount -= out_->linesLost();
-            out_.reset();
-            return error;
-        }
+    std::string& buffer = sink_->buffer();
+    const std::size_t start = buffer.size();
+    if (!ripper_.rip(line, buffer) && settings_.skipEmpty) {
+        buffer.resize(start);
+        return std::nullopt;
     }
-    ++state_.Ripcount;
+    if (auto error = sink_->commit(start, lineNumber)) return error;
+    ++ripcount_;
     return std::nullopt;
 }
 
 RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
     RunResult result;
     sawLine_ = false;
-    if (auto error = configure(host.settings())) {
-        result.error = std::move(error);
-        return result;
-    }
-    const auto interval = host.pumpInterval();
-    auto nextPump = std::chrono::steady_clock::now() + interval;
-    // The clock is read once per 64 KiB of input, not per line.
-    constexpr std::int64_t kClockStride = 64 << 10;
-    std::int64_t untilClock = kClockStride;
-
+    result.error = configure(host.settings());
     LineReader reader(source);
-    auto progress = [&] {
-        return Progress{state_.Ripcount, sawLine_, reader.bytesRead(), source.size()};
-    };
-    const bool everyLine = pumpEveryLine_;
-    while (auto line = reader.next()) {
-        bool due = everyLine;
-        if (!due && interval.count() > 0 &&
-            (untilClock -= static_cast<std::int64_t>(line->size()) + 32) <= 0) {
-            untilClock = kClockStride;
-            due = std::chrono::steady_clock::now() >= nextPump;
-        }
-        if (due) {
-            if (!host.pump(progress())) {
+    Pacer pacer(policy_);
+    while (!result.error) {
+        auto line = reader.next();
+        if (!line) break;
+        if (pacer.due(line->size())) {
+            if (!host.pump(Progress{ripcount_, sawLine_, reader.bytesRead(), source.size()})) {
                 result.stopped = true;
                 break;
             }
-            if (auto error = configure(host.settings())) {
-                result.error = std::move(error);
-                break;
-            }
-            nextPump = std::chrono::steady_clock::now() + interval;
+            pacer.pumped();
+            if ((result.error = configure(host.settings()))) break;
         }
-        if (auto error = splitline(*line, reader.lineNumber())) {
-            result.error = std::move(error);
-            break;
-        }
+        result.error = splitline(*line, reader.lineNumber());
     }
     if (!result.error && !result.stopped && reader.failure()) {
-        const IoResult& failure = *reader.failure();
-        result.error =
-            Error{"Cannot read", sourceName, failure.cause, reader.lineNumber() + 1, failure.code};
+        result.error = readError(sourceName, *reader.failure(), reader.lineNumber() + 1);
     }
-    if (auto error = closeOutput(); error && !result.error) result.error = std::move(error);
+    for (auto error : {closeFile(), close(list_)}) {
+        if (error && !result.error) result.error = std::move(error);
+    }
     result.sawLine = sawLine_;
-    // A stop comes after a line was read but before it was ripped.
-    result.lines = reader.lineNumber() - (result.stopped ? 1 : 0);
-    // The slots point into the reader's buffer, which goes away now.
-    std::fill(state_.Fieldval.begin(), state_.Fieldval.end(), std::string_view{});
     return result;
 }
 

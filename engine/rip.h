@@ -2,16 +2,17 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "error.h"
+#include "fieldlist.h"
 #include "io.h"
 #include "lineripper.h"
+#include "linesink.h"
 #include "outputfile.h"
-#include "resultstore.h"
-#include "ripstate.h"
 
 namespace kolvane {
 
@@ -23,71 +24,80 @@ struct Progress {
     std::optional<std::uint64_t> totalBytes;
 };
 
+// When a rip stops between two lines to let its host run events: once
+// `strideBytes` of input have passed since the last stop, and then only when
+// `interval` has passed too. The clock is read once per stride, not per line.
+// {0 ms, 0}: before every line; a negative interval: never.
+struct PumpPolicy {
+    std::chrono::milliseconds interval{15};
+    std::uint64_t strideBytes = std::uint64_t{64} << 10;
+    std::function<std::chrono::steady_clock::time_point()> now = [] {
+        return std::chrono::steady_clock::now();
+    };
+};
+
 // The side of a rip that is not the engine's: the window over its controls,
 // the CLI over its options.
 class RipHost {
   public:
     virtual ~RipHost() = default;
-    // The settings as they are now.
+    // The settings as they are now; read at the start and after every pump().
     virtual Settings settings() = 0;
-    // Lets pending events run. Called between two lines, at most every
-    // pumpInterval(); settings are read again after it. False stops the rip
+    // Lets pending events run, when the pump policy says. False stops the rip
     // after the line before (the window is closing, or the user asked).
     virtual bool pump(const Progress& progress) = 0;
-    // Zero: never call pump().
-    virtual std::chrono::milliseconds pumpInterval() const = 0;
 };
 
 struct RunResult {
     std::optional<Error> error;  // set when the rip stopped on a failure
     bool stopped = false;        // the host asked to stop
     bool sawLine = false;        // a non-empty line was seen
-    std::int64_t lines = 0;      // source lines ripped (empty ones included)
 };
 
 // "12 values ripped"
 std::string statusText(std::int64_t ripcount);
 
-// Runs rips for one window or one CLI call. Results go into `store` or, in
-// file-to-file mode, to state.Outfile through `opener`.
+// Runs rips for one window or one CLI call. Result lines go to `list`, or in
+// file-to-file mode to the settings' outfile, opened through `opener`.
 class Ripper {
   public:
-    Ripper(RipState& state, ResultStore& store, OutputOpener& opener, std::string eol = "\r\n");
+    Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy = {}, std::string eol = "\r\n");
+    ~Ripper();
 
-    // The start of a rip, before its source is opened: clears the result list,
-    // parses the field list in plain mode, and sets Ripcount to 0.
+    // The start of a rip, before its source is opened: parses the field list
+    // in plain mode (a blank one keeps the last parse) and sets Ripcount to 0.
     void prepare(const Settings& settings);
 
     // Reads every line of `source` and rips it. `sourceName` names the source in
     // error messages. Output is flushed before this returns, also after an error.
     RunResult run(ByteSource& source, const std::string& sourceName, RipHost& host);
 
-    // One source line with the settings last given to configure(): emits its
-    // result line unless it is empty or skipped.
-    std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber);
-
-    // Takes new settings, and state.Outfile as it is now; fails only when
-    // flushing the previous output file does.
-    std::optional<Error> configure(const Settings& settings);
-
-    // Pumps the host before every line instead of on its interval. Slow, but it
-    // lets a test act between two chosen lines of a file of a few lines.
-    void setPumpEveryLine(bool on) { pumpEveryLine_ = on; }
+    // Result lines of the current or last rip that reached their destination.
+    std::int64_t ripcount() const { return ripcount_; }
+    // The field list a plain rip uses: the last non-blank one parsed.
+    const FieldList& fields() const { return fields_; }
 
   private:
-    // Flushes and closes the output file, keeping Ripcount true to the file.
-    std::optional<Error> closeOutput();
+    // Takes new settings and picks the sink they name; fails only when
+    // flushing an output file that is no longer wanted does.
+    std::optional<Error> configure(const Settings& settings);
+    // One source line: emits its result line unless it is empty or skipped.
+    std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber);
+    // Flushes a sink, keeping Ripcount true to what reached it.
+    std::optional<Error> close(LineSink& sink);
+    std::optional<Error> closeFile();
 
-    RipState& state_;
-    ResultStore& store_;
+    LineSink& list_;
     OutputOpener& opener_;
+    PumpPolicy policy_;
     std::string eol_;
+    FieldList fields_;
     LineRipper ripper_;
     Settings settings_;
-    std::optional<OutputFile> out_;
+    std::optional<OutputFile> file_;  // file-to-file mode's output, opened at its first line
+    LineSink* sink_ = nullptr;        // where the next line goes
+    std::int64_t ripcount_ = 0;
     bool sawLine_ = false;
-    bool pumpEveryLine_ = false;
-    std::string result_;
 };
 
 }  // namespace kolvane

@@ -22,25 +22,39 @@ TEST(Countvalue, CountsNonOverlappingFromTheLeft) {
     for (auto [text, sep, want] : cases) EXPECT_EQ(Countvalue(text, sep), want) << text << sep;
 }
 
-TEST(Setfields, ParsesEveryEntryAndZeroesTheOnesThatDoNotConvert) {
+TEST(FieldList, ParsesEveryEntryAndZeroesTheOnesThatDoNotConvert) {
     const std::pair<const char*, std::vector<std::int16_t>> cases[] = {
         // clang-format off
         {" 2 , 4 ", {2, 4}}, {"2,4,", {2, 4, 0}}, {",3", {0, 3}}, {"2,,4", {2, 0, 4}}, {"7", {7}},
         {"x,3", {0, 3}}, {"40000,1", {0, 1}}, {"-2,1", {-2, 1}}, {"+3", {3}}, {"+", {0}},
         {"32767,-32768", {32767, -32768}}, {"32768,-32769", {0, 0}}, {"1e2", {0}},
-        {"\t2", {0}}, {"1 2", {0}}, {"0x10", {0}},  // only the space is trimmed
+        {"\t2", {0}}, {"1 2", {0}}, {"0x10", {0}}, {"9,19", {9, 19}},  // only the space is trimmed
         // Fractions round to the nearest whole number, a half to the even side.
         {"1.5,2.5,3.5,0.5", {2, 2, 4, 0}}, {"2.4,2.6,2.51,2.50", {2, 3, 3, 2}},
         {"-1.5,-2.5, 1.5 ", {-2, -2, 2}}, {"32767.5,32766.5", {0, 32766}},
         // clang-format on
     };
     for (const auto& [list, want] : cases) {
-        RipState state;
-        Setfields(state, "9,9,9");  // a new parse replaces the old one whole
-        Setfields(state, list);
-        EXPECT_EQ(state.Fieldnum, want) << list;
-        EXPECT_EQ(state.Fieldcount, std::ssize(want)) << list;
+        std::optional<FieldList> parsed = FieldList::parse(list);
+        ASSERT_TRUE(parsed) << list;
+        std::vector<std::int16_t> numbers;
+        for (const FieldRange& e : parsed->entries()) {
+            EXPECT_EQ(e.last, e.first) << list;
+            numbers.push_back(e.first);
+        }
+        EXPECT_EQ(numbers, want) << list;
     }
+    EXPECT_FALSE(FieldList::parse("   "));
+    EXPECT_FALSE(FieldList::parse(""));
+}
+
+TEST(CutFields, NumbersFieldsAsARipDoes) {
+    using Fields = std::vector<std::string_view>;
+    EXPECT_EQ(cutFields("a|b||d", "|", 99), (Fields{"a", "b", "", "d"}));
+    EXPECT_EQ(cutFields("a|b||d", "|", 2), (Fields{"a", "b"}));
+    EXPECT_EQ(cutFields("a::b:::c", "::", 9), (Fields{"a", "b", ":c"}));
+    EXPECT_EQ(cutFields("a|b", "", 9), (Fields{"a|b"}));
+    EXPECT_EQ(cutFields("", "|", 9), (Fields{""}));
 }
 
 struct RipCase {
@@ -60,11 +74,11 @@ TEST_P(RipLines, GivesTheResultList) {
     const RipCase& c = GetParam();
     test::Rig rig;
     rig.current = {c.split, c.join, c.fields, c.skip, false, c.smart};
-    rig.prepare();
-    std::int64_t number = 0;
-    for (const auto& line : c.lines) ASSERT_FALSE(rig.ripper.splitline(line, ++number));
+    std::string text;
+    for (const auto& line : c.lines) text += line + "\n";
+    ASSERT_FALSE(rig.run(text).error);
     EXPECT_EQ(test::items(rig.store), c.want);
-    EXPECT_EQ(rig.state.Ripcount, std::ssize(c.want));
+    EXPECT_EQ(rig.ripper.ripcount(), std::ssize(c.want));
 }
 
 constexpr bool T = true, F = false;
@@ -91,6 +105,7 @@ const RipCase kRipCases[] = {
     {"LastTrimmedOthersNot", "  [1]|[2] ", {" a | b "}, {" a |b"}, T},
     {"NotLastNotTrimmed", "([3])", {"a|b| c |d"}, {"( c )"}, T},
     {"TenIsNotOne", "[1]:[10]:[11]", {"1|2|3|4|5|6|7|8|9|10|11"}, {"1:10:11"}, T},
+    {"NineAndNineteen", "[9]/[19]", {"1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17|18|19|20"}, {"9/19"}, T},
     {"ZeroAndLeadingZeroLiteral", "[0][01][1]", {"a|b"}, {"[0][01]a"}, T},
     {"ValueNamesLaterField", "[1]-[2]", {"x[3]|b|c"}, {"xc-b"}, T},  // fields go in one by one
     {"StrayBrackets", "[[1]] [x] ]2[ [2", {"a|b"}, {"[a] [x] ]2[ [2"}, T},
@@ -110,8 +125,7 @@ TEST(Ripper, BlankListKeepsTheLastParseAndTemplatesLeaveIt) {
     test::Rig rig;
     auto ripOne = [&](std::string fields, bool smart) {
         rig.current = {.fields = std::move(fields), .smart = smart};
-        rig.prepare();
-        EXPECT_FALSE(rig.ripper.splitline("a|b|c", 1));
+        EXPECT_FALSE(rig.run("a|b|c").error);
         return test::items(rig.store);
     };
     EXPECT_EQ(ripOne("3,1", false), Lines{"c:a"});
@@ -132,8 +146,7 @@ TEST(Ripper, WideLines) {
               {"[" + last + "]<[1]/" + beyond, true, "v" + last + "<v1/" + beyond}}) {
             test::Rig rig;
             rig.current = {.fields = fields, .skipEmpty = true, .smart = smart};
-            rig.prepare();
-            ASSERT_FALSE(rig.ripper.splitline(line, 1));
+            ASSERT_FALSE(rig.run(line).error);
             EXPECT_EQ(test::items(rig.store), Lines{want}) << separators << " " << fields;
         }
     }

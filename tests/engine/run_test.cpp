@@ -49,9 +49,9 @@ TEST(OutputFile, RunsAppendInOrderAndKeepEarlierContent) {
     rig.into("1", out).run("a\nb\n");
     rig.run("c\n\nd");
     EXPECT_EQ(test::readFile(out), "earlier\na\nb\nc\nd\n");
-    EXPECT_EQ(rig.state.Ripcount, 2);
+    EXPECT_EQ(rig.ripper.ripcount(), 2);
     EXPECT_FALSE(rig.into("1", "").run("a\nb\nc\n").error);  // no path: dropped, yet counted
-    EXPECT_EQ(rig.state.Ripcount, 3);
+    EXPECT_EQ(rig.ripper.ripcount(), 3);
     EXPECT_EQ(rig.opener.opens, 2u);
 }
 
@@ -77,7 +77,7 @@ TEST_P(DiskFull, FileEndsOnAWholeLineAndCountMatchesIt) {
     RunResult result = rig.into("1", out).run(source);
 
     EXPECT_EQ(rig.opener.opens, 2u);  // one retry, and it appended to the same file
-    const auto kept = static_cast<std::size_t>(rig.state.Ripcount);
+    const auto kept = static_cast<std::size_t>(rig.ripper.ripcount());
     ASSERT_LE(kept, lines);
     const std::string file = test::readFile(out);
     EXPECT_TRUE(file == earlier + results.substr(0, kept * (length + 2)))
@@ -123,9 +123,9 @@ TEST(Run, ReadFailureStopsWithFileAndLineAndKeepsEarlierResults) {
             EXPECT_EQ(result.error->message(), "Cannot read src.txt at line " +
                                                    std::to_string(line) + ": Input/output error");
             EXPECT_EQ(
-                toFile ? test::readFile(rig.state.Outfile) : joinLines(test::items(rig.store)),
+                toFile ? test::readFile(rig.current.outfile) : joinLines(test::items(rig.store)),
                 want);
-            EXPECT_EQ(rig.state.Ripcount, std::count(want.begin(), want.end(), '\n'));
+            EXPECT_EQ(rig.ripper.ripcount(), std::count(want.begin(), want.end(), '\n'));
         }
     }
 }
@@ -153,8 +153,8 @@ TEST(Run, SourceThatShrinksWhileRead) {
     EXPECT_EQ(rig.store.size(), 40u);
 }
 
-// Lines 1 to 20000, from a source whose every read lets the host's 1 ms pump
-// interval pass, so the host is asked to pump a dozen times. At the second pump
+// Lines 1 to 20000, under a clock that moves 1 ms each time it is read and a
+// 3 ms pump interval, so the host is asked to pump every few lines. At the second pump
 // the output file, the join and the field list change; the third stops the rip.
 // Only the list is parsed once per rip: the rest applies from the next line on,
 // and what went to each file is flushed there.
@@ -162,17 +162,18 @@ TEST(Run, PumpChangesSettingsAndStopsBetweenLines) {
     test::TempDir dir;
     const std::string first = dir.path("first.txt"), second = dir.path("second.txt");
     test::writeFile(first, "old\n");
-    test::Rig rig("\n");
+    auto tick = std::chrono::steady_clock::time_point{};
+    test::Rig rig("\n", PumpPolicy{std::chrono::milliseconds(3), 0,
+                                   [&] { return tick += std::chrono::milliseconds(1); }});
     rig.into("1,1", first);
     std::string text;
     for (int i = 1; i <= 20000; ++i) text += std::to_string(i) + "\n";
-    test::StringSource source(text, 16 << 10, SIZE_MAX, true);
+    test::StringSource source(text, 16 << 10);
     int switched = 0, stopped = 0;
-    rig.interval = std::chrono::milliseconds(1);
     rig.onPump = [&](int pump, const Progress& progress) {
         (pump == 2 ? switched : stopped) = static_cast<int>(progress.ripcount);
         if (pump == 2) {
-            rig.state.Outfile = second;
+            rig.current.outfile = second;
             rig.current.join = "-";
             rig.current.fields = "5";
         }
@@ -183,7 +184,7 @@ TEST(Run, PumpChangesSettingsAndStopsBetweenLines) {
     EXPECT_EQ(rig.pumps, 3);
     ASSERT_GT(switched, 0);
     ASSERT_GT(stopped, switched);
-    EXPECT_EQ(rig.state.Ripcount, stopped);
+    EXPECT_EQ(rig.ripper.ripcount(), stopped);
     std::string before = "old\n", after;
     for (int i = 1; i <= stopped; ++i) {
         const std::string n = std::to_string(i);

@@ -16,7 +16,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "io.h"
@@ -75,18 +74,14 @@ inline std::vector<std::string> referenceLines(std::string_view text) {
 }
 
 // Serves a string in pieces of at most `chunk` bytes, as pipes do, and fails with
-// EIO once `failAt` bytes have gone out. `slow` makes every read let at least 2 ms
-// pass, so a host's pump interval of 1 ms has always elapsed by the next check.
+// EIO once `failAt` bytes have gone out.
 struct StringSource : ByteSource {
     std::string data;
     std::size_t chunk, failAt, pos = 0;
-    bool slow;
-    explicit StringSource(std::string d, std::size_t c = SIZE_MAX, std::size_t f = SIZE_MAX,
-                          bool s = false)
-        : data(std::move(d)), chunk(c), failAt(f), slow(s) {}
+    explicit StringSource(std::string d, std::size_t c = SIZE_MAX, std::size_t f = SIZE_MAX)
+        : data(std::move(d)), chunk(c), failAt(f) {}
 
     IoResult read(std::span<char> buf) override {
-        if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         if (pos >= failAt) return IoResult{0, EIO, std::strerror(EIO)};
         std::size_t n = std::min({buf.size(), chunk, failAt - pos, data.size() - pos});
         std::memcpy(buf.data(), data.data() + pos, n);
@@ -140,39 +135,35 @@ struct FaultyOpener : OutputOpener {
 };
 
 // What one window holds for rips, with itself as the host: the test sets
-// `current` directly and scripts the pump. An interval of 0, the default, never
-// pumps, as in the CLI. Output files are real files, opened through `opener`.
+// `current` directly and scripts the pump. By default it never pumps, as in
+// the CLI. Output files are real files, opened through `opener`.
 struct Rig : RipHost {
-    RipState state;
     ResultStore store;
     FaultyOpener opener;
     Ripper ripper;
     Settings current;
-    std::chrono::milliseconds interval{0};
     std::function<bool(int pump, const Progress&)> onPump;
     int pumps = 0;
 
-    explicit Rig(std::string eol = "\r\n") : ripper(state, store, opener, std::move(eol)) {}
+    explicit Rig(std::string eol = "\r\n",
+                 PumpPolicy policy = PumpPolicy{.interval = std::chrono::milliseconds(-1)})
+        : ripper(store, opener, std::move(policy), std::move(eol)) {}
     Settings settings() override { return current; }
     bool pump(const Progress& progress) override {
         ++pumps;
         return !onPump || onPump(pumps, progress);
     }
-    std::chrono::milliseconds pumpInterval() const override { return interval; }
 
-    // Starts a rip with `current`, ready for ripper.splitline().
-    void prepare() {
-        ripper.prepare(current);
-        ripper.configure(current);
-    }
     // Rips `fields` into the list, or appends them to `outfile` when one is given.
     Rig& into(std::string fields, std::optional<std::string> outfile = std::nullopt) {
-        current = {.fields = std::move(fields), .toFile = outfile.has_value()};
-        state.Outfile = outfile.value_or("");
+        current = {.fields = std::move(fields),
+                   .toFile = outfile.has_value(),
+                   .outfile = outfile.value_or("")};
         return *this;
     }
     // A whole rip, started as the window starts one.
     RunResult run(ByteSource& source) {
+        store.clear();
         ripper.prepare(current);
         return ripper.run(source, "src.txt", *this);
     }

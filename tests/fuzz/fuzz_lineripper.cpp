@@ -42,13 +42,13 @@ std::string_view trim(std::string_view v) {
     return v;
 }
 
-// One line through Ripper::splitline; nullopt when nothing was emitted.
+// One line through a rip into the list; nullopt when nothing was emitted. The
+// line may hold no line end.
 Result ripOne(std::string_view line, const Settings& settings) {
     test::Rig rig;
     rig.current = settings;
-    rig.prepare();
-    check(!rig.ripper.splitline(line, 1), "splitline into the list never fails");
-    check(rig.store.size() == std::size_t(rig.state.Ripcount) && rig.store.size() <= 1,
+    check(!rig.run(std::string(line)).error, "a rip into the list never fails");
+    check(rig.store.size() == std::size_t(rig.ripper.ripcount()) && rig.store.size() <= 1,
           "one line gives at most one result, and it is counted");
     return rig.store.empty() ? std::nullopt : Result(rig.store.at(0));
 }
@@ -78,13 +78,12 @@ void checkLine(std::string_view line, Settings s, const std::string& list,
     }
     // Plain mode over the numbers the list parses to: a field the line lacks is
     // empty, and any blank value skips the line when the rule is on.
-    RipState parsed;
-    Setfields(parsed, list);
+    const std::vector<FieldRange> parsed = FieldList::parse(list).value_or(FieldList()).entries();
     std::string want;
     bool complete = true;
-    for (std::size_t k = 0; k < parsed.Fieldnum.size(); ++k) {
-        const auto num = std::size_t(parsed.Fieldnum[k]);
-        std::string_view v = parsed.Fieldnum[k] >= 1 && num <= n ? f[num - 1] : "";
+    for (std::size_t k = 0; k < parsed.size(); ++k) {
+        const auto num = std::size_t(parsed[k].first);
+        std::string_view v = parsed[k].first >= 1 && num <= n ? f[num - 1] : "";
         complete = complete && !trim(v).empty();
         want.append(k > 0 ? s.join : "").append(v);
     }
@@ -128,12 +127,11 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
         if (cut) rig.opener.budgets.push_back(all.size() * *cut / 65535);
     }
     rig.opener.memory = &file;
-    rig.current = {.split = "", .join = "", .fields = fields, .toFile = true};
-    rig.state.Outfile = "out";
+    rig.current = {.split = "", .join = "", .fields = fields, .toFile = true, .outfile = "out"};
     RunResult result = rig.run(source);
 
     std::size_t end = 0;
-    for (std::int64_t i = 0; i < rig.state.Ripcount; ++i) {
+    for (std::int64_t i = 0; i < rig.ripper.ripcount(); ++i) {
         end = all.find("\r\n", end);
         check(end != all.npos, "Ripcount never exceeds the lines");
         end += 2;
