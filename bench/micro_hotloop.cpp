@@ -91,7 +91,9 @@ class MemorySource : public kolvane::ByteSource {
 class NullWriter : public kolvane::Writer {
   public:
     IoResult write(std::string_view data) override { return IoResult{data.size(), 0, {}}; }
-    void truncate(std::uint64_t) override {}
+    bool cutBack(std::uint64_t) override { return true; }
+    bool reopenable() const override { return false; }
+    kolvane::IoResult close() override { return {}; }
 };
 
 class NullOpener : public kolvane::OutputOpener {

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     kolvane::OutputFile out(
         toStdout ? std::string("standard output") : append,
         [&]() -> kolvane::Expected<std::unique_ptr<kolvane::Writer>> {
-            if (toStdout) return kolvane::descriptorWriter(STDOUT_FILENO);
+            if (toStdout) return kolvane::descriptorWriter(STDOUT_FILENO, true);
             return files.openAppend(append);
         },
         eol == "lf" ? "\n" : "\r\n");
@@ -87,6 +87,7 @@ int main(int argc, char** argv) {
 
     OptionsHost host(settings);
     kolvane::RunResult result = ripper.run(*input, sourceName, host);
+    if (auto closed = out.close(); closed && !result.error) result.error = std::move(closed);
     if (count) std::cerr << kolvane::statusText(ripper.ripcount()) << '\n';
     if (result.error) {
         if (toStdout && result.error->code == EPIPE) return 0;

@@ -1,11 +1,13 @@
 #include "io.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace kolvane {
 
@@ -29,29 +31,64 @@ class DescriptorWriter : public Writer {
   public:
     DescriptorWriter(int fd, bool owned) : fd_(fd), owned_(owned) {
         struct stat st {};
-        // Only a regular file can be cut back; remember where this writer began.
-        if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) base_ = st.st_size;
+        regular_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
     }
     ~DescriptorWriter() override {
-        if (owned_) ::close(fd_);
+        if (owned_ && fd_ >= 0) ::close(fd_);
     }
     DescriptorWriter(const DescriptorWriter&) = delete;
     DescriptorWriter& operator=(const DescriptorWriter&) = delete;
 
     IoResult write(std::string_view data) override {
-        const ssize_t n = retryInterrupted([&] { return ::write(fd_, data.data(), data.size()); });
-        if (n < 0) return failure(0, errno);
-        return IoResult{static_cast<std::size_t>(n), 0, {}};
+        for (;;) {
+            const ssize_t n =
+                retryInterrupted([&] { return ::write(fd_, data.data(), data.size()); });
+            if (n >= 0) {
+                noteEnd();
+                return IoResult{static_cast<std::size_t>(n), 0, {}};
+            }
+            if (errno != EAGAIN && errno != EWOULDBLOCK) return failure(0, errno);
+            pollfd room{fd_, POLLOUT, 0};
+            if (retryInterrupted([&] { return ::poll(&room, 1, -1); }) < 0) {
+                return failure(0, errno);
+            }
+        }
     }
 
-    void truncate(std::uint64_t bytes) override {
-        if (base_) (void)::ftruncate(fd_, static_cast<off_t>(*base_ + bytes));
+    bool cutBack(std::uint64_t bytes) override {
+        if (bytes == 0) return true;
+        struct stat st {};
+        if (!end_ || ::fstat(fd_, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != *end_ ||
+            bytes > *end_) {
+            return false;
+        }
+        if (::ftruncate(fd_, static_cast<off_t>(*end_ - bytes)) != 0) return false;
+        *end_ -= bytes;
+        return true;
+    }
+
+    bool reopenable() const override { return regular_; }
+
+    IoResult close() override {
+        if (!owned_ || fd_ < 0) return {};
+        // Not retried on EINTR: the descriptor is gone either way.
+        const int result = ::close(std::exchange(fd_, -1));
+        return result == 0 ? IoResult{} : failure(0, errno);
     }
 
   private:
+    // Where this writer's bytes end in a regular file: appending puts them at
+    // the end, wherever other writers have left it.
+    void noteEnd() {
+        if (!regular_) return;
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        end_ = at < 0 ? std::nullopt : std::optional<std::uint64_t>(at);
+    }
+
     int fd_;
     bool owned_;
-    std::optional<std::uint64_t> base_;
+    bool regular_ = false;
+    std::optional<std::uint64_t> end_;
 };
 
 }  // namespace
@@ -72,8 +109,10 @@ Expected<std::unique_ptr<FileSource>> FileSource::open(const std::string& path,
         ::close(fd);
         return systemError("Cannot read", path, EISDIR);
     }
+    // procfs and the like show regular files of size 0 that hold text: a size
+    // of 0 means nothing, and such a file is read to its end like a pipe.
     std::optional<std::uint64_t> limit;
-    if (S_ISREG(st.st_mode)) {
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
         std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
         limit = offset < size ? size - offset : 0;
     }
@@ -82,15 +121,15 @@ Expected<std::unique_ptr<FileSource>> FileSource::open(const std::string& path,
         ::close(fd);
         return systemError("Cannot read", path, code);
     }
-    return std::unique_ptr<FileSource>(new FileSource(fd, true, limit));
+    return std::unique_ptr<FileSource>(new FileSource(fd, true, limit, offset));
 }
 
 std::unique_ptr<FileSource> FileSource::fromDescriptor(int fd) {
     return std::unique_ptr<FileSource>(new FileSource(fd, false, std::nullopt));
 }
 
-FileSource::FileSource(int fd, bool owned, std::optional<std::uint64_t> limit)
-    : fd_(fd), owned_(owned), limit_(limit), size_(limit) {}
+FileSource::FileSource(int fd, bool owned, std::optional<std::uint64_t> limit, std::uint64_t offset)
+    : fd_(fd), owned_(owned), limit_(limit), size_(limit), offset_(offset) {}
 
 FileSource::~FileSource() {
     if (owned_) ::close(fd_);
@@ -104,9 +143,17 @@ IoResult FileSource::read(std::span<char> buf) {
     }
     const ssize_t n = retryInterrupted([&] { return ::read(fd_, buf.data(), want); });
     if (n < 0) return failure(0, errno);
-    if (n == 0 && limit_) return IoResult{0, 0, "the file became shorter while it was read"};
+    if (n == 0 && limit_ && shrank()) {
+        return IoResult{0, 0, "the file became shorter while it was read"};
+    }
+    if (n == 0) limit_ = 0;  // sysfs shows a size its files need not fill
     if (limit_) *limit_ -= static_cast<std::uint64_t>(n);
     return IoResult{static_cast<std::size_t>(n), 0, {}};
+}
+
+bool FileSource::shrank() const {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 && static_cast<std::uint64_t>(st.st_size) < *size_ + offset_;
 }
 
 std::optional<std::uint64_t> FileSource::size() const {
@@ -120,8 +167,8 @@ Expected<std::unique_ptr<Writer>> FileOpener::openAppend(const std::string& path
     return std::unique_ptr<Writer>(new DescriptorWriter(fd, true));
 }
 
-std::unique_ptr<Writer> descriptorWriter(int fd) {
-    return std::make_unique<DescriptorWriter>(fd, false);
+std::unique_ptr<Writer> descriptorWriter(int fd, bool owned) {
+    return std::make_unique<DescriptorWriter>(fd, owned);
 }
 
 IoResult writeAll(Writer& writer, std::string_view data) {

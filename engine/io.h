@@ -39,7 +39,8 @@ class FileSource : public ByteSource {
   public:
     // Opens `path` for reading from byte `offset` on. A regular file delivers only
     // the bytes it held when opened, so appending to the source while it is ripped
-    // cannot make the rip endless; if it shrinks instead, reading fails.
+    // cannot make the rip endless; if it really shrinks, reading fails. A file
+    // whose size means nothing (procfs, sysfs, devices) is read to its end.
     static Expected<std::unique_ptr<FileSource>> open(const std::string& path,
                                                       std::uint64_t offset = 0);
     // Standard input, or any other descriptor the caller owns.
@@ -53,23 +54,34 @@ class FileSource : public ByteSource {
     std::optional<std::uint64_t> size() const override;
 
   private:
-    FileSource(int fd, bool owned, std::optional<std::uint64_t> limit);
+    FileSource(int fd, bool owned, std::optional<std::uint64_t> limit, std::uint64_t offset = 0);
+    // Whether the file now holds fewer bytes than when it was opened.
+    bool shrank() const;
 
     int fd_;
     bool owned_;
     std::optional<std::uint64_t> limit_;  // bytes still to deliver, for regular files
     std::optional<std::uint64_t> size_;
+    std::uint64_t offset_;  // where reading began
 };
 
 // An output opened for appending. Tests substitute writers that fail half way.
 class Writer {
   public:
     virtual ~Writer() = default;
-    // Writes data; may stop short, and then says why.
+    // Writes data; may stop short, and then says why. An output that has no
+    // room right now (a non-blocking pipe) is waited for, not a failure.
     virtual IoResult write(std::string_view data) = 0;
-    // Cuts what this writer appended back to its first `bytes` bytes, so a failed
-    // write never leaves half a line behind. Best effort: a pipe cannot be cut.
-    virtual void truncate(std::uint64_t bytes) = 0;
+    // Removes the last `bytes` bytes this writer wrote, so that a failed write
+    // leaves no half line behind. False when they cannot be removed without
+    // touching anything else: the output is no regular file, or its end is no
+    // longer where this writer left it (another process appended since).
+    virtual bool cutBack(std::uint64_t bytes) = 0;
+    // Whether opening the output again may help after a failed write: only
+    // for a regular file (reopening a FIFO whose reader left would block).
+    virtual bool reopenable() const = 0;
+    // Closes the output; a write error the system delayed shows here.
+    virtual IoResult close() = 0;
 };
 
 // Opens writers by path. The window and the CLI use FileOpener; tests provide
@@ -86,8 +98,9 @@ class FileOpener : public OutputOpener {
     Expected<std::unique_ptr<Writer>> openAppend(const std::string& path) override;
 };
 
-// A writer over a descriptor the caller owns, such as standard output.
-std::unique_ptr<Writer> descriptorWriter(int fd);
+// A writer over an open descriptor, such as standard output; with `owned` it
+// is closed by close() or when the writer goes.
+std::unique_ptr<Writer> descriptorWriter(int fd, bool owned);
 
 // Writes all of data, retrying short writes and interrupted calls.
 IoResult writeAll(Writer& writer, std::string_view data);

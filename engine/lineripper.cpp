@@ -20,20 +20,24 @@ std::string_view placeholderFor(std::size_t i, char (&buf)[24]) {
 }
 
 // Replaces every occurrence of `what` in `text`, left to right, without
-// overlap; inserted text is not searched again.
-void replaceAll(std::string& text, std::string_view what, std::string_view with,
-                std::string& scratch) {
+// overlap; inserted text is not searched again. False, with `text` as it was,
+// when the result would pass `limit` bytes.
+bool replaceAll(std::string& text, std::string_view what, std::string_view with,
+                std::string& scratch, std::size_t limit) {
     auto pos = text.find(what);
-    if (pos == std::string::npos) return;
+    if (pos == std::string::npos) return true;
     scratch.clear();
     std::size_t from = 0;
     for (; pos != std::string::npos; pos = text.find(what, from)) {
+        if (scratch.size() + (pos - from) + with.size() > limit) return false;
         scratch.append(text, from, pos - from);
         scratch.append(with);
         from = pos + what.size();
     }
+    if (scratch.size() + (text.size() - from) > limit) return false;
     scratch.append(text, from);
     text.swap(scratch);
+    return true;
 }
 
 }  // namespace
@@ -81,6 +85,8 @@ void LineRipper::parseTemplate() {
 }
 
 bool LineRipper::rip(std::string_view line, std::string& out) {
+    tooLong_ = false;
+    limit_ = std::max(maxResult_, line.size());
     return smart_ ? ripTemplate(line, out) : ripPlain(line, out);
 }
 
@@ -88,6 +94,7 @@ bool LineRipper::ripPlain(std::string_view line, std::string& out) {
     const std::size_t got = cutter_.cut(line, maxField_);
     bool complete = true;
     bool first = true;
+    const std::size_t start = out.size();
     // A field the line lacks reads as empty, never as an earlier line's value.
     auto emit = [&](std::int64_t k) {
         std::string_view value = k > 0 && static_cast<std::size_t>(k) <= got
@@ -97,10 +104,11 @@ bool LineRipper::ripPlain(std::string_view line, std::string& out) {
         if (!first) out.append(join_);
         first = false;
         out.append(value);
+        return out.size() - start <= limit_;
     };
     for (const FieldRange& e : fields_->entries()) {
         if (e.last == e.first) {
-            emit(e.first);
+            if (!emit(e.first)) return tooLongAt(out, start);
             continue;
         }
         // A range to the line's end that starts beyond it still gives one value.
@@ -108,9 +116,17 @@ bool LineRipper::ripPlain(std::string_view line, std::string& out) {
             e.last == FieldList::kToLastField
                 ? std::max<std::int64_t>(static_cast<std::int64_t>(got), e.first)
                 : e.last;
-        for (std::int64_t k = e.first; k <= last; ++k) emit(k);
+        for (std::int64_t k = e.first; k <= last; ++k) {
+            if (!emit(k)) return tooLongAt(out, start);
+        }
     }
     return complete;
+}
+
+bool LineRipper::tooLongAt(std::string& out, std::size_t start) {
+    out.resize(start);
+    tooLong_ = true;
+    return false;
 }
 
 bool LineRipper::ripTemplate(std::string_view line, std::string& out) {
@@ -156,20 +172,23 @@ bool LineRipper::ripTemplateStepwise(std::string_view line, std::string& out) {
         std::size_t sep = split_.empty() ? std::string_view::npos : rest.find(split_);
         std::string_view placeholder = placeholderFor(i, buf);
         if (sep == std::string_view::npos) {
-            replaceAll(text, placeholder, trimSpaces(rest), scratch_);
+            tooLong_ = !replaceAll(text, placeholder, trimSpaces(rest), scratch_, limit_);
             break;
         }
         std::string_view value = rest.substr(0, sep);
         if (checkBlank_ && isBlank(value) && text.find(placeholder) != std::string::npos) {
             complete = false;
         }
-        replaceAll(text, placeholder, value, scratch_);
+        if (!replaceAll(text, placeholder, value, scratch_, limit_)) {
+            tooLong_ = true;
+            break;
+        }
         rest.remove_prefix(sep + split_.size());
         // Values only ever go where a placeholder was, so once no '[' is left no
         // later field can change the line.
         if (text.find('[') == std::string::npos) break;
     }
-    out.append(text);
+    if (!tooLong_) out.append(text);
     return complete;
 }
 }  // namespace kolvane

@@ -29,14 +29,24 @@ struct Settings {
 // per-line work is cutting and copying, with no allocation once warmed up.
 class LineRipper {
   public:
+    explicit LineRipper(std::size_t maxResult = kMaxResultBytes) : maxResult_(maxResult) {}
+
     // Takes the settings and, for plain mode, the field list; `fields` must
     // outlive every rip() until the next configure().
     void configure(const Settings& settings, const FieldList& fields);
 
+    // A result line may be as long as its source line, or this long: a
+    // template whose values hold placeholders grows with every field, and a
+    // few hundred bytes could otherwise ask for gigabytes.
+    static constexpr std::size_t kMaxResultBytes = std::size_t{256} << 20;
+
     // Appends the result line to `out` and says whether every value the mode
     // checks is non-blank (what the skip rule tests). Appending lets the caller
-    // build straight into its output buffer.
+    // build straight into its output buffer. A line whose result would pass
+    // the bound appends nothing, and tooLong() says so.
     bool rip(std::string_view line, std::string& out);
+    bool tooLong() const { return tooLong_; }
+    std::size_t maxResult() const { return maxResult_; }
 
   private:
     bool ripPlain(std::string_view line, std::string& out);
@@ -45,6 +55,8 @@ class LineRipper {
     // definition says; needed only when brackets could form new placeholders.
     bool ripTemplateStepwise(std::string_view line, std::string& out);
     void parseTemplate();
+    // Takes back what a plain rip appended past `start`, and marks the line.
+    bool tooLongAt(std::string& out, std::size_t start);
 
     struct Segment {
         std::string_view literal;  // text before the placeholder
@@ -64,6 +76,9 @@ class LineRipper {
     bool simpleTemplate_ = true;  // every bracket belongs to a [digits] placeholder
     // per line
     FieldCutter cutter_;
+    std::size_t maxResult_;
+    std::size_t limit_ = 0;
+    bool tooLong_ = false;
     std::string stepText_;
     std::string scratch_;
 };

@@ -24,6 +24,8 @@ class LineSink {
     virtual std::optional<Error> commit(std::size_t start, std::int64_t sourceLine) = 0;
     // Delivers everything committed.
     virtual std::optional<Error> flush() { return std::nullopt; }
+    // Delivers everything committed and lets the destination go.
+    virtual std::optional<Error> close() { return flush(); }
     // Lines committed without an error that a later failure kept from their
     // destination, since the last call.
     virtual std::int64_t takeLinesLost() { return 0; }

@@ -105,14 +105,21 @@ std::optional<Error> OutputFile::open() {
     auto writer = open_();
     if (!writer) return writer.error();
     writer_ = std::move(*writer);
-    written_ = 0;
     return std::nullopt;
+}
+
+std::optional<Error> OutputFile::close() {
+    auto error = flush();
+    if (!writer_) return error;
+    IoResult closed = writer_->close();
+    writer_.reset();
+    if (closed.failed() && !error) error = systemError("Cannot write", name_, closed.code);
+    return error;
 }
 
 IoResult OutputFile::writeOnce(Batch& batch) {
     IoResult r = writeAll(*writer_, batch.bytes);
     if (!r.failed()) {
-        written_ += batch.bytes.size();
         batch.clear();
         return r;
     }
@@ -121,8 +128,7 @@ IoResult OutputFile::writeOnce(Batch& batch) {
     auto kept = std::upper_bound(pending.begin(), pending.end(), r.bytes,
                                  [](std::size_t bytes, const Pending& p) { return bytes < p.end; });
     std::size_t keptBytes = kept == pending.begin() ? 0 : std::prev(kept)->end;
-    writer_->truncate(written_ + keptBytes);
-    written_ += keptBytes;
+    if (!writer_->cutBack(r.bytes - keptBytes)) halfLineLeft_ = true;
     batch.bytes.erase(0, keptBytes);
     pending.erase(pending.begin(), kept);
     for (auto& p : pending) p.end -= keptBytes;
@@ -138,7 +144,7 @@ std::optional<Error> OutputFile::write(Batch& batch) {
         }
     }
     IoResult r = writeOnce(batch);
-    if (r.failed()) {
+    if (r.failed() && writer_->reopenable() && !halfLineLeft_) {
         // One more attempt on a fresh descriptor, still appending: a second
         // attempt must never empty what earlier lines and runs have written.
         writer_.reset();
@@ -147,6 +153,10 @@ std::optional<Error> OutputFile::write(Batch& batch) {
     if (!r.failed()) return std::nullopt;
     Error error = systemError("Cannot write", name_, r.code, batch.pending.front().sourceLine);
     if (r.code == 0) error.cause = r.cause;
+    if (halfLineLeft_) {
+        // Cutting would have taken another writer's lines with ours.
+        error.cause += " (the file's end moved while it was written, so it was left as it is)";
+    }
     return error;
 }
 

@@ -53,6 +53,9 @@ class OutputFile : public LineSink {
     // if that fails too, the file is cut back to its last whole line and the
     // error says which source line was not written.
     std::optional<Error> flush() override;
+    // Flushes, then closes the file: a write error the system delayed until
+    // the close is an error too.
+    std::optional<Error> close() override;
     std::int64_t takeLinesLost() override { return std::exchange(linesLost_, 0); }
 
   private:
@@ -88,7 +91,7 @@ class OutputFile : public LineSink {
     Open open_;
     std::string eol_;
     std::unique_ptr<Writer> writer_;  // used by one thread at a time
-    std::uint64_t written_ = 0;       // bytes this writer has appended, all whole lines
+    bool halfLineLeft_ = false;       // a failed write's part line could not be cut off
     Batch fill_;                      // the rip appends here
     Batch flight_;                    // the background writer writes this
     std::int64_t linesLost_ = 0;

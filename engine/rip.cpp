@@ -41,8 +41,13 @@ std::string statusText(std::int64_t ripcount) {
     return std::to_string(ripcount) + " values ripped";
 }
 
-Ripper::Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy, std::string eol)
-    : list_(list), opener_(opener), policy_(std::move(policy)), eol_(std::move(eol)) {}
+Ripper::Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy, std::string eol,
+               std::size_t maxResult)
+    : list_(list),
+      opener_(opener),
+      policy_(std::move(policy)),
+      eol_(std::move(eol)),
+      ripper_(maxResult) {}
 
 Ripper::~Ripper() = default;
 
@@ -70,7 +75,7 @@ std::optional<Error> Ripper::configure(const Settings& settings) {
     return std::nullopt;
 }
 
-std::optional<Error> Ripper::close(LineSink& sink) {
+std::optional<Error> Ripper::flush(LineSink& sink) {
     auto error = sink.flush();
     ripcount_ -= sink.takeLinesLost();
     return error;
@@ -78,7 +83,8 @@ std::optional<Error> Ripper::close(LineSink& sink) {
 
 std::optional<Error> Ripper::closeFile() {
     if (!file_) return std::nullopt;
-    auto error = close(*file_);
+    auto error = file_->close();
+    ripcount_ -= file_->takeLinesLost();
     file_.reset();
     return error;
 }
@@ -88,7 +94,13 @@ std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineN
     sawLine_ = true;
     std::string& buffer = sink_->buffer();
     const std::size_t start = buffer.size();
-    if (!ripper_.rip(line, buffer) && settings_.skipEmpty) {
+    const bool complete = ripper_.rip(line, buffer);
+    if (ripper_.tooLong()) {
+        const auto mib = std::to_string(ripper_.maxResult() >> 20);
+        return Error{"Cannot rip", sourceName_, "the result line would pass " + mib + " MiB",
+                     lineNumber, 0};
+    }
+    if (!complete && settings_.skipEmpty) {
         buffer.resize(start);
         return std::nullopt;
     }
@@ -100,6 +112,7 @@ std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineN
 RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
     RunResult result;
     sawLine_ = false;
+    sourceName_ = sourceName;
     result.error = configure(host.settings());
     LineReader reader(source);
     Pacer pacer(policy_);
@@ -119,7 +132,7 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
     if (!result.error && !result.stopped && reader.failure()) {
         result.error = readError(sourceName, *reader.failure(), reader.lineNumber() + 1);
     }
-    for (auto error : {closeFile(), close(list_)}) {
+    for (auto error : {closeFile(), flush(list_)}) {
         if (error && !result.error) result.error = std::move(error);
     }
     result.sawLine = sawLine_;

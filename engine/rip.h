@@ -61,7 +61,9 @@ std::string statusText(std::int64_t ripcount);
 // file-to-file mode to the settings' outfile, opened through `opener`.
 class Ripper {
   public:
-    Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy = {}, std::string eol = "\r\n");
+    // `maxResult`: the longest result line built, beyond the line's own size.
+    Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy = {}, std::string eol = "\r\n",
+           std::size_t maxResult = LineRipper::kMaxResultBytes);
     ~Ripper();
 
     // The start of a rip, before its source is opened: parses the field list
@@ -84,7 +86,8 @@ class Ripper {
     // One source line: emits its result line unless it is empty or skipped.
     std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber);
     // Flushes a sink, keeping Ripcount true to what reached it.
-    std::optional<Error> close(LineSink& sink);
+    std::optional<Error> flush(LineSink& sink);
+    // The same for the output file, which is closed too.
     std::optional<Error> closeFile();
 
     LineSink& list_;
@@ -98,6 +101,7 @@ class Ripper {
     LineSink* sink_ = nullptr;        // where the next line goes
     std::int64_t ripcount_ = 0;
     bool sawLine_ = false;
+    std::string sourceName_;  // of the run under way, for error messages
 };
 
 }  // namespace kolvane

@@ -130,6 +130,60 @@ TEST(Run, ReadFailureStopsWithFileAndLineAndKeepsEarlierResults) {
     }
 }
 
+// Another program appends to the output between our failed write and the
+// cut back: cutting would take its line with ours, so the file stays as it
+// is, nothing is retried, and the error says why its end holds part of a line.
+TEST(OutputFile, NeverCutsWhatAnotherWriterAppended) {
+    test::TempDir dir;
+    const std::string out = dir.path("out.txt");
+    test::Rig rig;
+    rig.opener.budgets = {6};
+    rig.opener.onFull = [&] { std::ofstream(out, std::ios::app) << "other\r\n"; };
+    RunResult result = rig.into("1", out).run("abc\ndef\n");
+    EXPECT_EQ(test::readFile(out), "abc\r\ndother\r\n");
+    EXPECT_EQ(rig.opener.opens, 1u);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->message(),
+              "Cannot write " + out +
+                  " at line 2: No space left on device (the file's end moved while it was "
+                  "written, so it was left as it is)");
+}
+
+TEST(OutputFile, FailedCloseIsAnError) {
+    test::TempDir dir;
+    test::Rig rig;
+    rig.opener.closeError = EIO;
+    RunResult result = rig.into("1", dir.path("out.txt")).run("a\n");
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->message(),
+              "Cannot write " + dir.path("out.txt") + ": Input/output error");
+}
+
+// Each field names the next one twice: replacing field by field doubles the
+// line every time, until the bound stops it. What came before stays.
+TEST(Run, TemplateThatGrowsWithoutBoundStopsWithAnError) {
+    std::string bomb = "[2][2]";
+    for (int i = 2; i <= 40; ++i)
+        bomb += "|[" + std::to_string(i + 1) + "][" + std::to_string(i + 1) + "]";
+    test::Rig rig("\r\n", test::kNoPumps, 1 << 20);
+    rig.current = {.fields = "[1]", .smart = true};
+    RunResult result = rig.run("ok\n" + bomb + "\n");
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->message(),
+              "Cannot rip src.txt at line 2: the result line would pass 1 MiB");
+    EXPECT_EQ(test::items(rig.store), std::vector<std::string>{"ok"});
+}
+
+// procfs files say they are empty and still hold lines.
+TEST(Run, SizeThatMeansNothingIsReadLikeAPipe) {
+    auto source = FileSource::open("/proc/self/status");
+    ASSERT_TRUE(source);
+    test::Rig rig;
+    rig.current = {.split = ":", .fields = "1"};
+    EXPECT_FALSE(rig.run(**source).error);
+    EXPECT_EQ(test::items(rig.store).at(0), "Name");
+}
+
 TEST(Run, NoSourceFileGiven) {
     auto source = FileSource::open("");
     ASSERT_FALSE(source);

@@ -100,28 +100,45 @@ struct FaultyOpener : OutputOpener {
     std::string* memory = nullptr;
     FileOpener files;
 
+    // Runs when a writer's budget runs out, after its short write.
+    std::function<void()> onFull;
+    // Makes every close() fail with this errno, as a delayed write error does.
+    int closeError = 0;
+
     struct MemoryWriter : Writer {
         std::string& file;
-        std::size_t base;
-        explicit MemoryWriter(std::string& f) : file(f), base(f.size()) {}
+        explicit MemoryWriter(std::string& f) : file(f) {}
         IoResult write(std::string_view data) override {
             file.append(data);
             return IoResult{data.size(), 0, {}};
         }
-        void truncate(std::uint64_t bytes) override { file.resize(base + bytes); }
+        bool cutBack(std::uint64_t bytes) override {
+            file.resize(file.size() - bytes);
+            return true;
+        }
+        bool reopenable() const override { return true; }
+        IoResult close() override { return {}; }
     };
 
     struct Limited : Writer {
         std::unique_ptr<Writer> inner;
         std::size_t budget;
-        Limited(std::unique_ptr<Writer> w, std::size_t b) : inner(std::move(w)), budget(b) {}
+        FaultyOpener& opener;
+        Limited(std::unique_ptr<Writer> w, std::size_t b, FaultyOpener& o)
+            : inner(std::move(w)), budget(b), opener(o) {}
         IoResult write(std::string_view data) override {
             if (budget == 0 && !data.empty()) return IoResult{0, ENOSPC, std::strerror(ENOSPC)};
             IoResult r = inner->write(data.substr(0, std::min(budget, data.size())));
             budget -= r.bytes;
+            if (budget == 0 && opener.onFull) opener.onFull();
             return r;
         }
-        void truncate(std::uint64_t bytes) override { inner->truncate(bytes); }
+        bool cutBack(std::uint64_t bytes) override { return inner->cutBack(bytes); }
+        bool reopenable() const override { return inner->reopenable(); }
+        IoResult close() override {
+            IoResult r = inner->close();
+            return opener.closeError ? IoResult{0, opener.closeError, "failed"} : r;
+        }
     };
     Expected<std::unique_ptr<Writer>> openAppend(const std::string& path) override {
         Expected<std::unique_ptr<Writer>> inner =
@@ -130,9 +147,11 @@ struct FaultyOpener : OutputOpener {
         if (!inner) return inner.error();
         std::size_t budget = opens < budgets.size() ? budgets[opens] : SIZE_MAX;
         ++opens;
-        return std::unique_ptr<Writer>(std::make_unique<Limited>(std::move(*inner), budget));
+        return std::unique_ptr<Writer>(std::make_unique<Limited>(std::move(*inner), budget, *this));
     }
 };
+
+inline const PumpPolicy kNoPumps{.interval = std::chrono::milliseconds(-1)};
 
 // What one window holds for rips, with itself as the host: the test sets
 // `current` directly and scripts the pump. By default it never pumps, as in
@@ -145,9 +164,9 @@ struct Rig : RipHost {
     std::function<bool(int pump, const Progress&)> onPump;
     int pumps = 0;
 
-    explicit Rig(std::string eol = "\r\n",
-                 PumpPolicy policy = PumpPolicy{.interval = std::chrono::milliseconds(-1)})
-        : ripper(store, opener, std::move(policy), std::move(eol)) {}
+    explicit Rig(std::string eol = "\r\n", PumpPolicy policy = kNoPumps,
+                 std::size_t maxResult = LineRipper::kMaxResultBytes)
+        : ripper(store, opener, std::move(policy), std::move(eol), maxResult) {}
     Settings settings() override { return current; }
     bool pump(const Progress& progress) override {
         ++pumps;
