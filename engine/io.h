@@ -18,6 +18,9 @@ struct IoResult {
     std::size_t bytes = 0;
     int code = 0;
     std::string cause;
+    // A read that has nothing yet but is not at the end (a non-blocking
+    // descriptor's EAGAIN, a source fed by another thread): ask again later.
+    bool noDataYet = false;
 
     bool failed() const { return !cause.empty(); }
 };
