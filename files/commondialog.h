@@ -32,9 +32,6 @@ class CommonDialog {
     std::optional<QString> ShowOpen(QWidget* parent);
     std::optional<QString> ShowSave(QWidget* parent);
 
-    // The path confirmed last; empty before the first confirmed choice.
-    const QString& FileName() const { return fileName_; }
-
   private:
     std::optional<QString> remember(std::optional<QString> chosen);
 

@@ -62,7 +62,7 @@ void MainWindow::Saverip_Click() {
     if (store_.empty()) return showStatus(kNothingSaved);
     const std::optional<QString> chosen = CD.ShowSave(this);
     if (!chosen) return showStatus(kNothingSaved);
-    if (const std::optional<QString> why = saver_->save(store_, *chosen)) {
+    if (const std::optional<QString> why = saver_.save(store_, *chosen)) {
         showStatus(kNothingSaved, *why);
     }
 }

@@ -1,15 +1,12 @@
 #pragma once
 
 #include <QWidget>
-#include <chrono>
-#include <memory>
 #include <optional>
 
 #include "commondialog.h"
-#include "io.h"
 #include "listsaver.h"
 #include "resultstore.h"
-#include "rip.h"
+#include "ripsession.h"
 #include "ripstate.h"
 #include "sourcepreview.h"
 
@@ -28,26 +25,26 @@ namespace kolvane {
 class ResultModel;
 class ResultView;
 
+// What the window works with besides its controls. The defaults are the real
+// ones; tests replace them to act between two chosen lines of a rip or to make
+// a save fail part way.
+struct WindowServices {
+    PumpPolicy pump;                                            // when a rip lets events run
+    ListSaver::BlockWriter writeBlock = ListSaver::writeWhole;  // how Save writes
+};
+
 // The window `Kolvane`: every setting of a rip, the source path and a preview
 // line, the result list, the four buttons and the status line. The controls are
 // the settings; the rip reads them afresh after every event pass. Controls and
 // handlers carry the names the rest of the program knows them by.
-class MainWindow : public QWidget, private RipHost {
+class MainWindow : public QWidget {
     Q_OBJECT
 
   public:
     // `dialogs` shows the open and save choosers; it must outlive the window.
-    explicit MainWindow(FileDialogs& dialogs, QWidget* parent = nullptr);
+    explicit MainWindow(FileDialogs& dialogs, WindowServices services = {},
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
-
-    // For tests and the benchmark: the state the handlers share (Outfile is
-    // normally chosen through Check2), event passes before every line of a
-    // rip, so that a test can act between two chosen lines, and a saver that
-    // fails on purpose.
-    RipState& ripState() { return state_; }
-    void setPumpEveryLine(bool on) { ripper_.setPumpEveryLine(on); }
-    bool ripping() const { return ripping_; }
-    void setListSaver(std::unique_ptr<ListSaver> saver) { saver_ = std::move(saver); }
 
     // Takes `path` as the source: into Text1, its first line into Text2, or
     // "No file opened...". What a confirmed open dialog, a dropped file and
@@ -61,7 +58,6 @@ class MainWindow : public QWidget, private RipHost {
     void Dorip_Click();
     void Saverip_Click();
     void Check2_Click();
-    void List1_Click();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -73,29 +69,31 @@ class MainWindow : public QWidget, private RipHost {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // RipHost: the rip's view of the window.
-    Settings settings() override;
-    bool pump(const Progress& progress) override;
-    std::chrono::milliseconds pumpInterval() const override;
-
     void buildControls();
     void describeControls();
     void chainTabOrder();
     void placeOnScreen();
+    void connectSignals();
     void connectKeys();
+
+    // The settings as the controls hold them now.
+    Settings settings() const;
+    // Decides in one place what a running rip leaves enabled: the four buttons
+    // off, Escape on, the list hidden when Check3 says so; drops and the keys
+    // of the buttons follow from these.
+    void setRipping(bool on);
+    void showProgress(const Progress& progress);
+    void ripFinished(const RunResult& result);
     // The progress bar sits in the gap between the list and the bottom row,
     // outside the layout, so that showing it moves nothing.
     void placeProgress();
-    void showProgress(const Progress& progress);
+
     // Answers a drag or drop: accepted only for one local file while idle.
     void takeDrop(QDropEvent* event);
     std::optional<QString> droppableFile(const QMimeData* mime) const;
     // Text2's tooltip: its line's numbered fields and the result line that
     // the settings as they are now would give for it.
     void updateFieldTip();
-    // Loadfile, Dorip, Command1 and Saverip, in that order.
-    void setButtonsEnabled(bool enabled);
-    void showCount(std::int64_t ripcount);
     // One of the handlers' fixed status texts; `why` (the system's reason, when
     // there is one) goes into the tooltip.
     void showStatus(const QString& text, const QString& why = QString());
@@ -130,18 +128,19 @@ class MainWindow : public QWidget, private RipHost {
     QProgressBar* RipProgress = nullptr;
     QShortcut* stopKey_ = nullptr;
 
-    CommonDialog CD;
-    SourcePreview preview_;
-    std::unique_ptr<ListSaver> saver_;
+    // The handlers' shared record, the results, and the helpers behind them.
     RipState state_;
     ResultStore store_;
-    FileOpener opener_;
-    Ripper ripper_;
     ResultModel* model_ = nullptr;
-    bool ripping_ = false;
-    // Escape was pressed or the window closed during a rip: it ends at the
-    // next event pass.
-    bool stopAsked_ = false;
+    RipSession* session_ = nullptr;
+    CommonDialog CD;
+    SourcePreview preview_;
+    ListSaver saver_;
+    // While a rip runs: whether it hid the list, and where the disabled
+    // "Rip" sent the focus (it goes back to "Rip" unless the user moved on).
+    bool listHidden_ = false;
+    bool focusBack_ = false;
+    QWidget* focusParked_ = nullptr;
 };
 
 }  // namespace kolvane

@@ -18,14 +18,8 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_) return {};
     std::string_view item = store_.at(static_cast<std::size_t>(index.row()));
     const auto size = static_cast<qsizetype>(item.size());
-    switch (role) {
-        case Qt::DisplayRole:
-            return QString::fromUtf8(item.data(), size);
-        case BytesRole:
-            return QByteArray(item.data(), size);
-        default:
-            return {};
-    }
+    if (role != Qt::DisplayRole) return {};
+    return QString::fromUtf8(item.data(), size);
 }
 
 void ResultModel::sync() {

@@ -39,7 +39,7 @@ const QString kPreviewTip =
 
 }  // namespace
 
-Settings MainWindow::settings() {
+Settings MainWindow::settings() const {
     Settings s;
     s.split = bytes(separatorText(SplitChar->text()));
     s.join = bytes(separatorText(FieldSep->text()));
