@@ -15,7 +15,7 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
     : QWidget(parent),
       model_(new ResultModel(store_, this)),
       session_(new RipSession(
-          state_, store_, [this] { return settings(); }, std::move(services.pump), this)),
+          store_, [this] { return settings(); }, std::move(services.pump), this)),
       CD(dialogs),
       saver_(std::move(services.writeBlock)) {
     buildControls();

@@ -7,7 +7,6 @@
 #include "listsaver.h"
 #include "resultstore.h"
 #include "ripsession.h"
-#include "ripstate.h"
 #include "sourcepreview.h"
 
 class QCheckBox;
@@ -24,6 +23,13 @@ namespace kolvane {
 
 class ResultModel;
 class ResultView;
+
+// What the handlers share besides the controls, by the names the design gives.
+struct WindowRecord {
+    std::int64_t Previewline = 0;  // 1-based number of the line the preview shows
+    std::string Outfile;           // output file of file-to-file mode
+    std::string Startdir;          // current directory when the window loaded
+};
 
 // What the window works with besides its controls. The defaults are the real
 // ones; tests replace them to act between two chosen lines of a rip or to make
@@ -129,7 +135,7 @@ class MainWindow : public QWidget {
     QShortcut* stopKey_ = nullptr;
 
     // The handlers' shared record, the results, and the helpers behind them.
-    RipState state_;
+    WindowRecord state_;
     ResultStore store_;
     ResultModel* model_ = nullptr;
     RipSession* session_ = nullptr;

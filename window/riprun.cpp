@@ -29,8 +29,9 @@ void MainWindow::Dorip_Click() {
     if (session_->running()) return;
     const Settings start = settings();
     model_->beginClear();
-    session_->prepare(start);
+    store_.clear();
     model_->endClear();
+    session_->prepare(start);
     setRipping(true);
     const std::string path = sourcePath();
     auto source = FileSource::open(path);

@@ -4,15 +4,9 @@
 
 namespace kolvane {
 
-RipSession::RipSession(RipState& state, ResultStore& list, std::function<Settings()> settings,
-                       PumpPolicy policy, QObject* parent)
-    : QObject(parent),
-      state_(state),
-      settings_(std::move(settings)),
-      policy_(std::move(policy)),
-      ripper_(state, list, opener_) {
-    ripper_.setPumpEveryLine(policy_.interval.count() == 0);
-}
+RipSession::RipSession(ResultStore& list, std::function<Settings()> settings, PumpPolicy policy,
+                       QObject* parent)
+    : QObject(parent), settings_(std::move(settings)), ripper_(list, opener_, std::move(policy)) {}
 
 void RipSession::prepare(const Settings& settings) {
     if (!running_) ripper_.prepare(settings);
@@ -31,10 +25,6 @@ bool RipSession::pump(const Progress& progress) {
     emit this->progress(progress);
     QCoreApplication::processEvents();
     return !stopAsked_;
-}
-
-std::chrono::milliseconds RipSession::pumpInterval() const {
-    return policy_.interval.count() == 0 ? std::chrono::milliseconds{1} : policy_.interval;
 }
 
 }  // namespace kolvane

@@ -1,24 +1,14 @@
 #pragma once
 
 #include <QObject>
-#include <chrono>
 #include <functional>
 #include <string>
 
 #include "io.h"
 #include "resultstore.h"
 #include "rip.h"
-#include "ripstate.h"
 
 namespace kolvane {
-
-// When a rip stops to let the window run its events.
-struct PumpPolicy {
-    std::chrono::milliseconds interval{15};
-    std::function<std::chrono::steady_clock::time_point()> now = [] {
-        return std::chrono::steady_clock::now();
-    };
-};
 
 // The running rip of one window. Between two lines it lets the window's events
 // run and then reads the settings afresh, so a setting changed meanwhile takes
@@ -29,11 +19,13 @@ class RipSession : public QObject, private RipHost {
   public:
     // `settings` reads the controls as they are now; `list` takes the results
     // unless the settings send them to a file.
-    RipSession(RipState& state, ResultStore& list, std::function<Settings()> settings,
-               PumpPolicy policy, QObject* parent = nullptr);
+    RipSession(ResultStore& list, std::function<Settings()> settings, PumpPolicy policy,
+               QObject* parent = nullptr);
 
     bool running() const { return running_; }
-    std::int64_t ripcount() const { return state_.Ripcount; }
+    std::int64_t ripcount() const { return ripper_.ripcount(); }
+    // The field list the last plain rip parsed, for the preview's tooltip.
+    const FieldList& fields() const { return ripper_.fields(); }
 
     // Starts a rip: parses the field list in plain mode and sets the count to 0.
     void prepare(const Settings& settings);
@@ -51,11 +43,8 @@ class RipSession : public QObject, private RipHost {
   private:
     Settings settings() override { return settings_(); }
     bool pump(const Progress& progress) override;
-    std::chrono::milliseconds pumpInterval() const override;
 
-    RipState& state_;
     std::function<Settings()> settings_;
-    PumpPolicy policy_;
     FileOpener opener_;
     Ripper ripper_;
     bool running_ = false;

@@ -48,12 +48,13 @@ Settings MainWindow::settings() const {
     s.toFile = Check2->checkState() != Qt::Unchecked;
     s.smart = Check4->checkState() != Qt::Unchecked;
     s.hideList = Check3->checkState() == Qt::Checked;
+    s.outfile = state_.Outfile;
     return s;
 }
 
 void MainWindow::updateFieldTip() {
     const std::string line = bytes(Text2->text());
-    Text2->setToolTip(line.empty() ? kPreviewTip : fieldTip(line, settings(), state_));
+    Text2->setToolTip(line.empty() ? kPreviewTip : fieldTip(line, settings(), session_->fields()));
 }
 
 }  // namespace kolvane

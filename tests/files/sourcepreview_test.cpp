@@ -53,7 +53,10 @@ class SourcePreviewTest : public QObject {
         SourcePreview stepping;
         for (std::int64_t n = 1; n <= 5; ++n)
             QCOMPARE(ask(stepping, path, n), n <= 4 ? expected[n - 1] : "<none>");
-        for (std::int64_t n = 1; n <= 4; ++n) QCOMPARE(ask(stepping, path, n), expected[n - 1]);
+        for (std::int64_t n = 1; n <= 4; ++n) {
+            QCOMPARE(ask(stepping, path, n), expected[n - 1]);
+            QCOMPARE(ask(stepping, path, n), expected[n - 1]);  // a load after a load
+        }
         SourcePreview jumping;
         for (std::int64_t n = 4; n >= 1; --n) QCOMPARE(ask(jumping, path, n), expected[n - 1]);
     }

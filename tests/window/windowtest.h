@@ -69,7 +69,8 @@ class WindowFixture {
     void open(const QString& startDir = {}, WindowServices services = {}) {
         window_.reset();
         dialogs_ = {};
-        services.pump.interval = std::chrono::milliseconds{0};
+        services.pump.interval = std::chrono::milliseconds{0};  // a pass before every line
+        services.pump.strideBytes = 0;
         const QString before = QDir::currentPath();
         QDir::setCurrent(startDir.isEmpty() ? before : startDir);
         window_ = std::make_unique<MainWindow>(dialogs_, std::move(services));
