@@ -1,5 +1,7 @@
 #include "fieldtip.h"
 
+#include "displaytext.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -16,10 +18,10 @@ constexpr qsizetype kValueChars = 32;
 constexpr qsizetype kResultChars = 100;
 constexpr qsizetype kLineChars = 90;
 
-// The bytes decoded as UTF-8, shortened to `max` characters with an ellipsis,
+// The bytes as the window shows them, shortened to `max` characters with an ellipsis,
 // never between the halves of a surrogate pair.
 QString shortened(std::string_view bytes, qsizetype max) {
-    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QString text = displayText(bytes);
     if (text.size() > max) {
         qsizetype keep = max - 1;
         if (text.at(keep - 1).isHighSurrogate()) --keep;

@@ -17,7 +17,9 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
       session_(new RipSession(
           store_, [this] { return settings(); }, std::move(services.pump), this)),
       CD(dialogs),
-      saver_(std::move(services.writeBlock)) {
+      saver_(std::move(services.writeBlock)),
+      askUnsaved_(std::move(services.askUnsaved)),
+      now_(session_->clock()) {
     buildControls();
     connectSignals();
     connectKeys();
@@ -27,6 +29,13 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
 
 MainWindow::~MainWindow() = default;
 
+QMessageBox::StandardButton askUnsavedResults(QWidget* window) {
+    return QMessageBox::question(
+        window, QStringLiteral("Kolvane"),
+        QStringLiteral("The result list has not been saved. Save it before closing?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+}
+
 void MainWindow::connectSignals() {
     connect(Loadfile, &QPushButton::clicked, this, &MainWindow::Loadfile_Click);
     connect(Dorip, &QPushButton::clicked, this, &MainWindow::Dorip_Click);
@@ -34,6 +43,20 @@ void MainWindow::connectSignals() {
     connect(Saverip, &QPushButton::clicked, this, &MainWindow::Saverip_Click);
     // clicked, not toggled: the handler answers the user, whichever way the box went.
     connect(Check2, &QCheckBox::clicked, this, &MainWindow::Check2_Click);
+    // Enter in the path box loads it as a confirmed open dialog does; an edit
+    // makes the preview's line one of another file, so it goes.
+    connect(Text1, &QLineEdit::returnPressed, this, [this] { loadSource(Text1->text()); });
+    connect(Text1, &QLineEdit::textEdited, this, [this] {
+        state_.Previewline = 0;
+        setPreview({}, 0);
+    });
+    // A line typed into the preview is the user's own: its tooltip follows it.
+    connect(Text2, &QLineEdit::textEdited, this, [this](const QString& typed) {
+        previewBytes_ = typed.toUtf8().toStdString();
+        previewShown_ = 0;
+        updateFieldTip();
+    });
+    connect(Stop, &QPushButton::clicked, session_, &RipSession::stop);
     connect(session_, &RipSession::progress, this, &MainWindow::showProgress);
     connect(session_, &RipSession::finished, this, &MainWindow::ripFinished);
     // The preview's tooltip follows its line and every setting that shapes it.

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QWidget>
+#include <chrono>
+#include <functional>
 #include <optional>
 
 #include "commondialog.h"
@@ -18,11 +21,20 @@ class QMimeData;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
+class QStackedWidget;
 
 namespace kolvane {
 
+class ElidingLabel;
 class ResultModel;
 class ResultView;
+
+// Where a window of `wanted` size goes on a screen's `available` area:
+// centred, shrunk to fit but not below `minimum`, never off its top or left.
+QRect fitOnScreen(QSize wanted, QSize minimum, const QRect& available);
+
+// Asks whether to save results before the window closes: Save, Discard or Cancel.
+QMessageBox::StandardButton askUnsavedResults(QWidget* window);
 
 // What the handlers share besides the controls, by the names the design gives.
 struct WindowRecord {
@@ -32,11 +44,12 @@ struct WindowRecord {
 };
 
 // What the window works with besides its controls. The defaults are the real
-// ones; tests replace them to act between two chosen lines of a rip or to make
-// a save fail part way.
+// ones; tests replace them to act between two chosen lines of a rip, to make
+// a save fail part way, or to answer the question before closing.
 struct WindowServices {
-    PumpPolicy pump;                                            // when a rip lets events run
+    PumpPolicy pump;  // when a rip lets events run; its clock also times the rip
     ListSaver::BlockWriter writeBlock = ListSaver::writeWhole;  // how Save writes
+    std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved = askUnsavedResults;
 };
 
 // The window `Kolvane`: every setting of a rip, the source path and a preview
@@ -67,7 +80,6 @@ class MainWindow : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -90,9 +102,10 @@ class MainWindow : public QWidget {
     void setRipping(bool on);
     void showProgress(const Progress& progress);
     void ripFinished(const RunResult& result);
-    // The progress bar sits in the gap between the list and the bottom row,
-    // outside the layout, so that showing it moves nothing.
-    void placeProgress();
+    // Saves the list through the save dialog; false when nothing was saved.
+    bool saveList();
+    // Shows `bytes`, line `line` of the source (0: typed by hand), in Text2.
+    void setPreview(std::string bytes, std::int64_t line);
 
     // Answers a drag or drop: accepted only for one local file while idle.
     void takeDrop(QDropEvent* event);
@@ -127,11 +140,15 @@ class MainWindow : public QWidget {
     QPushButton* Command1 = nullptr;
     // Result list and bottom row
     ResultView* List1 = nullptr;
-    QLabel* Statu = nullptr;
+    ElidingLabel* Statu = nullptr;
     QCheckBox* Check2 = nullptr;
     QPushButton* Saverip = nullptr;
-    // Beyond the original controls: rip progress, and Escape to stop a rip.
+    // Beyond the original controls: a rip's progress and its "Stop" button,
+    // which takes the place of the disabled "Save" once a rip runs long
+    // enough to notice, and Escape, which stops a rip too.
     QProgressBar* RipProgress = nullptr;
+    QPushButton* Stop = nullptr;
+    QStackedWidget* saveOrStop_ = nullptr;
     QShortcut* stopKey_ = nullptr;
 
     // The handlers' shared record, the results, and the helpers behind them.
@@ -142,6 +159,14 @@ class MainWindow : public QWidget {
     CommonDialog CD;
     SourcePreview preview_;
     ListSaver saver_;
+    std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved_;
+    std::function<std::chrono::steady_clock::time_point()> now_;
+    // The bytes Text2 shows decoded, and their line of the source (0: typed).
+    std::string previewBytes_;
+    std::int64_t previewShown_ = 0;
+    // The list holds results of the last rip that were not saved since.
+    bool unsaved_ = false;
+    std::chrono::steady_clock::time_point ripStart_;
     // While a rip runs: whether it hid the list, and where the disabled
     // "Rip" sent the focus (it goes back to "Rip" unless the user moved on).
     bool listHidden_ = false;

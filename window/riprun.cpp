@@ -1,13 +1,16 @@
 // "Rip": the window's side of a rip.
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStackedWidget>
 #include <algorithm>
 
+#include "elidinglabel.h"
 #include "mainwindow.h"
 #include "resultmodel.h"
 #include "resultview.h"
@@ -16,11 +19,19 @@ namespace kolvane {
 
 namespace {
 
-// The progress bar: a few pixels high, in steps fine enough for any width.
-constexpr int kProgressHeight = 4;
-constexpr int kProgressSteps = 1000;
+// A rip shorter than this shows no progress bar and no "Stop": they would
+// only flash.
+constexpr std::chrono::milliseconds kShowBusyAfter{300};
 
 const QString kStoppedNote = QStringLiteral(" (stopped)");
+
+// Whether both paths name one file, through links of either kind.
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
 
 }  // namespace
 
@@ -28,14 +39,22 @@ void MainWindow::Dorip_Click() {
     // The disabled button keeps a click out; a direct call must not nest rips.
     if (session_->running()) return;
     const Settings start = settings();
+    const std::string path = sourcePath();
+    // Opened before the list is cleared: a mistyped path keeps the results.
+    auto source = FileSource::open(path);
+    if (!source) {
+        const QString message = QString::fromLocal8Bit(source.error().message());
+        return showStatus(message, message);
+    }
+    if (start.toFile && sameFile(path, start.outfile)) {
+        return showStatus(QStringLiteral("Not ripped: the output file %1 is the source file itself")
+                              .arg(QString::fromLocal8Bit(start.outfile.c_str())));
+    }
     model_->beginClear();
     store_.clear();
     model_->endClear();
     session_->prepare(start);
     setRipping(true);
-    const std::string path = sourcePath();
-    auto source = FileSource::open(path);
-    if (!source) return ripFinished(RunResult{source.error()});
     showProgress(Progress{0, false, 0, (*source)->size()});
     session_->run(**source, path);
 }
@@ -50,23 +69,28 @@ void MainWindow::setRipping(bool on) {
     if (on && listHidden_) List1->hide();
     if (on) {
         focusParked_ = focusWidget();
-        placeProgress();
+        ripStart_ = now_();
     } else if (focusBack_ && focusWidget() == focusParked_) {
         Dorip->setFocus(Qt::OtherFocusReason);
     }
-    RipProgress->setVisible(on);
+    if (!on) RipProgress->hide();
+    if (!on) saveOrStop_->setCurrentWidget(Saverip);
 }
 
 void MainWindow::showProgress(const Progress& progress) {
     // Rows, count and progress first, so that the coming event pass paints them.
     model_->sync();
     if (progress.sawLine) showStatus(QString::fromStdString(statusText(progress.ripcount)));
+    if (!RipProgress->isVisible() && now_() - ripStart_ >= kShowBusyAfter) {
+        RipProgress->show();
+        saveOrStop_->setCurrentWidget(Stop);
+    }
     // A pipe or a device tells no size: the bar only says that work goes on.
     if (!progress.totalBytes || *progress.totalBytes == 0) return RipProgress->setRange(0, 0);
     const double done = static_cast<double>(std::min(progress.bytesRead, *progress.totalBytes)) /
                         static_cast<double>(*progress.totalBytes);
-    RipProgress->setRange(0, kProgressSteps);
-    RipProgress->setValue(static_cast<int>(done * kProgressSteps));
+    RipProgress->setRange(0, 100);
+    RipProgress->setValue(static_cast<int>(done * 100));
 }
 
 void MainWindow::ripFinished(const RunResult& result) {
@@ -84,33 +108,27 @@ void MainWindow::ripFinished(const RunResult& result) {
     } else if (result.sawLine) {
         showStatus(count);
     }
+    unsaved_ = !store_.empty();
     setRipping(false);
     // With an empty field box the rip reused the last parse, and so does the preview.
     updateFieldTip();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The rip notices at its next event pass, closes its source and flushes its
-    // output; nothing here may go away before it has.
-    session_->stop();
+    // A running rip notices at its next event pass, closes its source and
+    // flushes its output; nothing here may go away before it has.
+    if (session_->running()) {
+        session_->stop();
+        return event->accept();
+    }
+    if (unsaved_ && !store_.empty()) {
+        const QMessageBox::StandardButton answer = askUnsaved_(this);
+        // Anything but a save that worked or a discard keeps the window open.
+        if (answer == QMessageBox::Save ? !saveList() : answer != QMessageBox::Discard) {
+            return event->ignore();
+        }
+    }
     event->accept();
-}
-
-void MainWindow::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    // The layout has placed the controls by now.
-    if (RipProgress->isVisible()) placeProgress();
-}
-
-void MainWindow::placeProgress() {
-    const QRect list = List1->geometry();
-    const int below = std::min({Statu->y(), Check2->y(), Saverip->y()});
-    const int gap = below - (list.bottom() + 1);
-    // Centred in the gap; where there is none, over the list's bottom edge.
-    const int top = gap >= kProgressHeight ? list.bottom() + 1 + (gap - kProgressHeight) / 2
-                                           : list.bottom() + 1 - kProgressHeight;
-    RipProgress->setGeometry(list.left(), top, list.width(), kProgressHeight);
-    RipProgress->raise();
 }
 
 }  // namespace kolvane

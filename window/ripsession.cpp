@@ -6,7 +6,10 @@ namespace kolvane {
 
 RipSession::RipSession(ResultStore& list, std::function<Settings()> settings, PumpPolicy policy,
                        QObject* parent)
-    : QObject(parent), settings_(std::move(settings)), ripper_(list, opener_, std::move(policy)) {}
+    : QObject(parent),
+      settings_(std::move(settings)),
+      now_(policy.now),
+      ripper_(list, opener_, std::move(policy)) {}
 
 void RipSession::prepare(const Settings& settings) {
     if (!running_) ripper_.prepare(settings);

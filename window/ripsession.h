@@ -24,6 +24,8 @@ class RipSession : public QObject, private RipHost {
 
     bool running() const { return running_; }
     std::int64_t ripcount() const { return ripper_.ripcount(); }
+    // The clock of the pump policy, which the window times a rip by too.
+    const std::function<std::chrono::steady_clock::time_point()>& clock() const { return now_; }
     // The field list the last plain rip parsed, for the preview's tooltip.
     const FieldList& fields() const { return ripper_.fields(); }
 
@@ -45,6 +47,7 @@ class RipSession : public QObject, private RipHost {
     bool pump(const Progress& progress) override;
 
     std::function<Settings()> settings_;
+    std::function<std::chrono::steady_clock::time_point()> now_;
     FileOpener opener_;
     Ripper ripper_;
     bool running_ = false;

@@ -53,8 +53,11 @@ Settings MainWindow::settings() const {
 }
 
 void MainWindow::updateFieldTip() {
-    const std::string line = bytes(Text2->text());
-    Text2->setToolTip(line.empty() ? kPreviewTip : fieldTip(line, settings(), session_->fields()));
+    if (previewBytes_.empty()) return Text2->setToolTip(kPreviewTip);
+    const QString where =
+        previewShown_ > 0 ? QStringLiteral("<p>Line %1 of the source file</p>").arg(previewShown_)
+                          : QString();
+    Text2->setToolTip(where + fieldTip(previewBytes_, settings(), session_->fields()));
 }
 
 }  // namespace kolvane

@@ -41,7 +41,9 @@ class AnsweringDialogs : public kolvane::FileDialogs {
   public:
     QString answer;
     std::optional<QString> showOpen(QWidget*, const QString&) override { return answer; }
-    std::optional<QString> showSave(QWidget*, const QString&) override { return answer; }
+    std::optional<QString> showSave(QWidget*, const QString&, kolvane::SaveKind) override {
+        return answer;
+    }
 };
 
 template <class W>

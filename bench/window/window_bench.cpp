@@ -62,7 +62,9 @@ class AnsweringDialogs : public kolvane::FileDialogs {
   public:
     QString answer;
     std::optional<QString> showOpen(QWidget*, const QString&) override { return answer; }
-    std::optional<QString> showSave(QWidget*, const QString&) override { return answer; }
+    std::optional<QString> showSave(QWidget*, const QString&, kolvane::SaveKind) override {
+        return answer;
+    }
 };
 
 // Clicks "Rip" and times the rip. The session reports every event pass.

@@ -1,7 +1,6 @@
 // The window's conveniences: dropping a file, the preview's field tooltip,
 // the keys, the progress bar, the focus order, and `kolvane FILE`.
 #include <QMimeData>
-#include <QProgressBar>
 #include <QTextDocument>
 
 #include "commandline.h"
@@ -89,12 +88,12 @@ class ExtrasTest : public QObject, WindowFixture {
             box("RipFields")->setText(row.fields);
             check("Check1")->setChecked(row.skip);
             window_->loadSource(file("s.txt", row.line + "\r\n"));
-            QCOMPARE(tipText(box("Text2")), row.tip);
+            QCOMPARE(tipText(box("Text2")), "Line 1 of the source file\n" + row.tip);
         }
         // A long value is cut, at most 40 of 45 fields are shown, and the tip
         // breaks its lines between fields, at 90 characters at most.
         window_->loadSource(file("s.txt", many));
-        const QStringList lines = tipText(box("Text2")).split('\n');
+        const QStringList lines = tipText(box("Text2")).split('\n').mid(1);
         QVERIFY(lines[0].startsWith("[1] " + QString(31, 'v') + QChar(0x2026) + "   [2] 2   "));
         QVERIFY(lines[4].endsWith("[39] 39   [40] 40"));
         QCOMPARE(lines[5], QStringLiteral("45 fields in all; the first 40 are shown."));
@@ -130,20 +129,6 @@ class ExtrasTest : public QObject, WindowFixture {
             QTest::keySequence(box("RipFields"), QKeySequence(QString::fromLatin1(keys)));
         QCOMPARE(dialogs_.shown, (QStringList{"open ", "save "}));
         QCOMPARE(listed(), (QStringList{"b1", "b2"}));
-    }
-
-    // Shown only during the rip, rising to the end, moving no control.
-    void progress() {
-        auto* bar = control<QProgressBar>(*window_, "RipProgress");
-        const QRect list = control(*window_, "List1")->geometry();
-        QList<int> seen;
-        rip(file("s.txt", ("1|" + QByteArray(990, 'x') + '\n').repeated(700)), "1", [&](int) {
-            QVERIFY(bar->isVisible() && !bar->geometry().intersects(list));
-            seen << bar->value();
-        });
-        QVERIFY(!bar->isVisible());
-        QVERIFY(seen.front() < 500 && seen.back() > 900);
-        QVERIFY(std::is_sorted(seen.begin(), seen.end()));
     }
 
     void tabOrder() {

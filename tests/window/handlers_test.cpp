@@ -38,8 +38,9 @@ class HandlersTest : public QObject, WindowFixture {
         answer(path("saved.txt"));
         click("Saverip");
         click("Saverip");
-        QCOMPARE(dialogs_.shown, (QStringList{"open ", "save " + source, "save " + path("out.txt"),
-                                              "save " + path("out.txt")}));
+        QCOMPARE(dialogs_.shown,
+                 (QStringList{"open ", "append " + source, "save " + path("out.txt"),
+                              "save " + path("out.txt")}));
     }
 
     // A failed load has put the path into Text1 (a cancel has not); Text2 and

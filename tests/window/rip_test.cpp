@@ -112,6 +112,7 @@ class RipTest : public QObject, WindowFixture {
         QCOMPARE(readFile(path("a.txt")), QByteArray("b1\r\n"));
         QCOMPARE(listed(), (QStringList{"b2", "b3"}));
         QCOMPARE(readFile(path("b.txt")), QByteArray("b4\r\n"));
+        QCOMPARE(dialogs_.shown.size(), 3);
         QCOMPARE(readFile(QDir(dir_->path()).canonicalPath() + "/tmpresult.txt"), "b5\r\n");
     }
 

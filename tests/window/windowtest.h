@@ -36,14 +36,14 @@ inline QByteArray numberedLines(int count) {
 }
 
 // Each showing takes the next queued answer (null: a cancel) and is recorded
-// as "open START" or "save START"; a showing with no answer fails the test.
+// as "open START", "save START" or "append START"; a showing with no answer fails the test.
 struct ScriptedDialogs : FileDialogs {
     QStringList answers, shown;
     std::optional<QString> showOpen(QWidget*, const QString& start) override {
         return show("open " + start);
     }
-    std::optional<QString> showSave(QWidget*, const QString& start) override {
-        return show("save " + start);
+    std::optional<QString> showSave(QWidget*, const QString& start, SaveKind kind) override {
+        return show((kind == SaveKind::Append ? "append " : "save ") + start);
     }
     std::optional<QString> show(const QString& what) {
         shown << what;
