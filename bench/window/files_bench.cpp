@@ -36,16 +36,6 @@ constexpr int kClicks = 200;
 constexpr double kClickTarget = 0.050;
 constexpr double kSaveTarget = 1.5;
 
-// Every dialog confirms `answer` at once.
-class AnsweringDialogs : public kolvane::FileDialogs {
-  public:
-    QString answer;
-    std::optional<QString> showOpen(QWidget*, const QString&) override { return answer; }
-    std::optional<QString> showSave(QWidget*, const QString&, kolvane::SaveKind) override {
-        return answer;
-    }
-};
-
 template <class W>
 W* control(kolvane::MainWindow& window, const char* name) {
     W* found = window.findChild<W*>(QString::fromLatin1(name));

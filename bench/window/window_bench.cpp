@@ -57,16 +57,6 @@ struct Timing {
     double gapEnds = 0;     // seconds into the rip when the longest gap ended
 };
 
-// Every dialog confirms `answer` at once.
-class AnsweringDialogs : public kolvane::FileDialogs {
-  public:
-    QString answer;
-    std::optional<QString> showOpen(QWidget*, const QString&) override { return answer; }
-    std::optional<QString> showSave(QWidget*, const QString&, kolvane::SaveKind) override {
-        return answer;
-    }
-};
-
 // Clicks "Rip" and times the rip. The session reports every event pass.
 Timing clickRip(kolvane::MainWindow& window) {
     QElapsedTimer clock;
