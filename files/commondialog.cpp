@@ -8,9 +8,11 @@ namespace kolvane {
 
 namespace {
 
-std::optional<QString> choose(QWidget* parent, const QString& start, QFileDialog::AcceptMode mode) {
+std::optional<QString> choose(QWidget* parent, const QString& start, QFileDialog::AcceptMode mode,
+                              SaveKind kind = SaveKind::Replace) {
     QFileDialog dialog(parent, QString(), start);
     dialog.setAcceptMode(mode);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, kind == SaveKind::Append);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
     // The toolkit's own dialog opens so narrow that it cuts its size and date
@@ -32,8 +34,9 @@ std::optional<QString> QtFileDialogs::showOpen(QWidget* parent, const QString& s
     return choose(parent, start, QFileDialog::AcceptOpen);
 }
 
-std::optional<QString> QtFileDialogs::showSave(QWidget* parent, const QString& start) {
-    return choose(parent, start, QFileDialog::AcceptSave);
+std::optional<QString> QtFileDialogs::showSave(QWidget* parent, const QString& start,
+                                               SaveKind kind) {
+    return choose(parent, start, QFileDialog::AcceptSave, kind);
 }
 
 std::optional<QString> CommonDialog::remember(std::optional<QString> chosen) {
@@ -45,8 +48,8 @@ std::optional<QString> CommonDialog::ShowOpen(QWidget* parent) {
     return remember(dialogs_.showOpen(parent, fileName_));
 }
 
-std::optional<QString> CommonDialog::ShowSave(QWidget* parent) {
-    return remember(dialogs_.showSave(parent, fileName_));
+std::optional<QString> CommonDialog::ShowSave(QWidget* parent, SaveKind kind) {
+    return remember(dialogs_.showSave(parent, fileName_, kind));
 }
 
 }  // namespace kolvane

@@ -7,6 +7,10 @@ class QWidget;
 
 namespace kolvane {
 
+// What a save dialog chooses: a file to replace (it asks before it does), or
+// one that results will be appended to (nothing to ask).
+enum class SaveKind { Replace, Append };
+
 // Shows the platform's open and save choosers. The window uses QtFileDialogs;
 // tests script the answers, so every handler's paths run without a person.
 class FileDialogs {
@@ -14,13 +18,14 @@ class FileDialogs {
     virtual ~FileDialogs() = default;
     // The chosen full path, or nullopt when the user cancelled.
     virtual std::optional<QString> showOpen(QWidget* parent, const QString& start) = 0;
-    virtual std::optional<QString> showSave(QWidget* parent, const QString& start) = 0;
+    virtual std::optional<QString> showSave(QWidget* parent, const QString& start,
+                                            SaveKind kind) = 0;
 };
 
 class QtFileDialogs : public FileDialogs {
   public:
     std::optional<QString> showOpen(QWidget* parent, const QString& start) override;
-    std::optional<QString> showSave(QWidget* parent, const QString& start) override;
+    std::optional<QString> showSave(QWidget* parent, const QString& start, SaveKind kind) override;
 };
 
 // The window's one file-dialog object, `CD`: every showing, open or save,
@@ -30,10 +35,7 @@ class CommonDialog {
     explicit CommonDialog(FileDialogs& dialogs) : dialogs_(dialogs) {}
 
     std::optional<QString> ShowOpen(QWidget* parent);
-    std::optional<QString> ShowSave(QWidget* parent);
-
-    // The path confirmed last; empty before the first confirmed choice.
-    const QString& FileName() const { return fileName_; }
+    std::optional<QString> ShowSave(QWidget* parent, SaveKind kind = SaveKind::Replace);
 
   private:
     std::optional<QString> remember(std::optional<QString> chosen);

@@ -17,11 +17,11 @@ QString reason(const QFileDevice& file) {
 
 }  // namespace
 
-bool ListSaver::writeBlock(QFileDevice& file, const char* data, qint64 size) {
+bool ListSaver::writeWhole(QFileDevice& file, const char* data, qint64 size) {
     return file.write(data, size) == size;
 }
 
-bool ListSaver::writeItems(const ResultStore& items, QFileDevice& file) {
+bool ListSaver::writeItems(const ResultStore& items, QFileDevice& file) const {
     // Items are short: gather them into large blocks so the writes, not the
     // calls, set the pace.
     constexpr std::size_t kBlock = std::size_t{1} << 20;
@@ -31,14 +31,14 @@ bool ListSaver::writeItems(const ResultStore& items, QFileDevice& file) {
         block.append(items.at(i));
         block.append("\r\n");
         if (block.size() >= kBlock || i + 1 == items.size()) {
-            if (!writeBlock(file, block.data(), static_cast<qint64>(block.size()))) return false;
+            if (!write_(file, block.data(), static_cast<qint64>(block.size()))) return false;
             block.clear();
         }
     }
     return true;
 }
 
-std::optional<QString> ListSaver::save(const ResultStore& items, const QString& path) {
+std::optional<QString> ListSaver::save(const ResultStore& items, const QString& path) const {
     const QFileInfo target(path);
     if (target.exists() && !target.isFile() && !target.isDir()) {
         QFile device(path);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 
 #include "resultstore.h"
@@ -20,18 +21,20 @@ namespace kolvane {
 // for /dev/null, chosen by root, breaks the whole system.
 class ListSaver {
   public:
-    virtual ~ListSaver() = default;
+    // Writes one block of the file whole; false when it could not.
+    using BlockWriter = std::function<bool(QFileDevice& file, const char* data, qint64 size)>;
+    static bool writeWhole(QFileDevice& file, const char* data, qint64 size);
+
+    explicit ListSaver(BlockWriter write = writeWhole) : write_(std::move(write)) {}
 
     // nullopt on success, else why nothing was saved.
-    std::optional<QString> save(const ResultStore& items, const QString& path);
-
-  protected:
-    // Writes one block of the file; tests override it to fail part way.
-    virtual bool writeBlock(QFileDevice& file, const char* data, qint64 size);
+    std::optional<QString> save(const ResultStore& items, const QString& path) const;
 
   private:
     // Writes every item to an open file; false when a block failed.
-    bool writeItems(const ResultStore& items, QFileDevice& file);
+    bool writeItems(const ResultStore& items, QFileDevice& file) const;
+
+    BlockWriter write_;
 };
 
 }  // namespace kolvane

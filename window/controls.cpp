@@ -8,9 +8,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 #include <limits>
 
+#include "elidinglabel.h"
 #include "icons.h"
 #include "mainwindow.h"
 #include "resultmodel.h"
@@ -62,7 +64,9 @@ void MainWindow::buildControls() {
     setWindowIcon(windowIcon());
 
     // Source row: the path, the picture button that loads it, and "Rip".
-    Text1 = textBox("Text1", QString(), 442);
+    // The path box takes what the row has to spare; on a small screen it
+    // gives up room first, with the gap before "Rip".
+    Text1 = textBox("Text1", QString(), 160);
     Loadfile = button("Loadfile", QString(), 40);
     Loadfile->setIcon(loadfileIcon());
     Loadfile->setIconSize(QSize(14, 12));
@@ -71,7 +75,7 @@ void MainWindow::buildControls() {
     auto* sourceRow = new QHBoxLayout;
     sourceRow->addWidget(Text1, 1);
     sourceRow->addWidget(Loadfile);
-    sourceRow->addSpacing(83);
+    sourceRow->addSpacerItem(new QSpacerItem(83, 0, QSizePolicy::Preferred));
     sourceRow->addWidget(Dorip);
 
     // Settings: two rows of separators and fields on the left, the check boxes
@@ -123,19 +127,31 @@ void MainWindow::buildControls() {
     keepRoom.setRetainSizeWhenHidden(true);
     List1->setSizePolicy(keepRoom);
 
-    // Bottom row: the status line, file-to-file mode and "Save".
-    Statu = label("Statu", QString());
-    // A long message is cut rather than widening the window.
+    // Bottom row: the status line, file-to-file mode and "Save". During a
+    // long rip the progress bar takes the right part of the status line's
+    // place, and "Stop" the place of the disabled "Save".
+    Statu = named(new ElidingLabel, "Statu");
+    Statu->setTextFormat(Qt::PlainText);
+    // A long message is cut in the middle rather than widening the window.
     Statu->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    Statu->setMinimumWidth(160);
+    Statu->setMinimumWidth(120);
+    RipProgress = named(new QProgressBar, "RipProgress");
+    RipProgress->setFixedWidth(150);
+    RipProgress->hide();
     Check2 =
         named(new QCheckBox(QStringLiteral("file to file (faster - for more than 30000 items)")),
               "Check2");
     Saverip = button("Saverip", QStringLiteral("Save"), 79);
+    Stop = button("Stop", QStringLiteral("Stop"), 79);
+    saveOrStop_ = new QStackedWidget;
+    saveOrStop_->addWidget(Saverip);
+    saveOrStop_->addWidget(Stop);
+    saveOrStop_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* bottomRow = new QHBoxLayout;
     bottomRow->addWidget(Statu, 1);
+    bottomRow->addWidget(RipProgress);
     bottomRow->addWidget(Check2);
-    bottomRow->addWidget(Saverip);
+    bottomRow->addWidget(saveOrStop_);
 
     auto* window = new QVBoxLayout(this);
     window->setContentsMargins(9, 9, 9, 9);
@@ -143,11 +159,6 @@ void MainWindow::buildControls() {
     window->addWidget(Frame1);
     window->addWidget(List1, 1);
     window->addLayout(bottomRow);
-
-    // Outside the layout: placeProgress() puts it in the gap above the bottom row.
-    RipProgress = named(new QProgressBar(this), "RipProgress");
-    RipProgress->setTextVisible(false);
-    RipProgress->hide();
 
     // A file dropped anywhere on the window loads it.
     setAcceptDrops(true);
@@ -180,6 +191,7 @@ void MainWindow::describeControls() {
         {Text2, "Preview line"},
         {Command1, "Next line"},
         {RipProgress, "Rip progress"},
+        {Stop, "Stop"},
     };
     for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
 
@@ -189,6 +201,7 @@ void MainWindow::describeControls() {
     Loadfile->setToolTip(QStringLiteral("Choose the source file and show its first line (Ctrl+O)"));
     Dorip->setToolTip(QStringLiteral("Rip every line of the source file (F5); Escape stops it"));
     Saverip->setToolTip(QStringLiteral("Save the result list to a file (Ctrl+S)"));
+    Stop->setToolTip(QStringLiteral("Stop the rip after the current line (Escape)"));
     Command1->setToolTip(QStringLiteral("Show the next line of the source file"));
     SplitChar->setToolTip(QStringLiteral(
         "The string that separates the fields of a source line.\n\\t stands for a tab, "
@@ -209,12 +222,22 @@ void MainWindow::chainTabOrder() {
 }
 
 void MainWindow::placeOnScreen() {
-    resize(sizeHint().expandedTo(kDesignSize));
+    const QSize wanted = sizeHint().expandedTo(kDesignSize);
     if (const QScreen* where = screen()) {
-        QRect centred(QPoint(), frameGeometry().size());
-        centred.moveCenter(where->availableGeometry().center());
-        move(centred.topLeft());
+        setGeometry(fitOnScreen(wanted, minimumSizeHint(), where->availableGeometry()));
+    } else {
+        resize(wanted);
     }
+}
+
+QRect fitOnScreen(QSize wanted, QSize minimum, const QRect& available) {
+    // Smaller than wanted where the screen is; the list takes the loss.
+    QRect placed(QPoint(), wanted.boundedTo(available.size()).expandedTo(minimum));
+    placed.moveCenter(available.center());
+    // Too big even at its smallest: its top left, with the title, stays in sight.
+    placed.moveLeft(std::max(placed.left(), available.left()));
+    placed.moveTop(std::max(placed.top(), available.top()));
+    return placed;
 }
 
 }  // namespace kolvane

@@ -12,7 +12,7 @@ namespace kolvane {
 // is theirs). Several files or a web address are refused rather than guessed
 // at; so is a folder, which could never load.
 std::optional<QString> MainWindow::droppableFile(const QMimeData* mime) const {
-    if (ripping_ || !mime || !mime->hasUrls()) return std::nullopt;
+    if (session_->running() || !mime || !mime->hasUrls()) return std::nullopt;
     const QList<QUrl> urls = mime->urls();
     if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
     const QString path = urls.front().toLocalFile();

@@ -1,5 +1,7 @@
 #include "fieldtip.h"
 
+#include "displaytext.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -16,10 +18,10 @@ constexpr qsizetype kValueChars = 32;
 constexpr qsizetype kResultChars = 100;
 constexpr qsizetype kLineChars = 90;
 
-// The bytes decoded as UTF-8, shortened to `max` characters with an ellipsis,
+// The bytes as the window shows them, shortened to `max` characters with an ellipsis,
 // never between the halves of a surrogate pair.
 QString shortened(std::string_view bytes, qsizetype max) {
-    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QString text = displayText(bytes);
     if (text.size() > max) {
         qsizetype keep = max - 1;
         if (text.at(keep - 1).isHighSurrogate()) --keep;
@@ -35,19 +37,11 @@ QString paragraph(const QString& html) {
 
 }  // namespace
 
-QString fieldTip(std::string_view line, const Settings& settings, const RipState& lastParse) {
-    // The fields as a rip cuts them: a plain rip of the field list 1..n leaves
-    // field k in slot k-1. An empty split string makes the line one field.
+QString fieldTip(std::string_view line, const Settings& settings, const FieldList& lastParse) {
     const std::int64_t fields = settings.split.empty() ? 1 : Countvalue(line, settings.split) + 1;
-    const int listed = static_cast<int>(std::min<std::int64_t>(fields, kTipFields));
-    RipState cut;
-    for (int k = 1; k <= listed; ++k) cut.Fieldnum.push_back(static_cast<std::int16_t>(k));
-    Settings cutBy;
-    cutBy.split = settings.split;
-    LineRipper cutter;
-    cutter.configure(cutBy, cut);
-    std::string unused;
-    cutter.rip(line, unused);
+    const std::vector<std::string_view> cut = cutFields(
+        line, settings.split, static_cast<std::size_t>(std::min<std::int64_t>(fields, kTipFields)));
+    const auto listed = static_cast<int>(cut.size());
 
     // "[1] 0   [2] uniform@delta.com   [3] ...", a new line before a field
     // that would make the line too long.
@@ -55,7 +49,7 @@ QString fieldTip(std::string_view line, const Settings& settings, const RipState
     qsizetype lineLength = 0;
     for (int k = 0; k < listed; ++k) {
         const QString field = QStringLiteral("[%1] ").arg(k + 1) +
-                              shortened(cut.Fieldval[static_cast<std::size_t>(k)], kValueChars);
+                              shortened(cut[static_cast<std::size_t>(k)], kValueChars);
         if (lineLength > 0 && lineLength + 3 + field.size() > kLineChars) {
             numbered += QLatin1Char('\n');
             lineLength = 0;
@@ -74,13 +68,11 @@ QString fieldTip(std::string_view line, const Settings& settings, const RipState
     }
 
     // The result line, from the settings and the field list a rip would use
-    // now; the window's own state is left alone, as a rip may be running.
-    RipState parsed;
-    parsed.Fieldnum = lastParse.Fieldnum;
-    parsed.Fieldcount = lastParse.Fieldcount;
-    if (!settings.smart) Setfields(parsed, settings.fields);
+    // now; the session's own parse is left alone, as a rip may be running.
+    const std::optional<FieldList> typed =
+        settings.smart ? std::nullopt : FieldList::parse(settings.fields);
     LineRipper ripper;
-    ripper.configure(settings, parsed);
+    ripper.configure(settings, typed ? *typed : lastParse);
     std::string result;
     const bool complete = ripper.rip(line, result);
     if (settings.skipEmpty && !complete) {

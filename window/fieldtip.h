@@ -3,8 +3,8 @@
 #include <QString>
 #include <string_view>
 
+#include "fieldlist.h"
 #include "lineripper.h"
-#include "ripstate.h"
 
 namespace kolvane {
 
@@ -12,10 +12,10 @@ namespace kolvane {
 // numbered as a rip numbers its fields ("[1] 0   [2] uniform@delta.com ..."),
 // long values shortened and at most kTipFields of them, and below it the
 // result line `settings` give for that line, built by the rip's own code.
-// `lastParse` is the field list the window parsed last: a blank field box
-// reuses it, as a rip does. Every text from the line or the settings is
+// `lastParse` is the field list the last rip parsed: a blank field box reuses
+// it, as a rip does. Every text from the line or the settings is
 // escaped, so data never becomes markup.
-QString fieldTip(std::string_view line, const Settings& settings, const RipState& lastParse);
+QString fieldTip(std::string_view line, const Settings& settings, const FieldList& lastParse);
 
 inline constexpr int kTipFields = 40;
 

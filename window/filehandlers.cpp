@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "displaytext.h"
+#include "elidinglabel.h"
 #include "mainwindow.h"
 
 namespace kolvane {
@@ -45,8 +47,8 @@ void MainWindow::loadSource(const QString& path) {
     if (!first) return showStatus(kNoFile, reasonOf(first.error()));
     // A file without a single line has nothing to preview: a failed load.
     if (!*first) return showStatus(kNoFile);
-    Text2->setText(QString::fromUtf8(**first));
     state_.Previewline = 1;
+    setPreview(std::move(**first), 1);
 }
 
 void MainWindow::Command1_Click() {
@@ -55,23 +57,39 @@ void MainWindow::Command1_Click() {
     auto wanted = preview_.line(sourcePath(), state_.Previewline);
     if (!wanted) return showStatus(kNoFile, reasonOf(wanted.error()));
     // Past the last line the box keeps what it shows.
-    if (*wanted) Text2->setText(QString::fromUtf8(**wanted));
+    if (*wanted) setPreview(std::move(**wanted), state_.Previewline);
+}
+
+void MainWindow::setPreview(std::string bytes, std::int64_t line) {
+    previewBytes_ = std::move(bytes);
+    previewShown_ = line;
+    Text2->setText(displayText(previewBytes_));
+    // The start of a long line, field 1, is what helps.
+    Text2->setCursorPosition(0);
+    updateFieldTip();
 }
 
 void MainWindow::Saverip_Click() {
-    if (store_.empty()) return showStatus(kNothingSaved);
+    saveList();
+}
+
+bool MainWindow::saveList() {
+    if (store_.empty()) return showStatus(kNothingSaved), false;
     const std::optional<QString> chosen = CD.ShowSave(this);
-    if (!chosen) return showStatus(kNothingSaved);
-    if (const std::optional<QString> why = saver_->save(store_, *chosen)) {
-        showStatus(kNothingSaved, *why);
+    if (!chosen) return showStatus(kNothingSaved), false;
+    if (const std::optional<QString> why = saver_.save(store_, *chosen)) {
+        return showStatus(kNothingSaved, *why), false;
     }
+    unsaved_ = false;
+    return true;
 }
 
 // Also runs in the middle of a rip, between two lines; the rip waits while the
 // dialog is open and takes the new Outfile from its next line on.
 void MainWindow::Check2_Click() {
     if (Check2->checkState() != Qt::Checked) return;
-    if (const std::optional<QString> chosen = CD.ShowSave(this)) {
+    // Results are appended to the file: there is nothing to replace.
+    if (const std::optional<QString> chosen = CD.ShowSave(this, SaveKind::Append)) {
         state_.Outfile = localPath(*chosen);
         return;
     }

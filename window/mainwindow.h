@@ -1,16 +1,15 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QWidget>
 #include <chrono>
-#include <memory>
+#include <functional>
 #include <optional>
 
 #include "commondialog.h"
-#include "io.h"
 #include "listsaver.h"
 #include "resultstore.h"
-#include "rip.h"
-#include "ripstate.h"
+#include "ripsession.h"
 #include "sourcepreview.h"
 
 class QCheckBox;
@@ -22,32 +21,49 @@ class QMimeData;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
+class QStackedWidget;
 
 namespace kolvane {
 
+class ElidingLabel;
 class ResultModel;
 class ResultView;
+
+// Where a window of `wanted` size goes on a screen's `available` area:
+// centred, shrunk to fit but not below `minimum`, never off its top or left.
+QRect fitOnScreen(QSize wanted, QSize minimum, const QRect& available);
+
+// Asks whether to save results before the window closes: Save, Discard or Cancel.
+QMessageBox::StandardButton askUnsavedResults(QWidget* window);
+
+// What the handlers share besides the controls, by the names the design gives.
+struct WindowRecord {
+    std::int64_t Previewline = 0;  // 1-based number of the line the preview shows
+    std::string Outfile;           // output file of file-to-file mode
+    std::string Startdir;          // current directory when the window loaded
+};
+
+// What the window works with besides its controls. The defaults are the real
+// ones; tests replace them to act between two chosen lines of a rip, to make
+// a save fail part way, or to answer the question before closing.
+struct WindowServices {
+    PumpPolicy pump;  // when a rip lets events run; its clock also times the rip
+    ListSaver::BlockWriter writeBlock = ListSaver::writeWhole;  // how Save writes
+    std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved = askUnsavedResults;
+};
 
 // The window `Kolvane`: every setting of a rip, the source path and a preview
 // line, the result list, the four buttons and the status line. The controls are
 // the settings; the rip reads them afresh after every event pass. Controls and
 // handlers carry the names the rest of the program knows them by.
-class MainWindow : public QWidget, private RipHost {
+class MainWindow : public QWidget {
     Q_OBJECT
 
   public:
     // `dialogs` shows the open and save choosers; it must outlive the window.
-    explicit MainWindow(FileDialogs& dialogs, QWidget* parent = nullptr);
+    explicit MainWindow(FileDialogs& dialogs, WindowServices services = {},
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
-
-    // For tests and the benchmark: the state the handlers share (Outfile is
-    // normally chosen through Check2), event passes before every line of a
-    // rip, so that a test can act between two chosen lines, and a saver that
-    // fails on purpose.
-    RipState& ripState() { return state_; }
-    void setPumpEveryLine(bool on) { ripper_.setPumpEveryLine(on); }
-    bool ripping() const { return ripping_; }
-    void setListSaver(std::unique_ptr<ListSaver> saver) { saver_ = std::move(saver); }
 
     // Takes `path` as the source: into Text1, its first line into Text2, or
     // "No file opened...". What a confirmed open dialog, a dropped file and
@@ -61,11 +77,9 @@ class MainWindow : public QWidget, private RipHost {
     void Dorip_Click();
     void Saverip_Click();
     void Check2_Click();
-    void List1_Click();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -73,29 +87,32 @@ class MainWindow : public QWidget, private RipHost {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // RipHost: the rip's view of the window.
-    Settings settings() override;
-    bool pump(const Progress& progress) override;
-    std::chrono::milliseconds pumpInterval() const override;
-
     void buildControls();
     void describeControls();
     void chainTabOrder();
     void placeOnScreen();
+    void connectSignals();
     void connectKeys();
-    // The progress bar sits in the gap between the list and the bottom row,
-    // outside the layout, so that showing it moves nothing.
-    void placeProgress();
+
+    // The settings as the controls hold them now.
+    Settings settings() const;
+    // Decides in one place what a running rip leaves enabled: the four buttons
+    // off, Escape on, the list hidden when Check3 says so; drops and the keys
+    // of the buttons follow from these.
+    void setRipping(bool on);
     void showProgress(const Progress& progress);
+    void ripFinished(const RunResult& result);
+    // Saves the list through the save dialog; false when nothing was saved.
+    bool saveList();
+    // Shows `bytes`, line `line` of the source (0: typed by hand), in Text2.
+    void setPreview(std::string bytes, std::int64_t line);
+
     // Answers a drag or drop: accepted only for one local file while idle.
     void takeDrop(QDropEvent* event);
     std::optional<QString> droppableFile(const QMimeData* mime) const;
     // Text2's tooltip: its line's numbered fields and the result line that
     // the settings as they are now would give for it.
     void updateFieldTip();
-    // Loadfile, Dorip, Command1 and Saverip, in that order.
-    void setButtonsEnabled(bool enabled);
-    void showCount(std::int64_t ripcount);
     // One of the handlers' fixed status texts; `why` (the system's reason, when
     // there is one) goes into the tooltip.
     void showStatus(const QString& text, const QString& why = QString());
@@ -123,25 +140,38 @@ class MainWindow : public QWidget, private RipHost {
     QPushButton* Command1 = nullptr;
     // Result list and bottom row
     ResultView* List1 = nullptr;
-    QLabel* Statu = nullptr;
+    ElidingLabel* Statu = nullptr;
     QCheckBox* Check2 = nullptr;
     QPushButton* Saverip = nullptr;
-    // Beyond the original controls: rip progress, and Escape to stop a rip.
+    // Beyond the original controls: a rip's progress and its "Stop" button,
+    // which takes the place of the disabled "Save" once a rip runs long
+    // enough to notice, and Escape, which stops a rip too.
     QProgressBar* RipProgress = nullptr;
+    QPushButton* Stop = nullptr;
+    QStackedWidget* saveOrStop_ = nullptr;
     QShortcut* stopKey_ = nullptr;
 
+    // The handlers' shared record, the results, and the helpers behind them.
+    WindowRecord state_;
+    ResultStore store_;
+    ResultModel* model_ = nullptr;
+    RipSession* session_ = nullptr;
     CommonDialog CD;
     SourcePreview preview_;
-    std::unique_ptr<ListSaver> saver_;
-    RipState state_;
-    ResultStore store_;
-    FileOpener opener_;
-    Ripper ripper_;
-    ResultModel* model_ = nullptr;
-    bool ripping_ = false;
-    // Escape was pressed or the window closed during a rip: it ends at the
-    // next event pass.
-    bool stopAsked_ = false;
+    ListSaver saver_;
+    std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved_;
+    std::function<std::chrono::steady_clock::time_point()> now_;
+    // The bytes Text2 shows decoded, and their line of the source (0: typed).
+    std::string previewBytes_;
+    std::int64_t previewShown_ = 0;
+    // The list holds results of the last rip that were not saved since.
+    bool unsaved_ = false;
+    std::chrono::steady_clock::time_point ripStart_;
+    // While a rip runs: whether it hid the list, and where the disabled
+    // "Rip" sent the focus (it goes back to "Rip" unless the user moved on).
+    bool listHidden_ = false;
+    bool focusBack_ = false;
+    QWidget* focusParked_ = nullptr;
 };
 
 }  // namespace kolvane

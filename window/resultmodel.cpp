@@ -1,9 +1,8 @@
 #include "resultmodel.h"
 
-#include <QByteArray>
-#include <QString>
 #include <algorithm>
 #include <limits>
+#include "displaytext.h"
 
 namespace kolvane {
 
@@ -17,15 +16,8 @@ int ResultModel::rowCount(const QModelIndex& parent) const {
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_) return {};
     std::string_view item = store_.at(static_cast<std::size_t>(index.row()));
-    const auto size = static_cast<qsizetype>(item.size());
-    switch (role) {
-        case Qt::DisplayRole:
-            return QString::fromUtf8(item.data(), size);
-        case BytesRole:
-            return QByteArray(item.data(), size);
-        default:
-            return {};
-    }
+    if (role != Qt::DisplayRole) return {};
+    return displayText(item);
 }
 
 void ResultModel::sync() {

@@ -13,10 +13,6 @@ class ResultModel : public QAbstractListModel {
     Q_OBJECT
 
   public:
-    // An item's exact bytes, as the store holds them; DisplayRole shows them
-    // decoded as UTF-8, with invalid bytes as replacement characters.
-    static constexpr int BytesRole = Qt::UserRole;
-
     explicit ResultModel(const ResultStore& store, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

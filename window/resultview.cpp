@@ -1,8 +1,10 @@
 #include "resultview.h"
 
+#include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 #include <algorithm>
 #include <climits>
 
@@ -20,6 +22,18 @@ int rowsTo(int y, int height) {
 int clampCoordinate(qint64 y) {
     constexpr qint64 kLimit = qint64{1} << 30;
     return static_cast<int>(std::clamp(y, -kLimit, kLimit));
+}
+
+// A row's text for its tooltip: broken into lines, cut at a screenful.
+QString rowTip(const QString& text) {
+    // Lines of kTipLineChars, at most kTipLines of them: a screenful at most.
+    constexpr qsizetype kTipLineChars = 100;
+    constexpr qsizetype kTipLines = 20;
+    QStringList lines;
+    for (qsizetype at = 0; at < text.size() && lines.size() < kTipLines; at += kTipLineChars)
+        lines << text.mid(at, kTipLineChars);
+    if (text.size() > kTipLineChars * kTipLines) lines.back() += QChar(0x2026);
+    return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace
@@ -102,6 +116,20 @@ void ResultView::scrollTo(const QModelIndex& index, ScrollHint hint) {
             break;
     }
     verticalScrollBar()->setValue(top);  // the bar keeps it in range
+}
+
+bool ResultView::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QListView::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = indexAt(help->pos()).data().toString();
+    // Cut short: wider than the row, less the margins the style draws.
+    const int room = viewport()->width() - 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
+    if (fontMetrics().horizontalAdvance(text) <= room) {
+        QToolTip::hideText();
+        return true;
+    }
+    QToolTip::showText(help->globalPos(), rowTip(text), viewport());
+    return true;
 }
 
 void ResultView::doItemsLayout() {

@@ -20,8 +20,14 @@ class ResultView : public QListView {
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& point) const override;
     void doItemsLayout() override;
+    // Type-to-search would read row after row of a list of millions, with
+    // the window frozen meanwhile: off.
+    void keyboardSearch(const QString&) override {}
 
   protected:
+    // A row cut short at the right edge shows its whole text in a tooltip,
+    // shortened to what a screen can hold.
+    bool viewportEvent(QEvent* event) override;
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
     void paintEvent(QPaintEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;

@@ -39,7 +39,7 @@ const QString kPreviewTip =
 
 }  // namespace
 
-Settings MainWindow::settings() {
+Settings MainWindow::settings() const {
     Settings s;
     s.split = bytes(separatorText(SplitChar->text()));
     s.join = bytes(separatorText(FieldSep->text()));
@@ -48,12 +48,16 @@ Settings MainWindow::settings() {
     s.toFile = Check2->checkState() != Qt::Unchecked;
     s.smart = Check4->checkState() != Qt::Unchecked;
     s.hideList = Check3->checkState() == Qt::Checked;
+    s.outfile = state_.Outfile;
     return s;
 }
 
 void MainWindow::updateFieldTip() {
-    const std::string line = bytes(Text2->text());
-    Text2->setToolTip(line.empty() ? kPreviewTip : fieldTip(line, settings(), state_));
+    if (previewBytes_.empty()) return Text2->setToolTip(kPreviewTip);
+    const QString where =
+        previewShown_ > 0 ? QStringLiteral("<p>Line %1 of the source file</p>").arg(previewShown_)
+                          : QString();
+    Text2->setToolTip(where + fieldTip(previewBytes_, settings(), session_->fields()));
 }
 
 }  // namespace kolvane

@@ -7,6 +7,18 @@
 #include <cstdlib>
 #include <optional>
 
+#include "commondialog.h"
+
+// Every dialog confirms `answer` at once.
+class AnsweringDialogs : public kolvane::FileDialogs {
+  public:
+    QString answer;
+    std::optional<QString> showOpen(QWidget*, const QString&) override { return answer; }
+    std::optional<QString> showSave(QWidget*, const QString&, kolvane::SaveKind) override {
+        return answer;
+    }
+};
+
 // What both window benchmarks take: the reference file and how many rounds to
 // keep the best of.
 struct BenchArgs {

@@ -15,7 +15,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -58,21 +57,18 @@ struct Timing {
     double gapEnds = 0;     // seconds into the rip when the longest gap ended
 };
 
-// Clicks "Rip" and times the rip. A zero-time timer fires once per event pass.
+// Clicks "Rip" and times the rip. The session reports every event pass.
 Timing clickRip(kolvane::MainWindow& window) {
     QElapsedTimer clock;
     std::vector<qint64> passes;
     passes.reserve(4096);
-    QTimer probe;
-    probe.setInterval(0);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        if (window.ripping()) passes.push_back(clock.nsecsElapsed());
-    });
-    probe.start();
+    const auto probe =
+        QObject::connect(window.findChild<kolvane::RipSession*>(), &kolvane::RipSession::progress,
+                         [&] { passes.push_back(clock.nsecsElapsed()); });
     clock.start();
     window.findChild<QPushButton*>(QStringLiteral("Dorip"))->click();
     const qint64 end = clock.nsecsElapsed();
-    probe.stop();
+    QObject::disconnect(probe);
 
     passes.push_back(end);
     qint64 gap = 0, gapEnds = 0, last = 0;
@@ -127,7 +123,8 @@ int main(int argc, char** argv) {
     const QString cliOut = dir.filePath(QStringLiteral("cli.txt"));
     const QString windowOut = dir.filePath(QStringLiteral("window.txt"));
 
-    kolvane::QtFileDialogs dialogs;  // never shown here
+    AnsweringDialogs dialogs;
+    dialogs.answer = windowOut;
     kolvane::MainWindow window(dialogs);
     window.show();
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
@@ -154,10 +151,9 @@ int main(int argc, char** argv) {
             items = list->model()->rowCount();
         }
 
-        // Outfile as Check2's dialog would have set it; setChecked runs no handler.
+        // Checked as the user does: the dialog answers windowOut.
         QFile::remove(windowOut);
-        window.ripState().Outfile = QFile::encodeName(windowOut).toStdString();
-        check2->setChecked(true);
+        check2->click();
         const Timing inFile = clickRip(window);
         toFile.push_back(inFile.seconds);
         if (inFile.longestGap > fileGap.longestGap) fileGap = inFile;

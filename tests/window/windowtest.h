@@ -1,33 +1,22 @@
 #pragma once
 
-// Shared by the window tests: controls by name, files in a temporary folder,
-// dialogs that answer from a script, a window with a hook into its rips.
-
-#include <QAbstractItemModel>
-#include <QApplication>
+// Shared by the window tests: the real window with scripted dialogs, rips that
+// let events run before every line, and files in a temporary folder.
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 
-#include "commondialog.h"
 #include "mainwindow.h"
-#include "resultmodel.h"
 
 namespace kolvane::test {
 
-// The control called `name`; there must be one of that kind.
-template <class W>
+template <class W = QWidget>
 W* control(QWidget& window, const char* name) {
     W* found = window.findChild<W*>(QString::fromLatin1(name));
     if (!found) qFatal("no control %s of the expected kind", name);
@@ -46,67 +35,46 @@ inline QByteArray numberedLines(int count) {
     return bytes;
 }
 
-// Each showing takes the next queued answer, a path or a cancel (nullopt), and
-// is recorded as "open START" or "save START", START the path it was offered.
-// A showing with no answer queued fails the test.
-class ScriptedDialogs : public FileDialogs {
-  public:
-    void answer(std::optional<QString> path) {
-        answers_.push_back({path.value_or(QString()), !path.has_value()});
-    }
-    // Runs while the next dialog is open, before it answers.
-    void whileOpen(std::function<void()> act) { whileOpen_ = std::move(act); }
-    const QStringList& shown() const { return shown_; }
-    qsizetype pending() const { return static_cast<qsizetype>(answers_.size()); }
-
+// Each showing takes the next queued answer (null: a cancel) and is recorded
+// as "open START", "save START" or "append START"; a showing with no answer fails the test.
+struct ScriptedDialogs : FileDialogs {
+    QStringList answers, shown;
     std::optional<QString> showOpen(QWidget*, const QString& start) override {
-        return show("open ", start);
+        return show("open " + start);
     }
-    std::optional<QString> showSave(QWidget*, const QString& start) override {
-        return show("save ", start);
+    std::optional<QString> showSave(QWidget*, const QString& start, SaveKind kind) override {
+        return show((kind == SaveKind::Append ? "append " : "save ") + start);
     }
-
-  private:
-    std::optional<QString> show(const char* kind, const QString& start) {
-        shown_ << kind + start;
-        if (auto act = std::exchange(whileOpen_, nullptr)) act();
-        if (answers_.empty()) {
-            QTest::qFail(qPrintable("unexpected dialog: " + shown_.back()), __FILE__, __LINE__);
-            return std::nullopt;
-        }
-        const auto [path, cancel] = answers_.front();
-        answers_.pop_front();
-        if (cancel) return std::nullopt;
-        return path;
+    std::optional<QString> show(const QString& what) {
+        shown << what;
+        if (answers.empty()) QTest::qFail(qPrintable("unexpected: " + what), __FILE__, __LINE__);
+        const QString answer = answers.empty() ? QString() : answers.takeFirst();
+        return answer.isNull() ? std::nullopt : std::optional(answer);
     }
-
-    std::deque<std::pair<QString, bool>> answers_;  // a path, or a cancel
-    std::function<void()> whileOpen_;
-    QStringList shown_;
 };
 
-// A window with scripted dialogs and a temporary folder, new for every test.
 class WindowFixture {
   protected:
     void setUp() {
         dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
         open();
     }
     // Every scripted answer was asked for: no handler skipped its dialog.
     void tearDown() {
         window_.reset();
-        QCOMPARE(dialogs_->pending(), qsizetype{0});
+        QVERIFY(dialogs_.answers.empty());
     }
     // A new window as started from `startDir` (else from here), shown and
     // active: shortcuts answer only in the active window.
-    void open(const QString& startDir = QString()) {
+    void open(const QString& startDir = {}, WindowServices services = {}) {
         window_.reset();
-        dialogs_ = std::make_unique<ScriptedDialogs>();
+        dialogs_ = {};
+        services.pump.interval = std::chrono::milliseconds{0};  // a pass before every line
+        services.pump.strideBytes = 0;
         const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(startDir.isEmpty() ? before : startDir));
-        window_ = std::make_unique<MainWindow>(*dialogs_);
-        QVERIFY(QDir::setCurrent(before));
+        QDir::setCurrent(startDir.isEmpty() ? before : startDir);
+        window_ = std::make_unique<MainWindow>(dialogs_, std::move(services));
+        QDir::setCurrent(before);
         window_->show();
         QApplication::setActiveWindow(window_.get());
         QVERIFY(QTest::qWaitForWindowActive(window_.get()));
@@ -115,16 +83,14 @@ class WindowFixture {
     QString path(const QString& name) const { return dir_->filePath(name); }
     QString file(const QString& name, const QByteArray& bytes) {
         QFile file(path(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-            qFatal("cannot write %s", qPrintable(name));
-        }
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("write");
         return file.fileName();
     }
     QLineEdit* box(const char* name) { return control<QLineEdit>(*window_, name); }
     QCheckBox* check(const char* name) { return control<QCheckBox>(*window_, name); }
     QString text(const char* name) { return box(name)->text(); }
-    QString status() { return control<QLabel>(*window_, "Statu")->text(); }
-    // The list's items as shown.
+    QLabel* statu() { return control<QLabel>(*window_, "Statu"); }
+    QString status() { return statu()->text(); }
     QStringList listed() {
         QAbstractItemModel* model = control<QListView>(*window_, "List1")->model();
         QStringList shown;
@@ -135,40 +101,39 @@ class WindowFixture {
     void click(const char* name) {
         QTest::mouseClick(control<QPushButton>(*window_, name), Qt::LeftButton);
     }
-    // How many of Loadfile, Dorip, Command1 and Saverip are enabled.
+    void answer(const std::optional<QString>& path) {
+        dialogs_.answers << path.value_or(QString());
+    }
     int buttonsOn() {
         int on = 0;
-        for (const char* name : {"Loadfile", "Dorip", "Command1", "Saverip"}) {
-            on += control<QPushButton>(*window_, name)->isEnabled() ? 1 : 0;
-        }
+        for (const char* name : {"Loadfile", "Dorip", "Command1", "Saverip"})
+            on += control(*window_, name)->isEnabled() ? 1 : 0;
         return on;
     }
-    void setOutfile(const QString& file) {
-        window_->ripState().Outfile = QFile::encodeName(file).toStdString();
+    // Chooses `out` as Outfile through Check2's dialog and checks the box.
+    void chooseOutfile(const QString& out) {
+        answer(out);
+        check("Check2")->click();
     }
-    QString outfile() { return QFile::decodeName(window_->ripState().Outfile.c_str()); }
 
-    // Clicks "Rip" on `source` with `fields`; `during` runs at every event pass
-    // with the pass's number, counted from 1, and the rip makes a pass before
-    // every line. Returns once the rip has ended, with the passes seen.
+    // Clicks "Rip" on `source` with `fields`; `during` runs at every event
+    // pass, which comes before every line, with the pass's number from 1.
+    // Returns the passes seen once the rip has ended.
     int rip(const QString& source, const QString& fields, std::function<void(int)> during = {}) {
         box("Text1")->setText(source);
         box("RipFields")->setText(fields);
         int passes = 0;
-        QTimer timer;  // fires once per event pass
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (window_->ripping()) during(++passes);
-        });
-        if (during) {
-            window_->setPumpEveryLine(true);
-            timer.start(0);
-        }
+        const auto probe =
+            QObject::connect(window_->findChild<RipSession*>(), &RipSession::progress, [&] {
+                if (during) during(++passes);
+            });
         click("Dorip");
+        QObject::disconnect(probe);
         return passes;
     }
 
     std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<MainWindow> window_;  // after dialogs_: goes first
 };
 

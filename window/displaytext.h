@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+namespace kolvane {
+
+// Bytes as the window shows them: valid UTF-8 as UTF-8, anything else as
+// Windows-1252, the usual encoding of older exports, so that "caf\xe9" reads
+// "café". For display only: what is ripped and saved stays the bytes.
+QString displayText(std::string_view bytes);
+
+}  // namespace kolvane

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <string>
+
+#include "io.h"
+#include "resultstore.h"
+#include "rip.h"
+
+namespace kolvane {
+
+// The running rip of one window. Between two lines it lets the window's events
+// run and then reads the settings afresh, so a setting changed meanwhile takes
+// effect from the next line on. Only one rip runs at a time.
+class RipSession : public QObject, private RipHost {
+    Q_OBJECT
+
+  public:
+    // `settings` reads the controls as they are now; `list` takes the results
+    // unless the settings send them to a file.
+    RipSession(ResultStore& list, std::function<Settings()> settings, PumpPolicy policy,
+               QObject* parent = nullptr);
+
+    bool running() const { return running_; }
+    std::int64_t ripcount() const { return ripper_.ripcount(); }
+    // The clock of the pump policy, which the window times a rip by too.
+    const std::function<std::chrono::steady_clock::time_point()>& clock() const { return now_; }
+    // The field list the last plain rip parsed, for the preview's tooltip.
+    const FieldList& fields() const { return ripper_.fields(); }
+
+    // Starts a rip: parses the field list in plain mode and sets the count to 0.
+    void prepare(const Settings& settings);
+    // Rips every line of `source` and returns when it ends; finished() reports
+    // how. Refused while a rip runs: rips never nest.
+    void run(ByteSource& source, const std::string& sourceName);
+    // Ends the running rip at its next event pass; what was ripped stays.
+    void stop() { stopAsked_ = running_; }
+
+  signals:
+    // At every event pass, before the events run.
+    void progress(const kolvane::Progress& progress);
+    void finished(const kolvane::RunResult& result);
+
+  private:
+    Settings settings() override { return settings_(); }
+    bool pump(const Progress& progress) override;
+
+    std::function<Settings()> settings_;
+    std::function<std::chrono::steady_clock::time_point()> now_;
+    FileOpener opener_;
+    Ripper ripper_;
+    bool running_ = false;
+    bool stopAsked_ = false;
+};
+
+}  // namespace kolvane
