@@ -15,8 +15,11 @@ constexpr const char* kFooter = R"(Examples:
   kolvane-rip -t '[4] lives in [2]' data.txt   a template: field 4, the text, field 2
   kolvane-rip -s '\t' -f 1,3- -j , data.tsv    a tab-separated file: fields 1 and 3 on, by ","
 
-Exit status: 0 done; 1 the rip stopped on an error (standard error names the
-file, the line and the cause; what was written stays); 2 a usage error.)";
+Exit status:
+  0  done
+  1  the rip stopped on an error: standard error names the file, the line
+     and the cause, and what was written before it stays
+  2  a usage error; nothing was read or written)";
 
 constexpr const char* kEntryRule =
     "a field is a whole number from 1 to 32767, or a range N-M (N not above M), N- or -M";
