@@ -118,8 +118,9 @@ std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) 
     Options options;
     std::string split = "|", join = ":", fields, templ, append, eol = "lf";
     std::vector<std::string> sources;
-    // As cut does, an option given twice takes the last value.
-    auto value = [&app](const char* names, std::string& target, const char* help) {
+    // Every option that takes a value: given twice, the last one counts, as in
+    // cut; "--name=" gives it the empty string (see arguments()).
+    auto value = [&app](const char* names, auto& target, const char* help) {
         return app.add_option(names, target, help)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     };
