@@ -110,43 +110,86 @@ std::variant<FieldList, std::string> readFieldList(std::string_view text) {
     return FieldList(std::move(entries));
 }
 
-std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) {
-    CLI::App app{"Rips chosen fields out of every line of delimited text files, in order.",
-                 "kolvane-rip"};
-    app.footer(kFooter);
-    app.allow_extras();  // unknown options are named below, never a data file
-    Options options;
+namespace {
+
+// What the options hold as given, before they are checked.
+struct Given {
     std::string split = "|", join = ":", fields, templ, append, eol = "lf";
     std::vector<std::string> sources;
+    bool skipEmpty = false, count = false;
+    CLI::Option* fieldsOption = nullptr;
+    CLI::Option* templOption = nullptr;
+    CLI::Option* appendOption = nullptr;
+};
+
+void addOptions(CLI::App& app, Given& g) {
     // Every option that takes a value: given twice, the last one counts, as in
     // cut; "--name=" gives it the empty string (see arguments()).
     auto value = [&app](const char* names, auto& target, const char* help) {
         return app.add_option(names, target, help)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     };
-    value("-s,--split,-d,--delimiter", split, "split string between fields; \\t is a tab")
+    value("-s,--split,-d,--delimiter", g.split, "split string between fields; \\t is a tab")
         ->type_name("STR")
         ->capture_default_str();
-    auto* fieldsOption =
-        value("-f,--fields", fields, "fields to keep, e.g. 2,4 or 1,3-5,7-")->type_name("LIST");
-    auto* templOption = value("-t,--template", templ, "a template instead, e.g. \"[2]-[1]\"")
-                            ->type_name("TEMPLATE");
-    fieldsOption->excludes(templOption);
-    value("-j,--join,--output-delimiter", join, "new field separator; \\t is a tab")
+    g.fieldsOption =
+        value("-f,--fields", g.fields, "fields to keep, e.g. 2,4 or 1,3-5,7-")->type_name("LIST");
+    g.templOption = value("-t,--template", g.templ, "a template instead, e.g. \"[2]-[1]\"")
+                        ->type_name("TEMPLATE")
+                        ->excludes(g.fieldsOption);
+    value("-j,--join,--output-delimiter", g.join, "new field separator; \\t is a tab")
         ->type_name("STR")
         ->capture_default_str();
-    app.add_flag("-k,--skip-empty", options.settings.skipEmpty, "skip a line on one empty value");
-    auto* appendOption =
-        value("-a,--append", append, "append result lines to FILE, not standard output")
+    app.add_flag("-k,--skip-empty", g.skipEmpty, "skip a line on one empty value");
+    g.appendOption =
+        value("-a,--append", g.append, "append result lines to FILE, not standard output")
             ->type_name("FILE");
-    value("--eol", eol, "line end written: lf, or crlf as the window writes files")
+    value("--eol", g.eol, "line end written: lf, or crlf as the window writes files")
         ->check(CLI::IsMember({"lf", "crlf"}))
         ->capture_default_str();
-    app.add_flag("--count", options.count, "print \"N values ripped\" on standard error");
-    app.add_option("FILE", sources, "source files, in order; - or none: standard input")
+    app.add_flag("--count", g.count, "print \"N values ripped\" on standard error");
+    app.add_option("FILE", g.sources, "source files, in order; - or none: standard input")
         ->type_name("");
     app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
+}
 
+std::variant<Options, Exit> checked(Given& g) {
+    Options options;
+    const bool plain = g.fieldsOption->count() > 0;
+    if (!plain && !g.templOption->count()) {
+        return usage("no fields to keep: give a field list (-f 2,4) or a template (-t '[2]-[1]')");
+    }
+    if (plain) {
+        auto list = readFieldList(g.fields);
+        if (auto* problem = std::get_if<std::string>(&list)) return usage(*problem);
+        options.fields = std::move(std::get<FieldList>(list));
+    } else if (isBlank(g.templ)) {
+        return usage("the template is empty");
+    }
+    if (g.appendOption->count()) {
+        if (g.append.empty()) return usage("-a/--append needs a file name");
+        options.append = g.append;
+    }
+    options.settings.split = readEscapes(g.split);
+    options.settings.join = readEscapes(g.join);
+    options.settings.skipEmpty = g.skipEmpty;
+    options.settings.smart = !plain;
+    options.settings.fields = g.templ;
+    options.eol = g.eol == "crlf" ? "\r\n" : "\n";
+    options.sources = g.sources.empty() ? std::vector<std::string>{"-"} : std::move(g.sources);
+    options.count = g.count;
+    return options;
+}
+
+}  // namespace
+
+std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) {
+    CLI::App app{"Rips chosen fields out of every line of delimited text files, in order.",
+                 "kolvane-rip"};
+    app.footer(kFooter);
+    app.allow_extras();  // unknown options are named below, never a data file
+    Given given;
+    addOptions(app, given);
     std::vector<std::string> args = arguments(app, argc, argv);
     try {
         app.parse(args);
@@ -159,27 +202,7 @@ std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) 
     for (const std::string& extra : app.remaining()) {
         if (extra != "--") return usage("unknown option " + extra);
     }
-    if (!fieldsOption->count() && !templOption->count()) {
-        return usage("no fields to keep: give a field list (-f 2,4) or a template (-t '[2]-[1]')");
-    }
-    if (fieldsOption->count()) {
-        auto list = readFieldList(fields);
-        if (auto* problem = std::get_if<std::string>(&list)) return usage(*problem);
-        options.fields = std::move(std::get<FieldList>(list));
-    } else if (isBlank(templ)) {
-        return usage("the template is empty");
-    }
-    if (appendOption->count()) {
-        if (append.empty()) return usage("-a/--append needs a file name");
-        options.append = append;
-    }
-    options.settings.split = readEscapes(split);
-    options.settings.join = readEscapes(join);
-    options.settings.smart = !fieldsOption->count();
-    options.settings.fields = templ;
-    options.eol = eol == "crlf" ? "\r\n" : "\n";
-    options.sources = sources.empty() ? std::vector<std::string>{"-"} : std::move(sources);
-    return options;
+    return checked(given);
 }
 
 }  // namespace kolvane::cli
