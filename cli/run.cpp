@@ -71,6 +71,23 @@ Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source) {
     return std::unique_ptr<ByteSource>(std::move(*opened));
 }
 
+// Rips the sources one after the other into the ripper's output, as one rip:
+// the count runs on, and the first error ends it.
+std::optional<Error> ripSources(Ripper& ripper, const Options& options) {
+    if (options.fields) {
+        ripper.prepare(*options.fields);
+    } else {
+        ripper.prepare(options.settings);
+    }
+    OptionsHost host(options.settings);
+    for (const std::string& source : options.sources) {
+        auto input = openSource(source);
+        if (!input) return input.error();
+        if (auto error = ripper.run(**input, sourceName(source), host).error) return error;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 void openStandardDescriptors() {
@@ -115,21 +132,7 @@ int run(const Options& options, std::ostream& err) {
         },
         options.eol);
     Ripper ripper(out, files, PumpPolicy{.interval = std::chrono::milliseconds(-1)});
-    if (options.fields) {
-        ripper.prepare(*options.fields);
-    } else {
-        ripper.prepare(options.settings);
-    }
-    OptionsHost host(options.settings);
-    std::optional<Error> error;
-    for (const std::string& source : options.sources) {
-        auto input = openSource(source);
-        if (!input) {
-            error = input.error();
-            break;
-        }
-        if ((error = ripper.run(**input, sourceName(source), host).error)) break;
-    }
+    const std::optional<Error> error = ripSources(ripper, options);
     if (options.count) err << statusText(ripper.ripcount()) << '\n';
     if (!error || (!options.append && error->code == EPIPE)) return 0;
     err << "kolvane-rip: " << error->message() << '\n';
