@@ -93,7 +93,7 @@ if grep -q 'outliers' "$results/hyperfine.txt"; then
 fi
 
 # Same work for everyone: the reference job's output equals cut's and mawk's
-# (kolvane-rip ends lines in CR LF by default), and every job wrote every line.
+# (less any CR, were kolvane-rip asked for CR LF), and every job wrote every line.
 tr -d '\r' <"$out/kolvane-f2,4.txt" | cmp -s - "$out/cut.txt" || { echo "kolvane -f 2,4 differs from cut"; exit 1; }
 cmp -s "$out/cut.txt" "$out/mawk.txt" || { echo "mawk differs from cut"; exit 1; }
 for f in kolvane-f4,2,2 kolvane-t; do

@@ -58,6 +58,11 @@ void Ripper::prepare(const Settings& settings) {
     ripcount_ = 0;
 }
 
+void Ripper::prepare(FieldList fields) {
+    fields_ = std::move(fields);
+    ripcount_ = 0;
+}
+
 std::optional<Error> Ripper::configure(const Settings& settings) {
     settings_ = settings;
     ripper_.configure(settings_, fields_);

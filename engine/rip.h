@@ -69,6 +69,9 @@ class Ripper {
     // The start of a rip, before its source is opened: parses the field list
     // in plain mode (a blank one keeps the last parse) and sets Ripcount to 0.
     void prepare(const Settings& settings);
+    // The start of a plain rip whose field list the caller has read and checked
+    // itself, as the command line does with its stricter rules and ranges.
+    void prepare(FieldList fields);
 
     // Reads every line of `source` and rips it. `sourceName` names the source in
     // error messages. Output is flushed before this returns, also after an error.

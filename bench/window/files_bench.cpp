@@ -78,8 +78,8 @@ double runCli(const QString& reference, const QString& out) {
     QFile::remove(out);
     QElapsedTimer clock;
     clock.start();
-    const int code =
-        QProcess::execute(QStringLiteral(KOLVANE_RIP_PATH), {"-f", "2,4", "-a", out, reference});
+    const int code = QProcess::execute(QStringLiteral(KOLVANE_RIP_PATH),
+                                       {"-f", "2,4", "--eol", "crlf", "-a", out, reference});
     const double taken = seconds(clock);
     if (code != 0) {
         std::fprintf(stderr, "files_bench: kolvane-rip failed (%d)\n", code);

@@ -48,19 +48,31 @@ TEST_P(Rows, SameFromFileStdinAndPipe) {
     }
 }
 
+const std::string kEntry = "\": a field is a whole number from 1 to 32767, or a range";
 // clang-format off
 const CliCase kRows[] = {
-    {"Fields", "--fields 4,2,2", "a|b|c|d\nw|x|y|z\n", "d:b:b\r\nz:x:x\r\n", "", 0},
-    {"SplitAndJoin", "-s :: -j ' - ' -f 3,1", "a::b::c\n", "c - a\r\n", "", 0},
-    {"Template", "-t '[2]-[1]'", "a|b|c\n", "b-a\r\n", "", 0},
-    {"SkipEmpty", "-k -f 2", "a||c\nx|y|z\na| |c\n", "y\r\n", "", 0},
-    {"NoFieldListCount", "--count", "a|b\n\nc\n", "\r\n\r\n", "2 values ripped\n", 0},
-    {"LineEndsAndLf", "--eol lf -f 2", "a|1\r\nb|2\rc|3\nd|4", "1\n2\n3\n4\n", "", 0},
-    {"Bytes", "-f 2,1", "\xe9|\0\xff\n"s, "\0\xff:\xe9\r\n"s, "", 0},
+    {"Fields", "--fields 4,2,2", "a|b|c|d\nw|x|y|z\n", "d:b:b\nz:x:x\n", "", 0},
+    {"SplitAndJoin", "-s :: -j ' - ' -f 3,1", "a::b::c\n", "c - a\n", "", 0},
+    {"Template", "-t '[2]-[1]'", "a|b|c\n", "b-a\n", "", 0},
+    {"SkipEmpty", "-k -f 2", "a||c\nx|y|z\na| |c\n", "y\n", "", 0},
+    {"CrlfOnAsk", "--eol crlf -f 2", "a|1\r\nb|2\rc|3\nd|4", "1\r\n2\r\n3\r\n4\r\n", "", 0},
+    {"Bytes", "-f 2,1", "\xe9|\0\xff\n"s, "\0\xff:\xe9\n"s, "", 0},
     {"EmptyInputCount", "--count -f 1", "", "", "0 values ripped\n", 0},
+    {"RangesAndEmptyEntry", "-f ' 3- , -2 ,,2-2'", "a|b|c|d\n", "c:d:a:b::b\n", "", 0},
+    {"EmptyAfterEquals", "--join= --split=, -f 2,1", "a,b\n", "ba\n", "", 0},
+    {"LastValueAndOtherNames", "-s x -d , -j - --output-delimiter + -f 1 -f 2,1", "a,b\n", "b+a\n", "", 0},
+    {"TabAndBackslashOnly", "-s '\\t' -j '\\\\\\n' -f 2,1", "a\tb\n", "b\\\\na\n", "", 0},
     {"FieldsAndTemplate", "-f 1 -t '[1]'", "a\n", "", "--fields excludes --template", 2},
-    {"BadEol", "--eol cr", "a\n", "", "--eol", 2},
-    {"UnknownOption", "--bogus", "a\n", "", "--bogus", 2},
+    {"NoFieldList", "-k", "a\n", "", "no fields to keep", 2},
+    {"EmptyFieldList", "-f ' '", "a\n", "", "the field list is empty", 2},
+    {"NotANumber", "-f 1,email", "a\n", "", "entry \"email" + kEntry, 2},
+    {"Zero", "-f 0", "a\n", "", "entry \"0" + kEntry, 2},
+    {"Past16Bits", "-f 40000", "a\n", "", "entry \"40000" + kEntry, 2},
+    {"Fraction", "-f 2.5", "a\n", "", "entry \"2.5" + kEntry, 2},
+    {"Decreasing", "-f 4-2", "a\n", "", "entry \"4-2" + kEntry, 2},
+    {"BadEol", "--eol cr -f 1", "a\n", "", "--eol", 2},
+    {"UnknownOptionNamedAlone", "--bogus -f 1", "a\n", "", "unknown option --bogus\nRun kolvane-rip --help", 2},
+    {"EmptyAppendName", "-f 1 --append= --eol=lf", "a\n", "", "-a/--append needs a file name", 2},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(KolvaneRip, Rows, testing::ValuesIn(kRows), test::rowName);
@@ -71,18 +83,36 @@ TEST_P(Scripts, Run) {
     expectOutcome(GetParam(), GetParam().script);
 }
 
+// Runs `command` and fails the script when in.txt changed, so a row can
+// expect its exit code only while the source is intact.
+std::string untouched(const std::string& command) {
+    return "cp in.txt keep && " + command + "; s=$? && cmp -s in.txt keep && exit $s";
+}
 const std::string kFull = " at line 1: No space left on device\n";
+const std::string kSame = "the output ";
 // clang-format off
 const CliCase kScripts[] = {
-    {"MissingSource", "$R missing.txt", "", "", "kolvane-rip: Cannot open missing.txt: No such file or directory\n", 1},
-    {"FolderSource", "mkdir d && $R d", "", "", "kolvane-rip: Cannot read d: Is a directory\n", 1},
-    {"DiskFull", "$R --count -a /dev/full in.txt", "a\n", "", "0 values ripped\nkolvane-rip: Cannot write /dev/full" + kFull, 1},
-    {"StdoutFull", "$R in.txt >/dev/full", "a\n", "", "kolvane-rip: Cannot write standard output" + kFull, 1},
+    {"MissingSource", "$R -f 1 missing.txt", "", "", "kolvane-rip: Cannot open missing.txt: No such file or directory\n", 1},
+    {"DiskFull", "$R --count -f 1 -a /dev/full in.txt", "a\n", "", "0 values ripped\nkolvane-rip: Cannot write /dev/full" + kFull, 1},
+    {"StdoutFull", "$R -f 1 in.txt >/dev/full", "a\n", "", "kolvane-rip: Cannot write standard output" + kFull, 1},
     // Far more than a pipe holds: the rip meets the closed pipe and ends quietly.
-    {"ClosedPipe", "{ yes 'a|b' | head -n 400000 | $R -f 2; echo $? >&2; } | head -n 1", "", "b\r\n", "0\n", 0},
-    {"AppendKeepsWhatIsThere", "printf 'kept\\n' >o && $R -f 2 -a o in.txt && $R --eol lf -f 1 -a o in.txt && cat o",
+    {"ClosedPipe", "{ yes 'a|b' | head -n 400000 | $R -f 2; echo $? >&2; } | head -n 1", "", "b\n", "0\n", 0},
+    {"AppendKeepsWhatIsThere", "printf 'kept\\n' >o && $R -f 2 --eol crlf -a o in.txt && $R -f 1 -a o in.txt && cat o",
      "a|1\nb|2\n", "kept\n1\r\n2\r\na\nb\n", "", 0},
-    {"AppendToItsOwnSource", "$R --eol lf -f 2 -a in.txt in.txt && cat in.txt", "a|1\nb|2\n", "a|1\nb|2\n1\n2\n", "", 0},
+    {"BadAppendPathWithoutInput", "$R -f 1 -a no/o </dev/null", "", "", "kolvane-rip: Cannot open no/o: No such file or directory\n", 1},
+    // An unterminated last line stays a line of its own; the count covers all.
+    {"SeveralSources", "printf 'x|y' >b && $R --count -f 2 in.txt - b <in.txt", "a|1\nb|2", "1\n2\n1\n2\ny\n", "5 values ripped\n", 0},
+    {"ErrorNamesFileAndLineAndStops", "mkdir d && $R -f 2 in.txt - in.txt <d", "a|1\nb|2\n", "1\n2\n",
+     "kolvane-rip: Cannot read standard input at line 1: Is a directory\n", 1},
+    {"AppendToSource", untouched("$R -f 1 -a in.txt in.txt"), "a\n", "", kSame + "in.txt is the same file as the source in.txt;", 2},
+    {"AppendToLaterSource", untouched("cp in.txt b && $R -f 1 -a in.txt b in.txt"), "a\n", "", kSame + "in.txt is the same file as the source in.txt;", 2},
+    {"SymlinkToSource", untouched("ln -s in.txt l && $R -f 1 -a l in.txt"), "a\n", "", kSame + "l is the same file as the source in.txt;", 2},
+    {"HardLinkOnStdin", untouched("ln in.txt h && $R -f 1 -a in.txt <h"), "a\n", "", kSame + "in.txt is the same file as the source standard input;", 2},
+    {"StdoutToSource", untouched("$R -f 1 in.txt >>in.txt"), "a\n", "", kSame + "standard output is the same file as the source in.txt;", 2},
+    {"DevNullIsNoSource", "$R -f 1 -a /dev/null /dev/null && $R -f 1 -a /dev/null </dev/null && echo ok", "", "ok\n", "", 0},
+    // With standard error closed, an output file opened later must not receive the message.
+    {"ClosedStderr", "$R -f 1 -a o missing.txt 2>&-; echo $? && cat o", "", "1\n", "", 0},
+    {"Help", "$R --help | grep -c -e ' -f 2,4 ' -e \" -t '\" -e \" -s '\\\\\\\\t'\" -e '^  [012]  '", "", "6\n", "", 0},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(KolvaneRip, Scripts, testing::ValuesIn(kScripts), test::rowName);

@@ -63,6 +63,7 @@ struct RipCase {
     Lines lines, want;   // want: the result list after the lines, in order
     bool smart = false, skip = false;
     std::string split = "|", join = ":";
+    std::vector<FieldRange> ranges{};  // when given, the field list instead of `fields`
 };
 std::ostream& operator<<(std::ostream& os, const RipCase& c) {
     return os << c.name;
@@ -74,6 +75,7 @@ TEST_P(RipLines, GivesTheResultList) {
     const RipCase& c = GetParam();
     test::Rig rig;
     rig.current = {c.split, c.join, c.fields, c.skip, false, c.smart};
+    if (!c.ranges.empty()) rig.list = FieldList(c.ranges);
     std::string text;
     for (const auto& line : c.lines) text += line + "\n";
     ASSERT_FALSE(rig.run(text).error);
@@ -82,6 +84,7 @@ TEST_P(RipLines, GivesTheResultList) {
 }
 
 constexpr bool T = true, F = false;
+constexpr std::int32_t kEnd = FieldList::kToLastField;
 // clang-format off
 // name, field list or template, lines, result list, smart, skip, split, join
 const RipCase kRipCases[] = {
@@ -100,6 +103,12 @@ const RipCase kRipCases[] = {
     {"SkipMissingField", "2,5", {"a|b|c|d|e", "a|b"}, {"b:e"}, F, T},
     {"SkipUnconvertibleEntry", "x,1", {"a", "b|c"}, {}, F, T},
     {"SkipNeverWithoutList", "", {"a"}, {""}, F, T},
+    // Ranges, as the command line builds them: fields a line lacks read empty,
+    // and a range to the end that starts beyond it still gives one value.
+    {"Ranges", "", {"a|b|c|d|e|f", "a|b|c"}, {"b:c:e:f:a", "b:c::a"}, F, F, "|", ":", {{2, 3}, {5, kEnd}, {1, 1}}},
+    {"RangePastLineEnd", "", {"a|b", "a"}, {"b-", "-"}, F, F, "|", "-", {{2, 3}}},
+    {"RangeToEndMultiByte", "", {"a::b:::c", "a"}, {"b/:c", ""}, F, F, "::", "/", {{2, kEnd}}},
+    {"RangeSkipsOnMissingOrBlank", "", {"a|b|c", "a|b", "a| |c"}, {"a:b:c"}, F, T, "|", ":", {{1, 3}}},
     {"Template", "[2]-[1]/[2]", {"a|b|c"}, {"b-a/b"}, T},
     {"MissingStays", "<[3]>", {"a|b"}, {"<[3]>"}, T},
     {"LastTrimmedOthersNot", "  [1]|[2] ", {" a | b "}, {" a |b"}, T},

@@ -161,6 +161,7 @@ struct Rig : RipHost {
     FaultyOpener opener;
     Ripper ripper;
     Settings current;
+    std::optional<FieldList> list;  // a field list built outside the engine, as the CLI does
     std::function<bool(int pump, const Progress&)> onPump;
     int pumps = 0;
 
@@ -183,7 +184,11 @@ struct Rig : RipHost {
     // A whole rip, started as the window starts one.
     RunResult run(ByteSource& source) {
         store.clear();
-        ripper.prepare(current);
+        if (list) {
+            ripper.prepare(*list);
+        } else {
+            ripper.prepare(current);
+        }
         return ripper.run(source, "src.txt", *this);
     }
     RunResult run(const std::string& text) {

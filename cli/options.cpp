@@ -1,0 +1,208 @@
+#include "options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <sstream>
+
+namespace kolvane::cli {
+
+namespace {
+
+constexpr const char* kFooter = R"(Examples:
+  kolvane-rip -f 2,4 -a out.txt data.txt       fields 2 and 4 joined by ":", added to out.txt
+  kolvane-rip -t '[4] lives in [2]' data.txt   a template: field 4, the text, field 2
+  kolvane-rip -s '\t' -f 1,3- -j , data.tsv    a tab-separated file: fields 1 and 3 on, by ","
+
+Exit status:
+  0  done
+  1  the rip stopped on an error: standard error names the file, the line
+     and the cause, and what was written before it stays
+  2  a usage error; nothing was read or written)";
+
+constexpr const char* kEntryRule =
+    "a field is a whole number from 1 to 32767, or a range N-M (N not above M), N- or -M";
+
+Exit usage(const std::string& problem) {
+    return Exit{2, "kolvane-rip: " + problem + "\nRun kolvane-rip --help for the options.\n"};
+}
+
+// A field number: digits only, 1..32767.
+std::optional<std::int16_t> readNumber(std::string_view digits) {
+    int value = 0;
+    const char* end = digits.data() + digits.size();
+    auto [stop, ec] = std::from_chars(digits.data(), end, value);
+    if (digits.empty() || digits[0] == '-' || ec != std::errc{} || stop != end) return {};
+    if (value < 1 || value > 32767) return {};
+    return static_cast<std::int16_t>(value);
+}
+
+std::optional<FieldRange> readEntry(std::string_view entry) {
+    const std::string_view text = trimSpaces(entry);
+    if (text.empty()) return FieldRange{};  // an empty value, as in the window
+    const auto dash = text.find('-');
+    if (dash == std::string_view::npos) {
+        const auto n = readNumber(text);
+        if (!n) return {};
+        return FieldRange{*n, *n};
+    }
+    const std::string_view left = text.substr(0, dash), right = text.substr(dash + 1);
+    if (left.empty() && right.empty()) return {};
+    const auto first = left.empty() ? std::int16_t{1} : readNumber(left);
+    // A bad upper end reads 0, which is below every first field.
+    const std::int32_t last =
+        right.empty() ? FieldList::kToLastField : readNumber(right).value_or(std::int16_t{0});
+    if (!first || last < *first) return {};
+    return FieldRange{*first, last};
+}
+
+// CLI11 reads "--join=" as "--join" and takes the next argument as its value;
+// here it is the empty string, for every option that takes a value.
+std::vector<std::string> arguments(const CLI::App& app, int argc, const char* const* argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const CLI::Option* option = nullptr;
+        if (arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
+            option = app.get_option_no_throw(std::string(arg.substr(0, arg.size() - 1)));
+        }
+        if (option && option->get_type_size() > 0) {
+            args.emplace_back(arg.substr(0, arg.size() - 1));
+            args.emplace_back();
+        } else {
+            args.emplace_back(arg);
+        }
+    }
+    std::reverse(args.begin(), args.end());  // CLI11 takes them from the back
+    return args;
+}
+
+}  // namespace
+
+std::string readEscapes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '\\' && (next == 't' || next == '\\')) {
+            out += next == 't' ? '\t' : '\\';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::variant<FieldList, std::string> readFieldList(std::string_view text) {
+    if (isBlank(text)) return std::string("the field list is empty");
+    std::vector<FieldRange> entries;
+    for (std::size_t start = 0;;) {
+        const auto comma = text.find(',', start);
+        const std::string_view entry = text.substr(start, comma - start);
+        const auto range = readEntry(entry);
+        if (!range) return "field list entry \"" + std::string(entry) + "\": " + kEntryRule;
+        entries.push_back(*range);
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return FieldList(std::move(entries));
+}
+
+namespace {
+
+// What the options hold as given, before they are checked.
+struct Given {
+    std::string split = "|", join = ":", fields, templ, append, eol = "lf";
+    std::vector<std::string> sources;
+    bool skipEmpty = false, count = false;
+    CLI::Option* fieldsOption = nullptr;
+    CLI::Option* templOption = nullptr;
+    CLI::Option* appendOption = nullptr;
+};
+
+void addOptions(CLI::App& app, Given& g) {
+    // Every option that takes a value: given twice, the last one counts, as in
+    // cut; "--name=" gives it the empty string (see arguments()).
+    auto value = [&app](const char* names, auto& target, const char* help) {
+        return app.add_option(names, target, help)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
+    value("-s,--split,-d,--delimiter", g.split, "split string between fields; \\t is a tab")
+        ->type_name("STR")
+        ->capture_default_str();
+    g.fieldsOption =
+        value("-f,--fields", g.fields, "fields to keep, e.g. 2,4 or 1,3-5,7-")->type_name("LIST");
+    g.templOption = value("-t,--template", g.templ, "a template instead, e.g. \"[2]-[1]\"")
+                        ->type_name("TEMPLATE")
+                        ->excludes(g.fieldsOption);
+    value("-j,--join,--output-delimiter", g.join, "new field separator; \\t is a tab")
+        ->type_name("STR")
+        ->capture_default_str();
+    app.add_flag("-k,--skip-empty", g.skipEmpty, "skip a line on one empty value");
+    g.appendOption =
+        value("-a,--append", g.append, "append result lines to FILE, not standard output")
+            ->type_name("FILE");
+    value("--eol", g.eol, "line end written: lf, or crlf as the window writes files")
+        ->check(CLI::IsMember({"lf", "crlf"}))
+        ->capture_default_str();
+    app.add_flag("--count", g.count, "print \"N values ripped\" on standard error");
+    app.add_option("FILE", g.sources, "source files, in order; - or none: standard input")
+        ->type_name("");
+    app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
+}
+
+std::variant<Options, Exit> checked(Given& g) {
+    Options options;
+    const bool plain = g.fieldsOption->count() > 0;
+    if (!plain && !g.templOption->count()) {
+        return usage("no fields to keep: give a field list (-f 2,4) or a template (-t '[2]-[1]')");
+    }
+    if (plain) {
+        auto list = readFieldList(g.fields);
+        if (auto* problem = std::get_if<std::string>(&list)) return usage(*problem);
+        options.fields = std::move(std::get<FieldList>(list));
+    } else if (isBlank(g.templ)) {
+        return usage("the template is empty");
+    }
+    if (g.appendOption->count()) {
+        if (g.append.empty()) return usage("-a/--append needs a file name");
+        options.append = g.append;
+    }
+    options.settings.split = readEscapes(g.split);
+    options.settings.join = readEscapes(g.join);
+    options.settings.skipEmpty = g.skipEmpty;
+    options.settings.smart = !plain;
+    options.settings.fields = g.templ;
+    options.eol = g.eol == "crlf" ? "\r\n" : "\n";
+    options.sources = g.sources.empty() ? std::vector<std::string>{"-"} : std::move(g.sources);
+    options.count = g.count;
+    return options;
+}
+
+}  // namespace
+
+std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) {
+    CLI::App app{"Rips chosen fields out of every line of delimited text files, in order.",
+                 "kolvane-rip"};
+    app.footer(kFooter);
+    app.allow_extras();  // unknown options are named below, never a data file
+    Given given;
+    addOptions(app, given);
+    std::vector<std::string> args = arguments(app, argc, argv);
+    try {
+        app.parse(args);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() != 0) return usage(e.what());
+        std::ostringstream out, err;
+        app.exit(e, out, err);
+        return Exit{0, out.str()};
+    }
+    for (const std::string& extra : app.remaining()) {
+        if (extra != "--") return usage("unknown option " + extra);
+    }
+    return checked(given);
+}
+
+}  // namespace kolvane::cli

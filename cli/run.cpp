@@ -1,0 +1,144 @@
+#include "run.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <memory>
+
+#include "io.h"
+#include "outputfile.h"
+#include "rip.h"
+
+namespace kolvane::cli {
+
+namespace {
+
+// Options are fixed for the whole run, and nothing needs events pumped.
+class OptionsHost : public RipHost {
+  public:
+    explicit OptionsHost(Settings settings) : settings_(std::move(settings)) {}
+    Settings settings() override { return settings_; }
+    bool pump(const Progress&) override { return true; }
+
+  private:
+    Settings settings_;
+};
+
+struct FileId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileId&) const = default;
+};
+
+// Only regular files can be one file under two names: a terminal, a pipe or
+// /dev/null shared by source and output is no harm.
+std::optional<FileId> regularFile(int statResult, const struct stat& st) {
+    if (statResult != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return FileId{st.st_dev, st.st_ino};
+}
+
+std::optional<FileId> fileAt(const std::string& path) {
+    struct stat st {};
+    return regularFile(::stat(path.c_str(), &st), st);
+}
+
+std::optional<FileId> fileOn(int fd) {
+    struct stat st {};
+    return regularFile(::fstat(fd, &st), st);
+}
+
+std::string sourceName(const std::string& source) {
+    return source == "-" ? "standard input" : source;
+}
+
+// The first source that is the output itself, which appending would damage.
+std::optional<std::string> sourceWrittenInto(const Options& options) {
+    const auto output = options.append ? fileAt(*options.append) : fileOn(STDOUT_FILENO);
+    if (!output) return std::nullopt;
+    for (const std::string& source : options.sources) {
+        if ((source == "-" ? fileOn(STDIN_FILENO) : fileAt(source)) == output) return source;
+    }
+    return std::nullopt;
+}
+
+Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source) {
+    if (source == "-") return std::unique_ptr<ByteSource>(FileSource::fromDescriptor(STDIN_FILENO));
+    auto opened = FileSource::open(source);
+    if (!opened) return opened.error();
+    return std::unique_ptr<ByteSource>(std::move(*opened));
+}
+
+// Rips the sources one after the other into the ripper's output, as one rip:
+// the count runs on, and the first error ends it.
+std::optional<Error> ripSources(Ripper& ripper, const Options& options) {
+    if (options.fields) {
+        ripper.prepare(*options.fields);
+    } else {
+        ripper.prepare(options.settings);
+    }
+    OptionsHost host(options.settings);
+    for (const std::string& source : options.sources) {
+        auto input = openSource(source);
+        if (!input) return input.error();
+        if (auto error = ripper.run(**input, sourceName(source), host).error) return error;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void openStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free descriptor is `fd` itself, the ones below being open.
+        const int null = ::open("/dev/null", O_RDONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+}
+
+int run(const Options& options, std::ostream& err) {
+    // A closed pipe shows up as EPIPE from write(), which ends the run quietly.
+    std::signal(SIGPIPE, SIG_IGN);
+    FileOpener files;
+    // Opened before any source is read, so that a bad path fails at once.
+    std::unique_ptr<Writer> appendWriter;
+    if (options.append) {
+        auto opened = files.openAppend(*options.append);
+        if (!opened) {
+            err << "kolvane-rip: " << opened.error().message() << '\n';
+            return 1;
+        }
+        appendWriter = std::move(*opened);
+    }
+    const std::string outputName = options.append.value_or("standard output");
+    if (auto source = sourceWrittenInto(options)) {
+        err << "kolvane-rip: the output " << outputName << " is the same file as the source "
+            << sourceName(*source) << "; nothing was ripped\n";
+        return 2;
+    }
+
+    OutputFile out(
+        outputName,
+        [&]() -> Expected<std::unique_ptr<Writer>> {
+            if (!options.append) return descriptorWriter(STDOUT_FILENO, true);
+            if (appendWriter) return std::move(appendWriter);
+            return files.openAppend(*options.append);  // again, after a failed write
+        },
+        options.eol);
+    Ripper ripper(out, files, PumpPolicy{.interval = std::chrono::milliseconds(-1)});
+    std::optional<Error> error = ripSources(ripper, options);
+    // Closing is when some file systems report a write that failed.
+    if (auto closed = out.close(); closed && !error) error = std::move(closed);
+    if (options.count) err << statusText(ripper.ripcount()) << '\n';
+    if (!error || (!options.append && error->code == EPIPE)) return 0;
+    err << "kolvane-rip: " << error->message() << '\n';
+    return 1;
+}
+
+}  // namespace kolvane::cli
