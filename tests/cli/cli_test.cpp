@@ -112,6 +112,14 @@ const CliCase kScripts[] = {
     {"DevNullIsNoSource", "$R -f 1 -a /dev/null /dev/null && $R -f 1 -a /dev/null </dev/null && echo ok", "", "ok\n", "", 0},
     // With standard error closed, an output file opened later must not receive the message.
     {"ClosedStderr", "$R -f 1 -a o missing.txt 2>&-; echo $? && cat o", "", "1\n", "", 0},
+    // The limit (512-byte blocks in sh) cuts a line; the output still ends on the last whole one.
+    {"FileSizeLimit", "seq 1000000001 1000000200 >n && (ulimit -f 1; $R -f 1 -a o n); echo $? && wc -c <o", "",
+     "1\n506\n", "kolvane-rip: Cannot write o at line 47: File too large\n", 0},
+    // Reopening a FIFO whose reader left would wait for a new reader for ever.
+    {"FifoReaderGoesAway", "yes 'a|b' | head -n 400000 >big && mkfifo f && { head -c 1 f >/dev/null & } && $R -f 1 -a f big; echo $?",
+     "", "0\n", "", 0},
+    {"NonBlockingStdout", "yes 'a|b' | head -n 400000 >big && perl -MFcntl -e 'fcntl(STDOUT, F_SETFL, fcntl(STDOUT, F_GETFL, 0) | O_NONBLOCK); exec @ARGV' $R -f 2 big | wc -l",
+     "", "400000\n", "", 0},
     {"Help", "$R --help | grep -c -e ' -f 2,4 ' -e \" -t '\" -e \" -s '\\\\\\\\t'\" -e '^  [012]  '", "", "6\n", "", 0},
 };
 // clang-format on
