@@ -103,6 +103,7 @@ IoResult FileSource::read(std::span<char> buf) {
         if (*limit_ < want) want = static_cast<std::size_t>(*limit_);
     }
     const ssize_t n = retryInterrupted([&] { return ::read(fd_, buf.data(), want); });
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return IoResult{0, 0, {}, true};
     if (n < 0) return failure(0, errno);
     if (n == 0 && limit_) return IoResult{0, 0, "the file became shorter while it was read"};
     if (limit_) *limit_ -= static_cast<std::uint64_t>(n);

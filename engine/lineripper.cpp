@@ -80,12 +80,12 @@ void LineRipper::parseTemplate() {
     segments_.push_back({t.substr(literalStart), 0, {}});
 }
 
-bool LineRipper::rip(std::string_view line, std::string& out) {
-    return smart_ ? ripTemplate(line, out) : ripPlain(line, out);
+bool LineRipper::rip(std::string_view line, std::string& out, const SeparatorBits& bits) {
+    return smart_ ? ripTemplate(line, out, bits) : ripPlain(line, out, bits);
 }
 
-bool LineRipper::ripPlain(std::string_view line, std::string& out) {
-    const std::size_t got = cutter_.cut(line, maxField_);
+bool LineRipper::ripPlain(std::string_view line, std::string& out, const SeparatorBits& bits) {
+    const std::size_t got = cutter_.cut(line, maxField_, bits);
     bool complete = true;
     bool first = true;
     // A field the line lacks reads as empty, never as an earlier line's value.
@@ -113,9 +113,9 @@ bool LineRipper::ripPlain(std::string_view line, std::string& out) {
     return complete;
 }
 
-bool LineRipper::ripTemplate(std::string_view line, std::string& out) {
+bool LineRipper::ripTemplate(std::string_view line, std::string& out, const SeparatorBits& bits) {
     if (!simpleTemplate_) return ripTemplateStepwise(line, out);
-    const std::size_t got = cutter_.cut(line, maxField_);
+    const std::size_t got = cutter_.cut(line, maxField_, bits);
     // A bracket inside a value could form a placeholder that a later field
     // would replace; only the stepwise replacement gets that right. One scan
     // over the cut part of the line is cheaper than one per named value.

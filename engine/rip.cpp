@@ -1,5 +1,9 @@
 #include "rip.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <new>
+
 #include "linereader.h"
 
 namespace kolvane {
@@ -83,38 +87,63 @@ std::optional<Error> Ripper::closeFile() {
     return error;
 }
 
-std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineNumber) {
+std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineNumber,
+                                       const SeparatorBits& bits) {
     if (line.empty()) return std::nullopt;
     sawLine_ = true;
     std::string& buffer = sink_->buffer();
     const std::size_t start = buffer.size();
-    if (!ripper_.rip(line, buffer) && settings_.skipEmpty) {
-        buffer.resize(start);
-        return std::nullopt;
+    try {
+        // A long line is mostly copied: make room for it once, or the buffer's
+        // own doubling holds old and new copies at once.
+        if (line.size() > buffer.capacity() - start) buffer.reserve(start + line.size() + 64);
+        if (!ripper_.rip(line, buffer, bits) && settings_.skipEmpty) {
+            buffer.resize(start);
+            return std::nullopt;
+        }
+    } catch (const std::bad_alloc&) {
+        buffer.resize(std::min(start, buffer.size()));
+        return systemError("Cannot rip", sourceName_, ENOMEM, lineNumber);
     }
     if (auto error = sink_->commit(start, lineNumber)) return error;
     ++ripcount_;
     return std::nullopt;
 }
 
+bool Ripper::pumpHost(RipHost& host, const Progress& progress, RunResult& result) {
+    if (!host.pump(progress)) {
+        result.stopped = true;
+        return false;
+    }
+    result.error = configure(host.settings());
+    return !result.error;
+}
+
 RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
     RunResult result;
     sawLine_ = false;
+    sourceName_ = sourceName;
     result.error = configure(host.settings());
     LineReader reader(source);
+    reader.setSplit(settings_.split);
     Pacer pacer(policy_);
+    std::uint64_t seen = 0;  // bytes read when the pacer last heard of them
+    auto progress = [&] {
+        return Progress{ripcount_, sawLine_, reader.bytesRead(), source.size()};
+    };
     while (!result.error) {
         auto line = reader.next();
-        if (!line) break;
-        if (pacer.due(line->size())) {
-            if (!host.pump(Progress{ripcount_, sawLine_, reader.bytesRead(), source.size()})) {
-                result.stopped = true;
-                break;
-            }
+        if (!line && !reader.pending()) break;
+        // While a line has not arrived, what did arrive still counts towards a
+        // pump, so a slow or endless line never keeps the host waiting.
+        const std::size_t bytes = line ? line->size() : std::size_t(reader.bytesRead() - seen);
+        seen = reader.bytesRead();
+        if (pacer.due(bytes)) {
+            if (!pumpHost(host, progress(), result)) break;
             pacer.pumped();
-            if ((result.error = configure(host.settings()))) break;
+            reader.setSplit(settings_.split);
         }
-        result.error = splitline(*line, reader.lineNumber());
+        if (line) result.error = splitline(*line, reader.lineNumber(), reader.separators());
     }
     if (!result.error && !result.stopped && reader.failure()) {
         result.error = readError(sourceName, *reader.failure(), reader.lineNumber() + 1);

@@ -82,7 +82,10 @@ class Ripper {
     // flushing an output file that is no longer wanted does.
     std::optional<Error> configure(const Settings& settings);
     // One source line: emits its result line unless it is empty or skipped.
-    std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber);
+    std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber,
+                                   const SeparatorBits& bits);
+    // Lets the host run events and takes its settings; false ends the run.
+    bool pumpHost(RipHost& host, const Progress& progress, RunResult& result);
     // Flushes a sink, keeping Ripcount true to what reached it.
     std::optional<Error> close(LineSink& sink);
     std::optional<Error> closeFile();
@@ -98,6 +101,7 @@ class Ripper {
     LineSink* sink_ = nullptr;        // where the next line goes
     std::int64_t ripcount_ = 0;
     bool sawLine_ = false;
+    std::string sourceName_;
 };
 
 }  // namespace kolvane

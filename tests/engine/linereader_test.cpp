@@ -18,7 +18,9 @@ Lines readAll(const std::string& text, std::size_t blockSize, std::size_t chunk)
     test::StringSource source(text, chunk);
     LineReader reader(source, blockSize);
     Lines lines;
-    while (auto line = reader.next()) lines.emplace_back(*line);
+    for (auto line = reader.next(); line || reader.pending(); line = reader.next()) {
+        if (line) lines.emplace_back(*line);
+    }
     EXPECT_FALSE(reader.failure());
     EXPECT_EQ(reader.lineNumber(), std::ssize(lines));
     EXPECT_EQ(reader.offset(), text.size());

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kolvane {
+
+// Where one split byte stands in an indexed text: bit (first + i) of `words`
+// (64 bytes a word) is set when byte i of the line is `byte`.
+struct SeparatorBits {
+    const std::uint64_t* words = nullptr;
+    std::size_t first = 0;
+    char byte = 0;
+};
+
+// Bit maps of a buffer's line ends (CR and LF) and of one split byte, made by a
+// single vectorised pass, so that a byte is looked at once: lines are then found
+// and cut into fields from the bits alone. The buffer must be readable up to
+// kPadding bytes past what is indexed; those bytes never show up in the maps.
+class LineIndex {
+  public:
+    static constexpr std::size_t kPadding = 64;
+
+    // The byte to mark besides line ends; none when `byte` is negative.
+    void setSplit(int byte) { split_ = byte; }
+    int split() const { return split_; }
+
+    // Indexes bytes [from, to) of `data`; what was indexed before `from` stays.
+    // May throw std::bad_alloc when the maps must grow.
+    void index(const char* data, std::size_t from, std::size_t to);
+
+    // The first CR or LF in [from, to), or `to`; [from, to) must be indexed.
+    std::size_t nextEnd(std::size_t from, std::size_t to) const;
+
+    // The split byte's bits for a line starting at `first`; no words when no
+    // byte is marked.
+    SeparatorBits separators(std::size_t first) const {
+        return split_ < 0 ? SeparatorBits{} : SeparatorBits{seps_.data(), first, char(split_)};
+    }
+
+  private:
+    std::vector<std::uint64_t> ends_;
+    std::vector<std::uint64_t> seps_;
+    int split_ = -1;
+};
+
+// For each of `words` runs of 64 bytes from p: bit i of ends[w] is set when
+// byte 64w + i is CR or LF, and of seps[w] (only with a split byte) when it is
+// the split byte. SSE2, or AVX2 when the processor has it.
+void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
+                   std::uint64_t* seps);
+
+// One past the terminator of a line ending at `eol` (a CR or LF before `end`):
+// CR LF is one terminator.
+inline std::size_t terminatorEnd(const char* data, std::size_t eol, std::size_t end) {
+    return data[eol] == '\r' && eol + 1 < end && data[eol + 1] == '\n' ? eol + 2 : eol + 1;
+}
+
+}  // namespace kolvane
