@@ -6,7 +6,11 @@
 #include <cstdio>
 #include <iostream>
 
+#include <algorithm>
+#include <thread>
+
 #include "io.h"
+#include "parallelrip.h"
 #include "rip.h"
 
 namespace {
@@ -29,6 +33,7 @@ int main(int argc, char** argv) {
     kolvane::Settings settings;
     std::string fields, templ, append, eol = "crlf", source = "-";
     bool count = false;
+    unsigned threads = std::max(1U, std::thread::hardware_concurrency());
     app.add_option("-s,--split", settings.split, "split string between the fields of a line")
         ->capture_default_str();
     auto* fieldsOpt = app.add_option("-f,--fields", fields, "fields to keep, e.g. \"2,4\"");
@@ -43,6 +48,9 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"crlf", "lf"}))
         ->capture_default_str();
     app.add_flag("--count", count, "print \"<N> values ripped\" on standard error at the end");
+    app.add_option("--threads", threads, "threads that rip; 1: one thread reads, rips and writes")
+        ->check(CLI::Range(1U, 1024U))
+        ->capture_default_str();
     app.add_option("source", source, "source file; \"-\" or none: standard input");
     app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
     try {
@@ -86,8 +94,11 @@ int main(int argc, char** argv) {
     }
 
     OptionsHost host(settings);
-    kolvane::RunResult result = ripper.run(*input, sourceName, host);
-    if (count) std::cerr << kolvane::statusText(ripper.ripcount()) << '\n';
+    kolvane::ParallelRipper parallel(out, threads);
+    kolvane::RunResult result = threads > 1 ? parallel.run(*input, sourceName, settings)
+                                            : ripper.run(*input, sourceName, host);
+    const std::int64_t ripcount = threads > 1 ? parallel.ripcount() : ripper.ripcount();
+    if (count) std::cerr << kolvane::statusText(ripcount) << '\n';
     if (result.error) {
         if (toStdout && result.error->code == EPIPE) return 0;
         std::cerr << "kolvane-rip: " << result.error->message() << '\n';

@@ -13,20 +13,22 @@ namespace kolvane {
 
 namespace {
 
-IoResult lineTooLong(std::size_t limit) {
-    return IoResult{0, EFBIG,
-                    "the line is longer than " + std::to_string(limit >> 20) +
-                        " MiB, the longest line that is read",
-                    false};
-}
-
-IoResult noMemory(std::size_t bytes) {
-    return IoResult{0, ENOMEM,
-                    "not enough memory for a line of " + std::to_string(bytes >> 20) + " MiB",
-                    false};
+std::string sizeText(std::size_t bytes) {
+    return bytes >= (std::size_t{1} << 20) ? std::to_string(bytes >> 20) + " MiB"
+                                           : std::to_string(bytes) + " bytes";
 }
 
 }  // namespace
+
+IoResult lineTooLong(std::size_t limit) {
+    return IoResult{0, EFBIG,
+                    "a line is longer than " + sizeText(limit) + ", the most one line may hold",
+                    false};
+}
+
+IoResult noMemoryForLine(std::size_t bytes) {
+    return IoResult{0, ENOMEM, "not enough memory for a line of " + sizeText(bytes), false};
+}
 
 std::size_t LineReader::defaultLineLimit() {
     const long pages = ::sysconf(_SC_PHYS_PAGES);
@@ -66,7 +68,7 @@ bool LineReader::makeRoom() {
         const std::size_t grown = std::max(capacity_ * 2, blockSize_);
         void* bigger = std::realloc(buf_, grown + LineIndex::kPadding);
         if (bigger == nullptr) {
-            failure_ = noMemory(grown);
+            failure_ = noMemoryForLine(grown);
             return false;
         }
         buf_ = static_cast<char*>(bigger);
@@ -74,7 +76,7 @@ bool LineReader::makeRoom() {
         std::memset(buf_ + capacity_, 0, LineIndex::kPadding);
         return true;
     } catch (const std::bad_alloc&) {
-        failure_ = noMemory(capacity_);
+        failure_ = noMemoryForLine(capacity_);
         return false;
     }
 }
@@ -89,7 +91,7 @@ void LineReader::refill() {
         try {
             index_.index(buf_, end_, end_ + r.bytes);
         } catch (const std::bad_alloc&) {
-            failure_ = noMemory(end_ + r.bytes - begin_);
+            failure_ = noMemoryForLine(end_ + r.bytes - begin_);
             return;
         }
         end_ += r.bytes;
@@ -116,6 +118,7 @@ std::optional<std::string_view> LineReader::next() {
     for (bool didRead = false;; didRead = true) {
         const std::size_t eol = index_.nextEnd(begin_ + scanned_, end_);
         if (eol < end_) {
+            if (eol - begin_ > lineLimit_) break;
             // A CR as the last byte read may be the first half of a CR LF.
             if (buf_[eol] != '\r' || eol + 1 < end_ || eof_) {
                 return take(eol, terminatorEnd(buf_, eol, end_));
@@ -123,13 +126,10 @@ std::optional<std::string_view> LineReader::next() {
             scanned_ = eol - begin_;
         } else {
             scanned_ = end_ - begin_;
+            if (scanned_ > lineLimit_) break;
             if (eof_) {
                 if (begin_ == end_) return std::nullopt;
                 return take(end_, end_);
-            }
-            if (scanned_ > lineLimit_) {
-                failure_ = lineTooLong(lineLimit_);
-                return std::nullopt;
             }
         }
         if (didRead) {
@@ -139,6 +139,8 @@ std::optional<std::string_view> LineReader::next() {
         refill();
         if (failure_) return std::nullopt;
     }
+    failure_ = lineTooLong(lineLimit_);
+    return std::nullopt;
 }
 
 }  // namespace kolvane

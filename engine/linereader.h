@@ -19,6 +19,11 @@ namespace kolvane {
 // brings no whole line (the source had nothing yet, or a long line grew but did
 // not end), it returns nullopt with pending() set, and the caller may do other
 // work before asking again.
+// Why a line could not be read whole: longer than `limit` bytes, or no memory
+// for `bytes` of it.
+IoResult lineTooLong(std::size_t limit);
+IoResult noMemoryForLine(std::size_t bytes);
+
 class LineReader {
   public:
     static constexpr std::size_t kBlockSize = std::size_t{256} << 10;

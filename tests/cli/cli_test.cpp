@@ -58,6 +58,8 @@ const CliCase kRows[] = {
     {"LineEndsAndLf", "--eol lf -f 2", "a|1\r\nb|2\rc|3\nd|4", "1\n2\n3\n4\n", "", 0},
     {"Bytes", "-f 2,1", "\xe9|\0\xff\n"s, "\0\xff:\xe9\r\n"s, "", 0},
     {"EmptyInputCount", "--count -f 1", "", "", "0 values ripped\n", 0},
+    {"Threads", "--threads 3 --count -k -f 2,1", "a|1\r\nb|\rc|3", "1:a\r\n3:c\r\n", "2 values ripped\n", 0},
+    {"BadThreads", "--threads 0", "a\n", "", "--threads", 2},
     {"FieldsAndTemplate", "-f 1 -t '[1]'", "a\n", "", "--fields excludes --template", 2},
     {"BadEol", "--eol cr", "a\n", "", "--eol", 2},
     {"UnknownOption", "--bogus", "a\n", "", "--bogus", 2},
@@ -80,6 +82,11 @@ const CliCase kScripts[] = {
     {"StdoutFull", "$R in.txt >/dev/full", "a\n", "", "kolvane-rip: Cannot write standard output" + kFull, 1},
     // Far more than a pipe holds: the rip meets the closed pipe and ends quietly.
     {"ClosedPipe", "{ yes 'a|b' | head -n 400000 | $R -f 2; echo $? >&2; } | head -n 1", "", "b\r\n", "0\n", 0},
+    // Many blocks ripped at once still come out in the source's order.
+    {"ThreadsKeepOrder", "seq 1000000 | sed 's/^/x|/' >big && $R --threads 4 --eol lf -f 2 big >o && seq 1000000 | cmp - o && echo same",
+     "", "same\n", "", 0},
+    {"ThreadsDiskFull", "$R --threads 4 --count -a /dev/full in.txt", "a\n", "", "0 values ripped\nkolvane-rip: Cannot write /dev/full" + kFull, 1},
+    {"ThreadsClosedPipe", "{ yes 'a|b' | head -n 400000 | $R --threads 4 -f 2; echo $? >&2; } | head -n 1", "", "b\r\n", "0\n", 0},
     {"AppendKeepsWhatIsThere", "printf 'kept\\n' >o && $R -f 2 -a o in.txt && $R --eol lf -f 1 -a o in.txt && cat o",
      "a|1\nb|2\n", "kept\n1\r\n2\r\na\nb\n", "", 0},
     {"AppendToItsOwnSource", "$R --eol lf -f 2 -a in.txt in.txt && cat in.txt", "a|1\nb|2\n", "a|1\nb|2\n1\n2\n", "", 0},

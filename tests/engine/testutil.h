@@ -90,6 +90,26 @@ struct StringSource : ByteSource {
     }
 };
 
+// Serves `data` one byte a read, answering "no data yet" `stalls` times before
+// each byte, as a source fed by another thread does; SIZE_MAX stalls forever.
+struct TricklingSource : ByteSource {
+    std::string data;
+    std::size_t stalls, pos = 0, waited = 0, reads = 0;
+    TricklingSource(std::string d, std::size_t s) : data(std::move(d)), stalls(s) {}
+
+    IoResult read(std::span<char> buf) override {
+        ++reads;
+        if (waited < stalls) {
+            ++waited;
+            return IoResult{0, 0, {}, true};
+        }
+        waited = 0;
+        if (pos == data.size() || buf.empty()) return {};
+        buf[0] = data[pos++];
+        return IoResult{1, 0, {}};
+    }
+};
+
 // Opens real files for appending, or with `memory` set appends every path to
 // that string, which the fuzz target's speed needs. The i-th writer takes only
 // budgets[i] more bytes (writers past the list take all) and then fails as a

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "linereader.h"
+#include "parallelrip.h"
 #include "rip.h"
 #include "testutil.h"
 
@@ -142,6 +143,53 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
           "a run stops with an error exactly when lines are missing");
 }
 
+// What a rip to a file leaves: the file, Ripcount and the error, if any.
+struct Outcome {
+    std::string file;
+    std::int64_t count = 0;
+    std::string error;
+    bool operator==(const Outcome&) const = default;
+};
+
+// `threads` 0: the sequential rip, as --threads 1 runs it.
+Outcome ripToFile(const std::string& text, std::size_t chunk, std::size_t failAt, const Settings& s,
+                  unsigned threads, std::size_t block) {
+    Outcome o;
+    test::FaultyOpener opener;
+    opener.memory = &o.file;
+    OutputFile out(
+        "out", [&] { return opener.openAppend("out"); }, "\r\n");
+    test::StringSource source(text, chunk, failAt);
+    RunResult result;
+    if (threads == 0) {
+        test::Rig host;
+        host.current = s;
+        Ripper ripper(out, opener, PumpPolicy{.interval = std::chrono::milliseconds(-1)});
+        ripper.prepare(s);
+        result = ripper.run(source, "src.txt", host);
+        o.count = ripper.ripcount();
+    } else {
+        ParallelRipper ripper(out, threads, block);
+        result = ripper.run(source, "src.txt", s);
+        o.count = ripper.ripcount();
+    }
+    if (result.error) o.error = result.error->message();
+    return o;
+}
+
+// Four threads on blocks of a few bytes meet every way a line, a CR LF and a
+// read failure can fall across blocks, and must still give what one thread does.
+void checkThreads(const std::string& text, std::size_t chunk, std::size_t failAt, Settings s,
+                  const std::string& list, const std::string& templ, std::size_t block) {
+    for (bool smart : {false, true}) {
+        s.smart = smart;
+        s.fields = smart ? templ : list;
+        check(
+            ripToFile(text, chunk, failAt, s, 4, block) == ripToFile(text, chunk, failAt, s, 0, 0),
+            "four threads give what one thread gives");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -171,12 +219,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (fail && text.empty()) break;
         test::StringSource source(text, chunk, fail ? failAt % text.size() : SIZE_MAX);
         LineReader reader(source, block);
+        reader.setSplit(s.split);
         std::size_t got = 0;
         for (auto line = reader.next(); line || reader.pending(); line = reader.next()) {
-            if (line) {
-                check(got < want.size() && *line == want[got++],
-                      "LineReader matches the reference");
+            if (!line) continue;
+            check(got < want.size() && *line == want[got++], "LineReader matches the reference");
+            const SeparatorBits bits = reader.separators();
+            for (std::size_t i = 0; bits.words != nullptr && i < line->size(); ++i) {
+                const std::size_t at = bits.first + i;
+                const bool set = (bits.words[at / 64] >> (at % 64)) & 1;
+                check(set == ((*line)[i] == bits.byte), "the split byte's bits mark it exactly");
             }
+            check(bits.words != nullptr || s.split.size() != 1, "a one-byte split is marked");
         }
         check(fail ? bool(reader.failure()) : !reader.failure() && got == want.size(),
               "LineReader reads every line, or reports the failure");
@@ -190,6 +244,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& line : want) {
         if (!line.empty()) checkLine(line, s, list, templ);
     }
+    checkThreads(text, chunk, text.empty() ? SIZE_MAX : failAt % (text.size() * 2), s, list, templ,
+                 block);
     checkOutputFile(text, big ? 5120 / (text.size() + 1) + 1 : 1, cut1,
                     retryFails ? std::optional(cut2) : std::nullopt);
     return 0;

@@ -1,0 +1,265 @@
+#include "parallelrip.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "lineindex.h"
+
+namespace kolvane {
+
+namespace {
+
+// Just past the last line end in data[from, size) that surely ends a line: a
+// CR as the very last byte may be the first half of a CR LF. 0 when none.
+std::size_t lastCut(const char* data, std::size_t from, std::size_t size) {
+    for (std::size_t i = size; i > from;) {
+        --i;
+        if (data[i] == '\n' || (data[i] == '\r' && i + 1 < size)) return i + 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Source bytes that end at a line end (or the source's end), and what ripping
+// them gave. Owned by the reading thread except while queued for a worker.
+struct ParallelRipper::Block {
+    char* data = nullptr;  // malloc'd with LineIndex::kPadding bytes behind it
+    std::size_t capacity = 0;
+    std::size_t size = 0;
+    std::string output;
+    std::vector<OutputFile::LineEnd> ends;    // source lines counted from the block's start
+    std::int64_t lines = 0;                   // lines in the block, empty ones too
+    std::optional<std::int64_t> outOfMemory;  // the line that could not be ripped
+    std::optional<IoResult> failure;          // why reading stopped after this block
+    bool sawLine = false;
+    bool ripped = false;  // guarded by the ripper's mutex while queued
+
+    ~Block() { std::free(data); }
+    bool reserve(std::size_t bytes) {
+        if (bytes <= capacity) return true;
+        void* bigger = std::realloc(data, bytes + LineIndex::kPadding);
+        if (bigger == nullptr) return false;
+        data = static_cast<char*>(bigger);
+        capacity = bytes;
+        std::memset(data + capacity, 0, LineIndex::kPadding);
+        return true;
+    }
+    void reset() {
+        size = 0;
+        output.clear();
+        ends.clear();
+        lines = 0;
+        outOfMemory.reset();
+        failure.reset();
+        sawLine = false;
+        ripped = false;
+    }
+};
+
+struct ParallelRipper::Worker {
+    LineRipper ripper;
+    LineIndex index;
+
+    void rip(Block& b, bool skipEmpty, const std::string& eol, std::size_t lineLimit);
+};
+
+void ParallelRipper::Worker::rip(Block& b, bool skipEmpty, const std::string& eol,
+                                 std::size_t lineLimit) {
+    index.index(b.data, 0, b.size);
+    std::size_t pos = 0;
+    while (pos < b.size) {
+        const std::size_t eolAt = index.nextEnd(pos, b.size);
+        const std::string_view line(b.data + pos, eolAt - pos);
+        const SeparatorBits bits = index.separators(pos);
+        pos = eolAt < b.size ? terminatorEnd(b.data, eolAt, b.size) : b.size;
+        if (line.size() > lineLimit) {
+            b.failure = lineTooLong(lineLimit);  // as a sequential read stops there
+            return;
+        }
+        ++b.lines;
+        if (line.empty()) continue;
+        b.sawLine = true;
+        const std::size_t start = b.output.size();
+        try {
+            // A long line is mostly copied: room for it at once, not by doubling.
+            if (line.size() > b.output.capacity() - start) {
+                b.output.reserve(start + line.size() + 64);
+            }
+            if (!ripper.rip(line, b.output, bits) && skipEmpty) {
+                b.output.resize(start);
+                continue;
+            }
+            b.output.append(eol);
+            b.ends.push_back({b.output.size(), b.lines});
+        } catch (const std::bad_alloc&) {
+            b.output.resize(std::min(start, b.output.size()));
+            b.outOfMemory = b.lines;
+            return;
+        }
+    }
+}
+
+ParallelRipper::ParallelRipper(OutputFile& out, unsigned threads, std::size_t blockSize,
+                               std::size_t lineLimit)
+    : out_(out),
+      threads_(std::max(threads, 1U)),
+      blockSize_(std::max<std::size_t>(blockSize, 1)),
+      lineLimit_(lineLimit) {}
+
+ParallelRipper::~ParallelRipper() {
+    stopWorkers();
+}
+
+bool ParallelRipper::readBlock(ByteSource& source, Block& block) {
+    if (sourceDone_) return false;
+    block.reset();
+    if (!block.reserve(std::max(blockSize_, carry_.size()))) {
+        block.failure = noMemoryForLine(carry_.size());
+        sourceDone_ = true;
+        return true;
+    }
+    std::memcpy(block.data, carry_.data(), carry_.size());
+    block.size = carry_.size();
+    carry_.clear();
+    std::size_t searched = 0;  // bytes before this hold no line end
+    for (;;) {
+        if (block.size == block.capacity) {
+            if (std::size_t cut = lastCut(block.data, searched, block.size)) {
+                carry_.assign(block.data + cut, block.size - cut);
+                block.size = cut;
+                return true;
+            }
+            searched = block.size - 1;  // a CR at the end may yet end a line
+            // One line fills the block: the block grows with it, up to the limit.
+            if (block.size > lineLimit_ || !block.reserve(block.capacity * 2)) {
+                block.failure =
+                    block.size > lineLimit_ ? lineTooLong(lineLimit_) : noMemoryForLine(block.size);
+                break;
+            }
+        }
+        IoResult r = source.read(std::span<char>(
+            block.data + block.size, std::min(block.capacity - block.size, blockSize_)));
+        if (r.failed()) {
+            // What that read brought is not ripped, as in a sequential rip.
+            block.failure = std::move(r);
+            break;
+        }
+        if (r.noDataYet) {
+            std::this_thread::yield();
+            continue;
+        }
+        if (r.bytes == 0) {
+            sourceDone_ = true;
+            return block.size > 0;
+        }
+        block.size += r.bytes;
+    }
+    // Reading failed: only the lines that surely ended are ripped.
+    block.size = lastCut(block.data, 0, block.size);
+    sourceDone_ = true;
+    return true;
+}
+
+bool ParallelRipper::commit(Block& block, const std::string& sourceName, RunResult& result) {
+    result.sawLine = result.sawLine || block.sawLine;
+    if (auto error = out_.commitLines(block.output, block.ends, linesBefore_)) {
+        result.error = std::move(error);
+        return false;
+    }
+    ripcount_ += static_cast<std::int64_t>(block.ends.size());
+    if (block.outOfMemory) {
+        result.error =
+            systemError("Cannot rip", sourceName, ENOMEM, linesBefore_ + *block.outOfMemory);
+        return false;
+    }
+    linesBefore_ += block.lines;
+    if (block.failure) {
+        result.error = readError(sourceName, *block.failure, linesBefore_ + 1);
+        return false;
+    }
+    return true;
+}
+
+void ParallelRipper::workerLoop(Worker& worker) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        work_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+        if (quit_) return;
+        Block* block = queue_.front();
+        queue_.pop_front();
+        lock.unlock();
+        try {
+            worker.rip(*block, settings_.skipEmpty, out_.eol(), lineLimit_);
+        } catch (const std::bad_alloc&) {
+            block->outOfMemory = block->lines + 1;  // no room to index the block
+        }
+        lock.lock();
+        block->ripped = true;
+        done_.notify_all();
+    }
+}
+
+void ParallelRipper::stopWorkers() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+        queue_.clear();
+    }
+    work_.notify_all();
+    for (auto& thread : threadPool_) thread.join();
+    threadPool_.clear();
+}
+
+RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
+                              const Settings& settings) {
+    settings_ = settings;
+    if (!settings.smart) {
+        if (auto parsed = FieldList::parse(settings.fields)) fields_ = std::move(*parsed);
+    }
+    ripcount_ = linesBefore_ = 0;
+    carry_.clear();
+    sourceDone_ = quit_ = false;
+    const int splitByte =
+        settings.split.size() == 1 ? static_cast<unsigned char>(settings.split[0]) : -1;
+    workers_.clear();
+    for (unsigned i = 0; i < threads_; ++i) {
+        auto& worker = workers_.emplace_back(std::make_unique<Worker>());
+        worker->ripper.configure(settings_, fields_);
+        worker->index.setSplit(splitByte);
+        threadPool_.emplace_back([this, w = worker.get()] { workerLoop(*w); });
+    }
+    // Enough blocks for every thread to rip one while one is read and one written.
+    blocks_.resize(threads_ + 2);
+    for (auto& block : blocks_) {
+        if (!block) block = std::make_unique<Block>();
+    }
+    RunResult result;
+    std::size_t read = 0, committed = 0;
+    for (bool more = true;;) {
+        while (more && read - committed < blocks_.size()) {
+            Block& block = *blocks_[read % blocks_.size()];
+            if (!(more = readBlock(source, block))) break;
+            std::lock_guard lock(mutex_);
+            queue_.push_back(&block);
+            ++read;
+            work_.notify_one();
+        }
+        if (committed == read) break;
+        Block& block = *blocks_[committed++ % blocks_.size()];
+        {
+            std::unique_lock lock(mutex_);
+            done_.wait(lock, [&] { return block.ripped; });
+        }
+        if (!commit(block, sourceName, result)) break;
+    }
+    stopWorkers();
+    if (auto error = out_.flush(); error && !result.error) result.error = std::move(error);
+    ripcount_ -= out_.takeLinesLost();
+    return result;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,83 @@
+// The parallel rip against the sequential one on blocks of a few bytes, where
+// lines, CR LF pairs and failures fall across blocks in every way.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "parallelrip.h"
+#include "testutil.h"
+
+namespace kolvane {
+namespace {
+
+struct Outcome {
+    std::string file;
+    std::int64_t count = 0;
+    std::string error;
+    bool operator==(const Outcome&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Outcome& o) {
+    return os << o.count << " [" << o.file << "] " << o.error;
+}
+
+// threads 0: the sequential rip.
+Outcome rip(const std::string& text, const Settings& s, unsigned threads, std::size_t failAt,
+            std::size_t lineLimit = LineReader::defaultLineLimit()) {
+    Outcome o;
+    test::FaultyOpener opener;
+    opener.memory = &o.file;
+    OutputFile out(
+        "out", [&] { return opener.openAppend("out"); }, "\n");
+    test::StringSource source(text, 3, failAt);
+    RunResult result;
+    if (threads == 0) {
+        test::Rig host;
+        host.current = s;
+        Ripper ripper(out, opener, PumpPolicy{.interval = std::chrono::milliseconds(-1)});
+        ripper.prepare(s);
+        result = ripper.run(source, "src.txt", host);
+        o.count = ripper.ripcount();
+    } else {
+        ParallelRipper ripper(out, threads, 5, lineLimit);
+        result = ripper.run(source, "src.txt", s);
+        o.count = ripper.ripcount();
+    }
+    if (result.error) o.error = result.error->message();
+    return o;
+}
+
+TEST(ParallelRip, GivesWhatOneThreadGives) {
+    const std::string texts[] = {
+        "a|1\nb|2\r\nc|3\rd|4",
+        "x\r\r\n\n\ny|long line that is longer than any block|z\r\n|\r",
+        "1|2|3|4|5|6|7|8|9\n9|8|7|6|5|4|3|2|1\n \n|\n",
+    };
+    const Settings settings[] = {
+        {.fields = "2,1,2"},
+        {.split = "|", .join = "-", .fields = "[2]<[1]", .skipEmpty = true, .smart = true},
+        {.split = "||", .fields = "1"},
+        {.split = "", .fields = "1"},
+    };
+    for (const auto& text : texts) {
+        for (const auto& s : settings) {
+            for (std::size_t failAt : {std::size_t{7}, std::size_t{20}, SIZE_MAX}) {
+                const Outcome one = rip(text, s, 0, failAt);
+                EXPECT_EQ(rip(text, s, 3, failAt), one) << text << " " << s.fields << " " << failAt;
+                EXPECT_EQ(one.error.empty(), failAt >= text.size());
+            }
+        }
+    }
+}
+
+TEST(ParallelRip, StopsAtALineOverTheLimitAndKeepsTheLinesBefore) {
+    const std::string text = "a|1\n" + std::string(30, 'x') + "\nc|3\n";
+    const Outcome o = rip(text, {.fields = "2"}, 2, SIZE_MAX, 20);
+    EXPECT_EQ(o.file, "1\n");
+    EXPECT_EQ(o.count, 1);
+    EXPECT_EQ(o.error,
+              "Cannot read src.txt at line 2: a line is longer than 20 bytes, the most one line "
+              "may hold");
+}
+
+}  // namespace
+}  // namespace kolvane
