@@ -107,35 +107,34 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
     if (from >= to) return;
     const std::size_t firstWord = from / 64;
     const std::size_t lastWord = (to - 1) / 64;
-    if (ends_.size() <= lastWord) {
-        // Grows as the buffer does, by half again, never for every refill.
-        const std::size_t size = std::max(lastWord + 1, ends_.size() + ends_.size() / 2);
-        ends_.resize(size);
-        seps_.resize(size);
+    if (firstWord < origin_ || firstWord > origin_ + ends_.size()) restart(from);
+    if (ends_.size() <= lastWord - origin_) {
+        ends_.resize(lastWord + 1 - origin_);
+        seps_.resize(lastWord + 1 - origin_);
     }
     // Whole words are marked again from the start of the one holding `from`:
     // the bytes before it are the same, so are their bits.
-    markLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_, ends_.data() + firstWord,
-                  seps_.data() + firstWord);
+    markLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_,
+                  ends_.data() + (firstWord - origin_), seps_.data() + (firstWord - origin_));
     // Bytes past `to` are padding, or not read yet.
     const unsigned tail = unsigned(to % 64);
     if (tail != 0) {
         const std::uint64_t keep = (std::uint64_t{1} << tail) - 1;
-        ends_[lastWord] &= keep;
-        seps_[lastWord] &= keep;
+        ends_[lastWord - origin_] &= keep;
+        seps_[lastWord - origin_] &= keep;
     }
 }
 
 std::size_t LineIndex::nextEnd(std::size_t from, std::size_t to) const {
     if (from >= to) return to;
-    std::size_t w = from / 64;
-    const std::size_t last = (to - 1) / 64;
+    std::size_t w = from / 64 - origin_;
+    const std::size_t last = (to - 1) / 64 - origin_;
     std::uint64_t bits = ends_[w] & (~std::uint64_t{0} << (from % 64));
     while (bits == 0) {
         if (++w > last) return to;
         bits = ends_[w];
     }
-    const std::size_t at = w * 64 + std::size_t(std::countr_zero(bits));
+    const std::size_t at = (origin_ + w) * 64 + std::size_t(std::countr_zero(bits));
     return at < to ? at : to;
 }
 

@@ -18,6 +18,8 @@ struct SeparatorBits {
 // single vectorised pass, so that a byte is looked at once: lines are then found
 // and cut into fields from the bits alone. The buffer must be readable up to
 // kPadding bytes past what is indexed; those bytes never show up in the maps.
+// The maps cover what was indexed since the last restart(), which lets a user
+// keep them to a block's size (a quarter of it) however long a line grows.
 class LineIndex {
   public:
     static constexpr std::size_t kPadding = 64;
@@ -26,22 +28,32 @@ class LineIndex {
     void setSplit(int byte) { split_ = byte; }
     int split() const { return split_; }
 
-    // Indexes bytes [from, to) of `data`; what was indexed before `from` stays.
-    // May throw std::bad_alloc when the maps must grow.
+    // Forgets what was indexed; the next index() starts the maps at `from`.
+    void restart(std::size_t from) {
+        origin_ = from / 64;
+        ends_.clear();
+        seps_.clear();
+    }
+
+    // Indexes bytes [from, to) of `data`, after what was indexed since the
+    // last restart (or from `from` on, when that lies before it). May throw
+    // std::bad_alloc when the maps must grow.
     void index(const char* data, std::size_t from, std::size_t to);
 
     // The first CR or LF in [from, to), or `to`; [from, to) must be indexed.
     std::size_t nextEnd(std::size_t from, std::size_t to) const;
 
     // The split byte's bits for a line starting at `first`; no words when no
-    // byte is marked.
+    // byte is marked or the maps do not hold the line's start.
     SeparatorBits separators(std::size_t first) const {
-        return split_ < 0 ? SeparatorBits{} : SeparatorBits{seps_.data(), first, char(split_)};
+        if (split_ < 0 || first / 64 < origin_ || first / 64 - origin_ >= seps_.size()) return {};
+        return SeparatorBits{seps_.data(), first - origin_ * 64, char(split_)};
     }
 
   private:
-    std::vector<std::uint64_t> ends_;
+    std::vector<std::uint64_t> ends_;  // word i holds bytes 64 (origin_ + i) on
     std::vector<std::uint64_t> seps_;
+    std::size_t origin_ = 0;
     int split_ = -1;
 };
 

@@ -48,9 +48,9 @@ void LineReader::setSplit(std::string_view split) {
     const int byte = split.size() == 1 ? static_cast<unsigned char>(split[0]) : -1;
     if (byte == index_.split()) return;
     index_.setSplit(byte);
-    // From the line last returned on, which may be ripped with the new split;
-    // those words exist already, so this never allocates.
-    index_.index(buf_, std::min(lineStart_, begin_), end_);
+    // What is not consumed yet; the line last returned is cut by scanning.
+    index_.restart(begin_);
+    index_.index(buf_, begin_, end_);
 }
 
 bool LineReader::makeRoom() {
@@ -60,7 +60,6 @@ bool LineReader::makeRoom() {
             base_ += begin_;
             end_ -= begin_;
             begin_ = 0;
-            index_.index(buf_, 0, end_);  // the bytes moved, and their bits with them
         }
         if (end_ < capacity_) return true;
         // Doubling keeps refills few; realloc moves a large buffer by remapping
@@ -87,15 +86,17 @@ void LineReader::refill() {
     // steps the caller sees, and a source that never ends is stopped at the limit.
     const std::size_t room = std::min(capacity_ - end_, blockSize_);
     IoResult r = source_.read(std::span<char>(buf_ + end_, room));
-    if (r.bytes > 0) {
-        try {
-            index_.index(buf_, end_, end_ + r.bytes);
-        } catch (const std::bad_alloc&) {
-            failure_ = noMemoryForLine(end_ + r.bytes - begin_);
-            return;
-        }
-        end_ += r.bytes;
+    try {
+        // The maps start again where the search for a line end goes on (the
+        // bytes may have moved), so they stay a block's size: the line in
+        // hand, if it began before, is cut by scanning.
+        index_.restart(begin_ + scanned_);
+        index_.index(buf_, begin_ + scanned_, end_ + r.bytes);
+    } catch (const std::bad_alloc&) {
+        failure_ = noMemoryForLine(end_ + r.bytes - begin_);
+        return;
     }
+    end_ += r.bytes;
     if (r.failed()) {
         failure_ = std::move(r);
     } else if (r.bytes == 0 && !r.noDataYet) {

@@ -65,14 +65,34 @@ struct ParallelRipper::Worker {
     LineIndex index;
 
     void rip(Block& b, bool skipEmpty, const std::string& eol, std::size_t lineLimit);
+    // The end of the line at `pos`, indexing a window at a time, so the maps
+    // stay small whatever the block's size (a line across two windows is cut
+    // by scanning).
+    std::size_t lineEnd(const Block& b, std::size_t pos);
+
+    std::size_t indexed = 0;  // of the block being ripped
 };
+
+std::size_t ParallelRipper::Worker::lineEnd(const Block& b, std::size_t pos) {
+    constexpr std::size_t kWindow = std::size_t{256} << 10;
+    for (std::size_t from = pos;; from = indexed) {
+        if (from >= indexed && indexed < b.size) {
+            index.restart(indexed);
+            const std::size_t to = std::min(b.size, indexed + kWindow);
+            index.index(b.data, indexed, to);
+            indexed = to;
+        }
+        const std::size_t eolAt = index.nextEnd(from, indexed);
+        if (eolAt < indexed || indexed == b.size) return eolAt;
+    }
+}
 
 void ParallelRipper::Worker::rip(Block& b, bool skipEmpty, const std::string& eol,
                                  std::size_t lineLimit) {
-    index.index(b.data, 0, b.size);
+    indexed = 0;
     std::size_t pos = 0;
     while (pos < b.size) {
-        const std::size_t eolAt = index.nextEnd(pos, b.size);
+        const std::size_t eolAt = lineEnd(b, pos);
         const std::string_view line(b.data + pos, eolAt - pos);
         const SeparatorBits bits = index.separators(pos);
         pos = eolAt < b.size ? terminatorEnd(b.data, eolAt, b.size) : b.size;
@@ -134,8 +154,9 @@ bool ParallelRipper::readBlock(ByteSource& source, Block& block) {
                 return true;
             }
             searched = block.size - 1;  // a CR at the end may yet end a line
-            // One line fills the block: the block grows with it, up to the limit.
-            if (block.size > lineLimit_ || !block.reserve(block.capacity * 2)) {
+            // One line fills the block: the block grows with it, to just past the limit.
+            const std::size_t most = std::max(lineLimit_, lineLimit_ + blockSize_);
+            if (block.size > lineLimit_ || !block.reserve(std::min(block.capacity * 2, most))) {
                 block.failure =
                     block.size > lineLimit_ ? lineTooLong(lineLimit_) : noMemoryForLine(block.size);
                 break;
