@@ -59,30 +59,31 @@ std::size_t FieldCutter::cutAtByte(std::string_view line, std::size_t want) {
 
 std::size_t FieldCutter::cutAtBits(std::string_view line, std::size_t want,
                                    const SeparatorBits& bits) {
-    const std::size_t end = bits.first + line.size();
     const char* const base = line.data() - bits.first;  // byte i of the indexed text
+    const std::size_t end = bits.first + line.size();
     std::size_t fieldStart = bits.first;
     std::size_t got = 0;
+    // A wanted field count that fits is made room for once, not per field.
+    const std::size_t room = want < 4096 ? want + 1 : 0;
+    if (room > fields_.size()) fields_.resize(room);
     if (!line.empty()) {
         std::size_t w = bits.first / 64;
         const std::size_t last = (end - 1) / 64;
         std::uint64_t word = bits.words[w] & (~std::uint64_t{0} << (bits.first % 64));
         for (;;) {
-            while (word == 0) {
-                if (++w > last) break;
-                word = bits.words[w];
+            if (w == last && end % 64 != 0) word &= (std::uint64_t{1} << (end % 64)) - 1;
+            for (; word != 0; word &= word - 1) {
+                const std::size_t at = w * 64 + std::size_t(__builtin_ctzll(word));
+                if (room == 0) reserveField(got + 1);
+                fields_[++got] = std::string_view(base + fieldStart, at - fieldStart);
+                fieldStart = at + 1;
+                if (got == want) {
+                    reachedEnd_ = false;
+                    return got;
+                }
             }
-            if (word == 0) break;
-            const std::size_t at = w * 64 + std::size_t(__builtin_ctzll(word));
-            if (at >= end) break;  // the next line's
-            word &= word - 1;
-            reserveField(got + 1);
-            fields_[++got] = std::string_view(base + fieldStart, at - fieldStart);
-            fieldStart = at + 1;
-            if (got == want) {
-                reachedEnd_ = false;
-                return got;
-            }
+            if (w == last) break;
+            word = bits.words[++w];
         }
     }
     reserveField(got + 1);

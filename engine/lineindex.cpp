@@ -107,11 +107,12 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
     if (from >= to) return;
     const std::size_t firstWord = from / 64;
     const std::size_t lastWord = (to - 1) / 64;
-    if (firstWord < origin_ || firstWord > origin_ + ends_.size()) restart(from);
+    if (firstWord < origin_ || firstWord > origin_ + words_) restart(from);
     if (ends_.size() <= lastWord - origin_) {
         ends_.resize(lastWord + 1 - origin_);
         seps_.resize(lastWord + 1 - origin_);
     }
+    words_ = std::max(words_, lastWord + 1 - origin_);
     // Whole words are marked again from the start of the one holding `from`:
     // the bytes before it are the same, so are their bits.
     markLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_,

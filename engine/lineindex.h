@@ -31,8 +31,7 @@ class LineIndex {
     // Forgets what was indexed; the next index() starts the maps at `from`.
     void restart(std::size_t from) {
         origin_ = from / 64;
-        ends_.clear();
-        seps_.clear();
+        words_ = 0;
     }
 
     // Indexes bytes [from, to) of `data`, after what was indexed since the
@@ -46,13 +45,14 @@ class LineIndex {
     // The split byte's bits for a line starting at `first`; no words when no
     // byte is marked or the maps do not hold the line's start.
     SeparatorBits separators(std::size_t first) const {
-        if (split_ < 0 || first / 64 < origin_ || first / 64 - origin_ >= seps_.size()) return {};
+        if (split_ < 0 || first / 64 < origin_ || first / 64 - origin_ >= words_) return {};
         return SeparatorBits{seps_.data(), first - origin_ * 64, char(split_)};
     }
 
   private:
     std::vector<std::uint64_t> ends_;  // word i holds bytes 64 (origin_ + i) on
     std::vector<std::uint64_t> seps_;
+    std::size_t words_ = 0;  // words indexed since the last restart
     std::size_t origin_ = 0;
     int split_ = -1;
 };
