@@ -2,6 +2,7 @@
 // lines, CR LF pairs and failures fall across blocks in every way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "parallelrip.h"
@@ -20,12 +21,13 @@ std::ostream& operator<<(std::ostream& os, const Outcome& o) {
     return os << o.count << " [" << o.file << "] " << o.error;
 }
 
-// threads 0: the sequential rip.
+// threads 0: the sequential rip. The disk takes `budget` bytes, then fails.
 Outcome rip(const std::string& text, const Settings& s, unsigned threads, std::size_t failAt,
-            std::size_t lineLimit = LineReader::defaultLineLimit()) {
+            std::size_t lineLimit = LineReader::defaultLineLimit(), std::size_t budget = SIZE_MAX) {
     Outcome o;
     test::FaultyOpener opener;
     opener.memory = &o.file;
+    opener.budgets = {budget, 0};
     OutputFile out(
         "out", [&] { return opener.openAppend("out"); }, "\n");
     test::StringSource source(text, 3, failAt);
@@ -48,9 +50,9 @@ Outcome rip(const std::string& text, const Settings& s, unsigned threads, std::s
 
 TEST(ParallelRip, GivesWhatOneThreadGives) {
     const std::string texts[] = {
-        "a|1\nb|2\r\nc|3\rd|4",
-        "x\r\r\n\n\ny|long line that is longer than any block|z\r\n|\r",
+        "a|1\nb|2\r\nc|3\rd|4", "x\r\r\n\n\ny|long line that is longer than any block|z\r\n|\r",
         "1|2|3|4|5|6|7|8|9\n9|8|7|6|5|4|3|2|1\n \n|\n",
+        "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n",  // CR LF split across blocks
     };
     const Settings settings[] = {
         {.fields = "2,1,2"},
@@ -77,6 +79,21 @@ TEST(ParallelRip, StopsAtALineOverTheLimitAndKeepsTheLinesBefore) {
     EXPECT_EQ(o.error,
               "Cannot read src.txt at line 2: a line is longer than 20 bytes, the most one line "
               "may hold");
+}
+
+TEST(ParallelRip, FullDiskLeavesWholeLinesAndCountsThem) {
+    std::string text, all;
+    for (int i = 1; i <= 3000; ++i) {
+        text += std::to_string(i) + "|x\n";
+        all += std::to_string(i) + "\n";
+    }
+    const Outcome o = rip(text, {.fields = "1"}, 3, SIZE_MAX, LineReader::defaultLineLimit(), 5000);
+    ASSERT_LT(o.file.size(), all.size());
+    EXPECT_EQ(o.file, all.substr(0, o.file.size()));
+    EXPECT_TRUE(o.file.ends_with("\n"));
+    EXPECT_EQ(o.count, std::count(o.file.begin(), o.file.end(), '\n'));
+    EXPECT_EQ(o.error, "Cannot write out at line " + std::to_string(o.count + 1) +
+                           ": No space left on device");
 }
 
 }  // namespace
