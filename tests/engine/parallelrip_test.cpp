@@ -11,42 +11,8 @@
 namespace kolvane {
 namespace {
 
-struct Outcome {
-    std::string file;
-    std::int64_t count = 0;
-    std::string error;
-    bool operator==(const Outcome&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Outcome& o) {
-    return os << o.count << " [" << o.file << "] " << o.error;
-}
-
-// threads 0: the sequential rip. The disk takes `budget` bytes, then fails.
-Outcome rip(const std::string& text, const Settings& s, unsigned threads, std::size_t failAt,
-            std::size_t lineLimit = LineReader::defaultLineLimit(), std::size_t budget = SIZE_MAX) {
-    Outcome o;
-    test::FaultyOpener opener;
-    opener.memory = &o.file;
-    opener.budgets = {budget, 0};
-    OutputFile out(
-        "out", [&] { return opener.openAppend("out"); }, "\n");
-    test::StringSource source(text, 3, failAt);
-    RunResult result;
-    if (threads == 0) {
-        test::Rig host;
-        host.current = s;
-        Ripper ripper(out, opener, PumpPolicy{.interval = std::chrono::milliseconds(-1)});
-        ripper.prepare(s);
-        result = ripper.run(source, "src.txt", host);
-        o.count = ripper.ripcount();
-    } else {
-        ParallelRipper ripper(out, threads, 5, lineLimit);
-        result = ripper.run(source, "src.txt", s);
-        o.count = ripper.ripcount();
-    }
-    if (result.error) o.error = result.error->message();
-    return o;
-}
+using test::FileRip;
+using test::ripToFile;
 
 TEST(ParallelRip, GivesWhatOneThreadGives) {
     const std::string texts[] = {
@@ -63,8 +29,10 @@ TEST(ParallelRip, GivesWhatOneThreadGives) {
     for (const auto& text : texts) {
         for (const auto& s : settings) {
             for (std::size_t failAt : {std::size_t{7}, std::size_t{20}, SIZE_MAX}) {
-                const Outcome one = rip(text, s, 0, failAt);
-                EXPECT_EQ(rip(text, s, 3, failAt), one) << text << " " << s.fields << " " << failAt;
+                const FileRip how{.failAt = failAt};
+                const auto one = ripToFile(text, s, 0, how);
+                EXPECT_EQ(ripToFile(text, s, 3, how), one)
+                    << text << " " << s.fields << " " << failAt;
                 EXPECT_EQ(one.error.empty(), failAt >= text.size());
             }
         }
@@ -73,8 +41,8 @@ TEST(ParallelRip, GivesWhatOneThreadGives) {
 
 TEST(ParallelRip, StopsAtALineOverTheLimitAndKeepsTheLinesBefore) {
     const std::string text = "a|1\n" + std::string(30, 'x') + "\nc|3\n";
-    const Outcome o = rip(text, {.fields = "2"}, 2, SIZE_MAX, 20);
-    EXPECT_EQ(o.file, "1\n");
+    const auto o = ripToFile(text, {.fields = "2"}, 2, {.lineLimit = 20});
+    EXPECT_EQ(o.file, "1\r\n");
     EXPECT_EQ(o.count, 1);
     EXPECT_EQ(o.error,
               "Cannot read src.txt at line 2: a line is longer than 20 bytes, the most one line "
@@ -85,12 +53,12 @@ TEST(ParallelRip, FullDiskLeavesWholeLinesAndCountsThem) {
     std::string text, all;
     for (int i = 1; i <= 3000; ++i) {
         text += std::to_string(i) + "|x\n";
-        all += std::to_string(i) + "\n";
+        all += std::to_string(i) + "\r\n";
     }
-    const Outcome o = rip(text, {.fields = "1"}, 3, SIZE_MAX, LineReader::defaultLineLimit(), 5000);
+    const auto o = ripToFile(text, {.fields = "1"}, 3, {.budget = 5000});
     ASSERT_LT(o.file.size(), all.size());
     EXPECT_EQ(o.file, all.substr(0, o.file.size()));
-    EXPECT_TRUE(o.file.ends_with("\n"));
+    EXPECT_TRUE(o.file.ends_with("\r\n"));
     EXPECT_EQ(o.count, std::count(o.file.begin(), o.file.end(), '\n'));
     EXPECT_EQ(o.error, "Cannot write out at line " + std::to_string(o.count + 1) +
                            ": No space left on device");

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "linereader.h"
-#include "parallelrip.h"
 #include "rip.h"
 #include "testutil.h"
 
@@ -141,40 +140,6 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
           "the file holds earlier content and exactly Ripcount whole lines");
     check(bool(result.error) == (end < all.size()),
           "a run stops with an error exactly when lines are missing");
-}
-
-// What a rip to a file leaves: the file, Ripcount and the error, if any.
-struct Outcome {
-    std::string file;
-    std::int64_t count = 0;
-    std::string error;
-    bool operator==(const Outcome&) const = default;
-};
-
-// `threads` 0: the sequential rip, as --threads 1 runs it.
-Outcome ripToFile(const std::string& text, std::size_t chunk, std::size_t failAt, const Settings& s,
-                  unsigned threads, std::size_t block) {
-    Outcome o;
-    test::FaultyOpener opener;
-    opener.memory = &o.file;
-    OutputFile out(
-        "out", [&] { return opener.openAppend("out"); }, "\r\n");
-    test::StringSource source(text, chunk, failAt);
-    RunResult result;
-    if (threads == 0) {
-        test::Rig host;
-        host.current = s;
-        Ripper ripper(out, opener, PumpPolicy{.interval = std::chrono::milliseconds(-1)});
-        ripper.prepare(s);
-        result = ripper.run(source, "src.txt", host);
-        o.count = ripper.ripcount();
-    } else {
-        ParallelRipper ripper(out, threads, block);
-        result = ripper.run(source, "src.txt", s);
-        o.count = ripper.ripcount();
-    }
-    if (result.error) o.error = result.error->message();
-    return o;
 }
 
 // Four threads on blocks of a few bytes meet every way a line, a CR LF and a
