@@ -56,7 +56,6 @@ struct ParallelRipper::Block {
         outOfMemory.reset();
         failure.reset();
         sawLine = false;
-        ripped = false;
     }
 };
 
@@ -130,16 +129,14 @@ ParallelRipper::ParallelRipper(OutputFile& out, unsigned threads, std::size_t bl
       blockSize_(std::max<std::size_t>(blockSize, 1)),
       lineLimit_(lineLimit) {}
 
-ParallelRipper::~ParallelRipper() {
-    stopWorkers();
-}
+ParallelRipper::~ParallelRipper() = default;
 
 bool ParallelRipper::readBlock(ByteSource& source, Block& block) {
-    if (sourceDone_) return false;
+    if (inputEnded_) return false;
     block.reset();
     if (!block.reserve(std::max(blockSize_, carry_.size()))) {
         block.failure = noMemoryForLine(carry_.size());
-        sourceDone_ = true;
+        inputEnded_ = true;
         return true;
     }
     std::memcpy(block.data, carry_.data(), carry_.size());
@@ -174,14 +171,14 @@ bool ParallelRipper::readBlock(ByteSource& source, Block& block) {
             continue;
         }
         if (r.bytes == 0) {
-            sourceDone_ = true;
+            inputEnded_ = true;
             return block.size > 0;
         }
         block.size += r.bytes;
     }
     // Reading failed: only the lines that surely ended are ripped.
     block.size = lastCut(block.data, 0, block.size);
-    sourceDone_ = true;
+    inputEnded_ = true;
     return true;
 }
 
@@ -205,34 +202,56 @@ bool ParallelRipper::commit(Block& block, const std::string& sourceName, RunResu
     return true;
 }
 
-void ParallelRipper::workerLoop(Worker& worker) {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        work_.wait(lock, [this] { return quit_ || !queue_.empty(); });
-        if (quit_) return;
-        Block* block = queue_.front();
-        queue_.pop_front();
-        lock.unlock();
-        try {
-            worker.rip(*block, settings_.skipEmpty, out_.eol(), lineLimit_);
-        } catch (const std::bad_alloc&) {
-            block->outOfMemory = block->lines + 1;  // no room to index the block
-        }
-        lock.lock();
-        block->ripped = true;
-        done_.notify_all();
+void ParallelRipper::ripBlock(Worker& worker, Block& block) {
+    try {
+        worker.rip(block, settings_.skipEmpty, out_.eol(), lineLimit_);
+    } catch (const std::bad_alloc&) {
+        block.outOfMemory = block.lines + 1;  // no room to index the block
     }
 }
 
-void ParallelRipper::stopWorkers() {
-    {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
-        queue_.clear();
+// Every thread does what is due, in this order: commit the oldest block once
+// it is ripped (one committer at a time, in source order), else read the next
+// block (one reader at a time) and rip it, else wait. No thread only waits
+// for others, so N threads keep N cores busy.
+void ParallelRipper::work(Worker& worker, ByteSource& source, const std::string& sourceName,
+                          RunResult& result) {
+    const std::size_t slots = blocks_.size();
+    std::unique_lock lock(mutex_);
+    while (!stop_ && !(sourceDone_ && committed_ == read_)) {
+        Block& oldest = *blocks_[committed_ % slots];
+        if (!committing_ && committed_ < read_ && oldest.ripped) {
+            committing_ = true;
+            lock.unlock();
+            const bool ok = commit(oldest, sourceName, result);
+            lock.lock();
+            committing_ = false;
+            ++committed_;
+            stop_ = stop_ || !ok;
+        } else if (!reading_ && !sourceDone_ && read_ - committed_ < slots) {
+            reading_ = true;
+            Block& block = *blocks_[read_ % slots];
+            lock.unlock();
+            const bool got = readBlock(source, block);
+            lock.lock();
+            reading_ = false;
+            if (!got) {
+                sourceDone_ = true;
+            } else {
+                ++read_;
+                block.ripped = false;
+                wake_.notify_all();  // the next block may be read meanwhile
+                lock.unlock();
+                ripBlock(worker, block);
+                lock.lock();
+                block.ripped = true;
+            }
+        } else {
+            wake_.wait(lock);
+            continue;
+        }
+        wake_.notify_all();
     }
-    work_.notify_all();
-    for (auto& thread : threadPool_) thread.join();
-    threadPool_.clear();
 }
 
 RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
@@ -243,41 +262,30 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
     }
     ripcount_ = linesBefore_ = 0;
     carry_.clear();
-    sourceDone_ = quit_ = false;
+    inputEnded_ = false;
+    read_ = committed_ = 0;
+    sourceDone_ = stop_ = reading_ = committing_ = false;
     const int splitByte =
         settings.split.size() == 1 ? static_cast<unsigned char>(settings.split[0]) : -1;
-    workers_.clear();
-    for (unsigned i = 0; i < threads_; ++i) {
-        auto& worker = workers_.emplace_back(std::make_unique<Worker>());
+    workers_.resize(threads_);
+    for (auto& worker : workers_) {
+        if (!worker) worker = std::make_unique<Worker>();
         worker->ripper.configure(settings_, fields_);
         worker->index.setSplit(splitByte);
-        threadPool_.emplace_back([this, w = worker.get()] { workerLoop(*w); });
     }
     // Enough blocks for every thread to rip one while one is read and one written.
     blocks_.resize(threads_ + 2);
     for (auto& block : blocks_) {
         if (!block) block = std::make_unique<Block>();
+        block->ripped = false;
     }
     RunResult result;
-    std::size_t read = 0, committed = 0;
-    for (bool more = true;;) {
-        while (more && read - committed < blocks_.size()) {
-            Block& block = *blocks_[read % blocks_.size()];
-            if (!(more = readBlock(source, block))) break;
-            std::lock_guard lock(mutex_);
-            queue_.push_back(&block);
-            ++read;
-            work_.notify_one();
-        }
-        if (committed == read) break;
-        Block& block = *blocks_[committed++ % blocks_.size()];
-        {
-            std::unique_lock lock(mutex_);
-            done_.wait(lock, [&] { return block.ripped; });
-        }
-        if (!commit(block, sourceName, result)) break;
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < threads_; ++i) {
+        helpers.emplace_back([&, w = workers_[i].get()] { work(*w, source, sourceName, result); });
     }
-    stopWorkers();
+    work(*workers_[0], source, sourceName, result);
+    for (auto& helper : helpers) helper.join();
     if (auto error = out_.flush(); error && !result.error) result.error = std::move(error);
     ripcount_ -= out_.takeLinesLost();
     return result;

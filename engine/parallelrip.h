@@ -3,7 +3,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -22,7 +21,8 @@ namespace kolvane {
 
 // Rips one source on several threads with settings fixed for the whole run,
 // as the CLI has them. The source is read in blocks cut after a line end;
-// threads rip whole blocks and the results go to the output in source order,
+// each thread in turn reads a block and rips it, and the results go to the
+// output in source order,
 // so the output, the count and the errors (with their line numbers) are those
 // of a sequential rip. A few blocks are in flight at a time, so memory stays
 // bounded whatever the source's size (each block holds at least one line).
@@ -30,7 +30,7 @@ class ParallelRipper {
   public:
     static constexpr std::size_t kBlockSize = std::size_t{2} << 20;
 
-    // `threads` rip; reading and writing stay on the caller's thread.
+    // `threads` threads, the caller's among them, read, rip and write.
     ParallelRipper(OutputFile& out, unsigned threads, std::size_t blockSize = kBlockSize,
                    std::size_t lineLimit = LineReader::defaultLineLimit());
     ~ParallelRipper();
@@ -49,12 +49,15 @@ class ParallelRipper {
     struct Block;
     struct Worker;
 
-    // Fills a free block from the source; false when there is nothing more.
+    // Fills a block from the source; false when there is nothing more. One
+    // thread at a time.
     bool readBlock(ByteSource& source, Block& block);
-    // Commits a ripped block to the output; false once the run must stop.
+    void ripBlock(Worker& worker, Block& block);
+    // Commits a ripped block to the output; false once the run must stop. One
+    // thread at a time, in source order.
     bool commit(Block& block, const std::string& sourceName, RunResult& result);
-    void workerLoop(Worker& worker);
-    void stopWorkers();
+    // What each thread of a run does until the run ends.
+    void work(Worker& worker, ByteSource& source, const std::string& sourceName, RunResult& result);
 
     OutputFile& out_;
     unsigned threads_;
@@ -62,22 +65,24 @@ class ParallelRipper {
     std::size_t lineLimit_;
     Settings settings_;
     FieldList fields_;
+
+    // Used by the thread that holds the reading turn.
+    std::string carry_;  // the bytes read after the last whole line
+    bool inputEnded_ = false;
+    // Used by the thread that holds the committing turn.
     std::int64_t ripcount_ = 0;
     std::int64_t linesBefore_ = 0;  // source lines in the blocks committed so far
 
-    // The bytes read after the last whole line, waiting for the next block.
-    std::string carry_;
-    bool sourceDone_ = false;
-    std::optional<IoResult> readFailure_;
-
-    std::vector<std::unique_ptr<Block>> blocks_;
+    std::vector<std::unique_ptr<Block>> blocks_;  // a ring: block i is blocks_[i % size]
     std::vector<std::unique_ptr<Worker>> workers_;
-    std::vector<std::thread> threadPool_;
     std::mutex mutex_;
-    std::condition_variable work_;  // a block to rip, or quit
-    std::condition_variable done_;  // a block was ripped
-    std::deque<Block*> queue_;
-    bool quit_ = false;
+    std::condition_variable wake_;  // guarded by mutex_ from here on
+    std::size_t read_ = 0;          // blocks read so far
+    std::size_t committed_ = 0;     // blocks committed so far
+    bool reading_ = false;
+    bool committing_ = false;
+    bool sourceDone_ = false;
+    bool stop_ = false;
 };
 
 }  // namespace kolvane
