@@ -149,9 +149,9 @@ void checkThreads(const std::string& text, std::size_t chunk, std::size_t failAt
     for (bool smart : {false, true}) {
         s.smart = smart;
         s.fields = smart ? templ : list;
-        check(
-            ripToFile(text, chunk, failAt, s, 4, block) == ripToFile(text, chunk, failAt, s, 0, 0),
-            "four threads give what one thread gives");
+        const test::FileRip how{.chunk = chunk, .failAt = failAt, .block = block};
+        check(test::ripToFile(text, s, 4, how) == test::ripToFile(text, s, 0, how),
+              "four threads give what one thread gives");
     }
 }
 
