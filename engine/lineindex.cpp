@@ -1,7 +1,6 @@
 #include "lineindex.h"
 
 #include <algorithm>
-#include <bit>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -124,19 +123,6 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
         ends_[lastWord - origin_] &= keep;
         seps_[lastWord - origin_] &= keep;
     }
-}
-
-std::size_t LineIndex::nextEnd(std::size_t from, std::size_t to) const {
-    if (from >= to) return to;
-    std::size_t w = from / 64 - origin_;
-    const std::size_t last = (to - 1) / 64 - origin_;
-    std::uint64_t bits = ends_[w] & (~std::uint64_t{0} << (from % 64));
-    while (bits == 0) {
-        if (++w > last) return to;
-        bits = ends_[w];
-    }
-    const std::size_t at = (origin_ + w) * 64 + std::size_t(std::countr_zero(bits));
-    return at < to ? at : to;
 }
 
 }  // namespace kolvane

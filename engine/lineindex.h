@@ -40,7 +40,19 @@ class LineIndex {
     void index(const char* data, std::size_t from, std::size_t to);
 
     // The first CR or LF in [from, to), or `to`; [from, to) must be indexed.
-    std::size_t nextEnd(std::size_t from, std::size_t to) const;
+    // Inline: it runs once per line.
+    std::size_t nextEnd(std::size_t from, std::size_t to) const {
+        if (from >= to) return to;
+        std::size_t w = from / 64 - origin_;
+        const std::size_t last = (to - 1) / 64 - origin_;
+        std::uint64_t bits = ends_[w] & (~std::uint64_t{0} << (from % 64));
+        while (bits == 0) {
+            if (++w > last) return to;
+            bits = ends_[w];
+        }
+        const std::size_t at = (origin_ + w) * 64 + std::size_t(__builtin_ctzll(bits));
+        return at < to ? at : to;
+    }
 
     // The split byte's bits for a line starting at `first`; no words when no
     // byte is marked or the maps do not hold the line's start.

@@ -46,12 +46,6 @@ void LineRipper::configure(const Settings& settings, const FieldList& fields) {
     checkBlank_ = settings.skipEmpty;
     fields_ = &fields;
     maxField_ = fields.highest();
-    singles_.clear();
-    singlesOnly_ = !checkBlank_;
-    for (const FieldRange& e : fields.entries()) {
-        singlesOnly_ = singlesOnly_ && e.first == e.last;
-        singles_.push_back(e.first > 0 ? static_cast<std::size_t>(e.first) : 0);
-    }
     template_.assign(trimSpaces(settings.fields));
     segments_.clear();
     simpleTemplate_ = true;
@@ -90,50 +84,8 @@ bool LineRipper::rip(std::string_view line, std::string& out, const SeparatorBit
     return smart_ ? ripTemplate(line, out, bits) : ripPlain(line, out, bits);
 }
 
-namespace {
-
-// Copies a few bytes without a library call: fields are mostly short.
-void copyBytes(char* to, const char* from, std::size_t n) {
-    if (n >= 8 && n <= 16) {
-        std::uint64_t head, tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + n - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + n - 8, &tail, 8);
-    } else if (n < 8) {
-        for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
-    } else {
-        std::memcpy(to, from, n);
-    }
-}
-
-}  // namespace
-
-bool LineRipper::ripSingles(std::size_t got, std::string& out) {
-    std::size_t total = singles_.empty() ? 0 : join_.size() * (singles_.size() - 1);
-    for (std::size_t k : singles_) total += k - 1 < got ? cutter_.field(k).size() : 0;
-    const std::size_t start = out.size();
-    out.resize(start + total);
-    char* p = out.data() + start;
-    bool first = true;
-    for (std::size_t k : singles_) {
-        if (!first) {
-            copyBytes(p, join_.data(), join_.size());
-            p += join_.size();
-        }
-        first = false;
-        if (k - 1 >= got) continue;  // a field the line lacks reads as empty
-        const std::string_view value = cutter_.field(k);
-        copyBytes(p, value.data(), value.size());
-        p += value.size();
-    }
-    return true;
-}
-
 bool LineRipper::ripPlain(std::string_view line, std::string& out, const SeparatorBits& bits) {
     const std::size_t got = cutter_.cut(line, maxField_, bits);
-    // Single fields and no skip rule, as most lists are: one size, one fill.
-    if (singlesOnly_) return ripSingles(got, out);
     bool complete = true;
     bool first = true;
     // A field the line lacks reads as empty, never as an earlier line's value.

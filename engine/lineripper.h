@@ -41,7 +41,6 @@ class LineRipper {
 
   private:
     bool ripPlain(std::string_view line, std::string& out, const SeparatorBits& bits);
-    bool ripSingles(std::size_t got, std::string& out);
     bool ripTemplate(std::string_view line, std::string& out, const SeparatorBits& bits);
     // Replaces placeholders one field after the other, as the template's
     // definition says; needed only when brackets could form new placeholders.
@@ -60,8 +59,6 @@ class LineRipper {
     bool checkBlank_ = false;
     const FieldList* fields_ = nullptr;  // plain mode
     std::size_t maxField_ = 0;           // how far lines are cut
-    std::vector<std::size_t> singles_;   // the list's field numbers, 0 for none
-    bool singlesOnly_ = false;           // no ranges and no skip rule
     // smart-combine mode
     std::string template_;
     std::vector<Segment> segments_;

@@ -10,6 +10,9 @@ namespace kolvane {
 
 namespace {
 
+// Lines longer than this have room made for their result before it is built.
+constexpr std::size_t kLongLine = std::size_t{64} << 10;
+
 // Decides, line by line, when the host's events are due.
 class Pacer {
   public:
@@ -96,7 +99,9 @@ std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineN
     try {
         // A long line is mostly copied: make room for it once, or the buffer's
         // own doubling holds old and new copies at once.
-        if (line.size() > buffer.capacity() - start) buffer.reserve(start + line.size() + 64);
+        if (line.size() > kLongLine && line.size() > buffer.capacity() - start) {
+            buffer.reserve(start + line.size() + 64);
+        }
         if (!ripper_.rip(line, buffer, bits) && settings_.skipEmpty) {
             buffer.resize(start);
             return std::nullopt;
@@ -127,17 +132,23 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
     LineReader reader(source);
     reader.setSplit(settings_.split);
     Pacer pacer(policy_);
-    std::uint64_t seen = 0;  // bytes read when the pacer last heard of them
+    std::uint64_t seen = 0;  // how far a pending line has been counted
     auto progress = [&] {
         return Progress{ripcount_, sawLine_, reader.bytesRead(), source.size()};
     };
     while (!result.error) {
         auto line = reader.next();
-        if (!line && !reader.pending()) break;
-        // While a line has not arrived, what did arrive still counts towards a
-        // pump, so a slow or endless line never keeps the host waiting.
-        const std::size_t bytes = line ? line->size() : std::size_t(reader.bytesRead() - seen);
-        seen = reader.bytesRead();
+        std::size_t bytes = 0;
+        if (line) {
+            bytes = line->size();
+        } else if (reader.pending()) {
+            // What arrived of a line still counts towards a pump, so a slow
+            // or endless line never keeps the host waiting.
+            bytes = static_cast<std::size_t>(reader.bytesRead() - std::max(seen, reader.offset()));
+            seen = reader.bytesRead();
+        } else {
+            break;
+        }
         if (pacer.due(bytes)) {
             if (!pumpHost(host, progress(), result)) break;
             pacer.pumped();
