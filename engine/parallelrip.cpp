@@ -134,6 +134,10 @@ ParallelRipper::~ParallelRipper() = default;
 bool ParallelRipper::readBlock(ByteSource& source, Block& block) {
     if (inputEnded_) return false;
     block.reset();
+    // Results are rarely longer than their source: room for them up front
+    // spares the pages a growing buffer would take and give back block after
+    // block (the output file swaps buffers with blocks, so they circulate).
+    block.output.reserve(blockSize_);
     if (!block.reserve(std::max(blockSize_, carry_.size()))) {
         block.failure = noMemoryForLine(carry_.size());
         inputEnded_ = true;
