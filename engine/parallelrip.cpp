@@ -134,10 +134,22 @@ ParallelRipper::~ParallelRipper() = default;
 bool ParallelRipper::readBlock(ByteSource& source, Block& block) {
     if (inputEnded_) return false;
     block.reset();
-    // Results are rarely longer than their source: room for them up front
-    // spares the pages a growing buffer would take and give back block after
-    // block (the output file swaps buffers with blocks, so they circulate).
-    block.output.reserve(blockSize_);
+    try {
+        // Results are rarely longer than their source: room for them up front
+        // spares the pages a growing buffer would take and give back block
+        // after block (the output file swaps buffers with blocks).
+        block.output.reserve(blockSize_);
+        return fillBlock(source, block);
+    } catch (const std::bad_alloc&) {
+        // No room to carry a line over to the next block: rip the lines before it.
+        block.failure = noMemoryForLine(block.size);
+        block.size = lastCut(block.data, 0, block.size);
+        inputEnded_ = true;
+        return true;
+    }
+}
+
+bool ParallelRipper::fillBlock(ByteSource& source, Block& block) {
     if (!block.reserve(std::max(blockSize_, carry_.size()))) {
         block.failure = noMemoryForLine(carry_.size());
         inputEnded_ = true;

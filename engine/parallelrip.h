@@ -52,6 +52,7 @@ class ParallelRipper {
     // Fills a block from the source; false when there is nothing more. One
     // thread at a time.
     bool readBlock(ByteSource& source, Block& block);
+    bool fillBlock(ByteSource& source, Block& block);
     void ripBlock(Worker& worker, Block& block);
     // Commits a ripped block to the output; false once the run must stop. One
     // thread at a time, in source order.
