@@ -6,9 +6,6 @@
 #include <cstdio>
 #include <iostream>
 
-#include <algorithm>
-#include <thread>
-
 #include "io.h"
 #include "parallelrip.h"
 #include "rip.h"
@@ -33,7 +30,7 @@ int main(int argc, char** argv) {
     kolvane::Settings settings;
     std::string fields, templ, append, eol = "crlf", source = "-";
     bool count = false;
-    unsigned threads = std::max(1U, std::thread::hardware_concurrency());
+    unsigned threads = kolvane::ParallelRipper::defaultThreads();
     app.add_option("-s,--split", settings.split, "split string between the fields of a line")
         ->capture_default_str();
     auto* fieldsOpt = app.add_option("-f,--fields", fields, "fields to keep, e.g. \"2,4\"");
@@ -48,7 +45,7 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"crlf", "lf"}))
         ->capture_default_str();
     app.add_flag("--count", count, "print \"<N> values ripped\" on standard error at the end");
-    app.add_option("--threads", threads, "threads that rip; 1: one thread reads, rips and writes")
+    app.add_option("--threads", threads, "threads to rip with (default: one per core it may use)")
         ->check(CLI::Range(1U, 1024U))
         ->capture_default_str();
     app.add_option("source", source, "source file; \"-\" or none: standard input");

@@ -1,5 +1,7 @@
 #include "parallelrip.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -120,6 +122,15 @@ void ParallelRipper::Worker::rip(Block& b, bool skipEmpty, const std::string& eo
             return;
         }
     }
+}
+
+unsigned ParallelRipper::defaultThreads() {
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0 && CPU_COUNT(&cpus) > 0) {
+        return static_cast<unsigned>(CPU_COUNT(&cpus));
+    }
+    return std::max(1U, std::thread::hardware_concurrency());
 }
 
 ParallelRipper::ParallelRipper(OutputFile& out, unsigned threads, std::size_t blockSize,

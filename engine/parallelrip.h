@@ -30,6 +30,10 @@ class ParallelRipper {
   public:
     static constexpr std::size_t kBlockSize = std::size_t{2} << 20;
 
+    // One thread per core this process may run on (its affinity, which
+    // containers and taskset narrow), at least one.
+    static unsigned defaultThreads();
+
     // `threads` threads, the caller's among them, read, rip and write.
     ParallelRipper(OutputFile& out, unsigned threads, std::size_t blockSize = kBlockSize,
                    std::size_t lineLimit = LineReader::defaultLineLimit());
