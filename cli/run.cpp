@@ -10,6 +10,7 @@
 
 #include "io.h"
 #include "outputfile.h"
+#include "parallelrip.h"
 #include "rip.h"
 
 namespace kolvane::cli {
@@ -96,7 +97,8 @@ Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source) {
 
 // Rips the sources one after the other into the ripper's output, as one rip:
 // the count runs on, and the first error ends it.
-RunResult ripSources(Ripper& ripper, const Options& options) {
+template <class AnyRipper>
+RunResult ripSources(AnyRipper& ripper, const Options& options) {
     if (options.fields) {
         ripper.prepare(*options.fields);
     } else {
@@ -157,10 +159,13 @@ int run(const Options& options, std::ostream& err) {
         options.eol);
     // Pumps cost nothing here: no clock, one look at the signal flag per 64 KiB.
     Ripper ripper(out, files, PumpPolicy{.interval = std::chrono::milliseconds(0)});
-    RunResult result = ripSources(ripper, options);
+    ParallelRipper parallel(out, options.threads);
+    RunResult result =
+        options.threads > 1 ? ripSources(parallel, options) : ripSources(ripper, options);
+    const std::int64_t ripcount = options.threads > 1 ? parallel.ripcount() : ripper.ripcount();
     // Closing is when some file systems report a write that failed.
     if (auto closed = out.close(); closed && !result.error) result.error = std::move(closed);
-    if (options.count) err << statusText(ripper.ripcount()) << '\n';
+    if (options.count) err << statusText(ripcount) << '\n';
     // A reader that went away, on a pipe or a FIFO, is the end of the job.
     if (result.error && result.error->code == EPIPE) return 0;
     if (result.error) {
@@ -169,7 +174,7 @@ int run(const Options& options, std::ostream& err) {
     }
     if (result.stopped) {
         err << "kolvane-rip: " << (stopSignal == SIGINT ? "interrupted" : "terminated")
-            << ", after " << statusText(ripper.ripcount()) << '\n';
+            << ", after " << statusText(ripcount) << '\n';
         return 128 + stopSignal;
     }
     return 0;

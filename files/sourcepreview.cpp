@@ -46,6 +46,7 @@ Expected<std::optional<std::string>> SourcePreview::line(const std::string& path
     std::optional<std::string> found;
     while (now.line < number) {
         auto text = reader.next();
+        if (!text && reader.pending()) continue;
         if (!text) break;
         ++now.line;
         if (now.line == number) found.emplace(*text);
