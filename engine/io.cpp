@@ -129,7 +129,10 @@ std::unique_ptr<FileSource> FileSource::fromDescriptor(int fd) {
 }
 
 FileSource::FileSource(int fd, bool owned, std::optional<std::uint64_t> limit, std::uint64_t offset)
-    : fd_(fd), owned_(owned), limit_(limit), size_(limit), offset_(offset) {}
+    : fd_(fd), owned_(owned), limit_(limit), size_(limit), offset_(offset) {
+    struct stat st {};
+    mayWait_ = ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode);
+}
 
 FileSource::~FileSource() {
     if (owned_) ::close(fd_);
@@ -141,8 +144,15 @@ IoResult FileSource::read(std::span<char> buf) {
         if (*limit_ == 0) return {};
         if (*limit_ < want) want = static_cast<std::size_t>(*limit_);
     }
-    // An interrupted read is not retried here: a signal may have asked the rip
-    // to stop, and the rip can only see that once the read returns.
+    // A pipe, a terminal or a device may have nothing for a long time: wait
+    // a while at most, then let the rip look around. A signal that asked it to
+    // stop shows then, even one that came just before the read began. An
+    // interrupted read is not retried for the same reason.
+    if (mayWait_) {
+        pollfd ready{fd_, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, kWaitMs);
+        if (polled == 0 || (polled < 0 && errno == EINTR)) return IoResult{0, 0, {}, true};
+    }
     const ssize_t n = ::read(fd_, buf.data(), want);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
         return IoResult{0, 0, {}, true};

@@ -69,6 +69,9 @@ class FileSource : public ByteSource {
     std::optional<std::uint64_t> limit_;  // bytes still to deliver, for regular files
     std::optional<std::uint64_t> size_;
     std::uint64_t offset_;  // where reading began
+    bool mayWait_ = false;  // no regular file: a read may wait for input
+    // How long one read waits for input before it answers noDataYet.
+    static constexpr int kWaitMs = 100;
 };
 
 // An output opened for appending. Tests substitute writers that fail half way.
