@@ -67,6 +67,7 @@ struct ParallelRipper::Block {
 };
 
 struct ParallelRipper::Worker {
+    explicit Worker(std::size_t maxResult) : ripper(maxResult) {}
     LineRipper ripper;
     LineIndex index;
 
@@ -144,11 +145,12 @@ unsigned ParallelRipper::defaultThreads() {
 }
 
 ParallelRipper::ParallelRipper(OutputFile& out, unsigned threads, std::size_t blockSize,
-                               std::size_t lineLimit)
+                               std::size_t lineLimit, std::size_t maxResult)
     : out_(out),
       threads_(std::max(threads, 1U)),
       blockSize_(std::max<std::size_t>(blockSize, 1)),
-      lineLimit_(lineLimit) {}
+      lineLimit_(lineLimit),
+      maxResult_(maxResult) {}
 
 ParallelRipper::~ParallelRipper() = default;
 
@@ -241,8 +243,7 @@ bool ParallelRipper::commit(Block& block, const std::string& sourceName, RunResu
         return false;
     }
     if (block.tooLong) {
-        result.error = resultTooLong(sourceName, linesBefore_ + *block.tooLong,
-                                     workers_.front()->ripper.maxResult());
+        result.error = resultTooLong(sourceName, linesBefore_ + *block.tooLong, maxResult_);
         return false;
     }
     linesBefore_ += block.lines;
@@ -336,7 +337,7 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
         settings.split.size() == 1 ? static_cast<unsigned char>(settings.split[0]) : -1;
     workers_.resize(threads_);
     for (auto& worker : workers_) {
-        if (!worker) worker = std::make_unique<Worker>();
+        if (!worker) worker = std::make_unique<Worker>(maxResult_);
         worker->ripper.configure(settings_, fields_);
         worker->index.setSplit(splitByte);
     }

@@ -35,8 +35,10 @@ class ParallelRipper {
     static unsigned defaultThreads();
 
     // `threads` threads, the caller's among them, read, rip and write.
+    // `lineLimit` and `maxResult` bound a line and a result line, as in Ripper.
     ParallelRipper(OutputFile& out, unsigned threads, std::size_t blockSize = kBlockSize,
-                   std::size_t lineLimit = LineReader::defaultLineLimit());
+                   std::size_t lineLimit = LineReader::defaultLineLimit(),
+                   std::size_t maxResult = LineRipper::kMaxResultBytes);
     ~ParallelRipper();
     ParallelRipper(const ParallelRipper&) = delete;
     ParallelRipper& operator=(const ParallelRipper&) = delete;
@@ -74,6 +76,7 @@ class ParallelRipper {
     unsigned threads_;
     std::size_t blockSize_;
     std::size_t lineLimit_;
+    std::size_t maxResult_;
     Settings settings_;
     FieldList fields_;
     RipHost* host_ = nullptr;  // of the run under way

@@ -47,8 +47,10 @@ class Pacer {
 }  // namespace
 
 Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound) {
-    return Error{"Cannot rip", sourceName,
-                 "the result line would pass " + std::to_string(bound >> 20) + " MiB", line, 0};
+    const std::string size = bound % (std::size_t{1} << 20) == 0
+                                 ? std::to_string(bound >> 20) + " MiB"
+                                 : std::to_string(bound) + " bytes";
+    return Error{"Cannot rip", sourceName, "the result line would pass " + size, line, 0};
 }
 
 std::string statusText(std::int64_t ripcount) {

@@ -121,6 +121,7 @@ const RipCase kRipCases[] = {
     {"StrayBracketJoinsValue", "[1]2]", {"[|z"}, {"z"}, T},
     {"TemplateEmptySplit", "[1]-[2]", {" a|b "}, {"a|b-[2]"}, T, F, ""},
     {"TemplateMultiByteSplit", "[3][1]", {"a<>b<> c"}, {"ca"}, T, F, "<>"},
+    {"MultiByteNotLastKeepsSpaces", "[2]", {"a<> b <>c"}, {" b "}, T, F, "<>"},
     {"NoPlaceholder", "fixed", {"a|b", ""}, {"fixed"}, T},
     // A named blank skips, an unnamed one does not, the last field is never tested.
     {"TemplateSkip", "[1]+[3]", {"a||c", "|b|c", "  |b|c", "a|b|"}, {"a+c", "a+"}, T, T},

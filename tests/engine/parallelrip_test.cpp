@@ -39,6 +39,15 @@ TEST(ParallelRip, GivesWhatOneThreadGives) {
     }
 }
 
+TEST(ParallelRip, StopsAtAResultOverTheBound) {
+    const std::string text = "a|b\n[2][2][2]|[3][3][3]|[4][4][4]|xxxxxx\nc|d\n";
+    const Settings s{.fields = "[1]", .smart = true};
+    const auto one = ripToFile(text, s, 0, {.maxResult = 10});
+    EXPECT_EQ(one.error, "Cannot rip src.txt at line 2: the result line would pass 10 bytes");
+    EXPECT_EQ(one.file, "a\r\n");
+    EXPECT_EQ(ripToFile(text, s, 2, {.maxResult = 10}), one);
+}
+
 TEST(ParallelRip, StopsAtALineOverTheLimitAndKeepsTheLinesBefore) {
     const std::string text = "a|1\n" + std::string(30, 'x') + "\nc|3\n";
     const auto o = ripToFile(text, {.fields = "2"}, 2, {.lineLimit = 20});

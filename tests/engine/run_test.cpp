@@ -174,6 +174,14 @@ TEST(Run, TemplateThatGrowsWithoutBoundStopsWithAnError) {
     EXPECT_EQ(test::items(rig.store), std::vector<std::string>{"ok"});
 }
 
+// The bound is on what a result adds to its line: -f 1 of a long line is fine.
+TEST(Run, ResultMayBeAsLongAsItsLine) {
+    test::Rig rig("\n", test::kNoPumps, 8);
+    EXPECT_FALSE(rig.into("1").run("0123456789abcdef|x\n").error);
+    EXPECT_EQ(test::items(rig.store), std::vector<std::string>{"0123456789abcdef"});
+    EXPECT_TRUE(rig.into("1,1").run("0123456789abcdef|x\n").error);
+}
+
 // procfs files say they are empty and still hold lines.
 TEST(Run, SizeThatMeansNothingIsReadLikeAPipe) {
     auto source = FileSource::open("/proc/self/status");
@@ -248,16 +256,18 @@ TEST(Run, PumpChangesSettingsAndStopsBetweenLines) {
     EXPECT_EQ(test::readFile(second), after);
 }
 
-// A source that has nothing yet never holds the rip: the host is still asked to
-// pump, and can stop it, also in the middle of a line that never ends.
+// A source that has nothing yet never holds the rip: the host is asked to pump
+// after every read that brought nothing, whatever the stride, and can stop it,
+// also in the middle of a line that never ends.
 TEST(Run, SourceWithNoDataYetStillPumpsAndStops) {
     for (const std::string text : {"", "a|1\nb|2"}) {
-        test::Rig rig("\n", PumpPolicy{std::chrono::milliseconds(0), 0});
+        test::Rig rig("\n", PumpPolicy{std::chrono::milliseconds(0), 1 << 20});
         test::TricklingSource source(text, text.empty() ? SIZE_MAX : 3);
         rig.onPump = [&](int pump, const Progress&) { return pump < 50; };
         RunResult result = rig.into("2").run(source);
         EXPECT_FALSE(result.error);
         EXPECT_EQ(result.stopped, text.empty());
+        EXPECT_EQ(source.reads, text.empty() ? 50u : source.reads);
         EXPECT_EQ(test::items(rig.store), text.empty() ? Lines{} : Lines({"1", "2"}));
     }
 }

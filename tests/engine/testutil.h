@@ -227,6 +227,7 @@ struct Rig : RipHost {
 struct FileRip {
     std::size_t chunk = 3, failAt = SIZE_MAX, budget = SIZE_MAX;
     std::size_t block = 5, lineLimit = LineReader::defaultLineLimit();
+    std::size_t maxResult = LineRipper::kMaxResultBytes;
 };
 
 // What a rip to a file leaves: the file, Ripcount and the error, if any.
@@ -254,12 +255,12 @@ inline FileOutcome ripToFile(const std::string& text, const Settings& s, unsigne
     Rig host;
     host.current = s;
     if (threads == 0) {
-        Ripper ripper(out, opener, kNoPumps);
+        Ripper ripper(out, opener, kNoPumps, "\r\n", how.maxResult);
         ripper.prepare(s);
         result = ripper.run(source, "src.txt", host);
         o.count = ripper.ripcount();
     } else {
-        ParallelRipper ripper(out, threads, how.block, how.lineLimit);
+        ParallelRipper ripper(out, threads, how.block, how.lineLimit, how.maxResult);
         ripper.prepare(s);
         result = ripper.run(source, "src.txt", host);
         o.count = ripper.ripcount();
