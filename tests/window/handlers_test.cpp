@@ -1,5 +1,11 @@
-// The file handlers with scripted dialogs and real files: the path the one
-// dialog remembers, loading and ">>", the output file, and saving the list.
+// The handlers with scripted dialogs and real files: the path the one dialog
+// remembers, loading and ">>", saving, legacy text, the path box, the question
+// before closing; and what the window shows: the preview's field tooltip,
+// long text shortened, the focus order, a window that fits its screen.
+#include <QClipboard>
+#include <QTextDocument>
+
+#include "elidinglabel.h"
 #include "windowtest.h"
 
 using namespace kolvane::test;
@@ -16,6 +22,20 @@ struct LoadRow {
     QString line2;        // Text2 after ">>" once loaded; null: the load fails
 };
 
+// The tooltip as a reader sees it, one paragraph or line break a line.
+QString tipText(QWidget* widget) {
+    QTextDocument document;
+    document.setHtml(widget->toolTip());
+    return document.toPlainText();
+}
+
+struct TipRow {
+    QByteArray line;
+    QString fields;
+    bool skip;
+    QString tip;
+};
+
 }  // namespace
 
 class HandlersTest : public QObject, WindowFixture {
@@ -26,7 +46,8 @@ class HandlersTest : public QObject, WindowFixture {
     void cleanup() { tearDown(); }
 
     // One dialog object serves all three uses: each starts from the path
-    // confirmed last in any of them; a cancel leaves that path.
+    // confirmed last in any of them; a cancel leaves that path. Check2's
+    // dialog appends, Save's replaces.
     void rememberedPath() {
         const QString source = file("source.txt", "a|1\r\n");
         answer(source);
@@ -49,7 +70,6 @@ class HandlersTest : public QObject, WindowFixture {
     void load() {
         const LoadRow rows[] = {
             {"lines", "one|1\r\ntwo\r\n", false, "two"},
-            {"first line empty", "\r\ntwo\r\n", false, "two"},
             {"empty file", "", false, {}},
             {"missing", {}, false, {}},
             {"a folder", "/", false, {}},
@@ -77,72 +97,186 @@ class HandlersTest : public QObject, WindowFixture {
     }
 
     // ">>" before any load shows line 1; past the end it keeps the last line
-    // and still counts; a file that cannot be read says so.
-    void preview() {
-        box("Text1")->setText(file("s.txt", "one\r\ntwo\r\n"));
+    // and still counts; a file that cannot be read says so. Enter in the
+    // path box loads as the open dialog does; an edit drops the last file's
+    // line, so ">>" starts the new file at line 1.
+    void previewAndPathBox() {
+        box("Text1")->setText(file("a.txt", "a1\r\na2\r\n"));
         QStringList seen;
         for (int i = 0; i < 3; ++i) {
             click("Command1");
             seen << text("Text2");
         }
-        QCOMPARE(seen, (QStringList{"one", "two", "two"}));
-        box("Text1")->setText(file("t.txt", "1\n2\n3\n4\n5\n"));
+        QCOMPARE(seen, (QStringList{"a1", "a2", "a2"}));
+        box("Text1")->clear();
+        QTest::keyClicks(box("Text1"), file("b.txt", "b1\r\nb2\r\n"));
+        QCOMPARE(text("Text2"), QString());
+        QVERIFY(!box("Text2")->toolTip().contains("a2"));
         click("Command1");
-        QCOMPARE(text("Text2"), QStringLiteral("4"));
+        QCOMPARE(text("Text2"), QStringLiteral("b1"));
+        click("Command1");
+        QTest::keyClick(box("Text1"), Qt::Key_Return);
+        QCOMPARE(text("Text2"), QStringLiteral("b1"));
+        click("Command1");
+        QCOMPARE(text("Text2"), QStringLiteral("b2"));
         QCOMPARE(status(), QString());
         box("Text1")->setText(path("missing.txt"));
         click("Command1");
         QCOMPARE(status(), kNoFile);
-        QVERIFY(statu()->toolTip().contains("missing.txt"));
+        QVERIFY(statusTip().contains("missing.txt"));
     }
 
-    // Cancelled, the output file is tmpresult.txt in the folder the window
-    // started in, however the process moved since; it is only ever appended
-    // to, and only from the first result. Unchecking changes nothing.
-    void outputFile() {
-        const QString fallback = QDir(dir_->path()).canonicalPath() + "/tmpresult.txt";
-        open(dir_->path());
-        answer(std::nullopt);
-        check("Check2")->click();
-        QCOMPARE(status(), QStringLiteral("default : tmpresult.txt"));
-        QVERIFY(check("Check2")->isChecked() && !QFile::exists(fallback));
-        rip(file("s.txt", "a|1\r\nb|2\r\n"), "2");
-        rip(path("s.txt"), "1");
-        QCOMPARE(readFile(fallback), QByteArray("1\r\n2\r\na\r\nb\r\n"));
-        QCOMPARE(listed(), QStringList());
-        check("Check2")->click();
-        QCOMPARE(status(), QStringLiteral("2 values ripped"));
-    }
-
-    // The list's bytes, not what it shows, are saved; success leaves the
-    // status line alone. Empty, the list is not saved and no dialog shows.
+    // The list's bytes, not what it shows, are saved, and copied decoded;
+    // success leaves the status line alone. Empty, nothing is asked. A failed
+    // write says "Nothing saved..." with its reason and keeps the file there.
     void save() {
+        bool failing = false;
+        kolvane::WindowServices services;
+        services.writeBlock = [&](QFileDevice& file, const char* data, qint64 size) {
+            return failing ? file.write(data, size / 2) < 0 : file.write(data, size) == size;
+        };
+        open({}, std::move(services));
         click("Saverip");
         QCOMPARE(status(), kNothingSaved);
-        rip(file("s.txt", "\xff\xfe|1\r\ncaf\xe9|\r\n"), "1,2");
+        rip(file("s.txt", "\x80 5|1\r\ncaf\xe9|\r\n\xc3\xa9t\xc3\xa9|x\r\n"), "1,2");
+        QCOMPARE(listed(), (QStringList{"\u20ac 5:1", "caf\u00e9:", "\u00e9t\u00e9:x"}));
+        list()->setCurrentIndex(list()->model()->index(1, 0));
+        QTest::keySequence(list(), QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), "caf\u00e9:");
         answer(path("saved.txt"));
         click("Saverip");
-        QCOMPARE(readFile(path("saved.txt")), QByteArray("\xff\xfe:1\r\ncaf\xe9:\r\n"));
-        QCOMPARE(status(), QStringLiteral("2 values ripped"));
+        const QByteArray saved("\x80 5:1\r\ncaf\xe9:\r\n\xc3\xa9t\xc3\xa9:x\r\n");
+        QCOMPARE(readFile(path("saved.txt")), saved);
+        QCOMPARE(status(), QStringLiteral("3 values ripped"));
+        failing = true;
+        answer(path("saved.txt"));
+        click("Saverip");
+        QCOMPARE(status(), kNothingSaved);
+        QVERIFY(!statusTip().isEmpty());
+        QCOMPARE(readFile(path("saved.txt")), saved);
     }
 
-    // "Nothing saved...", the reason in its tooltip, the file there as it was.
-    void saveFailure() {
-        kolvane::WindowServices failing;
-        failing.writeBlock = [](QFileDevice& file, const char* data, qint64 size) {
-            file.write(data, size / 2);
-            return false;
+    // Closing asks once while the list holds results not saved since the
+    // last rip: Cancel keeps the window, Save saves first, Discard closes.
+    void unsavedResults() {
+        int asked = 0;
+        auto reply = QMessageBox::Cancel;
+        kolvane::WindowServices services;
+        services.askUnsaved = [&](QWidget*) { return ++asked, reply; };
+        open({}, std::move(services));
+        QVERIFY(window_->close());  // empty list
+        window_->show();
+        rip(file("s.txt", numberedLines(2)), "1");
+        QVERIFY(!window_->close());
+        reply = QMessageBox::Save;
+        answer(path("saved.txt"));
+        QVERIFY(window_->close());
+        QCOMPARE(readFile(path("saved.txt")), QByteArray("a1\r\na2\r\n"));
+        window_->show();
+        QVERIFY(window_->close());  // saved since
+        window_->show();
+        rip(path("s.txt"), "2");
+        reply = QMessageBox::Discard;
+        QVERIFY(window_->close());
+        window_->show();
+        chooseOutfile(path("out.txt"));
+        rip(path("s.txt"), "2");
+        QVERIFY(window_->close());  // file to file: nothing in the list
+        QCOMPARE(asked, 3);
+    }
+
+    // Numbered fields and the result line, data never markup; a skipped line
+    // says so; at most 40 fields, lines of at most 90 characters.
+    void fieldTip() {
+        const TipRow rows[] = {
+            {"<b>x</b>,uniform@delta.com,&amp;", "2,1", false,
+             "[1] <b>x</b>   [2] uniform@delta.com   [3] &amp;\nResult: "
+             "uniform@delta.com:<b>x</b>"},
+            {"a, ,c", "2", true,
+             "[1] a   [2]     [3] c\nResult: none, the line is skipped (a value is blank)."},
         };
-        open({}, std::move(failing));
-        file("saved.txt", "kept\r\n");
-        rip(file("s.txt", numberedLines(3)), "1");
-        for (const auto& target : {std::optional<QString>(), std::optional(path("saved.txt"))}) {
-            answer(target);
-            click("Saverip");
-            QCOMPARE(status(), kNothingSaved);
-            QCOMPARE(statu()->toolTip().isEmpty(), !target);
+        box("SplitChar")->setText(",");
+        for (const TipRow& row : rows) {
+            box("RipFields")->setText(row.fields);
+            check("Check1")->setChecked(row.skip);
+            window_->loadSource(file("s.txt", row.line + "\r\n"));
+            QCOMPARE(tipText(box("Text2")), "Line 1 of the source file\n" + row.tip);
         }
-        QCOMPARE(readFile(path("saved.txt")), QByteArray("kept\r\n"));
+        QByteArray many(50, 'v');
+        for (int i = 2; i <= 45; ++i) many += "," + QByteArray::number(i);
+        window_->loadSource(file("s.txt", many));
+        const QStringList lines = tipText(box("Text2")).split('\n').mid(1);
+        QVERIFY(lines[0].startsWith("[1] " + QString(31, 'v') + QChar(0x2026) + "   [2] 2   "));
+        QVERIFY(lines[4].endsWith("[39] 39   [40] 40"));
+        QCOMPARE(lines[5], QStringLiteral("45 fields in all; the first 40 are shown."));
+        for (const QString& line : lines) QVERIFY(line.size() <= 90);
+    }
+
+    // The tip follows every setting and the preview; with an empty field box
+    // it reuses the last parse, as a rip does.
+    void fieldTipFollows() {
+        auto result = [&] { return tipText(box("Text2")).section('\n', -1); };
+        window_->loadSource(file("s.txt", "a|b|c\r\nx|y|z\r\n"));
+        QTest::keyClicks(box("RipFields"), "3,1");
+        QTest::keyClicks(box("FieldSep"), "-");
+        QCOMPARE(result(), QStringLiteral("Result: c:-a"));
+        click("Command1");
+        QCOMPARE(result(), QStringLiteral("Result: z:-x"));
+        check("Check4")->click();  // "3,1" as a template
+        QCOMPARE(result(), QStringLiteral("Result: 3,1"));
+        check("Check4")->click();
+        rip(path("s.txt"), "2");
+        box("RipFields")->clear();
+        QCOMPARE(result(), QStringLiteral("Result: y"));
+    }
+
+    // The preview shows the start of a long line and says which line it is;
+    // a list row cut short and a status line cut short show whole in their
+    // tooltips, a screenful at most.
+    void longText() {
+        const QByteArray wide = "start|" + QByteArray(5000, 'x');
+        window_->loadSource(file("s.txt", "one\r\n" + wide + "\r\n"));
+        click("Command1");
+        QCOMPARE(box("Text2")->cursorPosition(), 0);
+        QVERIFY(box("Text2")->toolTip().startsWith("<p>Line 2 of the source file</p>"));
+        rip(path("s.txt"), "1,2");
+        auto rowAt = [&](int row) {
+            return list()->visualRect(list()->model()->index(row, 0)).center();
+        };
+        QCOMPARE(tipAt(list()->viewport(), rowAt(0)), QString());  // "one:" fits
+        const QString rowTip = tipAt(list()->viewport(), rowAt(1));
+        QVERIFY(rowTip.startsWith("start:xxx") && rowTip.count('\n') < 60 && rowTip.size() < 3000);
+        rip(path(QString(200, 'm')), "1");
+        auto* statusLine = control<kolvane::ElidingLabel>(*window_, "Statu");
+        QVERIFY(statusLine->elided());
+        QVERIFY(tipAt(statusLine).startsWith(status()));
+    }
+
+    void tabOrder() {
+        QCOMPARE(QApplication::focusWidget(), box("Text1"));
+        const QStringList expected{"Loadfile", "Dorip",     "List1",  "Saverip", "SplitChar",
+                                   "FieldSep", "RipFields", "Check1", "Text2",   "Command1",
+                                   "Check2",   "Check3",    "Check4", "Text1"};
+        QStringList visited;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, expected);
+    }
+
+    // Too big for the screen, the window shrinks to it, never below its
+    // smallest, and never starts off the screen's top or left. Typing in the
+    // list searches nothing.
+    void fitsTheScreen() {
+        const QRect screen(0, 0, 640, 400);
+        QCOMPARE(kolvane::fitOnScreen({677, 596}, {600, 300}, screen), QRect(0, 0, 640, 400));
+        QCOMPARE(kolvane::fitOnScreen({677, 596}, {600, 300}, {0, 0, 1920, 1080}),
+                 QRect(621, 242, 677, 596));
+        rip(file("s.txt", "b\r\na\r\n"), "1");
+        list()->setCurrentIndex(list()->model()->index(0, 0));
+        QTest::keyClicks(list(), "a");
+        QCOMPARE(list()->currentIndex().row(), 0);
     }
 };
 

@@ -57,39 +57,20 @@ class ResultViewTest : public QObject {
                  10000000 - view_.verticalScrollBar()->pageStep());
     }
 
-    // Scrolled to, a row is drawn where indexAt finds it, the next one below.
-    void rowsWhereDrawn() {
-        using V = QAbstractItemView;
-        for (const auto& [row, hint] : {std::pair{5000000, V::PositionAtTop},
-                                        {5000000, V::PositionAtBottom},
-                                        {5000000, V::PositionAtCenter},
-                                        {9999999, V::EnsureVisible},
-                                        {0, V::EnsureVisible}}) {
-            const QModelIndex target = model_.index(row, 0);
-            view_.scrollTo(target, hint);
-            const QRect rect = view_.visualRect(target);
-            QVERIFY(view_.viewport()->rect().contains(rect));
-            QCOMPARE(view_.indexAt(rect.topLeft()), target);
-            const bool below =
-                row + 1 < model_.rows && rect.bottom() + 1 < view_.viewport()->height();
-            QCOMPARE(view_.indexAt(rect.bottomLeft() + QPoint(0, 1)).row(), below ? row + 1 : -1);
-        }
-    }
-
-    // The new current row is selected and in sight; a page is the rows that
-    // fit whole.
+    // A key moves to the row it names, selects it and brings it into sight,
+    // drawn where indexAt finds it; a page is the rows that fit whole.
     void keys() {
         const int page = view_.viewport()->height() / view_.visualRect(model_.index(0, 0)).height();
-        for (const auto& [start, key, expected] : {std::tuple{10, Qt::Key_Down, 11},
-                                                   {0, Qt::Key_Up, 0},
+        for (const auto& [start, key, expected] : {std::tuple{0, Qt::Key_Up, 0},
                                                    {10, Qt::Key_End, 9999999},
                                                    {9999999, Qt::Key_Down, 9999999},
-                                                   {500000, Qt::Key_Home, 0},
-                                                   {10, Qt::Key_PageDown, 10 + page}}) {
+                                                   {5000000, Qt::Key_PageDown, 5000000 + page}}) {
             view_.setCurrentIndex(model_.index(start, 0));
             QTest::keyClick(&view_, key);
+            const QRect rect = view_.visualRect(view_.currentIndex());
             QCOMPARE(view_.currentIndex().row(), expected);
-            QVERIFY(view_.viewport()->rect().contains(view_.visualRect(view_.currentIndex())));
+            QVERIFY(view_.viewport()->rect().contains(rect));
+            QCOMPARE(view_.indexAt(rect.topLeft() + QPoint(1, 1)).row(), expected);
             QCOMPARE(view_.selectionModel()->selectedIndexes(),
                      QModelIndexList{view_.currentIndex()});
         }
