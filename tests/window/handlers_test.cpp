@@ -252,6 +252,33 @@ class HandlersTest : public QObject, WindowFixture {
         QVERIFY(tipAt(statusLine).startsWith(status()));
     }
 
+    // A line of 100 MB: the preview, its tooltip and the list's row show its
+    // start with a mark; a key in the field box still updates the tooltip;
+    // the bytes ripped and saved are whole.
+    void hugeLine() {
+        QFile huge(path("huge.txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        const QByteArray block(1 << 20, 'x');
+        huge.write("start|");
+        for (int i = 0; i < 100; ++i) huge.write(block);
+        huge.close();
+        window_->loadSource(huge.fileName());
+        QVERIFY(text("Text2").startsWith("start|x") && text("Text2").endsWith(QChar(0x2026)));
+        QVERIFY(text("Text2").size() < 1000);
+        QTest::keyClicks(box("RipFields"), "1");
+        QTRY_VERIFY(tipText(box("Text2")).endsWith("Result: start"));
+        QVERIFY(box("Text2")->toolTip().size() < 10000);
+        rip(huge.fileName(), "2,1");
+        QCOMPARE(listed().size(), 1);
+        QVERIFY(listed()[0].size() < 1000 && listed()[0].endsWith(QChar(0x2026)));
+        const QString rowTip =
+            tipAt(list()->viewport(), list()->visualRect(list()->model()->index(0, 0)).center());
+        QVERIFY(rowTip.startsWith("xxx") && rowTip.size() < 3000);
+        answer(path("saved.txt"));
+        click("Saverip");
+        QCOMPARE(QFileInfo(path("saved.txt")).size(), qint64(100 << 20) + 8);
+    }
+
     void tabOrder() {
         QCOMPARE(QApplication::focusWidget(), box("Text1"));
         const QStringList expected{"Loadfile", "Dorip",     "List1",  "Saverip", "SplitChar",
