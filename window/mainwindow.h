@@ -20,6 +20,7 @@ class QLineEdit;
 class QMimeData;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class QShortcut;
 class QStackedWidget;
 
@@ -150,6 +151,7 @@ class MainWindow : public QWidget {
     QPushButton* Stop = nullptr;
     QStackedWidget* saveOrStop_ = nullptr;
     QShortcut* stopKey_ = nullptr;
+    QScrollArea* scroll_ = nullptr;  // holds every control
 
     // The handlers' shared record, the results, and the helpers behind them.
     WindowRecord state_;
