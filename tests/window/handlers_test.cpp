@@ -1,7 +1,7 @@
 // The handlers with scripted dialogs and real files: the path the one dialog
 // remembers, loading and ">>", saving, legacy text, the path box, the question
 // before closing; and what the window shows: the preview's field tooltip,
-// long text shortened, the focus order, a window that fits its screen.
+// long text shortened, a window that fits its screen.
 #include <QClipboard>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -228,19 +228,6 @@ class HandlersTest : public QObject, WindowFixture {
         auto* statusLine = control<kolvane::ElidingLabel>(*window_, "Statu");
         QVERIFY(statusLine->elided());
         QVERIFY(tipAt(statusLine).startsWith(status()));
-    }
-
-    void tabOrder() {
-        QCOMPARE(QApplication::focusWidget(), box("Text1"));
-        const QStringList expected{"Loadfile", "Dorip",     "List1",  "Saverip", "SplitChar",
-                                   "FieldSep", "RipFields", "Check1", "Text2",   "Command1",
-                                   "Check2",   "Check3",    "Check4", "Text1"};
-        QStringList visited;
-        for (qsizetype i = 0; i < expected.size(); ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            visited << QApplication::focusWidget()->objectName();
-        }
-        QCOMPARE(visited, expected);
     }
 
     // Where the controls fit, nothing scrolls. On a screen smaller than they
