@@ -9,10 +9,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include "lineindex.h"
 #include "linereader.h"
 #include "lineripper.h"
+#include "parallelrip.h"
 #include "refdata.h"
 #include "resultstore.h"
 #include "rip.h"
@@ -125,19 +128,40 @@ kolvane::Settings settingsFor(const char* split, const char* fields, bool smart)
     return s;
 }
 
-void BM_LineReader(benchmark::State& state, const std::string* textPtr) {
+// The fused scan alone: line ends, and the split byte when there is one, into
+// bit maps (SSE2 or AVX2, as the processor has it).
+void BM_FusedScan(benchmark::State& state, int split) {
+    std::string text = referenceText();
+    text.resize(text.size() / 64 * 64);
+    std::vector<std::uint64_t> ends(text.size() / 64), seps(text.size() / 64);
+    for (auto _ : state) {
+        kolvane::markLineBytes(text.data(), ends.size(), split, ends.data(), seps.data());
+        benchmark::DoNotOptimize(ends.data());
+        benchmark::DoNotOptimize(seps.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK_CAPTURE(BM_FusedScan, line_ends, -1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FusedScan, line_ends_and_split, int{'|'})->Unit(benchmark::kMillisecond);
+
+void BM_LineReader(benchmark::State& state, const std::string* textPtr, const char* split) {
     const std::string& text = *textPtr;
     for (auto _ : state) {
         MemorySource source(text);
         kolvane::LineReader reader(source);
+        reader.setSplit(split);
         std::size_t bytes = 0;
-        while (auto line = reader.next()) bytes += line->size();
+        for (auto line = reader.next(); line || reader.pending(); line = reader.next()) {
+            if (line) bytes += line->size();
+        }
         benchmark::DoNotOptimize(bytes);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
-BENCHMARK_CAPTURE(BM_LineReader, lf, &referenceText())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_LineReader, crlf, &crlfText())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LineReader, lf, &referenceText(), "")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LineReader, crlf, &crlfText(), "")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LineReader, lf_and_split, &referenceText(), "|")
+    ->Unit(benchmark::kMillisecond);
 
 // LineRipper alone, over lines already found.
 void BM_LineRipper(benchmark::State& state, const std::string* text, const char* split,
@@ -202,6 +226,31 @@ BENCHMARK_CAPTURE(BM_RunToWriter, crlf_f2_4, &crlfText(), "|", "2,4", false)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RunToWriter, multibyte_f2_4, &doubleColonText(), "::", "2,4", false)
     ->Unit(benchmark::kMillisecond);
+
+// ParallelRipper on every core into a writer that discards: the CLI's default.
+void BM_ParallelToWriter(benchmark::State& state, const char* fields, bool smart) {
+    const std::string& text = referenceText();
+    const kolvane::Settings settings = settingsFor("|", fields, smart);
+    FixedHost host(settings);
+    NullOpener opener;
+    for (auto _ : state) {
+        kolvane::OutputFile out(
+            "null", [&] { return opener.openAppend("null"); }, "\r\n");
+        kolvane::ParallelRipper ripper(out, std::max(1U, std::thread::hardware_concurrency()));
+        ripper.prepare(settings);
+        MemorySource source(text);
+        auto result = ripper.run(source, "memory", host);
+        if (result.error) state.SkipWithError(result.error->message().c_str());
+        benchmark::DoNotOptimize(ripper.ripcount());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK_CAPTURE(BM_ParallelToWriter, plain_f2_4, "2,4", false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_ParallelToWriter, template_4_2, "[4]-[2]", true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The window's road: results into the in-memory list instead of a file.
 void BM_RunToList(benchmark::State& state) {

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "parallelrip.h"
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
@@ -117,6 +119,7 @@ struct Given {
     std::string split = "|", join = ":", fields, templ, append, eol = "lf";
     std::vector<std::string> sources;
     bool skipEmpty = false, count = false;
+    unsigned threads = ParallelRipper::defaultThreads();
     CLI::Option* fieldsOption = nullptr;
     CLI::Option* templOption = nullptr;
     CLI::Option* appendOption = nullptr;
@@ -148,6 +151,10 @@ void addOptions(CLI::App& app, Given& g) {
         ->check(CLI::IsMember({"lf", "crlf"}))
         ->capture_default_str();
     app.add_flag("--count", g.count, "print \"N values ripped\" on standard error");
+    value("--threads", g.threads, "threads to rip with; default: one per core")
+        ->type_name("N")
+        ->check(CLI::Range(1U, 1024U))
+        ->capture_default_str();
     app.add_option("FILE", g.sources, "source files, in order; - or none: standard input")
         ->type_name("");
     app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
@@ -178,6 +185,7 @@ std::variant<Options, Exit> checked(Given& g) {
     options.eol = g.eol == "crlf" ? "\r\n" : "\n";
     options.sources = g.sources.empty() ? std::vector<std::string>{"-"} : std::move(g.sources);
     options.count = g.count;
+    options.threads = g.threads;
     return options;
 }
 

@@ -10,18 +10,42 @@
 
 #include "io.h"
 #include "outputfile.h"
+#include "parallelrip.h"
 #include "rip.h"
 
 namespace kolvane::cli {
 
 namespace {
 
-// Options are fixed for the whole run, and nothing needs events pumped.
+// The signal that asked the rip to stop, or 0. A handler may touch nothing
+// else, so this one flag is the program's only state outside its objects.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void askToStop(int signal) {
+    stopSignal = signal;
+}
+
+// SIGINT and SIGTERM stop the rip at the next line boundary, so the output
+// ends on a whole line; without SA_RESTART a read that waits for input is
+// interrupted and the rip notices. A file-size limit is an ordinary write
+// error (EFBIG), cut back to the last whole line, not a silent death.
+void catchSignals() {
+    struct sigaction stop {};
+    stop.sa_handler = askToStop;
+    sigemptyset(&stop.sa_mask);
+    ::sigaction(SIGINT, &stop, nullptr);
+    ::sigaction(SIGTERM, &stop, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+    // A closed pipe shows up as EPIPE from write(), which ends the run quietly.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+// Options are fixed for the whole run; its pumps only look for a signal.
 class OptionsHost : public RipHost {
   public:
     explicit OptionsHost(Settings settings) : settings_(std::move(settings)) {}
     Settings settings() override { return settings_; }
-    bool pump(const Progress&) override { return true; }
+    bool pump(const Progress&) override { return stopSignal == 0; }
 
   private:
     Settings settings_;
@@ -73,19 +97,22 @@ Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source) {
 
 // Rips the sources one after the other into the ripper's output, as one rip:
 // the count runs on, and the first error ends it.
-std::optional<Error> ripSources(Ripper& ripper, const Options& options) {
+template <class AnyRipper>
+RunResult ripSources(AnyRipper& ripper, const Options& options) {
     if (options.fields) {
         ripper.prepare(*options.fields);
     } else {
         ripper.prepare(options.settings);
     }
     OptionsHost host(options.settings);
+    RunResult result;
     for (const std::string& source : options.sources) {
         auto input = openSource(source);
-        if (!input) return input.error();
-        if (auto error = ripper.run(**input, sourceName(source), host).error) return error;
+        if (!input) return RunResult{input.error()};
+        result = ripper.run(**input, sourceName(source), host);
+        if (result.error || result.stopped) break;
     }
-    return std::nullopt;
+    return result;
 }
 
 }  // namespace
@@ -103,8 +130,7 @@ void openStandardDescriptors() {
 }
 
 int run(const Options& options, std::ostream& err) {
-    // A closed pipe shows up as EPIPE from write(), which ends the run quietly.
-    std::signal(SIGPIPE, SIG_IGN);
+    catchSignals();
     FileOpener files;
     // Opened before any source is read, so that a bad path fails at once.
     std::unique_ptr<Writer> appendWriter;
@@ -131,14 +157,27 @@ int run(const Options& options, std::ostream& err) {
             return files.openAppend(*options.append);  // again, after a failed write
         },
         options.eol);
-    Ripper ripper(out, files, PumpPolicy{.interval = std::chrono::milliseconds(-1)});
-    std::optional<Error> error = ripSources(ripper, options);
+    // Pumps cost nothing here: no clock, one look at the signal flag per 64 KiB.
+    Ripper ripper(out, files, PumpPolicy{.interval = std::chrono::milliseconds(0)});
+    ParallelRipper parallel(out, options.threads);
+    RunResult result =
+        options.threads > 1 ? ripSources(parallel, options) : ripSources(ripper, options);
+    const std::int64_t ripcount = options.threads > 1 ? parallel.ripcount() : ripper.ripcount();
     // Closing is when some file systems report a write that failed.
-    if (auto closed = out.close(); closed && !error) error = std::move(closed);
-    if (options.count) err << statusText(ripper.ripcount()) << '\n';
-    if (!error || (!options.append && error->code == EPIPE)) return 0;
-    err << "kolvane-rip: " << error->message() << '\n';
-    return 1;
+    if (auto closed = out.close(); closed && !result.error) result.error = std::move(closed);
+    if (options.count) err << statusText(ripcount) << '\n';
+    // A reader that went away, on a pipe or a FIFO, is the end of the job.
+    if (result.error && result.error->code == EPIPE) return 0;
+    if (result.error) {
+        err << "kolvane-rip: " << result.error->message() << '\n';
+        return 1;
+    }
+    if (result.stopped) {
+        err << "kolvane-rip: " << (stopSignal == SIGINT ? "interrupted" : "terminated")
+            << ", after " << statusText(ripcount) << '\n';
+        return 128 + stopSignal;
+    }
+    return 0;
 }
 
 }  // namespace kolvane::cli

@@ -9,14 +9,17 @@ namespace kolvane {
 
 FieldCutter::FieldCutter(std::string split) : split_(std::move(split)), fields_(16) {}
 
-std::size_t FieldCutter::cut(std::string_view line, std::size_t want) {
+std::size_t FieldCutter::cut(std::string_view line, std::size_t want, const SeparatorBits& bits) {
     reachedEnd_ = true;
     if (want == 0) return 0;
     if (split_.empty()) {
         fields_[1] = line;
         return 1;
     }
-    if (split_.size() == 1) return cutAtByte(line, want);
+    if (split_.size() == 1) {
+        if (bits.words != nullptr && bits.byte == split_[0]) return cutAtBits(line, want, bits);
+        return cutAtByte(line, want);
+    }
     std::size_t pos = 0;
     std::size_t got = 0;
     while (got < want) {
@@ -51,6 +54,40 @@ std::size_t FieldCutter::cutAtByte(std::string_view line, std::size_t want) {
     }
     reserveField(got + 1);
     fields_[++got] = std::string_view(fieldStart, static_cast<std::size_t>(end - fieldStart));
+    return got;
+}
+
+std::size_t FieldCutter::cutAtBits(std::string_view line, std::size_t want,
+                                   const SeparatorBits& bits) {
+    const char* const base = line.data() - bits.first;  // byte i of the indexed text
+    const std::size_t end = bits.first + line.size();
+    std::size_t fieldStart = bits.first;
+    std::size_t got = 0;
+    // A wanted field count that fits is made room for once, not per field.
+    const std::size_t room = want < 4096 ? want + 1 : 0;
+    if (room > fields_.size()) fields_.resize(room);
+    if (!line.empty()) {
+        std::size_t w = bits.first / 64;
+        const std::size_t last = (end - 1) / 64;
+        std::uint64_t word = bits.words[w] & (~std::uint64_t{0} << (bits.first % 64));
+        for (;;) {
+            if (w == last && end % 64 != 0) word &= (std::uint64_t{1} << (end % 64)) - 1;
+            for (; word != 0; word &= word - 1) {
+                const std::size_t at = w * 64 + std::size_t(__builtin_ctzll(word));
+                if (room == 0) reserveField(got + 1);
+                fields_[++got] = std::string_view(base + fieldStart, at - fieldStart);
+                fieldStart = at + 1;
+                if (got == want) {
+                    reachedEnd_ = false;
+                    return got;
+                }
+            }
+            if (w == last) break;
+            word = bits.words[++w];
+        }
+    }
+    reserveField(got + 1);
+    fields_[++got] = std::string_view(base + fieldStart, end - fieldStart);
     return got;
 }
 

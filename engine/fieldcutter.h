@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "lineindex.h"
+
 namespace kolvane {
 
 // Cuts lines into fields by a split string, reusing one array of slices for
@@ -16,8 +18,10 @@ class FieldCutter {
     void setSplit(std::string_view split) { split_.assign(split); }
 
     // Cuts fields 1..want of `line`; returns how many the line has up to
-    // `want`. An empty split string makes the whole line one field.
-    std::size_t cut(std::string_view line, std::size_t want);
+    // `want`. An empty split string makes the whole line one field. `bits`,
+    // when they mark this split byte, say where it stands, so the line's bytes
+    // are not looked at again.
+    std::size_t cut(std::string_view line, std::size_t want, const SeparatorBits& bits = {});
 
     // Field k (1-based) of the last cut; k must not pass what cut() returned.
     std::string_view field(std::size_t k) const { return fields_[k]; }
@@ -26,6 +30,7 @@ class FieldCutter {
 
   private:
     std::size_t cutAtByte(std::string_view line, std::size_t want);
+    std::size_t cutAtBits(std::string_view line, std::size_t want, const SeparatorBits& bits);
     // Makes room for field `k`; grows with the fields lines really have, not
     // with a huge field number.
     void reserveField(std::size_t k) {

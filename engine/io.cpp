@@ -141,7 +141,12 @@ IoResult FileSource::read(std::span<char> buf) {
         if (*limit_ == 0) return {};
         if (*limit_ < want) want = static_cast<std::size_t>(*limit_);
     }
-    const ssize_t n = retryInterrupted([&] { return ::read(fd_, buf.data(), want); });
+    // An interrupted read is not retried here: a signal may have asked the rip
+    // to stop, and the rip can only see that once the read returns.
+    const ssize_t n = ::read(fd_, buf.data(), want);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        return IoResult{0, 0, {}, true};
+    }
     if (n < 0) return failure(0, errno);
     if (n == 0 && limit_ && shrank()) {
         return IoResult{0, 0, "the file became shorter while it was read"};

@@ -19,7 +19,8 @@ struct IoResult {
     int code = 0;
     std::string cause;
     // A read that has nothing yet but is not at the end (a non-blocking
-    // descriptor's EAGAIN, a source fed by another thread): ask again later.
+    // descriptor's EAGAIN, a read a signal interrupted, a source fed by
+    // another thread): ask again later.
     bool noDataYet = false;
 
     bool failed() const { return !cause.empty(); }
@@ -30,7 +31,9 @@ struct IoResult {
 class ByteSource {
   public:
     virtual ~ByteSource() = default;
-    // Reads up to buf.size() bytes. Zero bytes without a failure means the end.
+    // Reads up to buf.size() bytes. Zero bytes without a failure means the end,
+    // unless the result says noDataYet: then the source may still deliver, and
+    // a reader returns to its caller instead of waiting (LineReader::pending()).
     virtual IoResult read(std::span<char> buf) = 0;
     // The number of bytes the source will deliver, when known; used for progress.
     virtual std::optional<std::uint64_t> size() const { return std::nullopt; }

@@ -84,14 +84,14 @@ void LineRipper::parseTemplate() {
     segments_.push_back({t.substr(literalStart), 0, {}});
 }
 
-bool LineRipper::rip(std::string_view line, std::string& out) {
+bool LineRipper::rip(std::string_view line, std::string& out, const SeparatorBits& bits) {
     tooLong_ = false;
     limit_ = std::max(maxResult_, line.size());
-    return smart_ ? ripTemplate(line, out) : ripPlain(line, out);
+    return smart_ ? ripTemplate(line, out, bits) : ripPlain(line, out, bits);
 }
 
-bool LineRipper::ripPlain(std::string_view line, std::string& out) {
-    const std::size_t got = cutter_.cut(line, maxField_);
+bool LineRipper::ripPlain(std::string_view line, std::string& out, const SeparatorBits& bits) {
+    const std::size_t got = cutter_.cut(line, maxField_, bits);
     bool complete = true;
     bool first = true;
     const std::size_t start = out.size();
@@ -129,9 +129,9 @@ bool LineRipper::tooLongAt(std::string& out, std::size_t start) {
     return false;
 }
 
-bool LineRipper::ripTemplate(std::string_view line, std::string& out) {
+bool LineRipper::ripTemplate(std::string_view line, std::string& out, const SeparatorBits& bits) {
     if (!simpleTemplate_) return ripTemplateStepwise(line, out);
-    const std::size_t got = cutter_.cut(line, maxField_);
+    const std::size_t got = cutter_.cut(line, maxField_, bits);
     // A bracket inside a value could form a placeholder that a later field
     // would replace; only the stepwise replacement gets that right. One scan
     // over the cut part of the line is cheaper than one per named value.

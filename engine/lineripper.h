@@ -42,15 +42,16 @@ class LineRipper {
 
     // Appends the result line to `out` and says whether every value the mode
     // checks is non-blank (what the skip rule tests). Appending lets the caller
-    // build straight into its output buffer. A line whose result would pass
-    // the bound appends nothing, and tooLong() says so.
-    bool rip(std::string_view line, std::string& out);
+    // build straight into its output buffer. `bits` may say where a one-byte
+    // split string stands in the line (LineReader::separators()). A line whose
+    // result would pass the bound appends nothing, and tooLong() says so.
+    bool rip(std::string_view line, std::string& out, const SeparatorBits& bits = {});
     bool tooLong() const { return tooLong_; }
     std::size_t maxResult() const { return maxResult_; }
 
   private:
-    bool ripPlain(std::string_view line, std::string& out);
-    bool ripTemplate(std::string_view line, std::string& out);
+    bool ripPlain(std::string_view line, std::string& out, const SeparatorBits& bits);
+    bool ripTemplate(std::string_view line, std::string& out, const SeparatorBits& bits);
     // Replaces placeholders one field after the other, as the template's
     // definition says; needed only when brackets could form new placeholders.
     bool ripTemplateStepwise(std::string_view line, std::string& out);

@@ -41,6 +41,29 @@ std::optional<Error> OutputFile::commit(std::size_t start, std::int64_t sourceLi
     return std::nullopt;
 }
 
+std::optional<Error> OutputFile::commitLines(std::string& bytes, std::span<const LineEnd> lines,
+                                             std::int64_t lineBase) {
+    if (name_.empty() || lines.empty()) return std::nullopt;
+    const std::size_t shift = fill_.bytes.size();
+    if (shift == 0) {
+        fill_.bytes.swap(bytes);
+        bytes.clear();
+    } else {
+        fill_.bytes.append(bytes);
+    }
+    for (const LineEnd& line : lines) {
+        fill_.pending.push_back({shift + line.end, lineBase + line.sourceLine});
+    }
+    if (fill_.bytes.size() >= kBufferSize) {
+        if (auto error = handOff()) {
+            // As in commit(): the caller counts none of these lines.
+            linesLost_ -= static_cast<std::int64_t>(lines.size());
+            return error;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<Error> OutputFile::flush() {
     if (auto error = settle()) return error;
     if (fill_.bytes.empty()) return std::nullopt;

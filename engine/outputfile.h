@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -48,6 +49,20 @@ class OutputFile : public LineSink {
     std::string& buffer() override { return fill_.bytes; }
     std::optional<Error> commit(std::size_t start, std::int64_t sourceLine) override;
 
+    // A finished line as commitLines() takes it: `end` is the offset just past
+    // its terminator, `sourceLine` the source line it came from.
+    struct LineEnd {
+        std::size_t end;
+        std::int64_t sourceLine;
+    };
+    const std::string& eol() const { return eol_; }
+    // Takes many lines at once: `bytes` holds them, each followed by eol(), and
+    // `lines` says where each ends, its source line counted from `lineBase`.
+    // Takes over `bytes` without a copy when nothing else is waiting (leaving
+    // it an empty buffer to reuse); accounts a failure as commit() does.
+    std::optional<Error> commitLines(std::string& bytes, std::span<const LineEnd> lines,
+                                     std::int64_t lineBase);
+
     // Writes everything committed and returns when it is in the file. On a
     // failure the file is reopened for appending and the write tried once more;
     // if that fails too, the file is cut back to its last whole line and the
@@ -59,10 +74,7 @@ class OutputFile : public LineSink {
     std::int64_t takeLinesLost() override { return std::exchange(linesLost_, 0); }
 
   private:
-    struct Pending {
-        std::size_t end;  // offset in the batch just past this line's terminator
-        std::int64_t sourceLine;
-    };
+    using Pending = LineEnd;  // `end` counts from the start of its batch
     // Committed lines on their way to the file.
     struct Batch {
         std::string bytes;

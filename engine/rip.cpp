@@ -1,10 +1,17 @@
 #include "rip.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <new>
+
 #include "linereader.h"
 
 namespace kolvane {
 
 namespace {
+
+// Lines longer than this have room made for their result before it is built.
+constexpr std::size_t kLongLine = std::size_t{64} << 10;
 
 // Decides, line by line, when the host's events are due.
 class Pacer {
@@ -12,12 +19,14 @@ class Pacer {
     explicit Pacer(const PumpPolicy& policy)
         : policy_(policy), untilClock_(stride()), next_(after()) {}
 
-    // `bytes`: the size of the line about to be ripped.
-    bool due(std::size_t bytes) {
+    // `bytes`: the size of the line about to be ripped, or what arrived of a
+    // line that is `waiting` for the rest: then the clock alone decides, so a
+    // source with nothing to give never keeps the host waiting for a stride.
+    bool due(std::size_t bytes, bool waiting) {
         if (policy_.interval.count() < 0) return false;
         // A line costs about 32 bytes' worth of work beyond its bytes.
         untilClock_ -= static_cast<std::int64_t>(bytes) + 32;
-        if (untilClock_ > 0) return false;
+        if (untilClock_ > 0 && !waiting) return false;
         untilClock_ = stride();
         return policy_.interval.count() == 0 || policy_.now() >= next_;
     }
@@ -36,6 +45,11 @@ class Pacer {
 };
 
 }  // namespace
+
+Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound) {
+    return Error{"Cannot rip", sourceName,
+                 "the result line would pass " + std::to_string(bound >> 20) + " MiB", line, 0};
+}
 
 std::string statusText(std::int64_t ripcount) {
     return std::to_string(ripcount) + " values ripped";
@@ -94,24 +108,40 @@ std::optional<Error> Ripper::closeFile() {
     return error;
 }
 
-std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineNumber) {
+std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineNumber,
+                                       const SeparatorBits& bits) {
     if (line.empty()) return std::nullopt;
     sawLine_ = true;
     std::string& buffer = sink_->buffer();
     const std::size_t start = buffer.size();
-    const bool complete = ripper_.rip(line, buffer);
-    if (ripper_.tooLong()) {
-        const auto mib = std::to_string(ripper_.maxResult() >> 20);
-        return Error{"Cannot rip", sourceName_, "the result line would pass " + mib + " MiB",
-                     lineNumber, 0};
-    }
-    if (!complete && settings_.skipEmpty) {
-        buffer.resize(start);
-        return std::nullopt;
+    try {
+        // A long line is mostly copied: make room for it once, or the buffer's
+        // own doubling holds old and new copies at once.
+        if (line.size() > kLongLine && line.size() > buffer.capacity() - start) {
+            buffer.reserve(start + line.size() + 64);
+        }
+        const bool complete = ripper_.rip(line, buffer, bits);
+        if (ripper_.tooLong()) return resultTooLong(sourceName_, lineNumber, ripper_.maxResult());
+        if (!complete && settings_.skipEmpty) {
+            buffer.resize(start);
+            return std::nullopt;
+        }
+    } catch (const std::bad_alloc&) {
+        buffer.resize(std::min(start, buffer.size()));
+        return systemError("Cannot rip", sourceName_, ENOMEM, lineNumber);
     }
     if (auto error = sink_->commit(start, lineNumber)) return error;
     ++ripcount_;
     return std::nullopt;
+}
+
+bool Ripper::pumpHost(RipHost& host, const Progress& progress, RunResult& result) {
+    if (!host.pump(progress)) {
+        result.stopped = true;
+        return false;
+    }
+    result.error = configure(host.settings());
+    return !result.error;
 }
 
 RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
@@ -120,19 +150,31 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
     sourceName_ = sourceName;
     result.error = configure(host.settings());
     LineReader reader(source);
+    reader.setSplit(settings_.split);
     Pacer pacer(policy_);
+    std::uint64_t seen = 0;  // how far a pending line has been counted
+    auto progress = [&] {
+        return Progress{ripcount_, sawLine_, reader.bytesRead(), source.size()};
+    };
     while (!result.error) {
         auto line = reader.next();
-        if (!line) break;
-        if (pacer.due(line->size())) {
-            if (!host.pump(Progress{ripcount_, sawLine_, reader.bytesRead(), source.size()})) {
-                result.stopped = true;
-                break;
-            }
-            pacer.pumped();
-            if ((result.error = configure(host.settings()))) break;
+        std::size_t bytes = 0;
+        if (line) {
+            bytes = line->size();
+        } else if (reader.pending()) {
+            // What arrived of a line still counts towards a pump, so a slow
+            // or endless line never keeps the host waiting.
+            bytes = static_cast<std::size_t>(reader.bytesRead() - std::max(seen, reader.offset()));
+            seen = reader.bytesRead();
+        } else {
+            break;
         }
-        result.error = splitline(*line, reader.lineNumber());
+        if (pacer.due(bytes, !line)) {
+            if (!pumpHost(host, progress(), result)) break;
+            pacer.pumped();
+            reader.setSplit(settings_.split);
+        }
+        if (line) result.error = splitline(*line, reader.lineNumber(), reader.separators());
     }
     if (!result.error && !result.stopped && reader.failure()) {
         result.error = readError(sourceName, *reader.failure(), reader.lineNumber() + 1);

@@ -57,6 +57,9 @@ struct RunResult {
 // "12 values ripped"
 std::string statusText(std::int64_t ripcount);
 
+// A line whose result would pass `bound` bytes stops the rip with this.
+Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound);
+
 // Runs rips for one window or one CLI call. Result lines go to `list`, or in
 // file-to-file mode to the settings' outfile, opened through `opener`.
 class Ripper {
@@ -87,7 +90,10 @@ class Ripper {
     // flushing an output file that is no longer wanted does.
     std::optional<Error> configure(const Settings& settings);
     // One source line: emits its result line unless it is empty or skipped.
-    std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber);
+    std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber,
+                                   const SeparatorBits& bits);
+    // Lets the host run events and takes its settings; false ends the run.
+    bool pumpHost(RipHost& host, const Progress& progress, RunResult& result);
     // Flushes a sink, keeping Ripcount true to what reached it.
     std::optional<Error> flush(LineSink& sink);
     // The same for the output file, which is closed too.

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libqt6svg6 qt6-svg-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  desktop-file-utils appstream man-db
+  desktop-file-utils appstream man-db parallel
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(hyperfine mawk coreutils time)

@@ -62,6 +62,8 @@ const CliCase kRows[] = {
     {"EmptyAfterEquals", "--join= --split=, -f 2,1", "a,b\n", "ba\n", "", 0},
     {"LastValueAndOtherNames", "-s x -d , -j - --output-delimiter + -f 1 -f 2,1", "a,b\n", "b+a\n", "", 0},
     {"TabAndBackslashOnly", "-s '\\t' -j '\\\\\\n' -f 2,1", "a\tb\n", "b\\\\na\n", "", 0},
+    {"Threads", "--threads 3 --count -k -f 2,1", "a|1\r\nb|\rc|3", "1:a\n3:c\n", "2 values ripped\n", 0},
+    {"BadThreads", "--threads 0 -f 1", "a\n", "", "--threads", 2},
     {"FieldsAndTemplate", "-f 1 -t '[1]'", "a\n", "", "--fields excludes --template", 2},
     {"NoFieldList", "-k", "a\n", "", "no fields to keep", 2},
     {"EmptyFieldList", "-f ' '", "a\n", "", "the field list is empty", 2},
@@ -88,6 +90,15 @@ TEST_P(Scripts, Run) {
 std::string untouched(const std::string& command) {
     return "cp in.txt keep && " + command + "; s=$? && cmp -s in.txt keep && exit $s";
 }
+// Starts a rip of a FIFO that gets two lines and then nothing, and once the
+// rip has its signal handlers, sends it SIGNAL.
+std::string stopWhileWaiting(const std::string& options, const std::string& signal) {
+    return "mkfifo p && { $R " + options + " -f 2 -a o p 2>e & } && pid=$! && exec 3>p && " +
+           "printf 'a|1\\nb|2\\n' >&3 && " +
+           "until grep -q 'SigCgt:.*[2367abef]$' /proc/$pid/status; do :; done; kill -" + signal +
+           " $pid; wait $pid; echo $?; [ -z \"$(tail -c1 o)\" ] && echo whole; " +
+           "grep -c 'kolvane-rip: [a-z]*, after [0-9]* values ripped' e";
+}
 const std::string kFull = " at line 1: No space left on device\n";
 const std::string kSame = "the output ";
 // clang-format off
@@ -97,6 +108,11 @@ const CliCase kScripts[] = {
     {"StdoutFull", "$R -f 1 in.txt >/dev/full", "a\n", "", "kolvane-rip: Cannot write standard output" + kFull, 1},
     // Far more than a pipe holds: the rip meets the closed pipe and ends quietly.
     {"ClosedPipe", "{ yes 'a|b' | head -n 400000 | $R -f 2; echo $? >&2; } | head -n 1", "", "b\n", "0\n", 0},
+    // Many blocks ripped at once still come out in the source's order.
+    {"ThreadsKeepOrder", "seq 1000000 | sed 's/^/x|/' >big && $R --threads 4 -f 2 big >o && seq 1000000 | cmp - o && echo same",
+     "", "same\n", "", 0},
+    {"ThreadsDiskFull", "$R --threads 4 --count -f 1 -a /dev/full in.txt", "a\n", "", "0 values ripped\nkolvane-rip: Cannot write /dev/full" + kFull, 1},
+    {"ThreadsClosedPipe", "{ yes 'a|b' | head -n 400000 | $R --threads 4 -f 2; echo $? >&2; } | head -n 1", "", "b\n", "0\n", 0},
     {"AppendKeepsWhatIsThere", "printf 'kept\\n' >o && $R -f 2 --eol crlf -a o in.txt && $R -f 1 -a o in.txt && cat o",
      "a|1\nb|2\n", "kept\n1\r\n2\r\na\nb\n", "", 0},
     {"BadAppendPathWithoutInput", "$R -f 1 -a no/o </dev/null", "", "", "kolvane-rip: Cannot open no/o: No such file or directory\n", 1},
@@ -112,6 +128,23 @@ const CliCase kScripts[] = {
     {"DevNullIsNoSource", "$R -f 1 -a /dev/null /dev/null && $R -f 1 -a /dev/null </dev/null && echo ok", "", "ok\n", "", 0},
     // With standard error closed, an output file opened later must not receive the message.
     {"ClosedStderr", "$R -f 1 -a o missing.txt 2>&-; echo $? && cat o", "", "1\n", "", 0},
+    // The limit (512-byte blocks in sh) cuts a line; the output still ends on the last whole one.
+    {"FileSizeLimit", "seq 1000000001 1000000200 >n && (ulimit -f 1; $R -f 1 -a o n); echo $? && wc -c <o", "",
+     "1\n506\n", "kolvane-rip: Cannot write o at line 47: File too large\n", 0},
+    // Reopening a FIFO whose reader left would wait for a new reader for ever.
+    {"FifoReaderGoesAway", "yes 'a|b' | head -n 400000 >big && mkfifo f && { head -c 1 f >/dev/null & } && $R -f 1 -a f big; echo $?",
+     "", "0\n", "", 0},
+    {"NonBlockingStdout", "yes 'a|b' | head -n 400000 >big && perl -MFcntl -e 'fcntl(STDOUT, F_SETFL, fcntl(STDOUT, F_GETFL, 0) | O_NONBLOCK); exec @ARGV' $R -f 2 big | wc -l",
+     "", "400000\n", "", 0},
+    // A stop while the rip waits for input: whole lines, the message, 128 + the signal.
+    {"InterruptedWhileWaiting", stopWhileWaiting("--threads 1", "INT"), "", "130\nwhole\n1\n", "", 0},
+    {"TerminatedWhileWaitingThreads", stopWhileWaiting("--threads 3", "TERM"), "", "143\nwhole\n1\n", "", 0},
+    // The README's recipe for files too big for one run: GNU parallel cuts the
+    // file into blocks at line ends and keeps their order; the output is the
+    // single run's, byte for byte, for LF and CR LF input alike.
+    {"GnuParallelRecipe", "seq 200000 | sed 's/.*/&|x&|y|z&/' >lf && sed 's/$/\\r/' lf >crlf && for f in lf crlf; do "
+     "parallel --will-cite --pipepart -a $f --block 100k -k $R --threads 1 -f 4,2 >p && $R -f 4,2 $f | cmp - p && "
+     "[ $(wc -l <p) -eq 200000 ] && echo same; done", "", "same\nsame\n", "", 0},
     {"Help", "$R --help | grep -c -e ' -f 2,4 ' -e \" -t '\" -e \" -s '\\\\\\\\t'\" -e '^  [012]  '", "", "6\n", "", 0},
 };
 // clang-format on

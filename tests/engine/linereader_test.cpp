@@ -2,6 +2,7 @@
 // fall across read calls and buffer blocks.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,9 @@ Lines readAll(const std::string& text, std::size_t blockSize, std::size_t chunk)
     test::StringSource source(text, chunk);
     LineReader reader(source, blockSize);
     Lines lines;
-    while (auto line = reader.next()) lines.emplace_back(*line);
+    for (auto line = reader.next(); line || reader.pending(); line = reader.next()) {
+        if (line) lines.emplace_back(*line);
+    }
     EXPECT_FALSE(reader.failure());
     EXPECT_EQ(reader.lineNumber(), std::ssize(lines));
     EXPECT_EQ(reader.offset(), text.size());
@@ -59,6 +62,46 @@ TEST(LineReader, LinesAroundTheBlockSize) {
                 }
             }
         }
+    }
+}
+
+TEST(LineReader, ReadsAtMostOnceAndSaysWhenALineIsPending) {
+    const std::string text = "ab\r\ncd\re\n\nf\r";
+    test::TricklingSource source(text, 2);
+    LineReader reader(source, 4);
+    Lines lines;
+    std::size_t pendings = 0;
+    for (;;) {
+        const std::size_t before = source.reads;
+        auto line = reader.next();
+        EXPECT_LE(source.reads - before, 1u);
+        if (line) {
+            lines.emplace_back(*line);
+        } else if (reader.pending()) {
+            ++pendings;
+        } else {
+            break;
+        }
+    }
+    EXPECT_EQ(lines, test::referenceLines(text));
+    EXPECT_FALSE(reader.failure());
+    EXPECT_GE(pendings, 2 * text.size());  // at least every stall
+}
+
+TEST(LineReader, StopsAtALineOverItsLimit) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, SIZE_MAX}) {
+        const std::string text =
+            "short\n" + std::string(40, 'x') + "\n" + std::string(41, 'y') + "\nnot read\n";
+        test::StringSource source(text, chunk);
+        LineReader reader(source, 8, 40);
+        Lines lines;
+        for (auto line = reader.next(); line || reader.pending(); line = reader.next()) {
+            if (line) lines.emplace_back(*line);
+        }
+        EXPECT_EQ(lines, (Lines{"short", std::string(40, 'x')})) << chunk;
+        ASSERT_TRUE(reader.failure());
+        EXPECT_EQ(reader.failure()->code, EFBIG);
+        EXPECT_EQ(reader.lineNumber(), 2);
     }
 }
 

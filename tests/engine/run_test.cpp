@@ -248,5 +248,30 @@ TEST(Run, PumpChangesSettingsAndStopsBetweenLines) {
     EXPECT_EQ(test::readFile(second), after);
 }
 
+// A source that has nothing yet never holds the rip: the host is still asked to
+// pump, and can stop it, also in the middle of a line that never ends.
+TEST(Run, SourceWithNoDataYetStillPumpsAndStops) {
+    for (const std::string text : {"", "a|1\nb|2"}) {
+        test::Rig rig("\n", PumpPolicy{std::chrono::milliseconds(0), 0});
+        test::TricklingSource source(text, text.empty() ? SIZE_MAX : 3);
+        rig.onPump = [&](int pump, const Progress&) { return pump < 50; };
+        RunResult result = rig.into("2").run(source);
+        EXPECT_FALSE(result.error);
+        EXPECT_EQ(result.stopped, text.empty());
+        EXPECT_EQ(test::items(rig.store), text.empty() ? Lines{} : Lines({"1", "2"}));
+    }
+}
+
+// A new split string found at a pump applies to the line about to be ripped.
+TEST(Run, SplitChangedAtAPumpAppliesToTheNextLine) {
+    test::Rig rig("\n", PumpPolicy{std::chrono::milliseconds(0), 0});
+    rig.onPump = [&](int pump, const Progress&) {
+        if (pump == 2) rig.current.split = ",";
+        return true;
+    };
+    EXPECT_FALSE(rig.into("2").run("a|b,c\na|b,c\n").error);
+    EXPECT_EQ(test::items(rig.store), Lines({"b,c", "c"}));
+}
+
 }  // namespace
 }  // namespace kolvane

@@ -14,11 +14,15 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "io.h"
+#include "linereader.h"
+#include "outputfile.h"
+#include "parallelrip.h"
 #include "resultstore.h"
 #include "rip.h"
 
@@ -87,6 +91,26 @@ struct StringSource : ByteSource {
         std::memcpy(buf.data(), data.data() + pos, n);
         pos += n;
         return IoResult{n, 0, {}};
+    }
+};
+
+// Serves `data` one byte a read, answering "no data yet" `stalls` times before
+// each byte, as a source fed by another thread does; SIZE_MAX stalls forever.
+struct TricklingSource : ByteSource {
+    std::string data;
+    std::size_t stalls, pos = 0, waited = 0, reads = 0;
+    TricklingSource(std::string d, std::size_t s) : data(std::move(d)), stalls(s) {}
+
+    IoResult read(std::span<char> buf) override {
+        ++reads;
+        if (waited < stalls) {
+            ++waited;
+            return IoResult{0, 0, {}, true};
+        }
+        waited = 0;
+        if (pos == data.size() || buf.empty()) return {};
+        buf[0] = data[pos++];
+        return IoResult{1, 0, {}};
     }
 };
 
@@ -196,5 +220,52 @@ struct Rig : RipHost {
         return run(source);
     }
 };
+
+// How a rip to a file is set up for comparing thread counts: the source in
+// pieces of `chunk` bytes failing at `failAt`, a disk that takes `budget`
+// bytes and then fails, and for the parallel rip its block size and limit.
+struct FileRip {
+    std::size_t chunk = 3, failAt = SIZE_MAX, budget = SIZE_MAX;
+    std::size_t block = 5, lineLimit = LineReader::defaultLineLimit();
+};
+
+// What a rip to a file leaves: the file, Ripcount and the error, if any.
+struct FileOutcome {
+    std::string file;
+    std::int64_t count = 0;
+    std::string error;
+    bool operator==(const FileOutcome&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& os, const FileOutcome& o) {
+    return os << o.count << " [" << o.file << "] " << o.error;
+}
+
+// `threads` 0: the sequential rip, as --threads 1 runs it; else ParallelRipper.
+inline FileOutcome ripToFile(const std::string& text, const Settings& s, unsigned threads,
+                             const FileRip& how = {}) {
+    FileOutcome o;
+    FaultyOpener opener;
+    opener.memory = &o.file;
+    opener.budgets = {how.budget, 0};
+    OutputFile out(
+        "out", [&] { return opener.openAppend("out"); }, "\r\n");
+    StringSource source(text, how.chunk, how.failAt);
+    RunResult result;
+    Rig host;
+    host.current = s;
+    if (threads == 0) {
+        Ripper ripper(out, opener, kNoPumps);
+        ripper.prepare(s);
+        result = ripper.run(source, "src.txt", host);
+        o.count = ripper.ripcount();
+    } else {
+        ParallelRipper ripper(out, threads, how.block, how.lineLimit);
+        ripper.prepare(s);
+        result = ripper.run(source, "src.txt", host);
+        o.count = ripper.ripcount();
+    }
+    if (result.error) o.error = result.error->message();
+    return o;
+}
 
 }  // namespace kolvane::test

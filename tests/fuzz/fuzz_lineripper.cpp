@@ -142,6 +142,19 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
           "a run stops with an error exactly when lines are missing");
 }
 
+// Four threads on blocks of a few bytes meet every way a line, a CR LF and a
+// read failure can fall across blocks, and must still give what one thread does.
+void checkThreads(const std::string& text, std::size_t chunk, std::size_t failAt, Settings s,
+                  const std::string& list, const std::string& templ, std::size_t block) {
+    for (bool smart : {false, true}) {
+        s.smart = smart;
+        s.fields = smart ? templ : list;
+        const test::FileRip how{.chunk = chunk, .failAt = failAt, .block = block};
+        check(test::ripToFile(text, s, 4, how) == test::ripToFile(text, s, 0, how),
+              "four threads give what one thread gives");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -171,9 +184,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (fail && text.empty()) break;
         test::StringSource source(text, chunk, fail ? failAt % text.size() : SIZE_MAX);
         LineReader reader(source, block);
+        reader.setSplit(s.split);
         std::size_t got = 0;
-        while (auto line = reader.next()) {
+        for (auto line = reader.next(); line || reader.pending(); line = reader.next()) {
+            if (!line) continue;
             check(got < want.size() && *line == want[got++], "LineReader matches the reference");
+            const SeparatorBits bits = reader.separators();
+            for (std::size_t i = 0; bits.words != nullptr && i < line->size(); ++i) {
+                const std::size_t at = bits.first + i;
+                const bool set = (bits.words[at / 64] >> (at % 64)) & 1;
+                check(set == ((*line)[i] == bits.byte), "the split byte's bits mark it exactly");
+            }
         }
         check(fail ? bool(reader.failure()) : !reader.failure() && got == want.size(),
               "LineReader reads every line, or reports the failure");
@@ -187,6 +208,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& line : want) {
         if (!line.empty()) checkLine(line, s, list, templ);
     }
+    checkThreads(text, chunk, text.empty() ? SIZE_MAX : failAt % (text.size() * 2), s, list, templ,
+                 block);
     checkOutputFile(text, big ? 5120 / (text.size() + 1) + 1 : 1, cut1,
                     retryFails ? std::optional(cut2) : std::nullopt);
     return 0;

@@ -1,0 +1,128 @@
+#include "lineindex.h"
+
+#include <algorithm>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace kolvane {
+
+namespace {
+
+#if defined(__x86_64__)
+
+template <bool kSplit>
+void markSse2(const char* p, std::size_t words, char split, std::uint64_t* ends,
+              std::uint64_t* seps) {
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i sp = _mm_set1_epi8(split);
+    for (std::size_t w = 0; w < words; ++w, p += 64) {
+        std::uint64_t e = 0;
+        std::uint64_t s = 0;
+        for (int k = 0; k < 4; ++k) {
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            const auto eq = _mm_or_si128(_mm_cmpeq_epi8(c, lf), _mm_cmpeq_epi8(c, cr));
+            e |= std::uint64_t(unsigned(_mm_movemask_epi8(eq))) << (16 * k);
+            if constexpr (kSplit) {
+                s |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, sp)))) << (16 * k);
+            }
+        }
+        ends[w] = e;
+        if constexpr (kSplit) seps[w] = s;
+    }
+}
+
+__attribute__((target("avx2"))) inline std::uint64_t bitsOf(__m256i lo, __m256i hi) {
+    return std::uint64_t(std::uint32_t(_mm256_movemask_epi8(lo))) |
+           std::uint64_t(std::uint32_t(_mm256_movemask_epi8(hi))) << 32;
+}
+
+template <bool kSplit>
+__attribute__((target("avx2"))) void markAvx2(const char* p, std::size_t words, char split,
+                                              std::uint64_t* ends, std::uint64_t* seps) {
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i sp = _mm256_set1_epi8(split);
+    for (std::size_t w = 0; w < words; ++w, p += 64) {
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        ends[w] = bitsOf(_mm256_or_si256(_mm256_cmpeq_epi8(lo, lf), _mm256_cmpeq_epi8(lo, cr)),
+                         _mm256_or_si256(_mm256_cmpeq_epi8(hi, lf), _mm256_cmpeq_epi8(hi, cr)));
+        if constexpr (kSplit)
+            seps[w] = bitsOf(_mm256_cmpeq_epi8(lo, sp), _mm256_cmpeq_epi8(hi, sp));
+    }
+}
+
+using Mark = void (*)(const char*, std::size_t, char, std::uint64_t*, std::uint64_t*);
+
+// Chosen once: every x86-64 has SSE2, AVX2 is used where the processor has it.
+template <bool kSplit>
+Mark pick() {
+    return __builtin_cpu_supports("avx2") ? markAvx2<kSplit> : markSse2<kSplit>;
+}
+
+#else
+
+template <bool kSplit>
+void markPlain(const char* p, std::size_t words, char split, std::uint64_t* ends,
+               std::uint64_t* seps) {
+    for (std::size_t w = 0; w < words; ++w, p += 64) {
+        std::uint64_t e = 0;
+        std::uint64_t s = 0;
+        for (int i = 0; i < 64; ++i) {
+            e |= std::uint64_t(p[i] == '\n' || p[i] == '\r') << i;
+            if constexpr (kSplit) s |= std::uint64_t(p[i] == split) << i;
+        }
+        ends[w] = e;
+        if constexpr (kSplit) seps[w] = s;
+    }
+}
+
+using Mark = void (*)(const char*, std::size_t, char, std::uint64_t*, std::uint64_t*);
+
+template <bool kSplit>
+Mark pick() {
+    return markPlain<kSplit>;
+}
+
+#endif
+
+}  // namespace
+
+void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
+                   std::uint64_t* seps) {
+    static const Mark withSplit = pick<true>();
+    static const Mark withoutSplit = pick<false>();
+    if (split < 0) {
+        withoutSplit(p, words, 0, ends, seps);
+    } else {
+        withSplit(p, words, char(split), ends, seps);
+    }
+}
+
+void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
+    if (from >= to) return;
+    const std::size_t firstWord = from / 64;
+    const std::size_t lastWord = (to - 1) / 64;
+    if (firstWord < origin_ || firstWord > origin_ + words_) restart(from);
+    if (ends_.size() <= lastWord - origin_) {
+        ends_.resize(lastWord + 1 - origin_);
+        seps_.resize(lastWord + 1 - origin_);
+    }
+    words_ = std::max(words_, lastWord + 1 - origin_);
+    // Whole words are marked again from the start of the one holding `from`:
+    // the bytes before it are the same, so are their bits.
+    markLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_,
+                  ends_.data() + (firstWord - origin_), seps_.data() + (firstWord - origin_));
+    // Bytes past `to` are padding, or not read yet.
+    const unsigned tail = unsigned(to % 64);
+    if (tail != 0) {
+        const std::uint64_t keep = (std::uint64_t{1} << tail) - 1;
+        ends_[lastWord - origin_] &= keep;
+        seps_[lastWord - origin_] &= keep;
+    }
+}
+
+}  // namespace kolvane

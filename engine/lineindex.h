@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kolvane {
+
+// Where one split byte stands in an indexed text: bit (first + i) of `words`
+// (64 bytes a word) is set when byte i of the line is `byte`.
+struct SeparatorBits {
+    const std::uint64_t* words = nullptr;
+    std::size_t first = 0;
+    char byte = 0;
+};
+
+// Bit maps of a buffer's line ends (CR and LF) and of one split byte, made by a
+// single vectorised pass, so that a byte is looked at once: lines are then found
+// and cut into fields from the bits alone. The buffer must be readable up to
+// kPadding bytes past what is indexed; those bytes never show up in the maps.
+// The maps cover what was indexed since the last restart(), which lets a user
+// keep them to a block's size (a quarter of it) however long a line grows.
+class LineIndex {
+  public:
+    static constexpr std::size_t kPadding = 64;
+
+    // The byte to mark besides line ends; none when `byte` is negative.
+    void setSplit(int byte) { split_ = byte; }
+    int split() const { return split_; }
+
+    // Forgets what was indexed; the next index() starts the maps at `from`.
+    void restart(std::size_t from) {
+        origin_ = from / 64;
+        words_ = 0;
+    }
+
+    // Indexes bytes [from, to) of `data`, after what was indexed since the
+    // last restart (or from `from` on, when that lies before it). May throw
+    // std::bad_alloc when the maps must grow.
+    void index(const char* data, std::size_t from, std::size_t to);
+
+    // The first CR or LF in [from, to), or `to`; [from, to) must be indexed.
+    // Inline: it runs once per line.
+    std::size_t nextEnd(std::size_t from, std::size_t to) const {
+        if (from >= to) return to;
+        std::size_t w = from / 64 - origin_;
+        const std::size_t last = (to - 1) / 64 - origin_;
+        std::uint64_t bits = ends_[w] & (~std::uint64_t{0} << (from % 64));
+        while (bits == 0) {
+            if (++w > last) return to;
+            bits = ends_[w];
+        }
+        const std::size_t at = (origin_ + w) * 64 + std::size_t(__builtin_ctzll(bits));
+        return at < to ? at : to;
+    }
+
+    // The split byte's bits for a line starting at `first`; no words when no
+    // byte is marked or the maps do not hold the line's start.
+    SeparatorBits separators(std::size_t first) const {
+        if (split_ < 0 || first / 64 < origin_ || first / 64 - origin_ >= words_) return {};
+        return SeparatorBits{seps_.data(), first - origin_ * 64, char(split_)};
+    }
+
+  private:
+    std::vector<std::uint64_t> ends_;  // word i holds bytes 64 (origin_ + i) on
+    std::vector<std::uint64_t> seps_;
+    std::size_t words_ = 0;  // words indexed since the last restart
+    std::size_t origin_ = 0;
+    int split_ = -1;
+};
+
+// For each of `words` runs of 64 bytes from p: bit i of ends[w] is set when
+// byte 64w + i is CR or LF, and of seps[w] (only with a split byte) when it is
+// the split byte. SSE2, or AVX2 when the processor has it.
+void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
+                   std::uint64_t* seps);
+
+// One past the terminator of a line ending at `eol` (a CR or LF before `end`):
+// CR LF is one terminator.
+inline std::size_t terminatorEnd(const char* data, std::size_t eol, std::size_t end) {
+    return data[eol] == '\r' && eol + 1 < end && data[eol + 1] == '\n' ? eol + 2 : eol + 1;
+}
+
+}  // namespace kolvane

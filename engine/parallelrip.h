@@ -1,0 +1,102 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fieldlist.h"
+#include "io.h"
+#include "linereader.h"
+#include "lineripper.h"
+#include "outputfile.h"
+#include "rip.h"
+
+namespace kolvane {
+
+// Rips one source on several threads with settings fixed for the whole run,
+// as the CLI has them. The source is read in blocks cut after a line end;
+// each thread in turn reads a block and rips it, and the results go to the
+// output in source order,
+// so the output, the count and the errors (with their line numbers) are those
+// of a sequential rip. A few blocks are in flight at a time, so memory stays
+// bounded whatever the source's size (each block holds at least one line).
+class ParallelRipper {
+  public:
+    static constexpr std::size_t kBlockSize = std::size_t{2} << 20;
+
+    // One thread per core this process may run on (its affinity, which
+    // containers and taskset narrow), at least one.
+    static unsigned defaultThreads();
+
+    // `threads` threads, the caller's among them, read, rip and write.
+    ParallelRipper(OutputFile& out, unsigned threads, std::size_t blockSize = kBlockSize,
+                   std::size_t lineLimit = LineReader::defaultLineLimit());
+    ~ParallelRipper();
+    ParallelRipper(const ParallelRipper&) = delete;
+    ParallelRipper& operator=(const ParallelRipper&) = delete;
+
+    // As Ripper::prepare(): the field list of a plain rip, the count to 0.
+    void prepare(const Settings& settings);
+    void prepare(FieldList fields);
+
+    // Reads every line of `source` and rips it into the output, which is
+    // flushed before this returns. The host's settings are read once (toFile
+    // and outfile are not used); its pump() is asked between two blocks and
+    // while a read waits, from whichever threads do that, so it must be safe
+    // to call from any thread; it may stop the rip at a line end.
+    RunResult run(ByteSource& source, const std::string& sourceName, RipHost& host);
+
+    // Result lines that reached the output, over every run since prepare().
+    std::int64_t ripcount() const { return ripcount_; }
+
+  private:
+    struct Block;
+    struct Worker;
+
+    // Fills a block from the source; false when there is nothing more. One
+    // thread at a time.
+    bool readBlock(ByteSource& source, Block& block);
+    bool fillBlock(ByteSource& source, Block& block);
+    void ripBlock(Worker& worker, Block& block);
+    // Commits a ripped block to the output; false once the run must stop. One
+    // thread at a time, in source order.
+    bool commit(Block& block, const std::string& sourceName, RunResult& result);
+    // What each thread of a run does until the run ends.
+    void work(Worker& worker, ByteSource& source, const std::string& sourceName, RunResult& result);
+
+    OutputFile& out_;
+    unsigned threads_;
+    std::size_t blockSize_;
+    std::size_t lineLimit_;
+    Settings settings_;
+    FieldList fields_;
+    RipHost* host_ = nullptr;  // of the run under way
+
+    // Used by the thread that holds the reading turn.
+    std::string carry_;  // the bytes read after the last whole line
+    bool inputEnded_ = false;
+    bool stopped_ = false;     // the host asked to stop while a read waited
+    bool anyoneReads_ = true;  // any thread may read, not only the caller's
+    // Used by the thread that holds the committing turn.
+    std::int64_t ripcount_ = 0;
+    std::int64_t linesBefore_ = 0;  // source lines in the blocks committed so far
+
+    std::vector<std::unique_ptr<Block>> blocks_;  // a ring: block i is blocks_[i % size]
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::mutex mutex_;
+    std::condition_variable wake_;  // guarded by mutex_ from here on
+    std::size_t read_ = 0;          // blocks read so far
+    std::size_t committed_ = 0;     // blocks committed so far
+    bool reading_ = false;
+    bool committing_ = false;
+    bool sourceDone_ = false;
+    bool stop_ = false;
+};
+
+}  // namespace kolvane
