@@ -11,7 +11,6 @@
 #include <algorithm>
 
 #include "elidinglabel.h"
-#include "linereader.h"
 #include "mainwindow.h"
 #include "resultmodel.h"
 #include "resultview.h"
@@ -25,17 +24,8 @@ namespace {
 // only flash.
 constexpr std::chrono::milliseconds kShowBusyAfter{300};
 
-// Whether the engine's line reader can leave a line pending when a read
-// brings nothing yet; one that cannot takes "nothing yet" for the end.
-template <class Reader>
-constexpr bool kReaderCanWait = requires(Reader& reader) {
-    reader.pending();
-};
-
-// The longest a read of the source keeps the window from its events; as long
-// as it takes while the reader would mistake a pause for the end.
-constexpr std::chrono::milliseconds kReadWait =
-    kReaderCanWait<LineReader> ? std::chrono::milliseconds{10} : std::chrono::hours{24 * 365};
+// The longest a read of the source keeps the window from its events.
+constexpr std::chrono::milliseconds kReadWait{10};
 
 const QString kStoppedNote = QStringLiteral(" (stopped)");
 
