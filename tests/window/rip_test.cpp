@@ -17,11 +17,6 @@ using namespace kolvane::test;
 
 namespace {
 
-template <class Reader>
-constexpr bool kReaderCanWait = requires(Reader& reader) {
-    reader.pending();
-};
-
 struct EscapeRow {
     QString split, join;
     QByteArray source;
