@@ -11,9 +11,8 @@ namespace kolvane {
 QString displayText(std::string_view bytes);
 
 // The start of `bytes` as the window shows it: at most `maxChars` characters,
-// the last of them an ellipsis (…) when the text goes on, or when `more` says
-// that `bytes` is itself only the start of a line. Decodes no more of `bytes`
-// than it shows, so a gigabyte costs what a screenful does.
-QString displayStart(std::string_view bytes, qsizetype maxChars, bool more = false);
+// the last of them an ellipsis (…) when the text goes on. Decodes no more of
+// `bytes` than it shows, so a gigabyte costs what a screenful does.
+QString displayStart(std::string_view bytes, qsizetype maxChars);
 
 }  // namespace kolvane

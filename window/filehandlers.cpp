@@ -61,12 +61,13 @@ void MainWindow::Command1_Click() {
 }
 
 void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
-    // A box lays out all its text at every change: it gets a screenful.
+    // A box lays out all its text at every change: it gets a screenful, far
+    // less than the preview keeps of a line, so a cut line shows its mark.
     constexpr qsizetype kPreviewChars = 500;
     previewBytes_ = std::move(bytes.start);
     previewCut_ = bytes.cut;
     previewShown_ = line;
-    Text2->setText(displayStart(previewBytes_, kPreviewChars, previewCut_));
+    Text2->setText(displayStart(previewBytes_, kPreviewChars));
     // The start of a long line, field 1, is what helps.
     Text2->setCursorPosition(0);
     updateFieldTip();

@@ -211,7 +211,7 @@ class HandlersTest : public QObject, WindowFixture {
         QVERIFY(text("Text2").size() < 1000 && box("Text2")->cursorPosition() == 0);
         QTest::keyClicks(box("RipFields"), "1");
         QTRY_VERIFY(tipText(box("Text2")).endsWith("Result: start"));
-        QVERIFY(tipText(box("Text2")).startsWith("Line 2 of the source file"));
+        QVERIFY(tipText(box("Text2")).startsWith("Line 2 of the source file, its first 64 KiB"));
         QVERIFY(box("Text2")->toolTip().size() < 10000);
         rip(huge.fileName(), "2,1");
         QVERIFY(listed()[1].size() < 1000 && listed()[1].endsWith(QChar(0x2026)));
@@ -221,6 +221,9 @@ class HandlersTest : public QObject, WindowFixture {
         QCOMPARE(tipAt(list()->viewport(), rowAt(0)), QString());  // ":one" fits
         const QString rowTip = tipAt(list()->viewport(), rowAt(1));
         QVERIFY(rowTip.startsWith("xxx") && rowTip.count('\n') < 60 && rowTip.size() < 3000);
+        list()->setCurrentIndex(list()->model()->index(1, 0));
+        QTest::keySequence(list(), QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text().size(), (100 << 20) + 6);
         answer(path("saved.txt"));
         click("Saverip");
         QCOMPARE(QFileInfo(path("saved.txt")).size(), qint64(100 << 20) + 14);
