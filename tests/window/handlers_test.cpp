@@ -246,7 +246,8 @@ class HandlersTest : public QObject, WindowFixture {
             kolvane::fitOnScreen(window_->size(), window_->minimumSizeHint(), small);
         QCOMPARE(placed, small);
         window_->setGeometry(placed);
-        QApplication::processEvents();  // the layout follows
+        QApplication::processEvents();                        // the layout follows
+        QVERIFY(scroll->horizontalScrollBar()->isVisible());  // a mouse reaches the rest
         for (const char* name :
              {"Text1", "Loadfile", "Dorip", "SplitChar", "FieldSep", "RipFields", "Check1",
               "Check3", "Check4", "Text2", "Command1", "List1", "Statu", "Check2", "Saverip"}) {
