@@ -2,12 +2,106 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 #include "io.h"
-#include "linereader.h"
+#include "sourceopen.h"
 
 namespace kolvane {
+
+namespace {
+
+// How long one read of a slow source may wait before the deadline is checked.
+constexpr std::chrono::milliseconds kReadWait{10};
+
+// Walks the lines of a source block by block, ending them as the rip's reader
+// does (LF, CR LF or CR; a last line without one), and keeps at most
+// kKeptBytes of the line it is asked to keep.
+class LineSkimmer {
+  public:
+    enum class Outcome { line, end, failed, late };
+
+    LineSkimmer(ByteSource& source, std::optional<std::chrono::steady_clock::time_point> deadline)
+        : source_(source), deadline_(deadline), block_(SourcePreview::kBlockBytes) {}
+
+    // Passes one line; into `keep` when given.
+    Outcome next(PreviewLine* keep) {
+        bool any = false;  // a byte of this line was seen
+        for (;;) {
+            if (pos_ == len_) {
+                if (eof_) return any ? Outcome::line : Outcome::end;
+                if (const auto failed = fill()) return *failed;
+                continue;
+            }
+            const char* at = block_.data() + pos_;
+            const std::size_t left = len_ - pos_;
+            if (afterCr_) {
+                afterCr_ = false;
+                if (*at == '\n') {
+                    ++pos_;
+                    continue;
+                }
+            }
+            const auto* lf = static_cast<const char*>(std::memchr(at, '\n', left));
+            const auto* cr = static_cast<const char*>(std::memchr(at, '\r', lf ? lf - at : left));
+            const char* end = cr ? cr : lf;
+            const std::size_t take = end ? static_cast<std::size_t>(end - at) : left;
+            if (keep) {
+                const std::size_t room = SourcePreview::kKeptBytes - keep->start.size();
+                keep->start.append(at, std::min(take, room));
+                keep->cut = keep->cut || take > room;
+            }
+            any = true;
+            pos_ += take;
+            if (!end) continue;
+            ++pos_;
+            afterCr_ = *end == '\r';
+            // The LF of a CR LF that a block cut in two belongs to this line.
+            // A read that fails here fails again at the next line.
+            if (afterCr_ && pos_ == len_ && !eof_ && fill()) return Outcome::line;
+            if (afterCr_ && pos_ < len_ && block_[pos_] == '\n') ++pos_, afterCr_ = false;
+            return Outcome::line;
+        }
+    }
+
+    // Bytes passed, up to just after the last line's terminator.
+    std::uint64_t consumed() const { return base_ + pos_; }
+    const IoResult& failure() const { return failure_; }
+
+  private:
+    std::optional<Outcome> fill() {
+        for (;;) {
+            if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) return Outcome::late;
+            IoResult r = source_.read(block_);
+            if (r.failed()) {
+                failure_ = std::move(r);
+                return Outcome::failed;
+            }
+            if (r.noDataYet) continue;
+            base_ += len_;
+            pos_ = 0;
+            len_ = r.bytes;
+            eof_ = r.bytes == 0;
+            return std::nullopt;
+        }
+    }
+
+    ByteSource& source_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::vector<char> block_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    std::uint64_t base_ = 0;  // source bytes before block_
+    bool eof_ = false;
+    bool afterCr_ = false;  // the last line ended in CR: a LF next is its own
+    IoResult failure_;
+};
+
+}  // namespace
 
 std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string& path,
                                                                bool& regular) {
@@ -25,7 +119,7 @@ std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string
                     static_cast<std::int64_t>(st.st_ctim.tv_nsec)};
 }
 
-Expected<std::optional<std::string>> SourcePreview::line(const std::string& path,
+Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path,
                                                          std::int64_t number) {
     if (path.empty()) return Error{"Cannot read", "", "no source file given", 0, 0};
     bool regular = false;
@@ -40,21 +134,39 @@ Expected<std::optional<std::string>> SourcePreview::line(const std::string& path
         now.offset = mark_->offset;
     }
     mark_.reset();
-    auto source = FileSource::open(path, now.offset);
-    if (!source) return source.error();
-    LineReader reader(**source);
-    std::optional<std::string> found;
+    // A regular file is read here, to the line's end however far; anything
+    // else may wait for a writer or never end a line, and gets a deadline.
+    std::unique_ptr<ByteSource> source;
+    if (regular) {
+        auto file = FileSource::open(path, now.offset);
+        if (!file) return file.error();
+        source = std::move(*file);
+    } else {
+        auto opened = openWithoutBlocking(path, kReadWait);
+        if (!opened) return opened.error();
+        source = std::move(*opened);
+    }
+    using Clock = std::chrono::steady_clock;
+    LineSkimmer skimmer(*source, regular ? std::nullopt : std::optional(Clock::now() + deadline_));
+    std::optional<PreviewLine> found;
     while (now.line < number) {
-        auto text = reader.next();
-        if (!text && reader.pending()) continue;
-        if (!text) break;
+        const bool wanted = now.line + 1 == number;
+        PreviewLine kept;
+        const LineSkimmer::Outcome outcome = skimmer.next(wanted ? &kept : nullptr);
+        if (outcome == LineSkimmer::Outcome::failed) {
+            const IoResult& failure = skimmer.failure();
+            return Error{"Cannot read", path, failure.cause, now.line + 1, failure.code};
+        }
+        if (outcome == LineSkimmer::Outcome::late) {
+            return Error{"Cannot read", path,
+                         "no line came within " + std::to_string(deadline_.count()) + " ms",
+                         now.line + 1, 0};
+        }
+        if (outcome == LineSkimmer::Outcome::end) break;
         ++now.line;
-        if (now.line == number) found.emplace(*text);
+        if (wanted) found = std::move(kept);
     }
-    if (auto failure = reader.failure()) {
-        return Error{"Cannot read", path, failure->cause, now.line + 1, failure->code};
-    }
-    now.offset += reader.offset();
+    now.offset += skimmer.consumed();
     // A file that changed while it was read may have given a mix of both
     // versions at this offset: answer, but remember nothing of it.
     bool stillRegular = false;

@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,16 +12,34 @@
 
 namespace kolvane {
 
+// The start of one source line, as much of it as the preview shows.
+struct PreviewLine {
+    std::string start;  // the line's first bytes, at most SourcePreview::kKeptBytes
+    bool cut = false;   // the line goes on beyond `start`
+};
+
 // Reads single lines of a source file for the preview box, with the rip's own
 // line rules. Every answer is what reading the file from its first line would
 // give; but while the file is unchanged it remembers where the line it last
 // read ends, so stepping to the next line deep into a large file reads one
-// line, not all before it.
+// line, not all before it. Memory stays bounded whatever the line's length:
+// a line is read to its end, but only its start is kept.
 class SourcePreview {
   public:
+    // Bytes of a line kept for showing: many screens of text, a blink to scan.
+    static constexpr std::size_t kKeptBytes = std::size_t{64} << 10;
+    // Bytes read at a time.
+    static constexpr std::size_t kBlockBytes = std::size_t{256} << 10;
+    // How long a source that is no regular file (a FIFO, a device) may take to
+    // give its line before the preview gives up: the window waits that long.
+    static constexpr std::chrono::milliseconds kDeadline{250};
+
+    explicit SourcePreview(std::chrono::milliseconds deadline = kDeadline) : deadline_(deadline) {}
+
     // Line `number` (1-based) of the file at `path`: nullopt when the file has
-    // fewer lines, an Error when it cannot be opened or read.
-    Expected<std::optional<std::string>> line(const std::string& path, std::int64_t number);
+    // fewer lines, an Error when it cannot be opened or read, or when a source
+    // that is no regular file has not given the line within the deadline.
+    Expected<std::optional<PreviewLine>> line(const std::string& path, std::int64_t number);
 
   private:
     // What identifies one version of a file. Size and modification time alone
@@ -39,7 +59,8 @@ class SourcePreview {
         bool operator==(const Identity&) const = default;
     };
     // The file as it is now; nullopt (with errno set) when it cannot be looked
-    // at, and for anything but a regular file, whose offsets mean nothing.
+    // at. `regular` tells a regular file, the only kind whose offsets mean
+    // something and whose reads never wait for a writer.
     static std::optional<Identity> identify(const std::string& path, bool& regular);
 
     struct Mark {
@@ -48,6 +69,7 @@ class SourcePreview {
         std::uint64_t offset = 0;  // just past that line's terminator
     };
     std::optional<Mark> mark_;
+    std::chrono::milliseconds deadline_;
 };
 
 }  // namespace kolvane

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <limits>
@@ -153,12 +154,24 @@ void MainWindow::buildControls() {
     bottomRow->addWidget(Check2);
     bottomRow->addWidget(saveOrStop_);
 
-    auto* window = new QVBoxLayout(this);
+    auto* content = new QWidget;
+    auto* window = new QVBoxLayout(content);
     window->setContentsMargins(9, 9, 9, 9);
     window->addLayout(sourceRow);
     window->addWidget(Frame1);
     window->addWidget(List1, 1);
     window->addLayout(bottomRow);
+    // On a screen smaller than the controls need (a small one at 200%), the
+    // list shrinks first, and then the window's content scrolls, so that no
+    // control is out of reach. Where everything fits, no scroll bar shows.
+    scroll_ = named(new QScrollArea, "Scroll");
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    scroll_->setWidgetResizable(true);
+    scroll_->setWidget(content);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll_);
 
     // A file dropped anywhere on the window loads it.
     setAcceptDrops(true);
@@ -222,7 +235,8 @@ void MainWindow::chainTabOrder() {
 }
 
 void MainWindow::placeOnScreen() {
-    const QSize wanted = sizeHint().expandedTo(kDesignSize);
+    // The content's own size: a scroll area asks for less than it holds.
+    const QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
     if (const QScreen* where = screen()) {
         setGeometry(fitOnScreen(wanted, minimumSizeHint(), where->availableGeometry()));
     } else {

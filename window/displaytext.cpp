@@ -1,6 +1,7 @@
 #include "displaytext.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace kolvane {
 
@@ -27,6 +28,18 @@ QString displayText(std::string_view bytes) {
         text[i] = QChar(byte >= 0x80 && byte < 0xA0 ? kHigh1252[byte - 0x80] : char16_t{byte});
     }
     return text;
+}
+
+QString displayStart(std::string_view bytes, qsizetype maxChars) {
+    // Four bytes make at most one character; a character cut in two at the
+    // end would turn the whole start into Windows-1252.
+    std::size_t n = std::min(bytes.size(), static_cast<std::size_t>(maxChars) * 4);
+    for (int i = 0; i < 3 && n > 0 && n < bytes.size() && (bytes[n] & 0xC0) == 0x80; ++i) --n;
+    const QString text = displayText(bytes.substr(0, n));
+    if (n == bytes.size() && text.size() <= maxChars) return text;
+    qsizetype keep = std::min(text.size(), maxChars - 1);
+    if (keep > 0 && keep < text.size() && text.at(keep - 1).isHighSurrogate()) --keep;
+    return text.left(keep) + QChar(0x2026);
 }
 
 }  // namespace kolvane

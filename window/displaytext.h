@@ -10,4 +10,9 @@ namespace kolvane {
 // "café". For display only: what is ripped and saved stays the bytes.
 QString displayText(std::string_view bytes);
 
+// The start of `bytes` as the window shows it: at most `maxChars` characters,
+// the last of them an ellipsis (…) when the text goes on. Decodes no more of
+// `bytes` than it shows, so a gigabyte costs what a screenful does.
+QString displayStart(std::string_view bytes, qsizetype maxChars);
+
 }  // namespace kolvane

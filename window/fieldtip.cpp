@@ -18,16 +18,9 @@ constexpr qsizetype kValueChars = 32;
 constexpr qsizetype kResultChars = 100;
 constexpr qsizetype kLineChars = 90;
 
-// The bytes as the window shows them, shortened to `max` characters with an ellipsis,
-// never between the halves of a surrogate pair.
+// The bytes as the window shows them, shortened to `max` characters with an ellipsis.
 QString shortened(std::string_view bytes, qsizetype max) {
-    QString text = displayText(bytes);
-    if (text.size() > max) {
-        qsizetype keep = max - 1;
-        if (text.at(keep - 1).isHighSurrogate()) --keep;
-        text = text.left(keep) + QChar(0x2026);
-    }
-    return text;
+    return displayStart(bytes, max);
 }
 
 // One paragraph that keeps its spaces and line breaks and never wraps.

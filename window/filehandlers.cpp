@@ -60,10 +60,14 @@ void MainWindow::Command1_Click() {
     if (*wanted) setPreview(std::move(**wanted), state_.Previewline);
 }
 
-void MainWindow::setPreview(std::string bytes, std::int64_t line) {
-    previewBytes_ = std::move(bytes);
+void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
+    // A box lays out all its text at every change: it gets a screenful, far
+    // less than the preview keeps of a line, so a cut line shows its mark.
+    constexpr qsizetype kPreviewChars = 500;
+    previewBytes_ = std::move(bytes.start);
+    previewCut_ = bytes.cut;
     previewShown_ = line;
-    Text2->setText(displayText(previewBytes_));
+    Text2->setText(displayStart(previewBytes_, kPreviewChars));
     // The start of a long line, field 1, is what helps.
     Text2->setCursorPosition(0);
     updateFieldTip();

@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     }
     kolvane::QtFileDialogs dialogs;
     kolvane::MainWindow window(dialogs);
-    if (!line.source.isEmpty()) window.loadSource(line.source);
+    // Shown first: the window is there while a slow source is looked at.
     window.show();
+    if (!line.source.isEmpty()) window.loadSource(line.source);
     return QApplication::exec();
 }

@@ -53,6 +53,7 @@ void MainWindow::connectSignals() {
     // A line typed into the preview is the user's own: its tooltip follows it.
     connect(Text2, &QLineEdit::textEdited, this, [this](const QString& typed) {
         previewBytes_ = typed.toUtf8().toStdString();
+        previewCut_ = false;
         previewShown_ = 0;
         updateFieldTip();
     });

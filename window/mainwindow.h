@@ -20,6 +20,7 @@ class QLineEdit;
 class QMimeData;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class QShortcut;
 class QStackedWidget;
 
@@ -105,7 +106,7 @@ class MainWindow : public QWidget {
     // Saves the list through the save dialog; false when nothing was saved.
     bool saveList();
     // Shows `bytes`, line `line` of the source (0: typed by hand), in Text2.
-    void setPreview(std::string bytes, std::int64_t line);
+    void setPreview(PreviewLine bytes, std::int64_t line);
 
     // Answers a drag or drop: accepted only for one local file while idle.
     void takeDrop(QDropEvent* event);
@@ -150,6 +151,7 @@ class MainWindow : public QWidget {
     QPushButton* Stop = nullptr;
     QStackedWidget* saveOrStop_ = nullptr;
     QShortcut* stopKey_ = nullptr;
+    QScrollArea* scroll_ = nullptr;  // holds every control
 
     // The handlers' shared record, the results, and the helpers behind them.
     WindowRecord state_;
@@ -161,8 +163,10 @@ class MainWindow : public QWidget {
     ListSaver saver_;
     std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved_;
     std::function<std::chrono::steady_clock::time_point()> now_;
-    // The bytes Text2 shows decoded, and their line of the source (0: typed).
+    // The bytes Text2 shows decoded, whether they are only the start of their
+    // line, and their line of the source (0: typed).
     std::string previewBytes_;
+    bool previewCut_ = false;
     std::int64_t previewShown_ = 0;
     // The list holds results of the last rip that were not saved since.
     bool unsaved_ = false;

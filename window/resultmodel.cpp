@@ -15,9 +15,22 @@ int ResultModel::rowCount(const QModelIndex& parent) const {
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_) return {};
-    std::string_view item = store_.at(static_cast<std::size_t>(index.row()));
-    if (role != Qt::DisplayRole) return {};
-    return displayText(item);
+    // A row shows a line's start, so that a row of a gigabyte is laid out,
+    // measured and painted as fast as any; its tooltip shows more, the copy
+    // all of it.
+    constexpr qsizetype kRowChars = 300;
+    constexpr qsizetype kTipChars = 2000;
+    const std::string_view item = store_.at(static_cast<std::size_t>(index.row()));
+    switch (role) {
+        case Qt::DisplayRole:
+            return displayStart(item, kRowChars);
+        case Qt::ToolTipRole:
+            return displayStart(item, kTipChars);
+        case Qt::EditRole:
+            return displayText(item);
+        default:
+            return {};
+    }
 }
 
 void ResultModel::sync() {

@@ -1,6 +1,9 @@
 #include "resultview.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -121,15 +124,26 @@ void ResultView::scrollTo(const QModelIndex& index, ScrollHint hint) {
 bool ResultView::viewportEvent(QEvent* event) {
     if (event->type() != QEvent::ToolTip) return QListView::viewportEvent(event);
     const auto* help = static_cast<QHelpEvent*>(event);
-    const QString text = indexAt(help->pos()).data().toString();
-    // Cut short: wider than the row, less the margins the style draws.
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.data().toString();
+    const QString whole = index.data(Qt::ToolTipRole).toString();
+    // Cut short: wider than the row, less the margins the style draws, or
+    // shortened by the model.
     const int room = viewport()->width() - 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
-    if (fontMetrics().horizontalAdvance(text) <= room) {
+    if (fontMetrics().horizontalAdvance(text) <= room && whole == text) {
         QToolTip::hideText();
         return true;
     }
-    QToolTip::showText(help->globalPos(), rowTip(text), viewport());
+    QToolTip::showText(help->globalPos(), rowTip(whole), viewport());
     return true;
+}
+
+void ResultView::keyPressEvent(QKeyEvent* event) {
+    // A row may show only the start of its item; the copy is the whole item.
+    if (event != QKeySequence::Copy) return QListView::keyPressEvent(event);
+    if (currentIndex().isValid())
+        QGuiApplication::clipboard()->setText(currentIndex().data(Qt::EditRole).toString());
+    event->accept();
 }
 
 void ResultView::doItemsLayout() {

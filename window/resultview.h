@@ -28,6 +28,7 @@ class ResultView : public QListView {
     // A row cut short at the right edge shows its whole text in a tooltip,
     // shortened to what a screen can hold.
     bool viewportEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
     void paintEvent(QPaintEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;

@@ -14,6 +14,7 @@
 #include "mainwindow.h"
 #include "resultmodel.h"
 #include "resultview.h"
+#include "sourceopen.h"
 
 namespace kolvane {
 
@@ -22,6 +23,9 @@ namespace {
 // A rip shorter than this shows no progress bar and no "Stop": they would
 // only flash.
 constexpr std::chrono::milliseconds kShowBusyAfter{300};
+
+// The longest a read of the source keeps the window from its events.
+constexpr std::chrono::milliseconds kReadWait{10};
 
 const QString kStoppedNote = QStringLiteral(" (stopped)");
 
@@ -41,7 +45,9 @@ void MainWindow::Dorip_Click() {
     const Settings start = settings();
     const std::string path = sourcePath();
     // Opened before the list is cleared: a mistyped path keeps the results.
-    auto source = FileSource::open(path);
+    // Read on a thread of its own, so that a source without data (a FIFO, a
+    // stalled network file) never holds the window's events up.
+    auto source = openWithoutBlocking(path, kReadWait);
     if (!source) {
         const QString message = QString::fromLocal8Bit(source.error().message());
         return showStatus(message, message);

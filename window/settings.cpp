@@ -54,9 +54,13 @@ Settings MainWindow::settings() const {
 
 void MainWindow::updateFieldTip() {
     if (previewBytes_.empty()) return Text2->setToolTip(kPreviewTip);
+    const QString cut =
+        previewCut_ ? QStringLiteral(", its first %1 KiB").arg(SourcePreview::kKeptBytes >> 10)
+                    : QString();
     const QString where =
-        previewShown_ > 0 ? QStringLiteral("<p>Line %1 of the source file</p>").arg(previewShown_)
-                          : QString();
+        previewShown_ > 0
+            ? QStringLiteral("<p>Line %1 of the source file%2</p>").arg(previewShown_).arg(cut)
+            : QString();
     Text2->setToolTip(where + fieldTip(previewBytes_, settings(), session_->fields()));
 }
 

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     auto deep = preview.line(path, kDeepLine);
     const double cold = seconds(clock);
     if (!deep || !*deep) fail("no deep line");
-    const QString deepLine = QString::fromStdString(**deep);
+    const QString deepLine = QString::fromStdString((*deep)->start);
     std::vector<double> steps;
     for (int i = 1; i <= kClicks; ++i) {
         clock.restart();

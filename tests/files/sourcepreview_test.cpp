@@ -1,14 +1,16 @@
 // SourcePreview: the same line whether it is reached step by step, directly
 // or going back, and a remembered place that dies with the version of the
-// file it was in. (The line rules are the engine's reader's.)
+// file it was in; a line of any length in bounded memory, and a slow source
+// given up at a deadline. (The line rules are the engine's reader's.)
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <thread>
 
-#include "linereader.h"
 #include "sourcepreview.h"
 
 using kolvane::SourcePreview;
@@ -28,11 +30,13 @@ void write(const QString& path, const QByteArray& bytes, time_t mtime) {
     QCOMPARE(::utimensat(AT_FDCWD, local(path).c_str(), times, 0), 0);
 }
 
-// Line n as the preview gives it: the line, "<none>" past the end, or "<error>".
+// Line n as the preview gives it: the line ("+" after it when only its start
+// is kept), "<none>" past the end, or "<error>".
 QByteArray ask(SourcePreview& preview, const QString& path, std::int64_t n) {
     auto line = preview.line(local(path), n);
     if (!line) return "<error>";
-    return *line ? QByteArray::fromStdString(**line) : "<none>";
+    if (!*line) return "<none>";
+    return QByteArray::fromStdString((*line)->start) + ((*line)->cut ? "+" : "");
 }
 
 }  // namespace
@@ -40,43 +44,58 @@ QByteArray ask(SourcePreview& preview, const QString& path, std::int64_t n) {
 class SourcePreviewTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir dir_;
+
   private slots:
-    // Step by step past the end, back to line 1 and on; then directly from
-    // the last line down. The remembered place must lie after the LF of a
-    // CR LF that a block of the reader cuts in two.
+    // Step by step past the end, again (a load after a load), then from the
+    // last line down. The remembered place must lie after the LF of a CR LF
+    // that two blocks cut in two; of a long line only the start is kept.
     void lines() {
-        const QByteArray wide(qsizetype(kolvane::LineReader::kBlockSize) - 1, 'w');
-        const QList<QByteArray> expected{wide, "next", "", "last"};
-        QTemporaryDir dir;
-        const QString path = dir.filePath("s.txt");
+        const QByteArray wide(qsizetype(SourcePreview::kBlockBytes) - 1, 'w');
+        const QByteArray start = wide.left(SourcePreview::kKeptBytes) + "+";
+        const QList<QByteArray> expected{start, "next", "", "last", "<none>"};
+        const QString path = dir_.filePath("s.txt");
         write(path, wide + "\r\nnext\n\rlast", 1'000'000'000);
-        SourcePreview stepping;
-        for (std::int64_t n = 1; n <= 5; ++n)
-            QCOMPARE(ask(stepping, path, n), n <= 4 ? expected[n - 1] : "<none>");
-        for (std::int64_t n = 1; n <= 4; ++n) {
+        SourcePreview stepping, jumping;
+        for (std::int64_t n = 1; n <= 5; ++n) {
             QCOMPARE(ask(stepping, path, n), expected[n - 1]);
-            QCOMPARE(ask(stepping, path, n), expected[n - 1]);  // a load after a load
+            QCOMPARE(ask(stepping, path, n), expected[n - 1]);
         }
-        SourcePreview jumping;
         for (std::int64_t n = 4; n >= 1; --n) QCOMPARE(ask(jumping, path, n), expected[n - 1]);
     }
 
     // After line 2 of one version, line 3 of the next version is that
     // version's: grown, or the same size and time but renamed over.
     void changedFile() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("s.txt");
+        const QString path = dir_.filePath("s.txt");
         for (const bool renamed : {false, true}) {
             write(path, "a1\r\na2\r\na3\r\n", 1'000'000'000);
             SourcePreview preview;
             QCOMPARE(ask(preview, path, 2), QByteArray("a2"));
             const QByteArray after =
                 renamed ? "x\r\ny\r\nzzzz\r\n" : "first\r\nsecond\r\nthird\r\n";
-            const QString written = renamed ? dir.filePath("new.txt") : path;
+            const QString written = renamed ? dir_.filePath("new.txt") : path;
             write(written, after, renamed ? 1'000'000'000 : 1'000'000'100);
             if (renamed) QCOMPARE(::rename(local(written).c_str(), local(path).c_str()), 0);
             QCOMPARE(ask(preview, path, 3), after.split('\n')[2].chopped(1));
         }
+    }
+
+    // A FIFO gives its line once its writer comes; a FIFO without a writer
+    // and a device that never ends a line fail at the deadline.
+    void slowSources() {
+        SourcePreview preview(std::chrono::milliseconds(50));
+        const QString lonely = dir_.filePath("lonely"), fifo = dir_.filePath("fifo");
+        QCOMPARE(::mkfifo(local(lonely).c_str(), 0600) + ::mkfifo(local(fifo).c_str(), 0600), 0);
+        QCOMPARE(ask(preview, lonely, 1), QByteArray("<error>"));
+        std::thread writer([&] {
+            const int fd = ::open(local(fifo).c_str(), O_WRONLY);
+            QCOMPARE(::write(fd, "a|b\n", 4), 4);
+            ::close(fd);
+        });
+        QCOMPARE(ask(preview, fifo, 1), QByteArray("a|b"));
+        writer.join();
+        QCOMPARE(ask(preview, "/dev/zero", 1), QByteArray("<error>"));
     }
 };
 

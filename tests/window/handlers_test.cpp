@@ -1,5 +1,13 @@
-// The file handlers with scripted dialogs and real files: the path the one
-// dialog remembers, loading and ">>", the output file, and saving the list.
+// The handlers with scripted dialogs and real files: the path the one dialog
+// remembers, loading and ">>", saving, legacy text, the path box, the question
+// before closing; and what the window shows: the preview's field tooltip,
+// long text shortened, a window that fits its screen.
+#include <QClipboard>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTextDocument>
+
+#include "elidinglabel.h"
 #include "windowtest.h"
 
 using namespace kolvane::test;
@@ -16,6 +24,13 @@ struct LoadRow {
     QString line2;        // Text2 after ">>" once loaded; null: the load fails
 };
 
+// The tooltip as a reader sees it, one paragraph or line break a line.
+QString tipText(QWidget* widget) {
+    QTextDocument document;
+    document.setHtml(widget->toolTip());
+    return document.toPlainText();
+}
+
 }  // namespace
 
 class HandlersTest : public QObject, WindowFixture {
@@ -26,7 +41,8 @@ class HandlersTest : public QObject, WindowFixture {
     void cleanup() { tearDown(); }
 
     // One dialog object serves all three uses: each starts from the path
-    // confirmed last in any of them; a cancel leaves that path.
+    // confirmed last in any of them; a cancel leaves that path. Check2's
+    // dialog appends, Save's replaces.
     void rememberedPath() {
         const QString source = file("source.txt", "a|1\r\n");
         answer(source);
@@ -49,7 +65,6 @@ class HandlersTest : public QObject, WindowFixture {
     void load() {
         const LoadRow rows[] = {
             {"lines", "one|1\r\ntwo\r\n", false, "two"},
-            {"first line empty", "\r\ntwo\r\n", false, "two"},
             {"empty file", "", false, {}},
             {"missing", {}, false, {}},
             {"a folder", "/", false, {}},
@@ -77,72 +92,177 @@ class HandlersTest : public QObject, WindowFixture {
     }
 
     // ">>" before any load shows line 1; past the end it keeps the last line
-    // and still counts; a file that cannot be read says so.
-    void preview() {
-        box("Text1")->setText(file("s.txt", "one\r\ntwo\r\n"));
+    // and still counts; a file that cannot be read says so. Enter in the
+    // path box loads as the open dialog does; an edit drops the last file's
+    // line, so ">>" starts the new file at line 1.
+    void previewAndPathBox() {
+        box("Text1")->setText(file("a.txt", "a1\r\na2\r\n"));
         QStringList seen;
         for (int i = 0; i < 3; ++i) {
             click("Command1");
             seen << text("Text2");
         }
-        QCOMPARE(seen, (QStringList{"one", "two", "two"}));
-        box("Text1")->setText(file("t.txt", "1\n2\n3\n4\n5\n"));
+        QCOMPARE(seen, (QStringList{"a1", "a2", "a2"}));
+        box("Text1")->clear();
+        QTest::keyClicks(box("Text1"), file("b.txt", "b1\r\nb2\r\n"));
+        QCOMPARE(text("Text2"), QString());
+        QVERIFY(!box("Text2")->toolTip().contains("a2"));
         click("Command1");
-        QCOMPARE(text("Text2"), QStringLiteral("4"));
+        QCOMPARE(text("Text2"), QStringLiteral("b1"));
+        click("Command1");
+        QTest::keyClick(box("Text1"), Qt::Key_Return);
+        QCOMPARE(text("Text2"), QStringLiteral("b1"));
+        click("Command1");
+        QCOMPARE(text("Text2"), QStringLiteral("b2"));
         QCOMPARE(status(), QString());
         box("Text1")->setText(path("missing.txt"));
         click("Command1");
         QCOMPARE(status(), kNoFile);
-        QVERIFY(statu()->toolTip().contains("missing.txt"));
+        QVERIFY(statusTip().contains("missing.txt"));
     }
 
-    // Cancelled, the output file is tmpresult.txt in the folder the window
-    // started in, however the process moved since; it is only ever appended
-    // to, and only from the first result. Unchecking changes nothing.
-    void outputFile() {
-        const QString fallback = QDir(dir_->path()).canonicalPath() + "/tmpresult.txt";
-        open(dir_->path());
-        answer(std::nullopt);
-        check("Check2")->click();
-        QCOMPARE(status(), QStringLiteral("default : tmpresult.txt"));
-        QVERIFY(check("Check2")->isChecked() && !QFile::exists(fallback));
-        rip(file("s.txt", "a|1\r\nb|2\r\n"), "2");
-        rip(path("s.txt"), "1");
-        QCOMPARE(readFile(fallback), QByteArray("1\r\n2\r\na\r\nb\r\n"));
-        QCOMPARE(listed(), QStringList());
-        check("Check2")->click();
-        QCOMPARE(status(), QStringLiteral("2 values ripped"));
-    }
-
-    // The list's bytes, not what it shows, are saved; success leaves the
-    // status line alone. Empty, the list is not saved and no dialog shows.
+    // The list's bytes, not what it shows, are saved, and copied decoded;
+    // success leaves the status line alone. Empty, nothing is asked. A failed
+    // write says "Nothing saved..." with its reason and keeps the file there.
     void save() {
+        bool failing = false;
+        kolvane::WindowServices services;
+        services.writeBlock = [&](QFileDevice& file, const char* data, qint64 size) {
+            return failing ? file.write(data, size / 2) < 0 : file.write(data, size) == size;
+        };
+        open({}, std::move(services));
         click("Saverip");
         QCOMPARE(status(), kNothingSaved);
-        rip(file("s.txt", "\xff\xfe|1\r\ncaf\xe9|\r\n"), "1,2");
+        rip(file("s.txt", "\x80 5|1\r\ncaf\xe9|\r\n\xc3\xa9t\xc3\xa9|x\r\n"), "1,2");
+        QCOMPARE(listed(), (QStringList{"\u20ac 5:1", "caf\u00e9:", "\u00e9t\u00e9:x"}));
+        list()->setCurrentIndex(list()->model()->index(1, 0));
+        QTest::keySequence(list(), QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), "caf\u00e9:");
         answer(path("saved.txt"));
         click("Saverip");
-        QCOMPARE(readFile(path("saved.txt")), QByteArray("\xff\xfe:1\r\ncaf\xe9:\r\n"));
-        QCOMPARE(status(), QStringLiteral("2 values ripped"));
+        const QByteArray saved("\x80 5:1\r\ncaf\xe9:\r\n\xc3\xa9t\xc3\xa9:x\r\n");
+        QCOMPARE(readFile(path("saved.txt")), saved);
+        QCOMPARE(status(), QStringLiteral("3 values ripped"));
+        failing = true;
+        answer(path("saved.txt"));
+        click("Saverip");
+        QCOMPARE(status(), kNothingSaved);
+        QVERIFY(!statusTip().isEmpty());
+        QCOMPARE(readFile(path("saved.txt")), saved);
     }
 
-    // "Nothing saved...", the reason in its tooltip, the file there as it was.
-    void saveFailure() {
-        kolvane::WindowServices failing;
-        failing.writeBlock = [](QFileDevice& file, const char* data, qint64 size) {
-            file.write(data, size / 2);
-            return false;
+    // Closing asks once while the list holds results not saved since the
+    // last rip: Cancel keeps the window, Save saves first, Discard closes.
+    void unsavedResults() {
+        int asked = 0;
+        auto reply = QMessageBox::Cancel;
+        kolvane::WindowServices services;
+        services.askUnsaved = [&](QWidget*) { return ++asked, reply; };
+        open({}, std::move(services));
+        QVERIFY(window_->close());  // empty list
+        window_->show();
+        rip(file("s.txt", numberedLines(2)), "1");
+        QVERIFY(!window_->close());
+        reply = QMessageBox::Save;
+        answer(path("saved.txt"));
+        QVERIFY(window_->close());
+        QCOMPARE(readFile(path("saved.txt")), QByteArray("a1\r\na2\r\n"));
+        window_->show();
+        QVERIFY(window_->close());  // saved since
+        window_->show();
+        rip(path("s.txt"), "2");
+        reply = QMessageBox::Discard;
+        QVERIFY(window_->close());
+        window_->show();
+        chooseOutfile(path("out.txt"));
+        rip(path("s.txt"), "2");
+        QVERIFY(window_->close());  // file to file: nothing in the list
+        QCOMPARE(asked, 3);
+    }
+
+    // Numbered fields and the result line, data never markup, following
+    // every setting and ">>"; a skipped line says so.
+    void fieldTip() {
+        auto tip = [&] { return tipText(box("Text2")); };
+        box("SplitChar")->setText(",");
+        window_->loadSource(file("s.txt", "<b>x</b>,uniform@delta.com,&amp;\r\na, ,c\r\n"));
+        QTest::keyClicks(box("RipFields"), "2,1");
+        QTest::keyClicks(box("FieldSep"), "-");
+        QCOMPARE(tip(),
+                 "Line 1 of the source file\n[1] <b>x</b>   [2] uniform@delta.com   [3] "
+                 "&amp;\nResult: uniform@delta.com:-<b>x</b>");
+        check("Check1")->click();
+        click("Command1");
+        QVERIFY(tip().endsWith("\nResult: none, the line is skipped (a value is blank)."));
+    }
+
+    // A line of 100 MB: the preview shows its start with a mark, says which
+    // line it is, and a key in the field box still updates its tooltip. A
+    // list row cut short shows more in a tooltip, a screenful at most; the
+    // bytes saved are whole. A status line cut short shows whole in its tip.
+    void longText() {
+        QFile huge(path("huge.txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write("one\r\nstart|") == 11);
+        for (int i = 0; i < 100; ++i) huge.write(QByteArray(1 << 20, 'x'));
+        huge.close();
+        window_->loadSource(huge.fileName());
+        click("Command1");
+        QVERIFY(text("Text2").startsWith("start|x") && text("Text2").endsWith(QChar(0x2026)));
+        QVERIFY(text("Text2").size() < 1000 && box("Text2")->cursorPosition() == 0);
+        QTest::keyClicks(box("RipFields"), "1");
+        QTRY_VERIFY(tipText(box("Text2")).endsWith("Result: start"));
+        QVERIFY(tipText(box("Text2")).startsWith("Line 2 of the source file, its first 64 KiB"));
+        QVERIFY(box("Text2")->toolTip().size() < 10000);
+        rip(huge.fileName(), "2,1");
+        QVERIFY(listed()[1].size() < 1000 && listed()[1].endsWith(QChar(0x2026)));
+        auto rowAt = [&](int row) {
+            return list()->visualRect(list()->model()->index(row, 0)).center();
         };
-        open({}, std::move(failing));
-        file("saved.txt", "kept\r\n");
-        rip(file("s.txt", numberedLines(3)), "1");
-        for (const auto& target : {std::optional<QString>(), std::optional(path("saved.txt"))}) {
-            answer(target);
-            click("Saverip");
-            QCOMPARE(status(), kNothingSaved);
-            QCOMPARE(statu()->toolTip().isEmpty(), !target);
+        QCOMPARE(tipAt(list()->viewport(), rowAt(0)), QString());  // ":one" fits
+        const QString rowTip = tipAt(list()->viewport(), rowAt(1));
+        QVERIFY(rowTip.startsWith("xxx") && rowTip.count('\n') < 60 && rowTip.size() < 3000);
+        list()->setCurrentIndex(list()->model()->index(1, 0));
+        QTest::keySequence(list(), QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text().size(), (100 << 20) + 6);
+        answer(path("saved.txt"));
+        click("Saverip");
+        QCOMPARE(QFileInfo(path("saved.txt")).size(), qint64(100 << 20) + 14);
+        rip(path(QString(200, 'm')), "1");
+        auto* statusLine = control<kolvane::ElidingLabel>(*window_, "Statu");
+        QVERIFY(statusLine->elided());
+        QVERIFY(tipAt(statusLine).startsWith(status()));
+    }
+
+    // Where the controls fit, nothing scrolls. On a screen smaller than they
+    // need (640 x 400: 1280 x 800 at 200%), the window fits the screen and
+    // every control can be scrolled into sight. Typing in the list searches
+    // nothing.
+    void fitsTheScreen() {
+        auto* scroll = control<QScrollArea>(*window_, "Scroll");
+        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
+        const QRect small(0, 0, 640, 400);
+        const QRect placed =
+            kolvane::fitOnScreen(window_->size(), window_->minimumSizeHint(), small);
+        QCOMPARE(placed, small);
+        window_->setGeometry(placed);
+        QApplication::processEvents();                        // the layout follows
+        QVERIFY(scroll->horizontalScrollBar()->isVisible());  // a mouse reaches the rest
+        for (const char* name :
+             {"Text1", "Loadfile", "Dorip", "SplitChar", "FieldSep", "RipFields", "Check1",
+              "Check3", "Check4", "Text2", "Command1", "List1", "Statu", "Check2", "Saverip"}) {
+            QWidget* widget = control(*window_, name);
+            scroll->ensureWidgetVisible(widget, 0, 0);
+            // In sight to its full height, and whole or 100 pixels of it.
+            const QRect shown(widget->mapTo(scroll->viewport(), QPoint()), widget->size());
+            const QRect seen = shown.intersected(scroll->viewport()->rect());
+            QVERIFY2(seen.height() == shown.height(), name);
+            QVERIFY2(seen.width() >= std::min(shown.width(), 100), name);
         }
-        QCOMPARE(readFile(path("saved.txt")), QByteArray("kept\r\n"));
+        rip(file("s.txt", "b\r\na\r\n"), "1");
+        list()->setCurrentIndex(list()->model()->index(0, 0));
+        QTest::keyClicks(list(), "a");
+        QCOMPARE(list()->currentIndex().row(), 0);
     }
 };
 

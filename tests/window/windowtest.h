@@ -3,11 +3,13 @@
 // Shared by the window tests: the real window with scripted dialogs, rips that
 // let events run before every line, and files in a temporary folder.
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -35,8 +37,16 @@ inline QByteArray numberedLines(int count) {
     return bytes;
 }
 
+// The tooltip a widget shows at `at` (else its centre); empty when none.
+inline QString tipAt(QWidget* widget, std::optional<QPoint> at = {}) {
+    const QPoint where = at.value_or(widget->rect().center());
+    QHelpEvent help(QEvent::ToolTip, where, widget->mapToGlobal(where));
+    QApplication::sendEvent(widget, &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
 // Each showing takes the next queued answer (null: a cancel) and is recorded
-// as "open START", "save START" or "append START"; a showing with no answer fails the test.
+// as "open START", "save START" or "append START"; one with no answer fails.
 struct ScriptedDialogs : FileDialogs {
     QStringList answers, shown;
     std::optional<QString> showOpen(QWidget*, const QString& start) override {
@@ -89,13 +99,13 @@ class WindowFixture {
     QLineEdit* box(const char* name) { return control<QLineEdit>(*window_, name); }
     QCheckBox* check(const char* name) { return control<QCheckBox>(*window_, name); }
     QString text(const char* name) { return box(name)->text(); }
-    QLabel* statu() { return control<QLabel>(*window_, "Statu"); }
-    QString status() { return statu()->text(); }
+    QString status() { return control<QLabel>(*window_, "Statu")->text(); }
+    QString statusTip() { return control<QLabel>(*window_, "Statu")->toolTip(); }
+    QListView* list() { return control<QListView>(*window_, "List1"); }
     QStringList listed() {
-        QAbstractItemModel* model = control<QListView>(*window_, "List1")->model();
         QStringList shown;
-        for (int row = 0; row < model->rowCount(); ++row)
-            shown << model->index(row, 0).data().toString();
+        for (int row = 0; row < list()->model()->rowCount(); ++row)
+            shown << list()->model()->index(row, 0).data().toString();
         return shown;
     }
     void click(const char* name) {

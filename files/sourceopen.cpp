@@ -1,0 +1,25 @@
+#include "sourceopen.h"
+
+#include <sys/stat.h>
+
+#include "threadedsource.h"
+
+namespace kolvane {
+
+Expected<std::unique_ptr<ByteSource>> openWithoutBlocking(const std::string& path,
+                                                          std::chrono::milliseconds wait) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        auto open = [path]() -> Expected<std::unique_ptr<ByteSource>> {
+            auto opened = FileSource::open(path);
+            if (!opened) return opened.error();
+            return std::unique_ptr<ByteSource>(std::move(*opened));
+        };
+        return std::unique_ptr<ByteSource>(std::make_unique<ThreadedSource>(open, wait));
+    }
+    auto opened = FileSource::open(path);
+    if (!opened) return opened.error();
+    return std::unique_ptr<ByteSource>(std::make_unique<ThreadedSource>(std::move(*opened), wait));
+}
+
+}  // namespace kolvane
