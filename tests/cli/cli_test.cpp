@@ -95,8 +95,9 @@ std::string untouched(const std::string& command) {
 std::string stopWhileWaiting(const std::string& options, const std::string& signal) {
     return "mkfifo p && { $R " + options + " -f 2 -a o p 2>e & } && pid=$! && exec 3>p && " +
            "printf 'a|1\\nb|2\\n' >&3 && " +
-           "until grep -q 'SigCgt:.*[2367abef]$' /proc/$pid/status; do :; done; kill -" + signal +
-           " $pid; wait $pid; echo $?; [ -z \"$(tail -c1 o)\" ] && echo whole; " +
+           "until grep -q 'SigCgt:.*[2367abef]$' /proc/$pid/status || ! kill -0 $pid; do :; done; "
+           "kill -" +
+           signal + " $pid; wait $pid; echo $?; [ -z \"$(tail -c1 o)\" ] && echo whole; " +
            "grep -c 'kolvane-rip: [a-z]*, after [0-9]* values ripped' e";
 }
 const std::string kFull = " at line 1: No space left on device\n";
