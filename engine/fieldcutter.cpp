@@ -64,8 +64,11 @@ std::size_t FieldCutter::cutAtBits(std::string_view line, std::size_t want,
     std::size_t fieldStart = bits.first;
     std::size_t got = 0;
     // A wanted field count that fits is made room for once, not per field.
-    const std::size_t room = want < 4096 ? want + 1 : 0;
-    if (room > fields_.size()) fields_.resize(room);
+    // The slots are written through a local pointer: through fields_ the
+    // compiler reloaded it after every store (a store may alias the vector).
+    if (want < 4096 && want >= fields_.size()) fields_.resize(want + 1);
+    std::string_view* slot = fields_.data();
+    std::size_t room = fields_.size();
     if (!line.empty()) {
         std::size_t w = bits.first / 64;
         const std::size_t last = (end - 1) / 64;
@@ -74,8 +77,12 @@ std::size_t FieldCutter::cutAtBits(std::string_view line, std::size_t want,
             if (w == last && end % 64 != 0) word &= (std::uint64_t{1} << (end % 64)) - 1;
             for (; word != 0; word &= word - 1) {
                 const std::size_t at = w * 64 + std::size_t(__builtin_ctzll(word));
-                if (room == 0) reserveField(got + 1);
-                fields_[++got] = std::string_view(base + fieldStart, at - fieldStart);
+                if (++got == room) {
+                    reserveField(got);
+                    slot = fields_.data();
+                    room = fields_.size();
+                }
+                slot[got] = std::string_view(base + fieldStart, at - fieldStart);
                 fieldStart = at + 1;
                 if (got == want) {
                     reachedEnd_ = false;
