@@ -7,19 +7,18 @@
 
 namespace kolvane {
 
-FieldCutter::FieldCutter(std::string split) : split_(std::move(split)), fields_(16) {}
+FieldCutter::FieldCutter(std::string split) : fields_(16) {
+    setSplit(split);
+}
 
-std::size_t FieldCutter::cut(std::string_view line, std::size_t want, const SeparatorBits& bits) {
+std::size_t FieldCutter::cutOther(std::string_view line, std::size_t want) {
     reachedEnd_ = true;
     if (want == 0) return 0;
     if (split_.empty()) {
         fields_[1] = line;
         return 1;
     }
-    if (split_.size() == 1) {
-        if (bits.words != nullptr && bits.byte == split_[0]) return cutAtBits(line, want, bits);
-        return cutAtByte(line, want);
-    }
+    if (split_.size() == 1) return cutAtByte(line, want);
     std::size_t pos = 0;
     std::size_t got = 0;
     while (got < want) {
@@ -63,6 +62,7 @@ std::size_t FieldCutter::cutAtBits(std::string_view line, std::size_t want,
     const std::size_t end = bits.first + line.size();
     std::size_t fieldStart = bits.first;
     std::size_t got = 0;
+    reachedEnd_ = true;
     // A wanted field count that fits is made room for once, not per field.
     // The slots are written through a local pointer: through fields_ the
     // compiler reloaded it after every store (a store may alias the vector).
