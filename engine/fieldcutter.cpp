@@ -68,7 +68,9 @@ std::size_t FieldCutter::cutAtBits(std::string_view line, std::size_t want,
     // compiler reloaded it after every store (a store may alias the vector).
     if (want < 4096 && want >= fields_.size()) fields_.resize(want + 1);
     std::string_view* slot = fields_.data();
-    std::size_t room = fields_.size();
+    // Where the walk next stops: at the wanted field, or when the slots run
+    // out. One test per field instead of two.
+    std::size_t stop = std::min(want, fields_.size() - 1);
     if (!line.empty()) {
         std::size_t w = bits.first / 64;
         const std::size_t last = (end - 1) / 64;
@@ -77,16 +79,16 @@ std::size_t FieldCutter::cutAtBits(std::string_view line, std::size_t want,
             if (w == last && end % 64 != 0) word &= (std::uint64_t{1} << (end % 64)) - 1;
             for (; word != 0; word &= word - 1) {
                 const std::size_t at = w * 64 + std::size_t(__builtin_ctzll(word));
-                if (++got == room) {
-                    reserveField(got);
-                    slot = fields_.data();
-                    room = fields_.size();
-                }
-                slot[got] = std::string_view(base + fieldStart, at - fieldStart);
+                slot[++got] = std::string_view(base + fieldStart, at - fieldStart);
                 fieldStart = at + 1;
-                if (got == want) {
-                    reachedEnd_ = false;
-                    return got;
+                if (got == stop) {
+                    if (got == want) {
+                        reachedEnd_ = false;
+                        return got;
+                    }
+                    reserveField(got + 1);
+                    slot = fields_.data();
+                    stop = std::min(want, fields_.size() - 1);
                 }
             }
             if (w == last) break;
