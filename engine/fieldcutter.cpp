@@ -7,19 +7,18 @@
 
 namespace kolvane {
 
-FieldCutter::FieldCutter(std::string split) : split_(std::move(split)), fields_(16) {}
+FieldCutter::FieldCutter(std::string split) : fields_(16) {
+    setSplit(split);
+}
 
-std::size_t FieldCutter::cut(std::string_view line, std::size_t want, const SeparatorBits& bits) {
+std::size_t FieldCutter::cutOther(std::string_view line, std::size_t want) {
     reachedEnd_ = true;
     if (want == 0) return 0;
     if (split_.empty()) {
         fields_[1] = line;
         return 1;
     }
-    if (split_.size() == 1) {
-        if (bits.words != nullptr && bits.byte == split_[0]) return cutAtBits(line, want, bits);
-        return cutAtByte(line, want);
-    }
+    if (split_.size() == 1) return cutAtByte(line, want);
     std::size_t pos = 0;
     std::size_t got = 0;
     while (got < want) {
@@ -63,9 +62,15 @@ std::size_t FieldCutter::cutAtBits(std::string_view line, std::size_t want,
     const std::size_t end = bits.first + line.size();
     std::size_t fieldStart = bits.first;
     std::size_t got = 0;
+    reachedEnd_ = true;
     // A wanted field count that fits is made room for once, not per field.
-    const std::size_t room = want < 4096 ? want + 1 : 0;
-    if (room > fields_.size()) fields_.resize(room);
+    // The slots are written through a local pointer: through fields_ the
+    // compiler reloaded it after every store (a store may alias the vector).
+    if (want < 4096 && want >= fields_.size()) fields_.resize(want + 1);
+    std::string_view* slot = fields_.data();
+    // Where the walk next stops: at the wanted field, or when the slots run
+    // out. One test per field instead of two.
+    std::size_t stop = std::min(want, fields_.size() - 1);
     if (!line.empty()) {
         std::size_t w = bits.first / 64;
         const std::size_t last = (end - 1) / 64;
@@ -74,12 +79,16 @@ std::size_t FieldCutter::cutAtBits(std::string_view line, std::size_t want,
             if (w == last && end % 64 != 0) word &= (std::uint64_t{1} << (end % 64)) - 1;
             for (; word != 0; word &= word - 1) {
                 const std::size_t at = w * 64 + std::size_t(__builtin_ctzll(word));
-                if (room == 0) reserveField(got + 1);
-                fields_[++got] = std::string_view(base + fieldStart, at - fieldStart);
+                slot[++got] = std::string_view(base + fieldStart, at - fieldStart);
                 fieldStart = at + 1;
-                if (got == want) {
-                    reachedEnd_ = false;
-                    return got;
+                if (got == stop) {
+                    if (got == want) {
+                        reachedEnd_ = false;
+                        return got;
+                    }
+                    reserveField(got + 1);
+                    slot = fields_.data();
+                    stop = std::min(want, fields_.size() - 1);
                 }
             }
             if (w == last) break;

@@ -104,17 +104,7 @@ void LineReader::refill() {
     }
 }
 
-std::string_view LineReader::take(std::size_t eol, std::size_t after) {
-    std::string_view line(buf_ + begin_, eol - begin_);
-    lineStart_ = begin_;
-    begin_ = after;
-    scanned_ = 0;
-    ++lines_;
-    return line;
-}
-
-std::optional<std::string_view> LineReader::next() {
-    pending_ = false;
+std::optional<std::string_view> LineReader::nextSlow() {
     if (failure_) return std::nullopt;
     for (bool didRead = false;; didRead = true) {
         const std::size_t eol = index_.nextEnd(begin_ + scanned_, end_);

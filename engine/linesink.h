@@ -17,6 +17,7 @@ class LineSink {
     virtual ~LineSink() = default;
 
     // Where the next line is built; its bytes start at the size it has now.
+    // The same string for the sink's whole life, so a rip may keep it.
     virtual std::string& buffer() = 0;
     // Takes the bytes of buffer() from `start` on as one line. `sourceLine`
     // names the source line in an error message. A line that fails here is

@@ -22,7 +22,7 @@ OutputFile::~OutputFile() {
     worker_.join();
 }
 
-std::optional<Error> OutputFile::commit(std::size_t start, std::int64_t sourceLine) {
+std::optional<Error> OutputFile::commitFull(std::size_t start, std::int64_t sourceLine) {
     if (name_.empty()) {
         fill_.bytes.resize(start);
         return std::nullopt;

@@ -47,7 +47,16 @@ class OutputFile : public LineSink {
     // Lines pile up in buffer() to about kBufferSize and go out together; a
     // line longer than that goes out at once.
     std::string& buffer() override { return fill_.bytes; }
-    std::optional<Error> commit(std::size_t start, std::int64_t sourceLine) override;
+    // Inline and final, so that a rip holding an OutputFile commits without a
+    // call: this runs once per line. Only a full buffer takes commitFull().
+    std::optional<Error> commit(std::size_t start, std::int64_t sourceLine) final {
+        if (name_.empty() || fill_.bytes.size() + eol_.size() >= kBufferSize) {
+            return commitFull(start, sourceLine);
+        }
+        for (const char c : eol_) fill_.bytes.push_back(c);  // inline, unlike append()
+        fill_.pending.push_back({fill_.bytes.size(), sourceLine});
+        return std::nullopt;
+    }
 
     // A finished line as commitLines() takes it: `end` is the offset just past
     // its terminator, `sourceLine` the source line it came from.
@@ -75,6 +84,7 @@ class OutputFile : public LineSink {
 
   private:
     using Pending = LineEnd;  // `end` counts from the start of its batch
+    std::optional<Error> commitFull(std::size_t start, std::int64_t sourceLine);
     // Committed lines on their way to the file.
     struct Batch {
         std::string bytes;

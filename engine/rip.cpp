@@ -93,6 +93,8 @@ std::optional<Error> Ripper::configure(const Settings& settings) {
             [this, path = settings_.outfile] { return opener_.openAppend(path); }, eol_);
     }
     sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : &list_;
+    buffer_ = &sink_->buffer();
+    fileSink_ = dynamic_cast<OutputFile*>(sink_);
     return std::nullopt;
 }
 
@@ -114,7 +116,7 @@ std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineN
                                        const SeparatorBits& bits) {
     if (line.empty()) return std::nullopt;
     sawLine_ = true;
-    std::string& buffer = sink_->buffer();
+    std::string& buffer = *buffer_;
     const std::size_t start = buffer.size();
     try {
         // A long line is mostly copied: make room for it once, or the buffer's
@@ -132,7 +134,10 @@ std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineN
         buffer.resize(std::min(start, buffer.size()));
         return systemError("Cannot rip", sourceName_, ENOMEM, lineNumber);
     }
-    if (auto error = sink_->commit(start, lineNumber)) return error;
+    if (auto error = fileSink_ != nullptr ? fileSink_->commit(start, lineNumber)
+                                          : sink_->commit(start, lineNumber)) {
+        return error;
+    }
     ++ripcount_;
     return std::nullopt;
 }

@@ -108,6 +108,10 @@ class Ripper {
     Settings settings_;
     std::optional<OutputFile> file_;  // file-to-file mode's output, opened at its first line
     LineSink* sink_ = nullptr;        // where the next line goes
+    std::string* buffer_ = nullptr;   // sink_->buffer()
+    // sink_ when it is an output file (the CLI's and file-to-file mode's), so
+    // that its commit is called directly, inline, not through the vtable.
+    OutputFile* fileSink_ = nullptr;
     std::int64_t ripcount_ = 0;
     bool sawLine_ = false;
     std::string sourceName_;  // of the run under way, for error messages

@@ -108,6 +108,8 @@ const RipCase kRipCases[] = {
     {"Ranges", "", {"a|b|c|d|e|f", "a|b|c"}, {"b:c:e:f:a", "b:c::a"}, F, F, "|", ":", {{2, 3}, {5, kEnd}, {1, 1}}},
     {"RangePastLineEnd", "", {"a|b", "a"}, {"b-", "-"}, F, F, "|", "-", {{2, 3}}},
     {"RangeToEndMultiByte", "", {"a::b:::c", "a"}, {"b/:c", ""}, F, F, "::", "/", {{2, kEnd}}},
+    // More fields than the cutter first has room for, found mid-line.
+    {"RangeToEndPast16Fields", "", {"1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17|18|19|20"}, {"1:2:3:4:5:6:7:8:9:10:11:12:13:14:15:16:17:18:19:20"}, F, F, "|", ":", {{1, kEnd}}},
     {"RangeSkipsOnMissingOrBlank", "", {"a|b|c", "a|b", "a| |c"}, {"a:b:c"}, F, T, "|", ":", {{1, 3}}},
     {"Template", "[2]-[1]/[2]", {"a|b|c"}, {"b-a/b"}, T},
     {"MissingStays", "<[3]>", {"a|b"}, {"<[3]>"}, T},
