@@ -126,6 +126,8 @@ const CliCase kScripts[] = {
     {"SymlinkToSource", untouched("ln -s in.txt l && $R -f 1 -a l in.txt"), "a\n", "", kSame + "l is the same file as the source in.txt;", 2},
     {"HardLinkOnStdin", untouched("ln in.txt h && $R -f 1 -a in.txt <h"), "a\n", "", kSame + "in.txt is the same file as the source standard input;", 2},
     {"StdoutToSource", untouched("$R -f 1 in.txt >>in.txt"), "a\n", "", kSame + "standard output is the same file as the source in.txt;", 2},
+    // procfs files say they are empty and still hold lines.
+    {"ProcFile", "$R -s : -f 1 /proc/self/status | head -n 1", "", "Name\n", "", 0},
     {"DevNullIsNoSource", "$R -f 1 -a /dev/null /dev/null && $R -f 1 -a /dev/null </dev/null && echo ok", "", "ok\n", "", 0},
     // With standard error closed, an output file opened later must not receive the message.
     {"ClosedStderr", "$R -f 1 -a o missing.txt 2>&-; echo $? && cat o", "", "1\n", "", 0},

@@ -65,29 +65,6 @@ TEST(LineReader, LinesAroundTheBlockSize) {
     }
 }
 
-TEST(LineReader, ReadsAtMostOnceAndSaysWhenALineIsPending) {
-    const std::string text = "ab\r\ncd\re\n\nf\r";
-    test::TricklingSource source(text, 2);
-    LineReader reader(source, 4);
-    Lines lines;
-    std::size_t pendings = 0;
-    for (;;) {
-        const std::size_t before = source.reads;
-        auto line = reader.next();
-        EXPECT_LE(source.reads - before, 1u);
-        if (line) {
-            lines.emplace_back(*line);
-        } else if (reader.pending()) {
-            ++pendings;
-        } else {
-            break;
-        }
-    }
-    EXPECT_EQ(lines, test::referenceLines(text));
-    EXPECT_FALSE(reader.failure());
-    EXPECT_GE(pendings, 2 * text.size());  // at least every stall
-}
-
 TEST(LineReader, StopsAtALineOverItsLimit) {
     for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, SIZE_MAX}) {
         const std::string text =

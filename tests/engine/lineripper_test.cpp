@@ -48,15 +48,6 @@ TEST(FieldList, ParsesEveryEntryAndZeroesTheOnesThatDoNotConvert) {
     EXPECT_FALSE(FieldList::parse(""));
 }
 
-TEST(CutFields, NumbersFieldsAsARipDoes) {
-    using Fields = std::vector<std::string_view>;
-    EXPECT_EQ(cutFields("a|b||d", "|", 99), (Fields{"a", "b", "", "d"}));
-    EXPECT_EQ(cutFields("a|b||d", "|", 2), (Fields{"a", "b"}));
-    EXPECT_EQ(cutFields("a::b:::c", "::", 9), (Fields{"a", "b", ":c"}));
-    EXPECT_EQ(cutFields("a|b", "", 9), (Fields{"a|b"}));
-    EXPECT_EQ(cutFields("", "|", 9), (Fields{""}));
-}
-
 struct RipCase {
     const char* name;
     std::string fields;  // the field list, or the template when smart

@@ -41,68 +41,52 @@ TEST(ResultStore, ItemsRoundTripAcrossChunks) {
     }
 }
 
-TEST(OutputFile, RunsAppendInOrderAndKeepEarlierContent) {
-    test::TempDir dir;
-    const std::string out = dir.path("out.txt");
-    test::writeFile(out, "earlier\n");
-    test::Rig rig("\n");
-    rig.into("1", out).run("a\nb\n");
-    rig.run("c\n\nd");
-    EXPECT_EQ(test::readFile(out), "earlier\na\nb\nc\nd\n");
-    EXPECT_EQ(rig.ripper.ripcount(), 2);
-    EXPECT_FALSE(rig.into("1", "").run("a\nb\nc\n").error);  // no path: dropped, yet counted
-    EXPECT_EQ(rig.ripper.ripcount(), 3);
-    EXPECT_EQ(rig.opener.opens, 2u);
-}
+// Runs of `lines` lines of `length` bytes each before the CR LF, onto a disk
+// that takes `budget` bytes, and after a reopen takes the rest or nothing:
+// the file ends on a whole line and holds exactly Ripcount of them.
+struct DiskFullCase {
+    const char* name;
+    std::size_t lines, length, budget;
+    bool retryWorks;
+};
 
-// A run of `lines` lines of `length` bytes each before the CR LF, onto a disk
-// that takes `budget` bytes, and after a reopen takes the rest or nothing.
-class DiskFull : public testing::TestWithParam<
-                     std::tuple<const char*, std::size_t, std::size_t, std::size_t, bool>> {};
-
-TEST_P(DiskFull, FileEndsOnAWholeLineAndCountMatchesIt) {
-    const auto& [name, lines, length, budget, retryWorks] = GetParam();
-    test::TempDir dir;
-    const std::string out = dir.path("out.txt"), earlier = "from an earlier run\r\n";
-    test::writeFile(out, earlier);
-    test::Rig rig;
-    rig.opener.budgets = {budget, retryWorks ? SIZE_MAX : 0};
-    std::string source, results;
-    for (std::size_t i = 1; i <= lines; ++i) {
-        std::string line = std::to_string(i);
-        line.resize(length, 'x');
-        source += line + "\n";
-        results += line + "\r\n";
+TEST(DiskFull, FileEndsOnAWholeLineAndCountMatchesIt) {
+    const DiskFullCase cases[] = {
+        {"MidFirstLine", 100, 10, 5, false},
+        {"OnALineEnd", 100, 10, 12 * 40, false},
+        // 1024 lines of 256 bytes fill the write buffer exactly, so the line that
+        // fills it goes out in the same write as the others.
+        {"BufferFilledExactly", 3000, 254, 1000, false},
+        {"LineLongerThanBuffer", 3, 300000, 450000, false},
+        {"RetrySucceeds", 60000, 10, 300001, true},
+        {"RetrySucceedsOnLongLine", 3, 300000, 100, true},
+    };
+    for (const DiskFullCase& c : cases) {
+        test::TempDir dir;
+        const std::string out = dir.path("out.txt"), earlier = "from an earlier run\r\n";
+        test::writeFile(out, earlier);
+        test::Rig rig;
+        rig.opener.budgets = {c.budget, c.retryWorks ? SIZE_MAX : 0};
+        std::string source, results;
+        for (std::size_t i = 1; i <= c.lines; ++i) {
+            std::string line = std::to_string(i);
+            line.resize(c.length, 'x');
+            source += line + "\n";
+            results += line + "\r\n";
+        }
+        RunResult result = rig.into("1", out).run(source);
+        EXPECT_EQ(rig.opener.opens, 2u) << c.name;  // one retry, appending to the same file
+        const auto kept = static_cast<std::size_t>(rig.ripper.ripcount());
+        EXPECT_EQ(test::readFile(out), earlier + results.substr(0, kept * (c.length + 2)))
+            << c.name;
+        EXPECT_EQ(kept == c.lines, c.retryWorks) << c.name;
+        EXPECT_EQ(result.error ? result.error->message() : "",
+                  c.retryWorks ? ""
+                               : "Cannot write " + out + " at line " + std::to_string(kept + 1) +
+                                     ": No space left on device")
+            << c.name;
     }
-    RunResult result = rig.into("1", out).run(source);
-
-    EXPECT_EQ(rig.opener.opens, 2u);  // one retry, and it appended to the same file
-    const auto kept = static_cast<std::size_t>(rig.ripper.ripcount());
-    ASSERT_LE(kept, lines);
-    const std::string file = test::readFile(out);
-    EXPECT_TRUE(file == earlier + results.substr(0, kept * (length + 2)))
-        << "the file has " << file.size() << " bytes, Ripcount " << kept;
-    EXPECT_EQ(kept == lines, retryWorks);
-    EXPECT_EQ(result.error ? result.error->message() : "",
-              retryWorks ? ""
-                         : "Cannot write " + out + " at line " + std::to_string(kept + 1) +
-                               ": No space left on device");
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Writes, DiskFull, testing::Values(
-    std::tuple("FullAtOnce", 100, 10, 0, false),
-    std::tuple("MidFirstLine", 100, 10, 5, false),
-    std::tuple("OnALineEnd", 100, 10, 12 * 40, false),
-    std::tuple("InSecondBlock", 60000, 10, 300001, false),
-    // 1024 lines of 256 bytes fill the write buffer exactly, so the line that
-    // fills it goes out in the same write as the others.
-    std::tuple("BufferFilledExactly", 3000, 254, 1000, false),
-    std::tuple("LineLongerThanBuffer", 3, 300000, 450000, false),
-    std::tuple("RetrySucceeds", 60000, 10, 300001, true),
-    std::tuple("RetrySucceedsOnLongLine", 3, 300000, 100, true)),
-    [](const auto& row) { return std::string(std::get<0>(row.param)); });
-// clang-format on
 
 TEST(Run, ReadFailureStopsWithFileAndLineAndKeepsEarlierResults) {
     const std::tuple<std::string, std::size_t, int, std::string> faults[] = {
@@ -180,16 +164,6 @@ TEST(Run, ResultMayBeAsLongAsItsLine) {
     EXPECT_FALSE(rig.into("1").run("0123456789abcdef|x\n").error);
     EXPECT_EQ(test::items(rig.store), std::vector<std::string>{"0123456789abcdef"});
     EXPECT_TRUE(rig.into("1,1").run("0123456789abcdef|x\n").error);
-}
-
-// procfs files say they are empty and still hold lines.
-TEST(Run, SizeThatMeansNothingIsReadLikeAPipe) {
-    auto source = FileSource::open("/proc/self/status");
-    ASSERT_TRUE(source);
-    test::Rig rig;
-    rig.current = {.split = ":", .fields = "1"};
-    EXPECT_FALSE(rig.run(**source).error);
-    EXPECT_EQ(test::items(rig.store).at(0), "Name");
 }
 
 TEST(Run, NoSourceFileGiven) {
@@ -270,17 +244,6 @@ TEST(Run, SourceWithNoDataYetStillPumpsAndStops) {
         EXPECT_EQ(source.reads, text.empty() ? 50u : source.reads);
         EXPECT_EQ(test::items(rig.store), text.empty() ? Lines{} : Lines({"1", "2"}));
     }
-}
-
-// A new split string found at a pump applies to the line about to be ripped.
-TEST(Run, SplitChangedAtAPumpAppliesToTheNextLine) {
-    test::Rig rig("\n", PumpPolicy{std::chrono::milliseconds(0), 0});
-    rig.onPump = [&](int pump, const Progress&) {
-        if (pump == 2) rig.current.split = ",";
-        return true;
-    };
-    EXPECT_FALSE(rig.into("2").run("a|b,c\na|b,c\n").error);
-    EXPECT_EQ(test::items(rig.store), Lines({"b,c", "c"}));
 }
 
 }  // namespace

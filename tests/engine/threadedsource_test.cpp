@@ -58,15 +58,5 @@ TEST(ThreadedSource, AnswersWhileTheInnerReadBlocksAndGoesWithoutWaitingForIt) {
     }
 }
 
-TEST(ThreadedSource, FailedOpenEndsWithItsCause) {
-    ThreadedSource source(
-        [] {
-            return Expected<std::unique_ptr<ByteSource>>(systemError("Cannot open", "f", ENOENT));
-        },
-        1s);
-    char buf[8];
-    EXPECT_EQ(source.read(buf).cause, "No such file or directory");
-}
-
 }  // namespace
 }  // namespace kolvane
