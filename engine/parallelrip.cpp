@@ -11,7 +11,7 @@
 #include <new>
 #include <utility>
 
-#include "lineindex.h"
+#include "parallelblock.h"
 
 namespace kolvane {
 
@@ -28,112 +28,6 @@ std::size_t lastCut(const char* data, std::size_t from, std::size_t size) {
 }
 
 }  // namespace
-
-// Source bytes that end at a line end (or the source's end), and what ripping
-// them gave. Owned by the reading thread except while queued for a worker.
-struct ParallelRipper::Block {
-    char* data = nullptr;  // malloc'd with LineIndex::kPadding bytes behind it
-    std::size_t capacity = 0;
-    std::size_t size = 0;
-    std::string output;
-    std::vector<OutputFile::LineEnd> ends;    // source lines counted from the block's start
-    std::int64_t lines = 0;                   // lines in the block, empty ones too
-    std::optional<std::int64_t> outOfMemory;  // the line that could not be ripped
-    std::optional<std::int64_t> tooLong;      // the line whose result passed the bound
-    std::optional<IoResult> failure;          // why reading stopped after this block
-    bool sawLine = false;
-    bool ripped = false;  // guarded by the ripper's mutex while queued
-
-    ~Block() { std::free(data); }
-    bool reserve(std::size_t bytes) {
-        if (bytes <= capacity) return true;
-        void* bigger = std::realloc(data, bytes + LineIndex::kPadding);
-        if (bigger == nullptr) return false;
-        data = static_cast<char*>(bigger);
-        capacity = bytes;
-        std::memset(data + capacity, 0, LineIndex::kPadding);
-        return true;
-    }
-    void reset() {
-        size = 0;
-        output.clear();
-        ends.clear();
-        lines = 0;
-        outOfMemory.reset();
-        tooLong.reset();
-        failure.reset();
-        sawLine = false;
-    }
-};
-
-struct ParallelRipper::Worker {
-    explicit Worker(std::size_t maxResult) : ripper(maxResult) {}
-    LineRipper ripper;
-    LineIndex index;
-
-    void rip(Block& b, bool skipEmpty, const std::string& eol, std::size_t lineLimit);
-    // The end of the line at `pos`, indexing a window at a time, so the maps
-    // stay small whatever the block's size (a line across two windows is cut
-    // by scanning).
-    std::size_t lineEnd(const Block& b, std::size_t pos);
-
-    std::size_t indexed = 0;  // of the block being ripped
-};
-
-std::size_t ParallelRipper::Worker::lineEnd(const Block& b, std::size_t pos) {
-    constexpr std::size_t kWindow = std::size_t{256} << 10;
-    for (std::size_t from = pos;; from = indexed) {
-        if (from >= indexed && indexed < b.size) {
-            index.restart(indexed);
-            const std::size_t to = std::min(b.size, indexed + kWindow);
-            index.index(b.data, indexed, to);
-            indexed = to;
-        }
-        const std::size_t eolAt = index.nextEnd(from, indexed);
-        if (eolAt < indexed || indexed == b.size) return eolAt;
-    }
-}
-
-void ParallelRipper::Worker::rip(Block& b, bool skipEmpty, const std::string& eol,
-                                 std::size_t lineLimit) {
-    indexed = 0;
-    std::size_t pos = 0;
-    while (pos < b.size) {
-        const std::size_t eolAt = lineEnd(b, pos);
-        const std::string_view line(b.data + pos, eolAt - pos);
-        const SeparatorBits bits = index.separators(pos);
-        pos = eolAt < b.size ? terminatorEnd(b.data, eolAt, b.size) : b.size;
-        if (line.size() > lineLimit) {
-            b.failure = lineTooLong(lineLimit);  // as a sequential read stops there
-            return;
-        }
-        ++b.lines;
-        if (line.empty()) continue;
-        b.sawLine = true;
-        const std::size_t start = b.output.size();
-        try {
-            // A long line is mostly copied: room for it at once, not by doubling.
-            if (line.size() > b.output.capacity() - start) {
-                b.output.reserve(start + line.size() + 64);
-            }
-            const bool complete = ripper.rip(line, b.output, bits);
-            if (ripper.tooLong()) {
-                b.tooLong = b.lines;
-                return;
-            }
-            if (!complete && skipEmpty) {
-                b.output.resize(start);
-                continue;
-            }
-            b.output.append(eol);
-            b.ends.push_back({b.output.size(), b.lines});
-        } catch (const std::bad_alloc&) {
-            b.output.resize(std::min(start, b.output.size()));
-            b.outOfMemory = b.lines;
-            return;
-        }
-    }
-}
 
 unsigned ParallelRipper::defaultThreads() {
     cpu_set_t cpus;

@@ -19,6 +19,9 @@
 
 namespace kolvane {
 
+struct RipBlock;
+struct BlockRipper;
+
 // Rips one source on several threads with settings fixed for the whole run,
 // as the CLI has them. The source is read in blocks cut after a line end;
 // each thread in turn reads a block and rips it, and the results go to the
@@ -58,8 +61,8 @@ class ParallelRipper {
     std::int64_t ripcount() const { return ripcount_; }
 
   private:
-    struct Block;
-    struct Worker;
+    using Block = RipBlock;
+    using Worker = BlockRipper;
 
     // Fills a block from the source; false when there is nothing more. One
     // thread at a time.
