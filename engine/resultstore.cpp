@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace kolvane {
 
@@ -21,17 +22,29 @@ void ResultStore::append(std::string_view item) {
     }
     Chunk& chunk = chunks_.back();
     if (!item.empty()) std::memcpy(chunk.data.get() + chunk.used, item.data(), item.size());
+    index(chunk.used, item.size());
+    chunk.used += item.size();
+}
+
+void ResultStore::index(std::size_t offset, std::size_t size) {
     if ((size_ & (kIndexBlock - 1)) == 0) {
         index_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kIndexBlock));
     }
     index_.back()[size_ & (kIndexBlock - 1)] =
-        static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits | chunk.used;
+        static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits | offset;
     ++size_;
-    chunk.used += item.size();
-    bytes_ += item.size();
+    bytes_ += size;
 }
 
 std::optional<Error> ResultStore::commit(std::size_t start, std::int64_t) {
+    if (start == 0 && line_.size() > kChunkSize) {
+        // A result longer than a chunk stays where it was built: copying it
+        // would hold it twice, and a line of a gigabyte then needs three.
+        const std::size_t size = line_.size();
+        chunks_.push_back(Chunk{nullptr, size, size, std::exchange(line_, std::string())});
+        index(0, size);
+        return std::nullopt;
+    }
     append(std::string_view(line_).substr(start));
     line_.resize(start);
     return std::nullopt;
@@ -48,7 +61,7 @@ std::string_view ResultStore::at(std::size_t index) const {
         std::uint64_t next = start(index + 1);
         if ((next >> kOffsetBits) == chunk) end = static_cast<std::size_t>(next & kOffsetMask);
     }
-    return std::string_view(chunks_[chunk].data.get() + offset, end - offset);
+    return std::string_view(chunks_[chunk].bytes() + offset, end - offset);
 }
 
 }  // namespace kolvane

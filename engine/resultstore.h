@@ -45,7 +45,11 @@ class ResultStore : public LineSink {
         std::unique_ptr<char[]> data;
         std::size_t capacity = 0;
         std::size_t used = 0;
+        std::string adopted{};  // one long item, kept where it was built
+        const char* bytes() const { return data ? data.get() : adopted.data(); }
     };
+    // Indexes a new item at `offset` of the last chunk.
+    void index(std::size_t offset, std::size_t size);
 
     std::vector<Chunk> chunks_;
     std::vector<std::unique_ptr<std::uint64_t[]>> index_;  // chunk << kOffsetBits | offset

@@ -32,8 +32,15 @@ TEST(ResultStore, ItemsRoundTripAcrossChunks) {
         bytes += size;
     }
     ResultStore store;
-    for (int round = 0; round < 2; ++round) {  // the second round checks clear()
-        for (const auto& item : want) store.append(item);
+    for (int round = 0; round < 2; ++round) {  // the second builds in place, after clear()
+        for (const auto& item : want) {
+            if (round == 0) {
+                store.append(item);
+            } else {
+                store.buffer() += item;
+                store.commit(0, 1);
+            }
+        }
         ASSERT_EQ(store.size(), want.size());
         EXPECT_EQ(store.bytes(), bytes);
         EXPECT_TRUE(test::items(store) == want);
