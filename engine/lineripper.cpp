@@ -42,6 +42,11 @@ bool replaceAll(std::string& text, std::string_view what, std::string_view with,
 
 }  // namespace
 
+FieldList fieldListFor(const Settings& settings, FieldList last) {
+    if (settings.smart) return last;
+    return FieldList::parse(settings.fields).value_or(std::move(last));
+}
+
 void LineRipper::configure(const Settings& settings, const FieldList& fields) {
     split_ = settings.split;
     cutter_.setSplit(split_);

@@ -23,6 +23,10 @@ struct Settings {
     std::string outfile{};    // Outfile: where file-to-file mode appends
 };
 
+// The field list a rip with `settings` uses: the box's list, parsed; the last
+// parse when the box is blank or holds a template.
+FieldList fieldListFor(const Settings& settings, FieldList last);
+
 // Turns one non-empty source line into its result line, in plain mode (fields
 // of the field list joined by the new separator) or smart-combine mode (a
 // template with [n] placeholders). Configured once per settings change, so the

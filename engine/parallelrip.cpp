@@ -207,10 +207,7 @@ void ParallelRipper::work(Worker& worker, ByteSource& source, const std::string&
 }
 
 void ParallelRipper::prepare(const Settings& settings) {
-    if (!settings.smart) {
-        if (auto parsed = FieldList::parse(settings.fields)) fields_ = std::move(*parsed);
-    }
-    ripcount_ = 0;
+    prepare(fieldListFor(settings, std::move(fields_)));
 }
 
 void ParallelRipper::prepare(FieldList fields) {

@@ -68,10 +68,7 @@ Ripper::Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy, std::str
 Ripper::~Ripper() = default;
 
 void Ripper::prepare(const Settings& settings) {
-    if (!settings.smart) {
-        if (auto parsed = FieldList::parse(settings.fields)) fields_ = std::move(*parsed);
-    }
-    ripcount_ = 0;
+    prepare(fieldListFor(settings, std::move(fields_)));
 }
 
 void Ripper::prepare(FieldList fields) {

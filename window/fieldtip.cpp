@@ -62,10 +62,9 @@ QString fieldTip(std::string_view line, const Settings& settings, const FieldLis
 
     // The result line, from the settings and the field list a rip would use
     // now; the session's own parse is left alone, as a rip may be running.
-    const std::optional<FieldList> typed =
-        settings.smart ? std::nullopt : FieldList::parse(settings.fields);
+    const FieldList list = fieldListFor(settings, lastParse);
     LineRipper ripper;
-    ripper.configure(settings, typed ? *typed : lastParse);
+    ripper.configure(settings, list);
     std::string result;
     const bool complete = ripper.rip(line, result);
     if (settings.skipEmpty && !complete) {
