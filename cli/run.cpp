@@ -97,8 +97,7 @@ Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source) {
 
 // Rips the sources one after the other into the ripper's output, as one rip:
 // the count runs on, and the first error ends it.
-template <class AnyRipper>
-RunResult ripSources(AnyRipper& ripper, const Options& options) {
+RunResult ripSources(ParallelRipper& ripper, const Options& options) {
     if (options.fields) {
         ripper.prepare(*options.fields);
     } else {
@@ -157,12 +156,11 @@ int run(const Options& options, std::ostream& err) {
             return files.openAppend(*options.append);  // again, after a failed write
         },
         options.eol);
-    // Pumps cost nothing here: no clock, one look at the signal flag per 64 KiB.
-    Ripper ripper(out, files, PumpPolicy{.interval = std::chrono::milliseconds(0)});
-    ParallelRipper parallel(out, options.threads);
-    RunResult result =
-        options.threads > 1 ? ripSources(parallel, options) : ripSources(ripper, options);
-    const std::int64_t ripcount = options.threads > 1 ? parallel.ripcount() : ripper.ripcount();
+    // Block by block, also on one thread: a block's lines are cut and copied
+    // in one loop, with no call per line, and its reads are large.
+    ParallelRipper ripper(out, options.threads);
+    RunResult result = ripSources(ripper, options);
+    const std::int64_t ripcount = ripper.ripcount();
     // Closing is when some file systems report a write that failed.
     if (auto closed = out.close(); closed && !result.error) result.error = std::move(closed);
     if (options.count) err << statusText(ripcount) << '\n';

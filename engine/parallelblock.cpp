@@ -28,57 +28,84 @@ void RipBlock::reset() {
     sawLine = false;
 }
 
-std::size_t BlockRipper::lineEnd(const RipBlock& b, std::size_t pos) {
+void BlockRipper::indexNext(const RipBlock& b) {
     constexpr std::size_t kWindow = std::size_t{256} << 10;
+    index.restart(indexed);
+    const std::size_t to = std::min(b.size, indexed + kWindow);
+    index.index(b.data, indexed, to);
+    indexed = to;
+}
+
+std::size_t BlockRipper::lineEnd(const RipBlock& b, std::size_t pos) {
     for (std::size_t from = pos;; from = indexed) {
-        if (from >= indexed && indexed < b.size) {
-            index.restart(indexed);
-            const std::size_t to = std::min(b.size, indexed + kWindow);
-            index.index(b.data, indexed, to);
-            indexed = to;
-        }
+        if (from >= indexed && indexed < b.size) indexNext(b);
         const std::size_t eolAt = index.nextEnd(from, indexed);
         if (eolAt < indexed || indexed == b.size) return eolAt;
     }
 }
 
+void BlockRipper::configure(const Settings& settings, const FieldList& fields,
+                            const std::string& eol) {
+    ripper.configure(settings, fields);
+    copying = copier.configure(settings, fields, eol);
+    index.setSplit(settings.split.size() == 1 ? static_cast<unsigned char>(settings.split[0]) : -1);
+}
+
 void BlockRipper::rip(RipBlock& b, bool skipEmpty, const std::string& eol, std::size_t lineLimit) {
     indexed = 0;
     std::size_t pos = 0;
+    OutputRoom room(b.output);
+    FieldCopier::Target target{room, b.ends, b.lines, b.sawLine, lineLimit, ripper.maxResult()};
     while (pos < b.size) {
-        const std::size_t eolAt = lineEnd(b, pos);
-        const std::string_view line(b.data + pos, eolAt - pos);
-        const SeparatorBits bits = index.separators(pos);
-        pos = eolAt < b.size ? terminatorEnd(b.data, eolAt, b.size) : b.size;
-        if (line.size() > lineLimit) {
-            b.failure = lineTooLong(lineLimit);  // as a sequential read stops there
-            return;
-        }
-        ++b.lines;
-        if (line.empty()) continue;
-        b.sawLine = true;
-        const std::size_t start = b.output.size();
         try {
-            // A long line is mostly copied: room for it at once, not by doubling.
-            if (line.size() > b.output.capacity() - start) {
-                b.output.reserve(start + line.size() + 64);
+            if (copying) {
+                // The copier takes the lines it can; the rest come here one by one.
+                if (pos >= indexed) indexNext(b);
+                pos = copier.ripLines(b.data, pos, indexed, b.size, index, target);
+                if (pos == b.size) break;
             }
-            const bool complete = ripper.rip(line, b.output, bits);
-            if (ripper.tooLong()) {
-                b.tooLong = b.lines;
+            const std::size_t eolAt = lineEnd(b, pos);
+            const std::string_view line(b.data + pos, eolAt - pos);
+            const SeparatorBits bits = index.separators(pos);
+            pos = eolAt < b.size ? terminatorEnd(b.data, eolAt, b.size) : b.size;
+            if (line.size() > lineLimit) {
+                b.failure = lineTooLong(lineLimit);  // as a sequential read stops there
                 return;
             }
-            if (!complete && skipEmpty) {
-                b.output.resize(start);
-                continue;
-            }
-            b.output.append(eol);
-            b.ends.push_back({b.output.size(), b.lines});
+            ++b.lines;
+            if (line.empty()) continue;
+            b.sawLine = true;
+            if (!ripWithRipper(b, room.settle(), line, bits, skipEmpty, eol)) return;
+            room.resume();
         } catch (const std::bad_alloc&) {
-            b.output.resize(std::min(start, b.output.size()));
-            b.outOfMemory = b.lines;
+            b.outOfMemory = b.lines + 1;  // the line at pos, not yet counted
             return;
         }
+    }
+}
+
+bool BlockRipper::ripWithRipper(RipBlock& b, std::string& output, std::string_view line,
+                                const SeparatorBits& bits, bool skipEmpty, const std::string& eol) {
+    const std::size_t start = output.size();
+    try {
+        // A long line is mostly copied: room for it at once, not by doubling.
+        if (line.size() > output.capacity() - start) output.reserve(start + line.size() + 64);
+        const bool complete = ripper.rip(line, output, bits);
+        if (ripper.tooLong()) {
+            b.tooLong = b.lines;
+            return false;
+        }
+        if (complete || !skipEmpty) {
+            output.append(eol);
+            b.ends.push_back({output.size(), b.lines});
+        } else {
+            output.resize(start);
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        output.resize(std::min(start, output.size()));
+        b.outOfMemory = b.lines;
+        return false;
     }
 }
 

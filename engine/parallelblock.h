@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fieldcopier.h"
 #include "io.h"
 #include "lineindex.h"
 #include "linereader.h"
@@ -44,14 +45,23 @@ struct RipBlock {
 // index, so threads share nothing while they rip.
 struct BlockRipper {
     explicit BlockRipper(std::size_t maxResult) : ripper(maxResult) {}
+    // Both configured with the run's settings; the copier rips what it takes.
+    void configure(const Settings& settings, const FieldList& fields, const std::string& eol);
     LineRipper ripper;
+    FieldCopier copier;
+    bool copying = false;
     LineIndex index;
 
     void rip(RipBlock& b, bool skipEmpty, const std::string& eol, std::size_t lineLimit);
+    // One line by the ripper into `output`; false when the block must stop.
+    bool ripWithRipper(RipBlock& b, std::string& output, std::string_view line,
+                       const SeparatorBits& bits, bool skipEmpty, const std::string& eol);
     // The end of the line at `pos`, indexing a window at a time, so the maps
     // stay small whatever the block's size (a line across two windows is cut
     // by scanning).
     std::size_t lineEnd(const RipBlock& b, std::size_t pos);
+    // Indexes the next window of the block, from `indexed` on.
+    void indexNext(const RipBlock& b);
 
     std::size_t indexed = 0;  // of the block being ripped
 };

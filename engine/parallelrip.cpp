@@ -224,13 +224,10 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
     inputEnded_ = false;
     read_ = committed_ = 0;
     sourceDone_ = stop_ = reading_ = committing_ = false;
-    const int splitByte =
-        settings.split.size() == 1 ? static_cast<unsigned char>(settings.split[0]) : -1;
     workers_.resize(threads_);
     for (auto& worker : workers_) {
         if (!worker) worker = std::make_unique<Worker>(maxResult_);
-        worker->ripper.configure(settings_, fields_);
-        worker->index.setSplit(splitByte);
+        worker->configure(settings_, fields_, out_.eol());
     }
     // Enough blocks for every thread to rip one while one is read and one written.
     blocks_.resize(threads_ + 2);

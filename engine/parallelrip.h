@@ -22,8 +22,8 @@ namespace kolvane {
 struct RipBlock;
 struct BlockRipper;
 
-// Rips one source on several threads with settings fixed for the whole run,
-// as the CLI has them. The source is read in blocks cut after a line end;
+// Rips one source on one thread or several with settings fixed for the whole
+// run, as the CLI has them. The source is read in blocks cut after a line end;
 // each thread in turn reads a block and rips it, and the results go to the
 // output in source order,
 // so the output, the count and the errors (with their line numbers) are those
@@ -31,7 +31,7 @@ struct BlockRipper;
 // bounded whatever the source's size (each block holds at least one line).
 class ParallelRipper {
   public:
-    static constexpr std::size_t kBlockSize = std::size_t{2} << 20;
+    static constexpr std::size_t kBlockSize = std::size_t{512} << 10;
 
     // One thread per core this process may run on (its affinity, which
     // containers and taskset narrow), at least one.
