@@ -128,132 +128,167 @@ bool FieldCopier::planTemplate(std::string_view t, std::string_view& closingText
     return true;
 }
 
-std::size_t FieldCopier::cut(std::string_view line, const SeparatorBits& bits) {
-    const std::size_t end = bits.first + line.size();
-    const std::size_t lastWord = (end - 1) / 64;
-    std::size_t w = bits.first / 64;
-    std::uint64_t word = bits.words[w] & (~std::uint64_t{0} << (bits.first % 64));
+std::size_t FieldCopier::ripLines(const char* data, std::size_t pos, std::size_t to,
+                                  std::size_t size, const LineIndex& index, Target& target) {
+    const LineIndex::Maps maps = index.maps();
+    if (maps.seps == nullptr || static_cast<char>(index.split()) != split_) return pos;
+    // Chosen once per window, so the loop tests neither mode per value.
+    if (template_) {
+        return checkBlank_ ? ripRun<true, true>(data, pos, to, size, maps, target)
+                           : ripRun<true, false>(data, pos, to, size, maps, target);
+    }
+    return checkBlank_ ? ripRun<false, true>(data, pos, to, size, maps, target)
+                       : ripRun<false, false>(data, pos, to, size, maps, target);
+}
+
+namespace {
+
+// Cuts fields 1..most of the line [pos, eol) from the separator bits: field k
+// runs from stop[k - 1] + 1 to stop[k]. Returns how many fields the line has
+// up to `most`; `reachedEnd` says whether the last one ran to the line's end.
+inline std::size_t cutAt(const LineIndex::Maps& maps, std::size_t pos, std::size_t eol,
+                         std::size_t most, std::int32_t* stop, bool& reachedEnd) {
+    const std::size_t first = pos - maps.start;
+    const std::size_t end = eol - maps.start;
+    const std::size_t endWord = (end - 1) / 64;
+    std::size_t w = first / 64;
+    std::uint64_t word = maps.seps[w] & (~std::uint64_t{0} << (first % 64));
     // Bit b of word w is byte w * 64 + b - first of the line.
-    auto wordStart = static_cast<std::int32_t>(w * 64 - bits.first);
+    auto wordStart = static_cast<std::int32_t>(w * 64 - first);
     std::size_t got = 0;
     for (;;) {
-        if (w == lastWord && end % 64 != 0) word &= (std::uint64_t{1} << (end % 64)) - 1;
+        if (w == endWord && end % 64 != 0) word &= (std::uint64_t{1} << (end % 64)) - 1;
         for (; word != 0; word &= word - 1) {
-            stop_[++got] = wordStart + __builtin_ctzll(word);
-            if (got == maxField_) {
-                reachedEnd_ = false;
+            stop[++got] = wordStart + __builtin_ctzll(word);
+            if (got == most) {
+                reachedEnd = false;
                 return got;
             }
         }
-        if (w == lastWord) break;
-        word = bits.words[++w];
+        if (w == endWord) break;
+        word = maps.seps[++w];
         wordStart += 64;
     }
-    stop_[++got] = static_cast<std::int32_t>(line.size());
-    reachedEnd_ = true;
+    stop[++got] = static_cast<std::int32_t>(eol - pos);
+    reachedEnd = true;
     return got;
 }
 
-FieldCopier::Value FieldCopier::value(const Step& s, const char* line, std::size_t got,
-                                      bool& complete) const {
-    if (s.field == 0 || s.field > got) {
-        // A plain list's missing field is empty; a template keeps the placeholder.
-        if (!template_) {
-            complete = false;
-            return {line, 0};
+}  // namespace
+
+// The loop keeps its state in locals and writes it back when it ends, however
+// it ends: its copies store through char pointers, which may alias any object
+// whose address is known outside, and the compiler would reload every member
+// after every copy.
+template <bool kTemplate, bool kCheckBlank>
+std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t to, std::size_t size,
+                                const LineIndex::Maps& maps, Target& target) {
+    struct State {
+        Target& target;
+        std::vector<OutputFile::LineEnd>& ends;
+        std::int64_t lines;
+        bool sawLine = false;
+        std::size_t endsUsed;
+        char* start = nullptr;  // where the room began when last asked for
+        std::size_t startUsed;  // what the room held then
+        char* p = nullptr;      // where the next byte goes
+        char* limit = nullptr;  // how far the room goes
+        ~State() {
+            ends.resize(endsUsed);
+            target.room.advance(static_cast<std::size_t>(p - start));
+            target.lines = lines;
+            target.sawLine = target.sawLine || sawLine;
         }
-        return {text_.data() + s.placeholder, s.placeholderSize};
-    }
-    const std::int32_t from = stop_[s.field - 1] + 1;
-    std::string_view v(line + from, static_cast<std::size_t>(stop_[s.field] - from));
-    if (template_ && s.field == got && reachedEnd_) {
-        // A template's last field goes in trimmed and is never tested. The
-        // copy reads from the value's start even when nothing is left of it.
-        const std::string_view trimmed = trimSpaces(v);
-        return {trimmed.empty() ? v.data() : trimmed.data(), trimmed.size()};
-    }
-    if (checkBlank_ && isBlank(v)) complete = false;
-    return {v.data(), v.size()};
-}
+    } st{target, target.ends, target.lines, false, target.ends.size(), nullptr, target.room.used()};
+    st.start = st.p = target.room.room(0);
+    st.limit = st.p + target.room.free();
 
-FieldCopier::Outcome FieldCopier::rip(std::string_view line, const SeparatorBits& bits,
-                                      OutputRoom& out, std::size_t maxResult) {
-    if (bits.words == nullptr || bits.byte != split_ ||
-        line.size() >= std::size_t{std::numeric_limits<std::int32_t>::max()}) {
-        return Outcome::kDeclined;
-    }
-    const std::size_t got = maxField_ == 0 ? 0 : cut(line, bits);
-    // A bracket in a value could form a placeholder a later field would fill.
-    if (template_ && got > 0 && hasBracket(line.data(), std::size_t(stop_[got]))) {
-        return Outcome::kDeclined;
-    }
-    // No value is longer than its line.
-    const std::size_t bound = line.size() * steps_.size() + fixedSize_;
-    if (bound <= kBoundedResult && bound - eolSize_ <= std::max(maxResult, line.size())) {
-        return ripBounded(line, got, bound, out);
-    }
-    return ripSized(line, got, maxResult, out);
-}
+    Step steps[kMostValues];
+    const std::size_t nSteps = steps_.size();
+    std::copy(steps_.begin(), steps_.end(), steps);
+    const Step closing = closing_;
+    const char* const text = text_.data();
+    const std::size_t most = maxField_;
+    const std::size_t fixed = fixedSize_;
+    const std::size_t eolSize = eolSize_;
+    const std::size_t maxResult = target.maxResult;
+    std::int32_t stop[kMostFields + 2];
+    stop[0] = -1;
+    // Field stops are 32-bit; longer lines take the general path.
+    const std::size_t longest = std::min<std::size_t>(target.lineLimit, INT32_MAX - 1);
+    const std::size_t lastWord = (to - 1 - maps.start) / 64;
+    OutputFile::LineEnd* endsOut = st.ends.data();
 
-FieldCopier::Outcome FieldCopier::ripBounded(std::string_view line, std::size_t got,
-                                             std::size_t bound, OutputRoom& out) {
-    char* const start = out.room(bound);
-    char* p = start;
-    bool complete = true;
-    for (const Step& step : steps_) {
-        p = put(p, text_.data() + step.literal, step.literalSize);
-        const Value v = value(step, line.data(), got, complete);
-        p = put(p, v.data, v.size);
-    }
-    p = put(p, text_.data() + closing_.literal, closing_.literalSize);
-    if (checkBlank_ && !complete) return Outcome::kSkipped;
-    out.advance(static_cast<std::size_t>(p - start));
-    return Outcome::kRipped;
-}
-
-FieldCopier::Outcome FieldCopier::ripSized(std::string_view line, std::size_t got,
-                                           std::size_t maxResult, OutputRoom& out) {
-    bool complete = true;
-    std::size_t size = closing_.literalSize;
-    const std::size_t n = steps_.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        values_[i] = value(steps_[i], line.data(), got, complete);
-        size += steps_[i].literalSize + values_[i].size;
-    }
-    if (size - eolSize_ > std::max(maxResult, line.size())) return Outcome::kTooLong;
-    if (checkBlank_ && !complete) return Outcome::kSkipped;
-    char* p = out.room(size);
-    for (std::size_t i = 0; i < n; ++i) {
-        p = put(p, text_.data() + steps_[i].literal, steps_[i].literalSize);
-        p = put(p, values_[i].data, values_[i].size);
-    }
-    put(p, text_.data() + closing_.literal, closing_.literalSize);
-    out.advance(size);
-    return Outcome::kRipped;
-}
-
-std::size_t FieldCopier::ripLines(const char* data, std::size_t pos, std::size_t to,
-                                  std::size_t size, const LineIndex& index, Target& target) {
     while (pos < to) {
-        const std::size_t eol = index.nextEnd(pos, to);
-        if (eol == to) break;  // the line may end beyond what is indexed
-        const std::string_view line(data + pos, eol - pos);
-        if (line.size() > target.lineLimit) break;
-        const std::size_t next = terminatorEnd(data, eol, size);
-        if (!line.empty()) {
-            switch (rip(line, index.separators(pos), target.room, target.maxResult)) {
-                case Outcome::kRipped:
-                    target.ends.push_back({target.room.used(), target.lines + 1});
-                    break;
-                case Outcome::kSkipped:
-                    break;
-                case Outcome::kTooLong:
-                case Outcome::kDeclined:
-                    return pos;
-            }
-            target.sawLine = true;
+        // The line's end: the first CR or LF at or after pos.
+        std::size_t w = (pos - maps.start) / 64;
+        std::uint64_t bits = maps.ends[w] & (~std::uint64_t{0} << ((pos - maps.start) % 64));
+        while (bits == 0) {
+            if (++w > lastWord) return pos;
+            bits = maps.ends[w];
         }
-        ++target.lines;
+        const std::size_t eol = maps.start + w * 64 + std::size_t(__builtin_ctzll(bits));
+        if (eol >= to || eol - pos > longest) return pos;
+        const std::size_t length = eol - pos;
+        const std::size_t next = terminatorEnd(data, eol, size);
+        if (length == 0) {
+            ++st.lines;
+            pos = next;
+            continue;
+        }
+        const char* const line = data + pos;
+        bool reachedEnd = true;
+        const std::size_t got = most == 0 ? 0 : cutAt(maps, pos, eol, most, stop, reachedEnd);
+        // A bracket in a value could form a placeholder a later field would
+        // fill; a result that may pass the room's bound or the result limit
+        // is sized by the general path.
+        if (kTemplate && got > 0 && hasBracket(line, std::size_t(stop[got]))) return pos;
+        const std::size_t bound = length * nSteps + fixed;
+        if (bound > kBoundedResult || bound - eolSize > std::max(maxResult, length)) return pos;
+
+        if (static_cast<std::size_t>(st.limit - st.p) < bound) {
+            target.room.advance(static_cast<std::size_t>(st.p - st.start));
+            st.start = st.p;  // nothing is pending should room() throw
+            st.startUsed = target.room.used();
+            st.start = st.p = target.room.room(bound);
+            st.limit = st.p + target.room.free();
+        }
+        if (st.endsUsed == st.ends.size()) {
+            st.ends.resize(st.endsUsed + 4096);
+            endsOut = st.ends.data();
+        }
+        char* p = st.p;
+        bool complete = true;
+        for (std::size_t i = 0; i < nSteps; ++i) {
+            const Step& step = steps[i];
+            p = put(p, text + step.literal, step.literalSize);
+            const std::size_t k = step.field;
+            if (k - 1 >= got) {  // k is 0 or past the line's fields
+                if constexpr (kTemplate) {
+                    p = put(p, text + step.placeholder, step.placeholderSize);
+                } else {
+                    complete = false;  // an empty value
+                }
+                continue;
+            }
+            const char* value = line + stop[k - 1] + 1;
+            std::size_t n = std::size_t(stop[k] - stop[k - 1] - 1);
+            if (kTemplate && k == got && reachedEnd) {
+                // A template's last field goes in trimmed and is never tested.
+                while (n > 0 && *value == ' ') ++value, --n;
+                while (n > 0 && value[n - 1] == ' ') --n;
+            } else if (kCheckBlank && complete && isBlank({value, n})) {
+                complete = false;
+            }
+            p = put(p, value, n);
+        }
+        p = put(p, text + closing.literal, closing.literalSize);
+        if (!kCheckBlank || complete) {
+            st.p = p;
+            endsOut[st.endsUsed++] = {st.startUsed + std::size_t(p - st.start), st.lines + 1};
+        }
+        st.sawLine = true;
+        ++st.lines;
         pos = next;
     }
     return pos;

@@ -35,6 +35,8 @@ class OutputRoom {
     }
     void advance(std::size_t n) { used_ += n; }
     std::size_t used() const { return used_; }
+    // Bytes that may be written at room() now, slack aside.
+    std::size_t free() const { return bytes_.size() - used_ - kSlack; }
 
     // The string holding exactly what was written, for appending to it
     // directly; resume() takes it back afterwards.
@@ -51,10 +53,11 @@ class OutputRoom {
     std::size_t used_;
 };
 
-// Rips a line whose one-byte split string an index has marked, for the lists
-// and templates that most rips use, by copying its values straight into an
+// Rips lines whose one-byte split string an index has marked, for the lists
+// and templates that most rips use, by copying their values straight into an
 // OutputRoom: the hot loop of a rip of a large file. Gives exactly what
-// LineRipper gives, followed by the line end; declines the rest.
+// LineRipper gives, each result followed by the line end, and leaves the
+// lines it does not take to the caller.
 class FieldCopier {
   public:
     // How far a line is cut, and how many values a result may have.
@@ -66,17 +69,6 @@ class FieldCopier {
     // one byte, a range to the line's end, a field past kMostFields, more than
     // kMostValues values, or a template whose own brackets form no placeholder.
     bool configure(const Settings& settings, const FieldList& fields, std::string_view eol);
-
-    enum class Outcome {
-        kRipped,    // the result and its line end are in the room
-        kSkipped,   // the skip rule dropped the line
-        kTooLong,   // the result would pass the bound: nothing written
-        kDeclined,  // rip this line with LineRipper (a value holds a bracket, say)
-    };
-    // Rips one non-empty line. Its bytes must be readable for 32 bytes past
-    // its end (LineIndex::kPadding), and `bits` must mark the split byte.
-    Outcome rip(std::string_view line, const SeparatorBits& bits, OutputRoom& out,
-                std::size_t maxResult);
 
     // Where ripLines() puts what it rips: results in `room`, where each ends
     // and which source line it came from in `ends`.
@@ -105,25 +97,15 @@ class FieldCopier {
         std::uint32_t placeholder = 0;  // a template's "[n]", kept for a missing field
         std::uint32_t placeholderSize = 0;
     };
-    struct Value {
-        const char* data;
-        std::size_t size;
-    };
-
     std::uint32_t addText(std::string_view text);
     bool planTemplate(std::string_view t, std::string_view& closingText);
-    // Cuts fields 1..maxField_ from the bits; returns how many the line has.
-    std::size_t cut(std::string_view line, const SeparatorBits& bits);
-    // The value of step `s`; clears `complete` when the skip rule counts it blank.
-    Value value(const Step& s, const char* line, std::size_t got, bool& complete) const;
-    // A result known to fit in `bound` bytes is written as it is built; any
-    // other is sized first.
-    Outcome ripBounded(std::string_view line, std::size_t got, std::size_t bound, OutputRoom& out);
-    Outcome ripSized(std::string_view line, std::size_t got, std::size_t maxResult,
-                     OutputRoom& out);
+    template <bool kTemplate, bool kCheckBlank>
+    std::size_t ripRun(const char* data, std::size_t pos, std::size_t to, std::size_t size,
+                       const LineIndex::Maps& maps, Target& target);
 
-    // Bounds below this are cheap to make room for.
-    static constexpr std::size_t kBoundedResult = std::size_t{16} << 10;
+    // A result is built in room made for its bound: the line's size per value.
+    // Lines whose bound passes this take the general path.
+    static constexpr std::size_t kBoundedResult = std::size_t{64} << 10;
 
     char split_ = 0;
     bool template_ = false;
@@ -134,10 +116,6 @@ class FieldCopier {
     Step closing_;               // a template's closing text, and the line end
     std::size_t fixedSize_ = 0;  // every literal and placeholder, and the line end
     std::size_t eolSize_ = 0;
-    bool reachedEnd_ = true;  // the last field cut ran to the line's end
-    // Field k of the last line cut runs from stop_[k - 1] + 1 to stop_[k].
-    std::array<std::int32_t, kMostFields + 2> stop_{-1};
-    std::array<Value, kMostValues> values_{};
 };
 
 }  // namespace kolvane

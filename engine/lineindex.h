@@ -61,6 +61,15 @@ class LineIndex {
         return SeparatorBits{seps_.data(), first - origin_ * 64, char(split_)};
     }
 
+    // The maps themselves, for a loop over many lines: bit b of word i of each
+    // stands for byte start + 64 i + b; no seps when no byte is marked.
+    struct Maps {
+        const std::uint64_t* ends;
+        const std::uint64_t* seps;
+        std::size_t start;
+    };
+    Maps maps() const { return {ends_.data(), split_ < 0 ? nullptr : seps_.data(), origin_ * 64}; }
+
   private:
     std::vector<std::uint64_t> ends_;  // word i holds bytes 64 (origin_ + i) on
     std::vector<std::uint64_t> seps_;
