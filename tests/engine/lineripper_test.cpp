@@ -1,10 +1,11 @@
-// The field list, and one line at a time through Ripper::splitline: plain mode,
-// smart-combine templates and the skip rule, emitting into the result list.
+// The field list, and lines ripped through Ripper::splitline and through the
+// block rip: plain mode, smart-combine templates and the skip rule.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "parallelrip.h"
 #include "rip.h"
 #include "testutil.h"
 
@@ -72,6 +73,21 @@ TEST_P(RipLines, GivesTheResultList) {
     ASSERT_FALSE(rig.run(text).error);
     EXPECT_EQ(test::items(rig.store), c.want);
     EXPECT_EQ(rig.ripper.ripcount(), std::ssize(c.want));
+}
+
+// The command line's block rip, where most rows take the copier's loop and
+// the rest the line ripper, gives the same list.
+TEST_P(RipLines, BlockRipGivesTheSame) {
+    const RipCase& c = GetParam();
+    const FieldList list(c.ranges);
+    std::string text, want;
+    for (const auto& line : c.lines) text += line + "\n";
+    for (const auto& item : c.want) want += item + "\r\n";
+    const auto o = test::ripToFile(
+        text, {c.split, c.join, c.fields, c.skip, false, c.smart}, 1,
+        {.block = ParallelRipper::kBlockSize, .fields = c.ranges.empty() ? nullptr : &list});
+    EXPECT_EQ(o.file, want);
+    EXPECT_EQ(o.count, std::ssize(c.want));
 }
 
 constexpr bool T = true, F = false;

@@ -40,12 +40,17 @@ TEST(ParallelRip, GivesWhatOneThreadGives) {
 }
 
 TEST(ParallelRip, StopsAtAResultOverTheBound) {
-    const std::string text = "a|b\n[2][2][2]|[3][3][3]|[4][4][4]|xxxxxx\nc|d\n";
-    const Settings s{.fields = "[1]", .smart = true};
-    const auto one = ripToFile(text, s, 0, {.maxResult = 10});
-    EXPECT_EQ(one.error, "Cannot rip src.txt at line 2: the result line would pass 10 bytes");
-    EXPECT_EQ(one.file, "a\r\n");
-    EXPECT_EQ(ripToFile(text, s, 2, {.maxResult = 10}), one);
+    // A template whose values hold placeholders, and a plain list of repeats.
+    const std::pair<std::string, Settings> cases[] = {
+        {"a|b\n[2][2][2]|[3][3][3]|[4][4][4]|xxxxxx\nc|d\n", {.fields = "[1]", .smart = true}},
+        {"a|b\nabcdef|x\nc|d\n", {.fields = "1,1,1"}},
+    };
+    for (const auto& [text, s] : cases) {
+        const auto one = ripToFile(text, s, 0, {.maxResult = 10});
+        EXPECT_EQ(one.error, "Cannot rip src.txt at line 2: the result line would pass 10 bytes");
+        EXPECT_EQ(one.file.substr(0, 1), "a");
+        EXPECT_EQ(ripToFile(text, s, 2, {.maxResult = 10}), one) << s.fields;
+    }
 }
 
 TEST(ParallelRip, StopsAtALineOverTheLimitAndKeepsTheLinesBefore) {

@@ -228,6 +228,7 @@ struct FileRip {
     std::size_t chunk = 3, failAt = SIZE_MAX, budget = SIZE_MAX;
     std::size_t block = 5, lineLimit = LineReader::defaultLineLimit();
     std::size_t maxResult = LineRipper::kMaxResultBytes;
+    const FieldList* fields = nullptr;  // a checked list, as the command line gives
 };
 
 // What a rip to a file leaves: the file, Ripcount and the error, if any.
@@ -256,12 +257,12 @@ inline FileOutcome ripToFile(const std::string& text, const Settings& s, unsigne
     host.current = s;
     if (threads == 0) {
         Ripper ripper(out, opener, kNoPumps, "\r\n", how.maxResult);
-        ripper.prepare(s);
+        how.fields ? ripper.prepare(*how.fields) : ripper.prepare(s);
         result = ripper.run(source, "src.txt", host);
         o.count = ripper.ripcount();
     } else {
         ParallelRipper ripper(out, threads, how.block, how.lineLimit, how.maxResult);
-        ripper.prepare(s);
+        how.fields ? ripper.prepare(*how.fields) : ripper.prepare(s);
         result = ripper.run(source, "src.txt", host);
         o.count = ripper.ripcount();
     }
