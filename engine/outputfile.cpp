@@ -77,6 +77,11 @@ std::optional<Error> OutputFile::flush() {
 
 std::optional<Error> OutputFile::handOff() {
     if (auto error = settle()) return error;
+    if (!background_) {
+        auto error = write(fill_);
+        if (error) dropAll(fill_);
+        return error;
+    }
     std::swap(fill_, flight_);  // fill_ takes the written batch's buffers back
     {
         std::lock_guard lock(mutex_);

@@ -44,6 +44,11 @@ class OutputFile : public LineSink {
 
     const std::string& name() const { return name_; }
 
+    // Whether full buffers are written by the background thread (the default)
+    // or by the thread that commits, for a caller whose other threads keep the
+    // cores busy meanwhile: a writer thread then only competes for them.
+    void setBackgroundWrites(bool background) { background_ = background; }
+
     // Lines pile up in buffer() to about kBufferSize and go out together; a
     // line longer than that goes out at once.
     std::string& buffer() override { return fill_.bytes; }
@@ -114,8 +119,9 @@ class OutputFile : public LineSink {
     std::string eol_;
     std::unique_ptr<Writer> writer_;  // used by one thread at a time
     bool halfLineLeft_ = false;       // a failed write's part line could not be cut off
-    Batch fill_;                      // the rip appends here
-    Batch flight_;                    // the background writer writes this
+    bool background_ = true;
+    Batch fill_;    // the rip appends here
+    Batch flight_;  // the background writer writes this
     std::int64_t linesLost_ = 0;
 
     std::thread worker_;  // started at the first hand-over: small rips never start it

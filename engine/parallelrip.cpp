@@ -224,6 +224,7 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
     inputEnded_ = false;
     read_ = committed_ = 0;
     sourceDone_ = stop_ = reading_ = committing_ = false;
+    out_.setBackgroundWrites(threads_ == 1);
     workers_.resize(threads_);
     for (auto& worker : workers_) {
         if (!worker) worker = std::make_unique<Worker>(maxResult_);

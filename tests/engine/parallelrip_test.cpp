@@ -63,13 +63,19 @@ TEST(ParallelRip, StopsAtALineOverTheLimitAndKeepsTheLinesBefore) {
               "may hold");
 }
 
+// Output past the output file's buffer, so that full buffers are written
+// while the rip goes on, whole or up to a full disk.
 TEST(ParallelRip, FullDiskLeavesWholeLinesAndCountsThem) {
     std::string text, all;
-    for (int i = 1; i <= 3000; ++i) {
+    for (int i = 1; i <= 60000; ++i) {
         text += std::to_string(i) + "|x\n";
         all += std::to_string(i) + "\r\n";
     }
-    const auto o = ripToFile(text, {.fields = "1"}, 3, {.budget = 5000});
+    ASSERT_GT(all.size(), OutputFile::kBufferSize);
+    const auto whole = ripToFile(text, {.fields = "1"}, 3, {.chunk = 4096});
+    EXPECT_EQ(whole.file, all);
+    EXPECT_EQ(whole.count, 60000);
+    const auto o = ripToFile(text, {.fields = "1"}, 3, {.chunk = 4096, .budget = 300000});
     ASSERT_LT(o.file.size(), all.size());
     EXPECT_EQ(o.file, all.substr(0, o.file.size()));
     EXPECT_TRUE(o.file.ends_with("\r\n"));
