@@ -76,7 +76,7 @@ job() {  # name output-file|null command
 }
 r="$(q "$rip")"
 s="$(q "$ref")"
-# "T1": --threads 1, the sequential rip; "Tn": the default, every core.
+# "T1": --threads 1, one thread; "Tn": the default, every core.
 for t in 1 n; do
   opt=""
   if [ "$t" = 1 ]; then opt="--threads 1 "; fi

@@ -230,8 +230,10 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
         if (!worker) worker = std::make_unique<Worker>(maxResult_);
         worker->configure(settings_, fields_, out_.eol());
     }
-    // Enough blocks for every thread to rip one while one is read and one written.
-    blocks_.resize(threads_ + 2);
+    // Enough blocks for every thread to rip one while one is read and one
+    // written. One thread does each in turn: one block, which stays in the
+    // cache from its read to its rip.
+    blocks_.resize(threads_ == 1 ? 1 : threads_ + 2);
     for (auto& block : blocks_) {
         if (!block) block = std::make_unique<Block>();
         block->ripped = false;
