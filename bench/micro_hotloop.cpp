@@ -227,8 +227,10 @@ BENCHMARK_CAPTURE(BM_RunToWriter, crlf_f2_4, &crlfText(), "|", "2,4", false)
 BENCHMARK_CAPTURE(BM_RunToWriter, multibyte_f2_4, &doubleColonText(), "::", "2,4", false)
     ->Unit(benchmark::kMillisecond);
 
-// ParallelRipper on every core into a writer that discards: the CLI's default.
-void BM_ParallelToWriter(benchmark::State& state, const char* fields, bool smart) {
+// The CLI's block rip into a writer that discards, on one thread (where the
+// copier's loop is the whole cost) and on every core (`threads` 0).
+void BM_BlockRipToWriter(benchmark::State& state, const char* fields, bool smart,
+                         unsigned threads) {
     const std::string& text = referenceText();
     const kolvane::Settings settings = settingsFor("|", fields, smart);
     FixedHost host(settings);
@@ -236,7 +238,8 @@ void BM_ParallelToWriter(benchmark::State& state, const char* fields, bool smart
     for (auto _ : state) {
         kolvane::OutputFile out(
             "null", [&] { return opener.openAppend("null"); }, "\r\n");
-        kolvane::ParallelRipper ripper(out, std::max(1U, std::thread::hardware_concurrency()));
+        kolvane::ParallelRipper ripper(
+            out, threads != 0 ? threads : std::max(1U, std::thread::hardware_concurrency()));
         ripper.prepare(settings);
         MemorySource source(text);
         auto result = ripper.run(source, "memory", host);
@@ -245,10 +248,19 @@ void BM_ParallelToWriter(benchmark::State& state, const char* fields, bool smart
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
-BENCHMARK_CAPTURE(BM_ParallelToWriter, plain_f2_4, "2,4", false)
+BENCHMARK_CAPTURE(BM_BlockRipToWriter, one_thread_f2_4, "2,4", false, 1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_ParallelToWriter, template_4_2, "[4]-[2]", true)
+BENCHMARK_CAPTURE(BM_BlockRipToWriter, one_thread_f4_2_2, "4,2,2", false, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_BlockRipToWriter, one_thread_template_4_2, "[4]-[2]", true, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_BlockRipToWriter, every_core_f2_4, "2,4", false, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_BlockRipToWriter, every_core_template_4_2, "[4]-[2]", true, 0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
