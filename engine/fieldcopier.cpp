@@ -174,6 +174,30 @@ inline std::size_t cutAt(const LineIndex::Maps& maps, std::size_t pos, std::size
     return got;
 }
 
+// The 64 bits of a map from bit `at` on; the word after at's must be readable.
+inline std::uint64_t bitsFrom(const std::uint64_t* map, std::size_t at) {
+    const std::size_t w = at / 64;
+    const unsigned shift = unsigned(at % 64);
+    // Two shifts, as one by 64 would be undefined when `at` starts a word.
+    return (map[w] >> shift) | ((map[w + 1] << 1) << (63 - shift));
+}
+
+// cutAt() for a line whose wanted separators all lie in its first 64 bytes,
+// as they mostly do: a fixed number of steps over one word of bits, with no
+// branch that depends on the data. False when they do not; stop is then
+// half written and cutAt() does it again.
+inline bool cutInWord(const LineIndex::Maps& maps, std::size_t pos, std::size_t length,
+                      std::size_t most, std::int32_t* stop) {
+    std::uint64_t bits = bitsFrom(maps.seps, pos - maps.start);
+    if (length < 64) bits &= (std::uint64_t{1} << length) - 1;
+    for (std::size_t k = 1; k <= most; ++k) {
+        if (bits == 0) return false;
+        stop[k] = __builtin_ctzll(bits);
+        bits &= bits - 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 // The loop keeps its state in locals and writes it back when it ends, however
@@ -220,14 +244,15 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t t
     OutputFile::LineEnd* endsOut = st.ends.data();
 
     while (pos < to) {
-        // The line's end: the first CR or LF at or after pos.
-        std::size_t w = (pos - maps.start) / 64;
-        std::uint64_t bits = maps.ends[w] & (~std::uint64_t{0} << ((pos - maps.start) % 64));
+        // The line's end: the first CR or LF at or after pos, 64 bytes a look.
+        std::size_t at = pos - maps.start;
+        std::uint64_t bits = bitsFrom(maps.ends, at);
         while (bits == 0) {
-            if (++w > lastWord) return pos;
-            bits = maps.ends[w];
+            at += 64;
+            if (at / 64 > lastWord) return pos;
+            bits = bitsFrom(maps.ends, at);
         }
-        const std::size_t eol = maps.start + w * 64 + std::size_t(__builtin_ctzll(bits));
+        const std::size_t eol = maps.start + at + std::size_t(__builtin_ctzll(bits));
         if (eol >= to || eol - pos > longest) return pos;
         const std::size_t length = eol - pos;
         const std::size_t next = terminatorEnd(data, eol, size);
@@ -238,7 +263,12 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t t
         }
         const char* const line = data + pos;
         bool reachedEnd = true;
-        const std::size_t got = most == 0 ? 0 : cutAt(maps, pos, eol, most, stop, reachedEnd);
+        std::size_t got = most;
+        if (most != 0 && !cutInWord(maps, pos, length, most, stop)) {
+            got = cutAt(maps, pos, eol, most, stop, reachedEnd);
+        } else {
+            reachedEnd = most == 0;
+        }
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
         // is sized by the general path.

@@ -107,9 +107,11 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
     const std::size_t firstWord = from / 64;
     const std::size_t lastWord = (to - 1) / 64;
     if (firstWord < origin_ || firstWord > origin_ + words_) restart(from);
-    if (ends_.size() <= lastWord - origin_) {
-        ends_.resize(lastWord + 1 - origin_);
-        seps_.resize(lastWord + 1 - origin_);
+    // One word more than indexed, so that maps() may be read 64 bits at a
+    // time from any indexed bit (what it holds is no line's).
+    if (ends_.size() <= lastWord + 1 - origin_) {
+        ends_.resize(lastWord + 2 - origin_);
+        seps_.resize(lastWord + 2 - origin_);
     }
     words_ = std::max(words_, lastWord + 1 - origin_);
     // Whole words are marked again from the start of the one holding `from`:

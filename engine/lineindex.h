@@ -62,7 +62,8 @@ class LineIndex {
     }
 
     // The maps themselves, for a loop over many lines: bit b of word i of each
-    // stands for byte start + 64 i + b; no seps when no byte is marked.
+    // stands for byte start + 64 i + b; no seps when no byte is marked. The
+    // word after the last indexed one may be read; its bits mean nothing.
     struct Maps {
         const std::uint64_t* ends;
         const std::uint64_t* seps;
