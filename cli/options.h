@@ -19,7 +19,7 @@ struct Options {
     std::optional<std::string> append;  // -a FILE; none: standard output
     std::string eol = "\n";
     bool count = false;
-    unsigned threads = 1;  // 1: the sequential rip
+    unsigned threads = 1;  // threads the block rip runs on
 };
 
 // A call that ends before any rip: the help or the version (code 0, text for

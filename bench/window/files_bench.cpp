@@ -78,8 +78,9 @@ double runCli(const QString& reference, const QString& out) {
     QFile::remove(out);
     QElapsedTimer clock;
     clock.start();
-    const int code = QProcess::execute(QStringLiteral(KOLVANE_RIP_PATH),
-                                       {"-f", "2,4", "--eol", "crlf", "-a", out, reference});
+    const int code =
+        QProcess::execute(QStringLiteral(KOLVANE_RIP_PATH),
+                          {"--threads", "1", "-f", "2,4", "--eol", "crlf", "-a", out, reference});
     const double taken = seconds(clock);
     if (code != 0) {
         std::fprintf(stderr, "files_bench: kolvane-rip failed (%d)\n", code);
@@ -183,7 +184,7 @@ int main(int argc, char** argv) {
         "target < %.0f ms  %s\n",
         static_cast<long long>(kDeepLine), kClicks, median(steps) * 1e3, worst(steps) * 1e3,
         kClickTarget * 1e3, verdict(worst(steps) < kClickTarget));
-    std::printf("  kolvane-rip -f 2,4 -a FILE              %8.3f s (median %.3f s), best of %d\n",
+    std::printf("  kolvane-rip --threads 1 -f 2,4 -a FILE  %8.3f s (median %.3f s), best of %d\n",
                 best(cli), median(cli), rounds);
     std::printf(
         "  Save, %d items                     %8.3f s (median %.3f s)  %.2fx  "
