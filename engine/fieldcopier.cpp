@@ -198,12 +198,67 @@ inline bool cutInWord(const LineIndex::Maps& maps, std::size_t pos, std::size_t 
     return true;
 }
 
+// Cuts fields 1..most of the line [pos, eol) as cutAt() does, from one look
+// when it can.
+inline std::size_t cutLine(const LineIndex::Maps& maps, std::size_t pos, std::size_t eol,
+                           std::size_t most, std::int32_t* stop, bool& reachedEnd) {
+    if (most == 0) {
+        reachedEnd = true;
+        return 0;
+    }
+    if (cutInWord(maps, pos, eol - pos, most, stop)) {
+        reachedEnd = false;  // the last wanted field ended at a separator
+        return most;
+    }
+    return cutAt(maps, pos, eol, most, stop, reachedEnd);
+}
+
+// The first CR or LF at or after `pos`, 64 bytes a look; SIZE_MAX when there
+// is none up to word `lastWord` of the maps.
+inline std::size_t lineEndFrom(const LineIndex::Maps& maps, std::size_t pos, std::size_t lastWord) {
+    std::size_t at = pos - maps.start;
+    std::uint64_t bits = bitsFrom(maps.ends, at);
+    while (bits == 0) {
+        at += 64;
+        if (at / 64 > lastWord) return SIZE_MAX;
+        bits = bitsFrom(maps.ends, at);
+    }
+    return maps.start + at + std::size_t(__builtin_ctzll(bits));
+}
+
 }  // namespace
 
-// The loop keeps its state in locals and writes it back when it ends, however
-// it ends: its copies store through char pointers, which may alias any object
-// whose address is known outside, and the compiler would reload every member
-// after every copy.
+template <bool kTemplate, bool kCheckBlank>
+char* FieldCopier::build(char* p, const char* line, const std::int32_t* stop, std::size_t got,
+                         bool reachedEnd, bool& complete) const {
+    const char* const text = text_.data();
+    for (const Step& step : steps_) {
+        p = put(p, text + step.literal, step.literalSize);
+        const std::size_t k = step.field;
+        if (k - 1 >= got) {  // k is 0 or past the line's fields
+            if constexpr (kTemplate) {
+                p = put(p, text + step.placeholder, step.placeholderSize);
+            } else {
+                complete = false;  // an empty value
+            }
+            continue;
+        }
+        const char* value = line + stop[k - 1] + 1;
+        std::size_t n = std::size_t(stop[k] - stop[k - 1] - 1);
+        if (kTemplate && k == got && reachedEnd) {
+            // A template's last field goes in trimmed and is never tested.
+            while (n > 0 && *value == ' ') ++value, --n;
+            while (n > 0 && value[n - 1] == ' ') --n;
+        } else if (kCheckBlank && complete && isBlank({value, n})) {
+            complete = false;
+        }
+        p = put(p, value, n);
+    }
+    return put(p, text + closing_.literal, closing_.literalSize);
+}
+
+// The loop's state is written back to the target when it ends, however it
+// ends: growing the room or the line ends may throw.
 template <bool kTemplate, bool kCheckBlank>
 std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t to, std::size_t size,
                                 const LineIndex::Maps& maps, Target& target) {
@@ -226,33 +281,15 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t t
     } st{target, target.ends, target.lines, false, target.ends.size(), nullptr, target.room.used()};
     st.start = st.p = target.room.room(0);
     st.limit = st.p + target.room.free();
-
-    Step steps[kMostValues];
-    const std::size_t nSteps = steps_.size();
-    std::copy(steps_.begin(), steps_.end(), steps);
-    const Step closing = closing_;
-    const char* const text = text_.data();
-    const std::size_t most = maxField_;
-    const std::size_t fixed = fixedSize_;
-    const std::size_t eolSize = eolSize_;
-    const std::size_t maxResult = target.maxResult;
+    OutputFile::LineEnd* endsOut = st.ends.data();
     std::int32_t stop[kMostFields + 2];
     stop[0] = -1;
     // Field stops are 32-bit; longer lines take the general path.
     const std::size_t longest = std::min<std::size_t>(target.lineLimit, INT32_MAX - 1);
     const std::size_t lastWord = (to - 1 - maps.start) / 64;
-    OutputFile::LineEnd* endsOut = st.ends.data();
 
     while (pos < to) {
-        // The line's end: the first CR or LF at or after pos, 64 bytes a look.
-        std::size_t at = pos - maps.start;
-        std::uint64_t bits = bitsFrom(maps.ends, at);
-        while (bits == 0) {
-            at += 64;
-            if (at / 64 > lastWord) return pos;
-            bits = bitsFrom(maps.ends, at);
-        }
-        const std::size_t eol = maps.start + at + std::size_t(__builtin_ctzll(bits));
+        const std::size_t eol = lineEndFrom(maps, pos, lastWord);
         if (eol >= to || eol - pos > longest) return pos;
         const std::size_t length = eol - pos;
         const std::size_t next = terminatorEnd(data, eol, size);
@@ -263,19 +300,15 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t t
         }
         const char* const line = data + pos;
         bool reachedEnd = true;
-        std::size_t got = most;
-        if (most != 0 && !cutInWord(maps, pos, length, most, stop)) {
-            got = cutAt(maps, pos, eol, most, stop, reachedEnd);
-        } else {
-            reachedEnd = most == 0;
-        }
+        const std::size_t got = cutLine(maps, pos, eol, maxField_, stop, reachedEnd);
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
         // is sized by the general path.
         if (kTemplate && got > 0 && hasBracket(line, std::size_t(stop[got]))) return pos;
-        const std::size_t bound = length * nSteps + fixed;
-        if (bound > kBoundedResult || bound - eolSize > std::max(maxResult, length)) return pos;
-
+        const std::size_t bound = length * steps_.size() + fixedSize_;
+        if (bound > kBoundedResult || bound - eolSize_ > std::max(target.maxResult, length)) {
+            return pos;
+        }
         if (static_cast<std::size_t>(st.limit - st.p) < bound) {
             target.room.advance(static_cast<std::size_t>(st.p - st.start));
             st.start = st.p;  // nothing is pending should room() throw
@@ -287,35 +320,12 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t t
             st.ends.resize(st.endsUsed + 4096);
             endsOut = st.ends.data();
         }
-        char* p = st.p;
         bool complete = true;
-        for (std::size_t i = 0; i < nSteps; ++i) {
-            const Step& step = steps[i];
-            p = put(p, text + step.literal, step.literalSize);
-            const std::size_t k = step.field;
-            if (k - 1 >= got) {  // k is 0 or past the line's fields
-                if constexpr (kTemplate) {
-                    p = put(p, text + step.placeholder, step.placeholderSize);
-                } else {
-                    complete = false;  // an empty value
-                }
-                continue;
-            }
-            const char* value = line + stop[k - 1] + 1;
-            std::size_t n = std::size_t(stop[k] - stop[k - 1] - 1);
-            if (kTemplate && k == got && reachedEnd) {
-                // A template's last field goes in trimmed and is never tested.
-                while (n > 0 && *value == ' ') ++value, --n;
-                while (n > 0 && value[n - 1] == ' ') --n;
-            } else if (kCheckBlank && complete && isBlank({value, n})) {
-                complete = false;
-            }
-            p = put(p, value, n);
-        }
-        p = put(p, text + closing.literal, closing.literalSize);
+        char* const end =
+            build<kTemplate, kCheckBlank>(st.p, line, stop, got, reachedEnd, complete);
         if (!kCheckBlank || complete) {
-            st.p = p;
-            endsOut[st.endsUsed++] = {st.startUsed + std::size_t(p - st.start), st.lines + 1};
+            st.p = end;
+            endsOut[st.endsUsed++] = {st.startUsed + std::size_t(end - st.start), st.lines + 1};
         }
         st.sawLine = true;
         ++st.lines;

@@ -99,6 +99,11 @@ class FieldCopier {
     };
     std::uint32_t addText(std::string_view text);
     bool planTemplate(std::string_view t, std::string_view& closingText);
+    // Appends one line's result and line end at `p`, the line cut into
+    // `stop`; clears `complete` when the skip rule drops the line.
+    template <bool kTemplate, bool kCheckBlank>
+    char* build(char* p, const char* line, const std::int32_t* stop, std::size_t got,
+                bool reachedEnd, bool& complete) const;
     template <bool kTemplate, bool kCheckBlank>
     std::size_t ripRun(const char* data, std::size_t pos, std::size_t to, std::size_t size,
                        const LineIndex::Maps& maps, Target& target);
