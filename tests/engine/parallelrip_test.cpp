@@ -29,11 +29,14 @@ TEST(ParallelRip, GivesWhatOneThreadGives) {
     for (const auto& text : texts) {
         for (const auto& s : settings) {
             for (std::size_t failAt : {std::size_t{7}, std::size_t{20}, SIZE_MAX}) {
-                const FileRip how{.failAt = failAt};
-                const auto one = ripToFile(text, s, 0, how);
-                EXPECT_EQ(ripToFile(text, s, 3, how), one)
-                    << text << " " << s.fields << " " << failAt;
-                EXPECT_EQ(one.error.empty(), failAt >= text.size());
+                // Blocks of 3, 4 and 5 bytes put each CR LF across a block's end.
+                for (std::size_t block : {3, 4, 5}) {
+                    const FileRip how{.failAt = failAt, .block = block};
+                    const auto one = ripToFile(text, s, 0, how);
+                    EXPECT_EQ(ripToFile(text, s, 3, how), one)
+                        << text << " " << s.fields << " " << failAt << " " << block;
+                    EXPECT_EQ(one.error.empty(), failAt >= text.size());
+                }
             }
         }
     }
