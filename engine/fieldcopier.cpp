@@ -1,7 +1,6 @@
 #include "fieldcopier.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <limits>
 
@@ -100,31 +99,21 @@ bool FieldCopier::configure(const Settings& settings, const FieldList& fields,
 // The template's placeholders as LineRipper reads them; false when it needs
 // that ripper's stepwise replacement, or more fields than the copier cuts.
 bool FieldCopier::planTemplate(std::string_view t, std::string_view& closingText) {
-    std::size_t literalStart = 0;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        if (t[i] == ']') return false;  // a ']' no placeholder closes
-        if (t[i] != '[') continue;
-        std::size_t j = i + 1;
-        while (j < t.size() && t[j] >= '0' && t[j] <= '9') ++j;
-        if (j == i + 1 || j == t.size() || t[j] != ']') return false;
-        // "[0]", "[01]" and numbers past 9 digits name no field: they stay.
-        if (j - i - 1 <= 9 && t[i + 1] != '0') {
-            std::size_t field = 0;
-            std::from_chars(t.data() + i + 1, t.data() + j, field);
-            if (field > kMostFields || steps_.size() == kMostValues) return false;
-            Step step;
-            step.literal = addText(t.substr(literalStart, i - literalStart));
-            step.literalSize = static_cast<std::uint32_t>(i - literalStart);
-            step.field = static_cast<std::uint32_t>(field);
-            step.placeholder = addText(t.substr(i, j + 1 - i));
-            step.placeholderSize = static_cast<std::uint32_t>(j + 1 - i);
-            steps_.push_back(step);
-            maxField_ = std::max(maxField_, field);
-            literalStart = j + 1;
-        }
-        i = j;
+    std::vector<TemplatePart> parts;
+    if (!parseTemplate(t, parts) || parts.size() - 1 > kMostValues) return false;
+    for (const TemplatePart& part : parts) {
+        if (part.field == 0) break;  // the closing text
+        if (part.field > kMostFields) return false;
+        Step step;
+        step.literal = addText(part.literal);
+        step.literalSize = static_cast<std::uint32_t>(part.literal.size());
+        step.field = static_cast<std::uint32_t>(part.field);
+        step.placeholder = addText(part.placeholder);
+        step.placeholderSize = static_cast<std::uint32_t>(part.placeholder.size());
+        steps_.push_back(step);
+        maxField_ = std::max(maxField_, part.field);
     }
-    closingText = t.substr(literalStart);
+    closingText = parts.back().literal;
     return true;
 }
 

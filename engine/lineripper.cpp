@@ -58,35 +58,37 @@ void LineRipper::configure(const Settings& settings, const FieldList& fields) {
     template_.assign(trimSpaces(settings.fields));
     segments_.clear();
     simpleTemplate_ = true;
-    if (smart_) parseTemplate();
+    if (!smart_) return;
+    simpleTemplate_ = parseTemplate(template_, segments_);
+    maxField_ = 0;
+    for (const TemplatePart& part : segments_) maxField_ = std::max(maxField_, part.field);
 }
 
-void LineRipper::parseTemplate() {
-    std::string_view t = template_;
+bool parseTemplate(std::string_view t, std::vector<TemplatePart>& parts) {
+    parts.clear();
+    bool simple = true;
     std::size_t literalStart = 0;
-    maxField_ = 0;
     for (std::size_t i = 0; i < t.size(); ++i) {
-        if (t[i] == ']') simpleTemplate_ = false;  // a ']' no placeholder closes
+        if (t[i] == ']') simple = false;  // a ']' no placeholder closes
         if (t[i] != '[') continue;
         std::size_t j = i + 1;
         while (j < t.size() && t[j] >= '0' && t[j] <= '9') ++j;
         if (j == i + 1 || j == t.size() || t[j] != ']') {
-            simpleTemplate_ = false;  // a '[' that starts no [digits] token
+            simple = false;  // a '[' that starts no [digits] token
             continue;
         }
         std::size_t field = 0;
         bool fits = j - i - 1 <= 9;
         if (fits) std::from_chars(t.data() + i + 1, t.data() + j, field);
-        // "[0]" and "[01]" name no field: they stay as they are.
         if (fits && t[i + 1] != '0') {
-            segments_.push_back(
+            parts.push_back(
                 {t.substr(literalStart, i - literalStart), field, t.substr(i, j + 1 - i)});
-            maxField_ = std::max(maxField_, field);
             literalStart = j + 1;
         }
         i = j;
     }
-    segments_.push_back({t.substr(literalStart), 0, {}});
+    parts.push_back({t.substr(literalStart), 0, {}});
+    return simple;
 }
 
 bool LineRipper::rip(std::string_view line, std::string& out, const SeparatorBits& bits) {

@@ -23,6 +23,20 @@ struct Settings {
     std::string outfile{};    // Outfile: where file-to-file mode appends
 };
 
+// One placeholder of a template and the literal text before it. The last part
+// of a template has field 0 and holds the text after its last placeholder.
+struct TemplatePart {
+    std::string_view literal;
+    std::size_t field = 0;
+    std::string_view placeholder;  // "[n]" as written
+};
+
+// Reads template `t` into `parts` (views into `t`), replacing what they held.
+// "[0]", "[01]" and numbers of more than nine digits name no field and stay
+// as text. False when a bracket belongs to no [digits] placeholder: only
+// replacing one field after the other then rips the template right.
+bool parseTemplate(std::string_view t, std::vector<TemplatePart>& parts);
+
 // The field list a rip with `settings` uses: the box's list, parsed; the last
 // parse when the box is blank or holds a template.
 FieldList fieldListFor(const Settings& settings, FieldList last);
@@ -59,15 +73,8 @@ class LineRipper {
     // Replaces placeholders one field after the other, as the template's
     // definition says; needed only when brackets could form new placeholders.
     bool ripTemplateStepwise(std::string_view line, std::string& out);
-    void parseTemplate();
     // Takes back what a plain rip appended past `start`, and marks the line.
     bool tooLongAt(std::string& out, std::size_t start);
-
-    struct Segment {
-        std::string_view literal;  // text before the placeholder
-        std::size_t field = 0;     // placeholder's field number; 0 for trailing text
-        std::string_view placeholder;
-    };
 
     std::string split_;
     std::string join_;
@@ -77,7 +84,7 @@ class LineRipper {
     std::size_t maxField_ = 0;           // how far lines are cut
     // smart-combine mode
     std::string template_;
-    std::vector<Segment> segments_;
+    std::vector<TemplatePart> segments_;
     bool simpleTemplate_ = true;  // every bracket belongs to a [digits] placeholder
     // per line
     FieldCutter cutter_;
