@@ -17,7 +17,7 @@ class FieldCutter {
     explicit FieldCutter(std::string split = "|");
     void setSplit(std::string_view split) {
         split_.assign(split);
-        splitByte_ = split.size() == 1 ? static_cast<unsigned char>(split[0]) : -1;
+        splitByte_ = splitByte(split);
     }
 
     // Cuts fields 1..want of `line`; returns how many the line has up to

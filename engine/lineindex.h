@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace kolvane {
@@ -13,6 +14,12 @@ struct SeparatorBits {
     std::size_t first = 0;
     char byte = 0;
 };
+
+// The byte a split string marks in a LineIndex: its only byte, or -1 (none)
+// when it is empty or longer.
+inline int splitByte(std::string_view split) {
+    return split.size() == 1 ? static_cast<unsigned char>(split[0]) : -1;
+}
 
 // Bit maps of a buffer's line ends (CR and LF) and of one split byte, made by a
 // single vectorised pass, so that a byte is looked at once: lines are then found

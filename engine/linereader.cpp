@@ -45,7 +45,7 @@ LineReader::~LineReader() {
 }
 
 void LineReader::setSplit(std::string_view split) {
-    const int byte = split.size() == 1 ? static_cast<unsigned char>(split[0]) : -1;
+    const int byte = splitByte(split);
     if (byte == index_.split()) return;
     index_.setSplit(byte);
     // What is not consumed yet; the line last returned is cut by scanning.

@@ -48,7 +48,7 @@ void BlockRipper::configure(const Settings& settings, const FieldList& fields,
                             const std::string& eol) {
     ripper.configure(settings, fields);
     copying = copier.configure(settings, fields, eol);
-    index.setSplit(settings.split.size() == 1 ? static_cast<unsigned char>(settings.split[0]) : -1);
+    index.setSplit(splitByte(settings.split));
 }
 
 void BlockRipper::rip(RipBlock& b, bool skipEmpty, const std::string& eol, std::size_t lineLimit) {
