@@ -45,13 +45,15 @@ std::size_t BlockRipper::lineEnd(const RipBlock& b, std::size_t pos) {
 }
 
 void BlockRipper::configure(const Settings& settings, const FieldList& fields,
-                            const std::string& eol) {
+                            const std::string& lineEnd) {
     ripper.configure(settings, fields);
-    copying = copier.configure(settings, fields, eol);
+    copying = copier.configure(settings, fields, lineEnd);
+    skipEmpty = settings.skipEmpty;
+    eol = lineEnd;
     index.setSplit(splitByte(settings.split));
 }
 
-void BlockRipper::rip(RipBlock& b, bool skipEmpty, const std::string& eol, std::size_t lineLimit) {
+void BlockRipper::rip(RipBlock& b, std::size_t lineLimit) {
     indexed = 0;
     std::size_t pos = 0;
     OutputRoom room(b.output);
@@ -75,7 +77,7 @@ void BlockRipper::rip(RipBlock& b, bool skipEmpty, const std::string& eol, std::
             ++b.lines;
             if (line.empty()) continue;
             b.sawLine = true;
-            if (!ripWithRipper(b, room.settle(), line, bits, skipEmpty, eol)) return;
+            if (!ripWithRipper(b, room.settle(), line, bits)) return;
             room.resume();
         } catch (const std::bad_alloc&) {
             b.outOfMemory = b.lines + 1;  // the line at pos, not yet counted
@@ -85,7 +87,7 @@ void BlockRipper::rip(RipBlock& b, bool skipEmpty, const std::string& eol, std::
 }
 
 bool BlockRipper::ripWithRipper(RipBlock& b, std::string& output, std::string_view line,
-                                const SeparatorBits& bits, bool skipEmpty, const std::string& eol) {
+                                const SeparatorBits& bits) {
     const std::size_t start = output.size();
     try {
         // A long line is mostly copied: room for it at once, not by doubling.

@@ -50,12 +50,14 @@ struct BlockRipper {
     LineRipper ripper;
     FieldCopier copier;
     bool copying = false;
+    bool skipEmpty = false;
+    std::string eol;  // after every result line
     LineIndex index;
 
-    void rip(RipBlock& b, bool skipEmpty, const std::string& eol, std::size_t lineLimit);
+    void rip(RipBlock& b, std::size_t lineLimit);
     // One line by the ripper into `output`; false when the block must stop.
     bool ripWithRipper(RipBlock& b, std::string& output, std::string_view line,
-                       const SeparatorBits& bits, bool skipEmpty, const std::string& eol);
+                       const SeparatorBits& bits);
     // The end of the line at `pos`, indexing a window at a time, so the maps
     // stay small whatever the block's size (a line across two windows is cut
     // by scanning).

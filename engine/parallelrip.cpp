@@ -160,7 +160,7 @@ bool ParallelRipper::commit(Block& block, const std::string& sourceName, RunResu
 
 void ParallelRipper::ripBlock(Worker& worker, Block& block) {
     try {
-        worker.rip(block, settings_.skipEmpty, out_.eol(), lineLimit_);
+        worker.rip(block, lineLimit_);
     } catch (const std::bad_alloc&) {
         block.outOfMemory = block.lines + 1;  // no room to index the block
     }
