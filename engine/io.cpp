@@ -131,7 +131,9 @@ std::unique_ptr<FileSource> FileSource::fromDescriptor(int fd) {
 FileSource::FileSource(int fd, bool owned, std::optional<std::uint64_t> limit, std::uint64_t offset)
     : fd_(fd), owned_(owned), limit_(limit), size_(limit), offset_(offset) {
     struct stat st {};
-    mayWait_ = ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode);
+    const bool known = ::fstat(fd_, &st) == 0;
+    mayWait_ = !known || !S_ISREG(st.st_mode);
+    if (known) identity_ = FileIdentity{st.st_dev, st.st_ino, S_ISREG(st.st_mode)};
 }
 
 FileSource::~FileSource() {
@@ -163,6 +165,7 @@ IoResult FileSource::read(std::span<char> buf) {
     }
     if (n == 0) limit_ = 0;  // sysfs shows a size its files need not fill
     if (limit_) *limit_ -= static_cast<std::uint64_t>(n);
+    consumed_ += static_cast<std::uint64_t>(n);
     return IoResult{static_cast<std::size_t>(n), 0, {}};
 }
 

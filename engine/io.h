@@ -12,6 +12,15 @@
 
 namespace kolvane {
 
+// Which file a descriptor is open on: two names, links or descriptors of one
+// file compare equal.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool regular = false;  // a regular file, the only kind a write can damage
+    bool operator==(const FileIdentity& o) const { return device == o.device && inode == o.inode; }
+};
+
 // Outcome of one read or write call: how many bytes moved, and why it stopped
 // short when it failed (`cause` empty on success).
 struct IoResult {
@@ -35,8 +44,13 @@ class ByteSource {
     // unless the result says noDataYet: then the source may still deliver, and
     // a reader returns to its caller instead of waiting (LineReader::pending()).
     virtual IoResult read(std::span<char> buf) = 0;
-    // The number of bytes the source will deliver, when known; used for progress.
+    // The size of the file underneath, when known: progress is consumed()
+    // against it. A source that decodes (decompresses, converts) what it reads
+    // passes both on from the source it reads.
     virtual std::optional<std::uint64_t> size() const { return std::nullopt; }
+    virtual std::uint64_t consumed() const { return 0; }
+    // The file underneath, when it is one, for never writing into a source.
+    virtual std::optional<FileIdentity> identity() const { return std::nullopt; }
 };
 
 // A source file or standard input, read with plain read(2) calls. The source is
@@ -58,6 +72,8 @@ class FileSource : public ByteSource {
 
     IoResult read(std::span<char> buf) override;
     std::optional<std::uint64_t> size() const override;
+    std::uint64_t consumed() const override { return consumed_; }
+    std::optional<FileIdentity> identity() const override { return identity_; }
 
   private:
     FileSource(int fd, bool owned, std::optional<std::uint64_t> limit, std::uint64_t offset = 0);
@@ -70,6 +86,8 @@ class FileSource : public ByteSource {
     std::optional<std::uint64_t> size_;
     std::uint64_t offset_;  // where reading began
     bool mayWait_ = false;  // no regular file: a read may wait for input
+    std::uint64_t consumed_ = 0;
+    std::optional<FileIdentity> identity_;
     // How long one read waits for input before it answers noDataYet.
     static constexpr int kWaitMs = 100;
 };

@@ -33,6 +33,8 @@ struct ThreadedSource::State {
     std::size_t taken = 0;                       // bytes of the front block already taken
     std::optional<IoResult> end;                 // the end of the source, or its failure
     std::optional<std::uint64_t> size;
+    std::uint64_t consumed = 0;  // of the inner source, as of its last read
+    std::optional<FileIdentity> identity;
     bool quit = false;
     bool inSystem = false;  // the thread is inside open() or read()
     std::thread thread;
@@ -47,6 +49,7 @@ ThreadedSource::ThreadedSource(Open open, std::chrono::milliseconds wait)
 ThreadedSource::ThreadedSource(std::unique_ptr<ByteSource> opened, std::chrono::milliseconds wait)
     : state_(std::make_shared<State>()), wait_(wait) {
     state_->size = opened->size();
+    state_->identity = opened->identity();
     state_->inner = std::move(opened);
     state_->thread = std::thread(readAhead, state_);
 }
@@ -81,6 +84,7 @@ void ThreadedSource::readAhead(const std::shared_ptr<State>& state) {
         }
         state->inner = std::move(*opened);
         state->size = state->inner->size();
+        state->identity = state->inner->identity();
     }
     while (!state->quit && !state->end) {
         if (state->blocks.size() >= kDepth) {
@@ -99,6 +103,7 @@ void ThreadedSource::readAhead(const std::shared_ptr<State>& state) {
         IoResult r = state->inner->read(std::span<char>(block.get(), kBlockSize));
         lock.lock();
         state->inSystem = false;
+        state->consumed = state->inner->consumed();
         if (r.failed() || (r.bytes == 0 && !r.noDataYet)) {
             state->end = std::move(r);
         } else if (r.bytes > 0) {
@@ -134,6 +139,16 @@ IoResult ThreadedSource::read(std::span<char> buf) {
 std::optional<std::uint64_t> ThreadedSource::size() const {
     std::lock_guard lock(state_->mutex);
     return state_->size;
+}
+
+std::uint64_t ThreadedSource::consumed() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->consumed;
+}
+
+std::optional<FileIdentity> ThreadedSource::identity() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->identity;
 }
 
 }  // namespace kolvane

@@ -32,6 +32,8 @@ class ThreadedSource : public ByteSource {
 
     IoResult read(std::span<char> buf) override;
     std::optional<std::uint64_t> size() const override;
+    std::uint64_t consumed() const override;
+    std::optional<FileIdentity> identity() const override;
 
   private:
     struct State;
