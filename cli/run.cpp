@@ -12,6 +12,7 @@
 #include "outputfile.h"
 #include "parallelrip.h"
 #include "rip.h"
+#include "textsource.h"
 
 namespace kolvane::cli {
 
@@ -89,10 +90,10 @@ std::optional<std::string> sourceWrittenInto(const Options& options) {
 }
 
 Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source) {
-    if (source == "-") return std::unique_ptr<ByteSource>(FileSource::fromDescriptor(STDIN_FILENO));
+    if (source == "-") return readAsText(FileSource::fromDescriptor(STDIN_FILENO));
     auto opened = FileSource::open(source);
     if (!opened) return opened.error();
-    return std::unique_ptr<ByteSource>(std::move(*opened));
+    return readAsText(std::move(*opened));
 }
 
 // Rips the sources one after the other into the ripper's output, as one rip:

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "textsource.h"
 #include "threadedsource.h"
 
 namespace kolvane {
@@ -13,13 +14,14 @@ Expected<std::unique_ptr<ByteSource>> openWithoutBlocking(const std::string& pat
         auto open = [path]() -> Expected<std::unique_ptr<ByteSource>> {
             auto opened = FileSource::open(path);
             if (!opened) return opened.error();
-            return std::unique_ptr<ByteSource>(std::move(*opened));
+            return readAsText(std::move(*opened));
         };
         return std::unique_ptr<ByteSource>(std::make_unique<ThreadedSource>(open, wait));
     }
     auto opened = FileSource::open(path);
     if (!opened) return opened.error();
-    return std::unique_ptr<ByteSource>(std::make_unique<ThreadedSource>(std::move(*opened), wait));
+    return std::unique_ptr<ByteSource>(
+        std::make_unique<ThreadedSource>(readAsText(std::move(*opened)), wait));
 }
 
 }  // namespace kolvane
