@@ -13,14 +13,14 @@ namespace kolvane {
 // What one line is ripped with. The window fills it from its controls, the CLI
 // from its options; the rip reads it afresh after every event pass.
 struct Settings {
-    std::string split = "|";  // SplitChar: separates the fields of a source line
-    std::string join = ":";   // FieldSep: goes between the chosen fields
-    std::string fields{};     // RipFields: field list, or template in smart-combine mode
-    bool skipEmpty = false;   // Check1: skip a line when a checked value is blank
-    bool toFile = false;      // Check2: append results to Outfile instead of the list
-    bool smart = false;       // Check4: RipFields is a template such as "[2]-[1]"
-    bool hideList = false;    // Check3: read once, when a rip starts
-    std::string outfile{};    // Outfile: where file-to-file mode appends
+    std::string split = "|";  // splitEdit: separates the fields of a source line
+    std::string join = ":";   // joinEdit: goes between the chosen fields
+    std::string fields{};     // fieldsEdit: field list, or template in smart-combine mode
+    bool skipEmpty = false;   // skipEmptyCheck: skip a line when a checked value is blank
+    bool toFile = false;      // toFileCheck: append results to outputPath instead of the list
+    bool smart = false;       // templateCheck: fieldsEdit is a template such as "[2]-[1]"
+    bool hideList = false;    // hideListCheck: read once, when a rip starts
+    std::string outfile{};    // outputPath: where file-to-file mode appends
 };
 
 // One placeholder of a template and the literal text before it. The last part

@@ -33,7 +33,7 @@ std::optional<Error> OutputFile::commitFull(std::size_t start, std::int64_t sour
         if (auto error = handOff()) {
             // This line went down with the failed write, but the caller counts a
             // line only once it is committed without error: taking it off as a
-            // lost line too would leave Ripcount one short of the file.
+            // lost line too would leave the count one short of the file.
             --linesLost_;
             return error;
         }

@@ -109,8 +109,8 @@ std::optional<Error> Ripper::closeFile() {
     return error;
 }
 
-std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineNumber,
-                                       const SeparatorBits& bits) {
+std::optional<Error> Ripper::ripLine(std::string_view line, std::int64_t lineNumber,
+                                     const SeparatorBits& bits) {
     if (line.empty()) return std::nullopt;
     sawLine_ = true;
     std::string& buffer = *buffer_;
@@ -178,7 +178,7 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
             pacer.pumped();
             reader.setSplit(settings_.split);
         }
-        if (line) result.error = splitline(*line, reader.lineNumber(), reader.separators());
+        if (line) result.error = ripLine(*line, reader.lineNumber(), reader.separators());
     }
     if (!result.error && !result.stopped && reader.failure()) {
         result.error = readError(sourceName, *reader.failure(), reader.lineNumber() + 1);

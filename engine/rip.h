@@ -70,7 +70,7 @@ class Ripper {
     ~Ripper();
 
     // The start of a rip, before its source is opened: parses the field list
-    // in plain mode (a blank one keeps the last parse) and sets Ripcount to 0.
+    // in plain mode (a blank one keeps the last parse) and sets the count to 0.
     void prepare(const Settings& settings);
     // The start of a plain rip whose field list the caller has read and checked
     // itself, as the command line does with its stricter rules and ranges.
@@ -90,11 +90,11 @@ class Ripper {
     // flushing an output file that is no longer wanted does.
     std::optional<Error> configure(const Settings& settings);
     // One source line: emits its result line unless it is empty or skipped.
-    std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber,
-                                   const SeparatorBits& bits);
+    std::optional<Error> ripLine(std::string_view line, std::int64_t lineNumber,
+                                 const SeparatorBits& bits);
     // Lets the host run events and takes its settings; false ends the run.
     bool pumpHost(RipHost& host, const Progress& progress, RunResult& result);
-    // Flushes a sink, keeping Ripcount true to what reached it.
+    // Flushes a sink, keeping the count true to what reached it.
     std::optional<Error> flush(LineSink& sink);
     // The same for the output file, which is closed too.
     std::optional<Error> closeFile();

@@ -1,4 +1,4 @@
-// The field list, and lines ripped through Ripper::splitline and through the
+// The field list, and lines ripped through Ripper::ripLine and through the
 // block rip: plain mode, smart-combine templates and the skip rule.
 #include <gtest/gtest.h>
 
@@ -15,12 +15,12 @@ namespace {
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
-TEST(Countvalue, CountsNonOverlappingFromTheLeft) {
+TEST(countSeparators, CountsNonOverlappingFromTheLeft) {
     const std::tuple<const char*, const char*, std::int64_t> cases[] = {
         {"a|b|c", "|", 2}, {"", "|", 0},      {"||", "|", 2},
         {":::", "::", 1},  {"::::", "::", 2}, {"aaaaa", "aa", 2},
         {"aXbxc", "x", 1}, {"abc", "", 0},    {"\xc2\xa6x\xc2\xa6", "\xc2\xa6", 2}};
-    for (auto [text, sep, want] : cases) EXPECT_EQ(Countvalue(text, sep), want) << text << sep;
+    for (auto [text, sep, want] : cases) EXPECT_EQ(countSeparators(text, sep), want) << text << sep;
 }
 
 TEST(FieldList, ParsesEveryEntryAndZeroesTheOnesThatDoNotConvert) {

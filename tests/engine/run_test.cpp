@@ -50,7 +50,7 @@ TEST(ResultStore, ItemsRoundTripAcrossChunks) {
 
 // Runs of `lines` lines of `length` bytes each before the CR LF, onto a disk
 // that takes `budget` bytes, and after a reopen takes the rest or nothing:
-// the file ends on a whole line and holds exactly Ripcount of them.
+// the file ends on a whole line and holds exactly the count of them.
 struct DiskFullCase {
     const char* name;
     std::size_t lines, length, budget;

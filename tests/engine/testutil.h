@@ -231,7 +231,7 @@ struct FileRip {
     const FieldList* fields = nullptr;  // a checked list, as the command line gives
 };
 
-// What a rip to a file leaves: the file, Ripcount and the error, if any.
+// What a rip to a file leaves: the file, the count and the error, if any.
 struct FileOutcome {
     std::string file;
     std::int64_t count = 0;

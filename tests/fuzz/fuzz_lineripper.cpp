@@ -57,7 +57,7 @@ void checkLine(std::string_view line, Settings s, const std::string& list,
                const std::string& templ) {
     const auto f = fieldsOf(line, s.split);
     const std::size_t n = f.size();
-    check(Countvalue(line, s.split) + 1 == std::ssize(f), "Countvalue counts the fields");
+    check(countSeparators(line, s.split) + 1 == std::ssize(f), "countSeparators counts the fields");
     // Every field joined by the split string is the line again; so is the
     // template "[1]" split "[2]" ... "[n]" while no bracket can form a new
     // placeholder and the last field, which goes in trimmed, has no edge spaces.
@@ -107,7 +107,7 @@ void checkLine(std::string_view line, Settings s, const std::string& list,
 }
 
 // Whatever the disk takes, the output file keeps what it held before, ends on a
-// whole line, and holds exactly Ripcount result lines; a run that could not
+// whole line, and holds exactly the count result lines; a run that could not
 // write them all says so. Every line comes out 64 times over, so a few KiB of
 // source fill the output buffer and failures hit the flushes made mid-run.
 void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t cut1,
@@ -133,11 +133,11 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
     std::size_t end = 0;
     for (std::int64_t i = 0; i < rig.ripper.ripcount(); ++i) {
         end = all.find("\r\n", end);
-        check(end != all.npos, "Ripcount never exceeds the lines");
+        check(end != all.npos, "the count never exceeds the lines");
         end += 2;
     }
     check(file == "earlier\n" + all.substr(0, end),
-          "the file holds earlier content and exactly Ripcount whole lines");
+          "the file holds earlier content and exactly the count whole lines");
     check(bool(result.error) == (end < all.size()),
           "a run stops with an error exactly when lines are missing");
 }
