@@ -47,7 +47,6 @@ Settings MainWindow::settings() const {
     s.skipEmpty = skipEmptyCheck->checkState() != Qt::Unchecked;
     s.toFile = toFileCheck->checkState() != Qt::Unchecked;
     s.smart = templateCheck->checkState() != Qt::Unchecked;
-    s.hideList = hideListCheck->checkState() == Qt::Checked;
     s.outfile = record_.outputPath;
     return s;
 }
