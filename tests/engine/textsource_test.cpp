@@ -143,7 +143,8 @@ TEST(Utf16, ConvertsEveryCharacterWhereverItFallsInAVector) {
 }
 
 TEST(Utf16, StopsAtALoneSurrogateInAVector) {
-    const std::u16string text = std::u16string(40, u'x') + u"\xDC00" + std::u16string(40, u'y');
+    const std::u16string text =
+        std::u16string(40, u'x') + u"\xDC00\xDC00" + std::u16string(40, u'y');
     std::string out(200, '#');
     const Conversion step = utf16ToUtf8(utf16(text, false), out, false);
     EXPECT_EQ(step.stop, Conversion::Stop::invalid);
