@@ -115,7 +115,7 @@ class TextDecoder : public ByteSource {
 
     IoResult read(std::span<char> buf) override {
         if (!decided_) {
-            if (auto wait = sniff()) return *wait;
+            if (auto wait = sniff(buf.size())) return *wait;
         }
         if (spillBegin_ < spillEnd_) return fromSpill(buf);
         if (!converter_) return passOn(buf);
@@ -133,11 +133,14 @@ class TextDecoder : public ByteSource {
 
   private:
     // Reads until the first bytes tell how to read the rest. Answers noDataYet
-    // when they cannot tell yet and the source has nothing more for now.
-    std::optional<IoResult> sniff() {
+    // when they cannot tell yet and the source has nothing more for now. No
+    // more than the caller asked for is read, so that a source read as it is
+    // has always consumed() exactly the bytes it gave.
+    std::optional<IoResult> sniff(std::size_t asked) {
         held_.resize(kBlockBytes);
+        const std::size_t most = std::clamp(asked, kUtf8Mark.size(), held_.size());
         while (!decide()) {
-            if (auto wait = readMore()) return wait;
+            if (auto wait = readMore(most)) return wait;
         }
         return std::nullopt;
     }
@@ -188,13 +191,13 @@ class TextDecoder : public ByteSource {
         heldBegin_ = heldEnd_;
     }
 
-    // Reads more of the source behind the bytes held; noDataYet when it has
-    // nothing for now.
-    std::optional<IoResult> readMore() {
+    // Reads more of the source behind the bytes held, until `most` are held;
+    // noDataYet when it has nothing for now.
+    std::optional<IoResult> readMore(std::size_t most) {
         std::memmove(held_.data(), held_.data() + heldBegin_, heldEnd_ - heldBegin_);
         heldEnd_ -= heldBegin_;
         heldBegin_ = 0;
-        IoResult r = inner_->read(std::span<char>(held_).subspan(heldEnd_));
+        IoResult r = inner_->read(std::span<char>(held_.data() + heldEnd_, most - heldEnd_));
         heldEnd_ += r.bytes;
         if (r.failed()) {
             r.bytes = 0;
@@ -232,7 +235,7 @@ class TextDecoder : public ByteSource {
             if (step.stop == Conversion::Stop::output) fail("a character too long to convert");
             if (failure_) return *failure_;
             if (ended_) return end(out);
-            if (auto wait = readMore()) return *wait;
+            if (auto wait = readMore(held_.size())) return *wait;
         }
     }
 
