@@ -256,7 +256,12 @@ TEST(Run, SourceWithNoDataYetStillPumpsAndStops) {
         RunResult result = rig.into("2").run(source);
         EXPECT_FALSE(result.error);
         EXPECT_EQ(result.stopped, text.empty());
-        EXPECT_EQ(source.reads, text.empty() ? 50u : source.reads);
+        // Every read that brought nothing was followed by a pump.
+        if (text.empty()) {
+            EXPECT_EQ(source.reads, 50u);
+        } else {
+            EXPECT_GE(std::size_t(rig.pumps), 3 * text.size());
+        }
         EXPECT_EQ(test::items(rig.store), text.empty() ? Lines{} : Lines({"1", "2"}));
     }
 }
