@@ -7,14 +7,17 @@
 #include <vector>
 
 #include "fieldlist.h"
+#include "fieldnames.h"
 #include "lineripper.h"
 
 namespace kolvane::cli {
 
 // Everything one call of kolvane-rip needs, checked.
 struct Options {
-    Settings settings;                  // split, join, skip rule, template
-    std::optional<FieldList> fields;    // the plain mode's list; none with a template
+    Settings settings;                // split, join, skip rule, template
+    std::optional<FieldList> fields;  // the plain mode's list; none with a template
+    std::vector<FieldEntry> names;    // a list that names fields: the header resolves it
+    enum class Header { none, keep, skip } header = Header::none;  // the first line holds names
     std::vector<std::string> sources;   // in order; "-" is standard input
     std::optional<std::string> append;  // -a FILE; none: standard output
     std::string eol = "\n";

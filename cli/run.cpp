@@ -8,6 +8,7 @@
 #include <csignal>
 #include <memory>
 
+#include "headerline.h"
 #include "io.h"
 #include "outputfile.h"
 #include "parallelrip.h"
@@ -97,20 +98,72 @@ Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source,
     return readAsText(std::move(*opened), reading);
 }
 
-// Rips the sources one after the other into the ripper's output, as one rip:
-// the count runs on, and the first error ends it.
-RunResult ripSources(ParallelRipper& ripper, const Options& options) {
+// A source ready to rip: with --header its first line is read already, to
+// name the fields, and is given again to the rip only where it is ripped.
+struct OpenedSource {
+    std::unique_ptr<ByteSource> bytes;
+    std::int64_t linesBefore = 0;  // lines taken off before the first ripped one
+    std::vector<std::string> header;
+};
+
+Expected<OpenedSource> openForRip(const std::string& source, const Options& options, bool first) {
+    auto input = openSource(source, ReadOptions{options.encoding});
+    if (!input) return input.error();
+    if (options.header == Options::Header::none) return OpenedSource{std::move(*input), 0, {}};
+    auto line = readFirstLine(**input, sourceName(source), [] { return stopSignal == 0; });
+    if (!line) return line.error();
+    OpenedSource opened;
+    opened.header =
+        headerNames(std::string_view(line->bytes).substr(0, line->end), options.settings.split);
+    // The first source's header is ripped like any line, unless skipped;
+    // a later source's header never is.
+    const bool keep = first && options.header == Options::Header::keep;
+    opened.linesBefore = keep ? 0 : 1;
+    std::string prefix = keep ? std::move(line->bytes) : line->bytes.substr(line->after);
+    opened.bytes = std::make_unique<PrefixedSource>(std::move(prefix), std::move(*input));
+    return opened;
+}
+
+// The field list or template with the header's names resolved, prepared in
+// the ripper; the message says which name could not be.
+std::optional<std::string> prepare(ParallelRipper& ripper, Settings& settings,
+                                   const Options& options, const std::vector<std::string>& header) {
+    if (!options.names.empty()) {
+        auto list = resolveFieldNames(options.names, header);
+        if (auto* problem = std::get_if<std::string>(&list)) return std::move(*problem);
+        ripper.prepare(std::move(std::get<FieldList>(list)));
+        return std::nullopt;
+    }
     if (options.fields) {
         ripper.prepare(*options.fields);
-    } else {
-        ripper.prepare(options.settings);
+        return std::nullopt;
     }
-    OptionsHost host(options.settings);
+    if (options.header != Options::Header::none) {
+        auto templ = resolveTemplateNames(settings.fields, header);
+        if (templ.index() == 1) return std::get<1>(std::move(templ));
+        settings.fields = std::get<0>(std::move(templ));
+    }
+    ripper.prepare(settings);
+    return std::nullopt;
+}
+
+// Rips the sources one after the other into the ripper's output, as one rip:
+// the count runs on, and the first error ends it. A name the header lacks is
+// a usage problem, given back as its message.
+std::variant<RunResult, std::string> ripSources(ParallelRipper& ripper, const Options& options) {
+    Settings settings = options.settings;
+    std::optional<OptionsHost> host;
     RunResult result;
-    for (const std::string& source : options.sources) {
-        auto input = openSource(source, ReadOptions{options.encoding});
+    for (std::size_t i = 0; i < options.sources.size(); ++i) {
+        const std::string& source = options.sources[i];
+        auto input = openForRip(source, options, i == 0);
         if (!input) return RunResult{input.error()};
-        result = ripper.run(**input, sourceName(source), host);
+        if (stopSignal != 0) return RunResult{std::nullopt, true};
+        if (i == 0) {
+            if (auto problem = prepare(ripper, settings, options, input->header)) return *problem;
+            host.emplace(settings);
+        }
+        result = ripper.run(*input->bytes, sourceName(source), *host, input->linesBefore);
         if (result.error || result.stopped) break;
     }
     return result;
@@ -161,7 +214,12 @@ int run(const Options& options, std::ostream& err) {
     // Block by block, also on one thread: a block's lines are cut and copied
     // in one loop, with no call per line, and its reads are large.
     ParallelRipper ripper(out, options.threads);
-    RunResult result = ripSources(ripper, options);
+    auto ripped = ripSources(ripper, options);
+    if (auto* problem = std::get_if<std::string>(&ripped)) {
+        err << "kolvane-rip: " << *problem << "\nRun kolvane-rip --help for the options.\n";
+        return 2;
+    }
+    RunResult result = std::get<RunResult>(std::move(ripped));
     const std::int64_t ripcount = ripper.ripcount();
     // Closing is when some file systems report a write that failed.
     if (auto closed = out.close(); closed && !result.error) result.error = std::move(closed);

@@ -75,6 +75,10 @@ const CliCase kRows[] = {
     {"BadEol", "--eol cr -f 1", "a\n", "", "--eol", 2},
     {"UnknownOptionNamedAlone", "--bogus -f 1", "a\n", "", "unknown option --bogus\nRun kolvane-rip --help", 2},
     {"EmptyAppendName", "-f 1 --append= --eol=lf", "a\n", "", "-a/--append needs a file name", 2},
+    {"HeaderNamesRippedFirst", "-H -s , -f 'b c',1", "a,b c\r\n1,2\r\n", "b c:a\n2:1\n", "", 0},
+    {"SkipHeaderTemplate", "--skip-header -t '[b]/[1]' --threads 2", "a|b\n1|2\n3|4\n", "2/1\n4/3\n", "", 0},
+    {"HeaderAfterAMark", "-H -f b,a", "\xef\xbb\xbf" "a|b\n1|2\n", "b:a\n2:1\n", "", 0},
+    {"UnknownName", "-H -f a,c", "a|b\n1|2\n", "", "no field is named \"c\"; the header's names are: a, b", 2},
     {"Utf16WithMark", "-f 2,1", "\xFF\xFE" "a\0|\0\xE9\0\n\0"s, "\u00e9:a\n", "", 0},
     {"Cp1252", "--encoding cp1252 -f 2,1", "x|\x80\n", "\u20ac:x\n", "", 0},
     {"UnknownEncoding", "--encoding no-such-code -f 1", "a\n", "", "unknown encoding \"no-such-code\"", 2},
@@ -151,6 +155,9 @@ const CliCase kScripts[] = {
     {"GnuParallelRecipe", "seq 200000 | sed 's/.*/&|x&|y|z&/' >lf && sed 's/$/\\r/' lf >crlf && for f in lf crlf; do "
      "parallel --will-cite --pipepart -a $f --block 100k -k $R --threads 1 -f 4,2 >p && $R -f 4,2 $f | cmp - p && "
      "[ $(wc -l <p) -eq 200000 ] && echo same; done", "", "same\nsame\n", "", 0},
+    // Names are the first source's; a later source's first line is its own
+    // header, never ripped.
+    {"HeaderOfEachSource", "printf 'b|a\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
     {"Help", "$R --help | grep -c -e ' -f 2,4 ' -e \" -t '\" -e \" -s '\\\\\\\\t'\" -e '^  [012]  '", "", "6\n", "", 0},
 };
 // clang-format on
