@@ -13,5 +13,7 @@ int main(int argc, char** argv) {
         (exit->code == 0 ? std::cout : std::cerr) << exit->text;
         return exit->code;
     }
-    return kolvane::cli::run(std::get<kolvane::cli::Options>(parsed), std::cerr);
+    kolvane::cli::catchSignals();
+    kolvane::FileOpener files(kolvane::cli::stopAsked);
+    return kolvane::cli::run(std::get<kolvane::cli::Options>(parsed), std::cerr, files);
 }
