@@ -125,16 +125,22 @@ TEST(Stop, OpeningAFifoGivesUp) {
 TEST(Stop, WritingToAnUnreadPipeGivesUp) {
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
-    std::atomic<bool> asked = false;
+    std::atomic<bool> asked = false, returned = false;
     auto writer = descriptorWriter(ends[1], true, [&] { return asked.load(); });
     std::string lines;
     for (int i = 0; lines.size() < (std::size_t{1} << 20); ++i) lines += std::to_string(i) + "\n";
     std::thread stopper([&] {
         // Asked only once the pipe is full: the writer must be waiting then.
-        for (int queued = 0; queued < 60000;) ::ioctl(ends[0], FIONREAD, &queued);
+        for (int queued = 0; !returned && queued < 60000;) ::ioctl(ends[0], FIONREAD, &queued);
         asked = true;
+        // A writer still waiting two seconds on ignored the stop: closing the
+        // pipe ends the test (SIGPIPE) instead of leaving it hanging.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!returned && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        if (!returned) ::close(ends[0]);
     });
     const IoResult r = writeAll(*writer, lines);
+    returned = true;
     stopper.join();
     EXPECT_EQ(r.code, EINTR);
     writer.reset();
