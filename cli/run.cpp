@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <memory>
@@ -21,11 +22,15 @@ namespace kolvane::cli {
 namespace {
 
 // The signal that asked the rip to stop, or 0. A handler may touch nothing
-// else, so this one flag is the program's only state outside its objects.
-volatile std::sig_atomic_t stopSignal = 0;
+// else, so this one flag is the program's only state outside its objects. It
+// is read by every thread that may wait (a writer, a ripper's helpers): a
+// lock-free atomic, which a handler may set, where a volatile sig_atomic_t
+// would be a data race between threads.
+std::atomic<int> stopSignal = 0;
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void askToStop(int signal) {
-    stopSignal = signal;
+    stopSignal.store(signal, std::memory_order_relaxed);
 }
 
 // Options are fixed for the whole run; its pumps only look for a signal.
