@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
         (exit->code == 0 ? std::cout : std::cerr) << exit->text;
         return exit->code;
     }
+    kolvane::cli::catchSignals();
+    kolvane::FileOpener files(kolvane::cli::stopAsked);
     try {
-        return kolvane::cli::run(std::get<kolvane::cli::Options>(parsed), std::cerr);
+        return kolvane::cli::run(std::get<kolvane::cli::Options>(parsed), std::cerr, files);
     } catch (const std::exception&) {
         // Memory or threads the system would not give, past every place that
         // falls back on its own: a message and status 1, never an abort.

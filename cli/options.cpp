@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "frontrules.h"
 #include "parallelrip.h"
 #include "textdecode.h"
 
@@ -22,20 +23,24 @@ Exit status:
   0  done
   1  the rip stopped on an error: standard error names the file, the line
      and the cause, and what was written before it stays
-  2  a usage error; nothing was read or written)";
+  2  a usage error, nothing read or written; or the output is a source,
+     which is not read)";
 
 Exit usage(const std::string& problem) {
     return Exit{2, "kolvane-rip: " + problem + "\nRun kolvane-rip --help for the options.\n"};
 }
 
 // CLI11 reads "--join=" as "--join" and takes the next argument as its value;
-// here it is the empty string, for every option that takes a value.
+// here it is the empty string, for every option that takes a value. After
+// "--" every argument is a file name, however it looks.
 std::vector<std::string> arguments(const CLI::App& app, int argc, const char* const* argv) {
     std::vector<std::string> args;
+    bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const CLI::Option* option = nullptr;
-        if (arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
+        if (arg == "--") options = false;
+        if (options && arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
             option = app.get_option_no_throw(std::string(arg.substr(0, arg.size() - 1)));
         }
         if (option && option->get_type_size() > 0) {
@@ -50,21 +55,6 @@ std::vector<std::string> arguments(const CLI::App& app, int argc, const char* co
 }
 
 }  // namespace
-
-std::string readEscapes(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        if (text[i] == '\\' && (next == 't' || next == '\\')) {
-            out += next == 't' ? '\t' : '\\';
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 std::variant<FieldList, std::string> readFieldList(std::string_view text) {
     auto entries = readFieldEntries(text, false);

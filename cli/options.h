@@ -40,7 +40,4 @@ std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv);
 // gives an empty value. The message names the first entry that is none of these.
 std::variant<FieldList, std::string> readFieldList(std::string_view text);
 
-// "\t" is a tab and "\\" one backslash, as in the window; nothing else is read.
-std::string readEscapes(std::string_view text);
-
 }  // namespace kolvane::cli
