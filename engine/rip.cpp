@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "frontrules.h"
 #include "parallelblock.h"
 
 namespace kolvane {
@@ -134,7 +135,8 @@ class Ripper::Relay : public RipHost, public LineSink {
         std::lock_guard lock(mutex_);
         const std::size_t shift = pending_.size();
         pending_.append(bytes);
-        for (const LineEnd& line : lines) pendingEnds_.push_back({shift + line.end, line.sourceLine});
+        for (const LineEnd& line : lines)
+            pendingEnds_.push_back({shift + line.end, line.sourceLine});
         bytes.clear();
         return std::nullopt;
     }
@@ -217,9 +219,16 @@ std::optional<Error> Ripper::configure(const Settings& settings) {
         if (auto error = closeFile()) return error;
     }
     if (settings_.toFile && !file_) {
-        file_.emplace(
-            settings_.outfile,
-            [this, path = settings_.outfile] { return opener_.openAppend(path); }, eol_);
+        // The output is checked when it is opened, whenever that is: a file
+        // chosen in the middle of a rip may be the source itself.
+        auto open = [this, path = settings_.outfile]() -> Expected<std::unique_ptr<Writer>> {
+            auto writer = opener_.openAppend(path);
+            if (writer && writesInto((*writer)->identity(), sourceIdentity_)) {
+                return Error{"Cannot write", path, "it is the source file itself", 0, 0};
+            }
+            return writer;
+        };
+        file_.emplace(settings_.outfile, std::move(open), eol_);
     }
     sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : listSide_;
     ripper_->configure(*plan_, sink_->eol());
@@ -261,6 +270,7 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
 
 RunResult Ripper::ripAll(ByteSource& source, const std::string& sourceName, Relay& host) {
     RunResult result;
+    sourceIdentity_ = source.identity();
     sourceName_ = sourceName;
     linesBefore_ = 0;
     plan_.reset();

@@ -130,6 +130,7 @@ class Ripper {
     std::int64_t filesDelivered_ = 0;  // lines the output files closed in this rip took
     std::int64_t linesBefore_ = 0;     // source lines in the blocks before the one ripped
     std::string sourceName_;           // of the run under way, for error messages
+    std::optional<FileIdentity> sourceIdentity_;  // an output must never be it
 };
 
 }  // namespace kolvane
