@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace kolvane {
@@ -240,12 +242,33 @@ std::optional<std::uint64_t> FileSource::size() const {
 }
 
 Expected<std::unique_ptr<Writer>> FileOpener::openAppend(const std::string& path) {
+    struct stat st {};
+    if (stopAsked_ && ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        return openFifo(path);
+    }
     // Opening a FIFO waits for its reader.
     const int fd = retryInterrupted(
         [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666); },
         stopAsked_);
     if (fd < 0) return systemError("Cannot open", path, errno);
     return std::unique_ptr<Writer>(new DescriptorWriter(fd, true, true, stopAsked_));
+}
+
+// A FIFO is opened without waiting and tried again until a reader comes or
+// a stop is asked, so that no signal is needed to give up: a window has none.
+Expected<std::unique_ptr<Writer>> FileOpener::openFifo(const std::string& path) {
+    constexpr std::chrono::milliseconds kRetry{20};
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            // Writes wait for room as they would have.
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return std::unique_ptr<Writer>(new DescriptorWriter(fd, true, true, stopAsked_));
+        }
+        if (errno != ENXIO && errno != EINTR) return systemError("Cannot open", path, errno);
+        if (stopAsked_()) return systemError("Cannot open", path, EINTR);
+        std::this_thread::sleep_for(kRetry);
+    }
 }
 
 std::unique_ptr<Writer> descriptorWriter(int fd, bool owned, StopAsked stopAsked) {

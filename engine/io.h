@@ -139,6 +139,8 @@ class FileOpener : public OutputOpener {
     Expected<std::unique_ptr<Writer>> openAppend(const std::string& path) override;
 
   private:
+    Expected<std::unique_ptr<Writer>> openFifo(const std::string& path);
+
     StopAsked stopAsked_;
 };
 
