@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +46,9 @@ class DescriptorWriter : public Writer {
         if (::fstat(fd_, &st) != 0) return;
         regular_ = S_ISREG(st.st_mode);
         mayWaitForEver_ = S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
+        // A larger pipe takes larger pieces, so a stoppable write costs few
+        // calls more than one that may wait for ever.
+        pipe_ = S_ISFIFO(st.st_mode) && ::fcntl(fd_, F_SETPIPE_SZ, kPipeBytes) >= 0;
         identity_ = FileIdentity{st.st_dev, st.st_ino, regular_};
     }
     ~DescriptorWriter() override {
@@ -113,7 +117,7 @@ class DescriptorWriter : public Writer {
     // ends at a line end when it holds one, so that what a stop leaves in the
     // pipe ends on a whole line.
     IoResult writePiece(std::string_view data) {
-        std::size_t piece = std::min<std::size_t>(data.size(), PIPE_BUF);
+        std::size_t piece = std::min<std::size_t>(data.size(), pipeRoom());
         if (piece < data.size()) {
             if (const void* end = ::memrchr(data.data(), '\n', piece)) {
                 piece = static_cast<std::size_t>(static_cast<const char*>(end) - data.data()) + 1;
@@ -130,6 +134,15 @@ class DescriptorWriter : public Writer {
         }
     }
 
+    // What a pipe can take now without waiting: its size less what it holds
+    // unread; at least PIPE_BUF, which a pipe that poll() saw room in takes.
+    std::size_t pipeRoom() const {
+        int unread = 0;
+        const int size = pipe_ ? ::fcntl(fd_, F_GETPIPE_SZ) : -1;
+        if (size <= 0 || ::ioctl(fd_, FIONREAD, &unread) != 0) return PIPE_BUF;
+        return std::max<std::size_t>(PIPE_BUF, std::size_t(size) - std::size_t(unread));
+    }
+
     // Where this writer's bytes end in a regular file: appending puts them at
     // the end, wherever other writers have left it.
     void noteEnd() {
@@ -140,6 +153,7 @@ class DescriptorWriter : public Writer {
 
     // How long one wait for room lasts before it asks whether to stop.
     static constexpr int kWaitMs = 100;
+    static constexpr int kPipeBytes = 1 << 20;
 
     int fd_;
     bool owned_;
@@ -147,6 +161,7 @@ class DescriptorWriter : public Writer {
     StopAsked stopAsked_;
     bool regular_ = false;
     bool mayWaitForEver_ = false;  // a pipe, a FIFO or a socket
+    bool pipe_ = false;            // a pipe or FIFO whose room can be asked
     std::optional<FileIdentity> identity_;
     std::optional<std::uint64_t> end_;
 };
