@@ -119,7 +119,7 @@ std::string stopWhileBlocked(const std::string& start, const std::string& waitPo
 }
 const std::string kTerminated = "143\nkolvane-rip: terminated, after N values ripped\n";
 const std::string kUnreadPipe =
-    "yes 'a|b' | head -n 400000 >big && mkfifo w && { $R -f 1 big >w 2>e & } && exec 3<w &&";
+    "yes 'a|b' | head -n 2000000 >big && mkfifo w && { $R -f 1 big >w 2>e & } && exec 3<w &&";
 const std::string kFull = " at line 1: No space left on device\n";
 const std::string kSame = "the output ";
 // clang-format off
