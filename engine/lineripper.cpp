@@ -128,6 +128,9 @@ bool LineRipper::rip(std::string_view line, std::string& out, const SeparatorBit
         return false;
     }
     const std::size_t start = out.size();
+    // Room for the line end too: growing a result of a gigabyte by one byte
+    // would hold it twice while it is copied.
+    out.reserve(start + count.size + 64);
     out.resize(start + count.size);
     CopyBytes copy{out.data() + start};
     complete = true;

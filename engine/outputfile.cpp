@@ -95,8 +95,6 @@ std::optional<Error> OutputFile::settle() {
     lock.unlock();
     if (error) dropAll(flight_);
     flight_.clear();
-    // A batch a long line grew gives its memory back once it is written.
-    if (flight_.bytes.capacity() > 4 * kBufferSize) std::string().swap(flight_.bytes);
     return error;
 }
 
@@ -143,6 +141,8 @@ IoResult OutputFile::writeOnce(Batch& batch) {
     IoResult r = writeAll(*writer_, batch.bytes);
     if (!r.failed()) {
         batch.clear();
+        // A batch a long line grew gives its memory back once it is written.
+        if (batch.bytes.capacity() > 4 * kBufferSize) std::string().swap(batch.bytes);
         return r;
     }
     // Keep the whole lines that made it; cut off the half line after them.

@@ -69,11 +69,14 @@ void RipBlock::reset(std::size_t nominal) {
     sawLine = false;
     ends.clear();
     output.clear();
-    // What a long line grew goes back, so blocks in flight hold one long
-    // line at a time, not one each.
+    release(nominal);
+}
+
+void RipBlock::release(std::size_t nominal) {
     if (capacity > 4 * nominal) {
         std::free(std::exchange(data, nullptr));
         capacity = 0;
+        size = 0;
     }
     if (output.capacity() > 4 * nominal) std::string().swap(output);
 }
@@ -125,6 +128,7 @@ bool BlockReader::fill(RipBlock& block) {
         if (block.size == block.capacity) {
             if (const std::size_t cut = lastEnd()) return cutAtLastEnd(block, cut), true;
             // One line fills the block: the block grows with it, to just past the limit.
+            if (block.capacity <= blockSize_ && longLine_) longLine_();
             const std::size_t most = std::max(lineLimit_, lineLimit_ + blockSize_);
             if (block.size > lineLimit_ || !block.reserve(std::min(block.capacity * 2, most))) {
                 block.failure =

@@ -51,6 +51,9 @@ struct RipBlock {
     // Empty again, for the next block read into it; a block a long line grew
     // gives its memory back.
     void reset(std::size_t nominal);
+    // What a long line grew goes back once the block is done with, so the
+    // blocks in flight hold one long line at a time, not one each.
+    void release(std::size_t nominal);
     // Whether ripping stopped on something the block holds.
     bool failed() const { return outOfMemory || tooLong; }
 };
@@ -70,6 +73,10 @@ class BlockReader {
     bool read(RipBlock& block);
     // Reading stopped because keepGoing() said so.
     bool stopped() const { return stopped_; }
+    // Called once a block must grow past its size for one long line, before
+    // it does: a caller with other blocks and results in flight lets them
+    // go first, so that one long line at a time is held, not one per block.
+    void onLongLine(std::function<void()> before) { longLine_ = std::move(before); }
 
   private:
     bool fill(RipBlock& block);
@@ -82,6 +89,7 @@ class BlockReader {
     std::size_t blockSize_;
     std::size_t lineLimit_;
     std::function<bool()> keepGoing_;
+    std::function<void()> longLine_;
     std::string carry_;  // the bytes read after the last whole line
     bool ended_ = false;
     bool stopped_ = false;

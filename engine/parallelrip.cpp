@@ -78,6 +78,7 @@ void ParallelRipper::work(BlockRipper& worker, BlockReader& reader, const std::s
             } catch (const std::bad_alloc&) {
                 result.error = systemError("Cannot rip", sourceName, ENOMEM, linesBefore_ + 1);
             }
+            oldest.release(blockSize_);
             lock.lock();
             committing_ = false;
             ++committed_;
@@ -147,6 +148,16 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
     // may, and is read by the caller's thread only.
     anyoneReads_ = source.size().has_value();
     BlockReader reader(source, blockSize_, lineLimit_, [&] { return host.pump(Progress{}); });
+    // A long line waits until every block before it is committed and its
+    // results written: memory then holds this line and its result, about
+    // twice the line, whatever the thread count.
+    std::optional<Error> drained;
+    reader.onLongLine([&] {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] { return committed_ == read_ || stop_; });
+        lock.unlock();
+        if (auto error = out_.flush(); error && !drained) drained = std::move(error);
+    });
     RunResult result;
     std::vector<std::thread> helpers;
     for (unsigned i = 1; i < threads_; ++i) {
@@ -166,6 +177,7 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
     work(*workers_[0], reader, sourceName, result);
     for (auto& helper : helpers) helper.join();
     result.stopped = result.stopped || reader.stopped();
+    if (drained && !result.error) result.error = std::move(drained);
     if (auto error = out_.flush(); error && !result.error) result.error = std::move(error);
     return result;
 }
