@@ -26,14 +26,20 @@ struct QuoteCarry {
     bool operator==(const QuoteCarry&) const = default;
 };
 
+// markLineBytes() with a third map from the same loads: bit i of quotes[w] is
+// set when byte 64 w + i is a double quote.
+void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
+                         std::uint64_t* seps, std::uint64_t* quotes);
+
 // Clears the line-end and split bits of bytes [from, to) of `data` that stand
 // inside quoted values, so that records and fields are found from the bits as
-// in plain text. Bit b of word i of `ends` and `seps` (as markLineBytes()
-// makes them; `seps` may be null) stands for byte 64 i + b of `data`; bits
-// outside [from, to) are left alone. `carry` is the state before byte `from`;
-// returns the state after byte to - 1. `size` (at least `to`) is how far the
-// text goes, for a multi-byte split string that runs past `to`. `data` must be
-// readable up to the end of the word holding byte to - 1.
+// in plain text. Bit b of word i of `ends`, `seps` and `quotes` (as
+// markQuotedLineBytes() makes them) stands for byte 64 i + b of `data`; `seps`
+// may be null when there is no one-byte split, and `quotes` when the quotes
+// are to be found here. Bits outside [from, to) are left alone. `carry` is the state before byte
+// `from`; returns the state after byte to - 1. `size` (at least `to`) is how far the text goes, for
+// a multi-byte split string that runs past `to`. `data` must be readable up to the end of the word
+// holding byte to - 1.
 //
 // A one-byte split (or none) takes 64 bytes a step: the quotes' running parity
 // says what is inside, and a word where parity misreads (a quote that opens no
@@ -41,7 +47,7 @@ struct QuoteCarry {
 // string is read byte by byte throughout.
 QuoteCarry maskQuotes(const char* data, std::size_t from, std::size_t to, std::size_t size,
                       std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
-                      QuoteCarry carry);
+                      const std::uint64_t* quotes, QuoteCarry carry);
 
 // The same, a byte at a time: the exact reading the fast path must agree with.
 QuoteCarry maskQuotesExact(const char* data, std::size_t from, std::size_t to, std::size_t size,
