@@ -104,6 +104,10 @@ const ReadCase kReadCases[] = {
          "\",z\n",
      ",",
      {{"k", std::string(70, 'x'), std::string(60, ',') + "\n" + std::string(70, 'y'), "z"}}},
+    {"quote_opens_the_word_after_a_quote_free_one",
+     std::string(63, 'x') + ",\"a,b\"\n",
+     ",",
+     {{std::string(63, 'x'), "a,b"}}},
     {"unterminated_runs_to_end", "a,\"b\nc,d\n", ",", {{"a", "b\nc,d\n"}}},
 };
 
