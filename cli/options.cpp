@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "parallelrip.h"
+#include "textdecode.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -116,7 +117,7 @@ namespace {
 
 // What the options hold as given, before they are checked.
 struct Given {
-    std::string split = "|", join = ":", fields, templ, append, eol = "lf";
+    std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding;
     std::vector<std::string> sources;
     bool skipEmpty = false, count = false;
     unsigned threads = ParallelRipper::defaultThreads();
@@ -155,6 +156,8 @@ void addOptions(CLI::App& app, Given& g) {
         ->type_name("N")
         ->check(CLI::Range(1U, 1024U))
         ->capture_default_str();
+    value("--encoding", g.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
+        ->type_name("NAME");
     app.add_option("FILE", g.sources, "source files, in order; - or none: standard input")
         ->type_name("");
     app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
@@ -177,6 +180,10 @@ std::variant<Options, Exit> checked(Given& g) {
         if (g.append.empty()) return usage("-a/--append needs a file name");
         options.append = g.append;
     }
+    if (!g.encoding.empty() && !knownEncoding(g.encoding)) {
+        return usage("unknown encoding \"" + g.encoding + "\" (iconv -l lists the names)");
+    }
+    options.encoding = g.encoding;
     options.settings.split = readEscapes(g.split);
     options.settings.join = readEscapes(g.join);
     options.settings.skipEmpty = g.skipEmpty;

@@ -20,6 +20,7 @@ struct Options {
     std::string eol = "\n";
     bool count = false;
     unsigned threads = 1;  // threads the block rip runs on
+    std::string encoding;  // the sources' declared encoding; empty: marks or bytes as they are
 };
 
 // A call that ends before any rip: the help or the version (code 0, text for

@@ -89,11 +89,12 @@ std::optional<std::string> sourceWrittenInto(const Options& options) {
     return std::nullopt;
 }
 
-Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source) {
-    if (source == "-") return readAsText(FileSource::fromDescriptor(STDIN_FILENO));
+Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source,
+                                                 const ReadOptions& reading) {
+    if (source == "-") return readAsText(FileSource::fromDescriptor(STDIN_FILENO), reading);
     auto opened = FileSource::open(source);
     if (!opened) return opened.error();
-    return readAsText(std::move(*opened));
+    return readAsText(std::move(*opened), reading);
 }
 
 // Rips the sources one after the other into the ripper's output, as one rip:
@@ -107,7 +108,7 @@ RunResult ripSources(ParallelRipper& ripper, const Options& options) {
     OptionsHost host(options.settings);
     RunResult result;
     for (const std::string& source : options.sources) {
-        auto input = openSource(source);
+        auto input = openSource(source, ReadOptions{options.encoding});
         if (!input) return RunResult{input.error()};
         result = ripper.run(**input, sourceName(source), host);
         if (result.error || result.stopped) break;

@@ -22,28 +22,14 @@ OutputFile::~OutputFile() {
     worker_.join();
 }
 
-std::optional<Error> OutputFile::commitFull(std::size_t start, std::int64_t sourceLine) {
-    if (name_.empty()) {
-        fill_.bytes.resize(start);
-        return std::nullopt;
-    }
-    fill_.bytes.append(eol_);
-    fill_.pending.push_back({fill_.bytes.size(), sourceLine});
-    if (fill_.bytes.size() >= kBufferSize) {
-        if (auto error = handOff()) {
-            // This line went down with the failed write, but the caller counts a
-            // line only once it is committed without error: taking it off as a
-            // lost line too would leave Ripcount one short of the file.
-            --linesLost_;
-            return error;
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<Error> OutputFile::commitLines(std::string& bytes, std::span<const LineEnd> lines,
                                              std::int64_t lineBase) {
-    if (name_.empty() || lines.empty()) return std::nullopt;
+    if (lines.empty()) return std::nullopt;
+    committed_ += static_cast<std::int64_t>(lines.size());
+    if (name_.empty()) {
+        bytes.clear();  // no destination: the lines are dropped, as delivered
+        return std::nullopt;
+    }
     const std::size_t shift = fill_.bytes.size();
     if (shift == 0) {
         fill_.bytes.swap(bytes);
@@ -54,13 +40,7 @@ std::optional<Error> OutputFile::commitLines(std::string& bytes, std::span<const
     for (const LineEnd& line : lines) {
         fill_.pending.push_back({shift + line.end, lineBase + line.sourceLine});
     }
-    if (fill_.bytes.size() >= kBufferSize) {
-        if (auto error = handOff()) {
-            // As in commit(): the caller counts none of these lines.
-            linesLost_ -= static_cast<std::int64_t>(lines.size());
-            return error;
-        }
-    }
+    if (fill_.bytes.size() >= kBufferSize) return handOff();
     return std::nullopt;
 }
 
@@ -107,10 +87,10 @@ std::optional<Error> OutputFile::settle() {
 }
 
 void OutputFile::dropAll(Batch& failed) {
-    linesLost_ += static_cast<std::int64_t>(failed.pending.size());
+    lost_ += static_cast<std::int64_t>(failed.pending.size());
     failed.clear();
     if (&failed != &fill_) {
-        linesLost_ += static_cast<std::int64_t>(fill_.pending.size());
+        lost_ += static_cast<std::int64_t>(fill_.pending.size());
         fill_.clear();
     }
 }

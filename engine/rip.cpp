@@ -4,24 +4,24 @@
 #include <cerrno>
 #include <new>
 
-#include "linereader.h"
+#include "parallelblock.h"
 
 namespace kolvane {
 
 namespace {
 
-// Lines longer than this have room made for their result before it is built.
-constexpr std::size_t kLongLine = std::size_t{64} << 10;
+// Bytes read at a time: many lines, and a few strides between two passes.
+constexpr std::size_t kBlockSize = std::size_t{256} << 10;
 
-// Decides, line by line, when the host's events are due.
+// Decides, stride by stride, when the host's events are due.
 class Pacer {
   public:
     explicit Pacer(const PumpPolicy& policy)
         : policy_(policy), untilClock_(stride()), next_(after()) {}
 
-    // `bytes`: the size of the line about to be ripped, or what arrived of a
-    // line that is `waiting` for the rest: then the clock alone decides, so a
-    // source with nothing to give never keeps the host waiting for a stride.
+    // `bytes`: the size of the stride about to be ripped; `waiting`: the
+    // source has nothing yet, or a long line is still coming, and then the
+    // clock alone decides, so such a source never keeps the host waiting.
     bool due(std::size_t bytes, bool waiting) {
         if (policy_.interval.count() < 0) return false;
         // A line costs about 32 bytes' worth of work beyond its bytes.
@@ -63,7 +63,8 @@ Ripper::Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy, std::str
       opener_(opener),
       policy_(std::move(policy)),
       eol_(std::move(eol)),
-      ripper_(maxResult) {}
+      maxResult_(maxResult),
+      ripper_(std::make_unique<BlockRipper>(maxResult)) {}
 
 Ripper::~Ripper() = default;
 
@@ -73,12 +74,18 @@ void Ripper::prepare(const Settings& settings) {
 
 void Ripper::prepare(FieldList fields) {
     fields_ = std::move(fields);
-    ripcount_ = 0;
+    listBefore_ = list_.delivered();
+    filesDelivered_ = 0;
+}
+
+std::int64_t Ripper::ripcount() const {
+    return list_.delivered() - listBefore_ + filesDelivered_ + (file_ ? file_->delivered() : 0);
 }
 
 std::optional<Error> Ripper::configure(const Settings& settings) {
+    if (plan_ && settings == settings_) return std::nullopt;
     settings_ = settings;
-    ripper_.configure(settings_, fields_);
+    plan_ = std::make_unique<RipPlan>(settings_, fields_);
     // The output file changes only while events run, so it is compared here
     // rather than per line. What went to the old file is flushed first.
     if (file_ && (!settings_.toFile || file_->name() != settings_.outfile)) {
@@ -90,53 +97,23 @@ std::optional<Error> Ripper::configure(const Settings& settings) {
             [this, path = settings_.outfile] { return opener_.openAppend(path); }, eol_);
     }
     sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : &list_;
-    buffer_ = &sink_->buffer();
-    fileSink_ = dynamic_cast<OutputFile*>(sink_);
+    ripper_->configure(*plan_, sink_->eol());
     return std::nullopt;
-}
-
-std::optional<Error> Ripper::flush(LineSink& sink) {
-    auto error = sink.flush();
-    ripcount_ -= sink.takeLinesLost();
-    return error;
 }
 
 std::optional<Error> Ripper::closeFile() {
     if (!file_) return std::nullopt;
     auto error = file_->close();
-    ripcount_ -= file_->takeLinesLost();
+    filesDelivered_ += file_->delivered();
     file_.reset();
     return error;
 }
 
-std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineNumber,
-                                       const SeparatorBits& bits) {
-    if (line.empty()) return std::nullopt;
-    sawLine_ = true;
-    std::string& buffer = *buffer_;
-    const std::size_t start = buffer.size();
-    try {
-        // A long line is mostly copied: make room for it once, or the buffer's
-        // own doubling holds old and new copies at once.
-        if (line.size() > kLongLine && line.size() > buffer.capacity() - start) {
-            buffer.reserve(start + line.size() + 64);
-        }
-        const bool complete = ripper_.rip(line, buffer, bits);
-        if (ripper_.tooLong()) return resultTooLong(sourceName_, lineNumber, ripper_.maxResult());
-        if (!complete && settings_.skipEmpty) {
-            buffer.resize(start);
-            return std::nullopt;
-        }
-    } catch (const std::bad_alloc&) {
-        buffer.resize(std::min(start, buffer.size()));
-        return systemError("Cannot rip", sourceName_, ENOMEM, lineNumber);
-    }
-    if (auto error = fileSink_ != nullptr ? fileSink_->commit(start, lineNumber)
-                                          : sink_->commit(start, lineNumber)) {
-        return error;
-    }
-    ++ripcount_;
-    return std::nullopt;
+std::optional<Error> Ripper::deliver(RipBlock& block) {
+    auto error = sink_->commitLines(block.output, block.ends, linesBefore_);
+    block.output.clear();
+    block.ends.clear();
+    return error;
 }
 
 bool Ripper::pumpHost(RipHost& host, const Progress& progress, RunResult& result) {
@@ -150,43 +127,56 @@ bool Ripper::pumpHost(RipHost& host, const Progress& progress, RunResult& result
 
 RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
     RunResult result;
-    sawLine_ = false;
     sourceName_ = sourceName;
+    linesBefore_ = 0;
+    plan_.reset();
     result.error = configure(host.settings());
-    LineReader reader(source);
-    reader.setSplit(settings_.split);
     Pacer pacer(policy_);
-    std::uint64_t seen = 0;  // how far a pending line has been counted
+    RipBlock block;
     auto progress = [&] {
-        return Progress{ripcount_, sawLine_, reader.bytesRead(), source.size()};
+        return Progress{ripcount(), result.sawLine || block.sawLine, source.consumed(),
+                        source.size()};
     };
-    while (!result.error) {
-        auto line = reader.next();
-        std::size_t bytes = 0;
-        if (line) {
-            bytes = line->size();
-        } else if (reader.pending()) {
-            // What arrived of a line still counts towards a pump, so a slow
-            // or endless line never keeps the host waiting.
-            bytes = static_cast<std::size_t>(reader.bytesRead() - std::max(seen, reader.offset()));
-            seen = reader.bytesRead();
-        } else {
-            break;
+    // A pass between two strides of lines, once due; settings changed in it
+    // apply from the next line.
+    auto pass = [&](std::size_t bytes, bool waiting) {
+        if (!pacer.due(bytes, waiting)) return true;
+        if (auto error = deliver(block)) {
+            result.error = std::move(error);
+            return false;
         }
-        if (pacer.due(bytes, !line)) {
-            if (!pumpHost(host, progress(), result)) break;
-            pacer.pumped();
-            reader.setSplit(settings_.split);
+        if (!pumpHost(host, progress(), result)) return false;
+        pacer.pumped();
+        return true;
+    };
+    BlockReader reader(source, kBlockSize, defaultLineLimit(), [&] { return pass(0, true); });
+    const std::size_t stride = std::max<std::size_t>(1, policy_.strideBytes);
+    while (!result.error && !result.stopped) {
+        // A stop asked while the block was read leaves its lines unripped.
+        if (!reader.read(block) || result.error || result.stopped) break;
+        std::size_t pos = 0;
+        while (pos < block.size && !block.failed()) {
+            const std::size_t until = std::min(block.size, pos + stride);
+            if (!pass(until - pos, false)) break;
+            pos = ripper_->rip(block, pos, until, defaultLineLimit());
         }
-        if (line) result.error = splitline(*line, reader.lineNumber(), reader.separators());
+        if (auto error = deliver(block); error && !result.error) result.error = std::move(error);
+        result.sawLine = result.sawLine || block.sawLine;
+        if (result.error || result.stopped) break;
+        if (block.outOfMemory) {
+            result.error =
+                systemError("Cannot rip", sourceName, ENOMEM, linesBefore_ + *block.outOfMemory);
+        } else if (block.tooLong) {
+            result.error = resultTooLong(sourceName, linesBefore_ + *block.tooLong, maxResult_);
+        } else if (block.failure) {
+            result.error = readError(sourceName, *block.failure, linesBefore_ + block.lines + 1);
+        }
+        linesBefore_ += block.lines;
     }
-    if (!result.error && !result.stopped && reader.failure()) {
-        result.error = readError(sourceName, *reader.failure(), reader.lineNumber() + 1);
-    }
-    for (auto error : {closeFile(), flush(list_)}) {
+    result.stopped = result.stopped || reader.stopped();
+    for (auto error : {closeFile(), list_.flush()}) {
         if (error && !result.error) result.error = std::move(error);
     }
-    result.sawLine = sawLine_;
     return result;
 }
 

@@ -39,7 +39,7 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void MainWindow::Dorip_Click() {
+void MainWindow::onRipClicked() {
     // The disabled button keeps a click out; a direct call must not nest rips.
     if (session_->running()) return;
     const Settings start = settings();
@@ -66,37 +66,37 @@ void MainWindow::Dorip_Click() {
 }
 
 void MainWindow::setRipping(bool on) {
-    if (on) focusBack_ = focusWidget() == Dorip;
-    if (!on && listHidden_) List1->show();
-    for (QPushButton* b : {Loadfile, Dorip, Command1, Saverip}) b->setEnabled(!on);
+    if (on) focusBack_ = focusWidget() == ripButton;
+    if (!on && listHidden_) resultList->show();
+    for (QPushButton* b : {loadButton, ripButton, nextLineButton, saveButton}) b->setEnabled(!on);
     stopKey_->setEnabled(on);
     // Read once: toggling the box during the rip changes nothing for this rip.
-    if (on) listHidden_ = Check3->checkState() == Qt::Checked;
-    if (on && listHidden_) List1->hide();
+    if (on) listHidden_ = hideListCheck->checkState() == Qt::Checked;
+    if (on && listHidden_) resultList->hide();
     if (on) {
         focusParked_ = focusWidget();
         ripStart_ = now_();
     } else if (focusBack_ && focusWidget() == focusParked_) {
-        Dorip->setFocus(Qt::OtherFocusReason);
+        ripButton->setFocus(Qt::OtherFocusReason);
     }
-    if (!on) RipProgress->hide();
-    if (!on) saveOrStop_->setCurrentWidget(Saverip);
+    if (!on) ripProgress->hide();
+    if (!on) saveOrStop_->setCurrentWidget(saveButton);
 }
 
 void MainWindow::showProgress(const Progress& progress) {
     // Rows, count and progress first, so that the coming event pass paints them.
     model_->sync();
     if (progress.sawLine) showStatus(QString::fromStdString(statusText(progress.ripcount)));
-    if (!RipProgress->isVisible() && now_() - ripStart_ >= kShowBusyAfter) {
-        RipProgress->show();
-        saveOrStop_->setCurrentWidget(Stop);
+    if (!ripProgress->isVisible() && now_() - ripStart_ >= kShowBusyAfter) {
+        ripProgress->show();
+        saveOrStop_->setCurrentWidget(stopButton);
     }
     // A pipe or a device tells no size: the bar only says that work goes on.
-    if (!progress.totalBytes || *progress.totalBytes == 0) return RipProgress->setRange(0, 0);
+    if (!progress.totalBytes || *progress.totalBytes == 0) return ripProgress->setRange(0, 0);
     const double done = static_cast<double>(std::min(progress.bytesRead, *progress.totalBytes)) /
                         static_cast<double>(*progress.totalBytes);
-    RipProgress->setRange(0, 100);
-    RipProgress->setValue(static_cast<int>(done * 100));
+    ripProgress->setRange(0, 100);
+    ripProgress->setValue(static_cast<int>(done * 100));
 }
 
 void MainWindow::ripFinished(const RunResult& result) {

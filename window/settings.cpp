@@ -41,19 +41,18 @@ const QString kPreviewTip =
 
 Settings MainWindow::settings() const {
     Settings s;
-    s.split = bytes(separatorText(SplitChar->text()));
-    s.join = bytes(separatorText(FieldSep->text()));
-    s.fields = bytes(RipFields->text());
-    s.skipEmpty = Check1->checkState() != Qt::Unchecked;
-    s.toFile = Check2->checkState() != Qt::Unchecked;
-    s.smart = Check4->checkState() != Qt::Unchecked;
-    s.hideList = Check3->checkState() == Qt::Checked;
-    s.outfile = state_.Outfile;
+    s.split = bytes(separatorText(splitEdit->text()));
+    s.join = bytes(separatorText(joinEdit->text()));
+    s.fields = bytes(fieldsEdit->text());
+    s.skipEmpty = skipEmptyCheck->checkState() != Qt::Unchecked;
+    s.toFile = toFileCheck->checkState() != Qt::Unchecked;
+    s.smart = templateCheck->checkState() != Qt::Unchecked;
+    s.outfile = record_.outputPath;
     return s;
 }
 
 void MainWindow::updateFieldTip() {
-    if (previewBytes_.empty()) return Text2->setToolTip(kPreviewTip);
+    if (previewBytes_.empty()) return previewLine->setToolTip(kPreviewTip);
     const QString cut =
         previewCut_ ? QStringLiteral(", its first %1 KiB").arg(SourcePreview::kKeptBytes >> 10)
                     : QString();
@@ -61,7 +60,7 @@ void MainWindow::updateFieldTip() {
         previewShown_ > 0
             ? QStringLiteral("<p>Line %1 of the source file%2</p>").arg(previewShown_).arg(cut)
             : QString();
-    Text2->setToolTip(where + fieldTip(previewBytes_, settings(), session_->fields()));
+    previewLine->setToolTip(where + fieldTip(previewBytes_, settings(), session_->fields()));
 }
 
 }  // namespace kolvane

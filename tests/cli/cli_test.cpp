@@ -75,6 +75,9 @@ const CliCase kRows[] = {
     {"BadEol", "--eol cr -f 1", "a\n", "", "--eol", 2},
     {"UnknownOptionNamedAlone", "--bogus -f 1", "a\n", "", "unknown option --bogus\nRun kolvane-rip --help", 2},
     {"EmptyAppendName", "-f 1 --append= --eol=lf", "a\n", "", "-a/--append needs a file name", 2},
+    {"Utf16WithMark", "-f 2,1", "\xFF\xFE" "a\0|\0\xE9\0\n\0"s, "\u00e9:a\n", "", 0},
+    {"Cp1252", "--encoding cp1252 -f 2,1", "x|\x80\n", "\u20ac:x\n", "", 0},
+    {"UnknownEncoding", "--encoding no-such-code -f 1", "a\n", "", "unknown encoding \"no-such-code\"", 2},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(KolvaneRip, Rows, testing::ValuesIn(kRows), test::rowName);
