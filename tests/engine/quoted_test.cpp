@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "lineend.h"
 #include "lineindex.h"
 #include "quotedvalue.h"
 #include "quotemask.h"
