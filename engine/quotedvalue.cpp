@@ -87,31 +87,4 @@ bool needsQuotes(std::string_view value, std::string_view join) {
     return join.size() > 1 && value.find(join) != std::string_view::npos;
 }
 
-char* quoteTo(char* out, std::string_view value, QuoteOutput mode, std::string_view join) {
-    if (value.empty()) {
-        if (mode != QuoteOutput::always) return out;
-        *out++ = '"';
-        *out++ = '"';
-        return out;
-    }
-    if (mode == QuoteOutput::never || (mode == QuoteOutput::needed && !needsQuotes(value, join))) {
-        std::memcpy(out, value.data(), value.size());
-        return out + value.size();
-    }
-    *out++ = '"';
-    for (;;) {
-        const auto* quote = static_cast<const char*>(std::memchr(value.data(), '"', value.size()));
-        if (quote == nullptr) break;
-        const std::size_t n = std::size_t(quote - value.data()) + 1;
-        std::memcpy(out, value.data(), n);
-        out += n;
-        *out++ = '"';
-        value.remove_prefix(n);
-    }
-    std::memcpy(out, value.data(), value.size());
-    out += value.size();
-    *out++ = '"';
-    return out;
-}
-
 }  // namespace kolvane

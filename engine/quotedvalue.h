@@ -31,13 +31,37 @@ bool isBlankQuoted(std::string_view raw);
 // Whether `needed` quotes this value.
 bool needsQuotes(std::string_view value, std::string_view join);
 
-// Writes `value` as `mode` quotes it at `out`, which has room for
-// quotedBound(value.size()) bytes; returns the end.
-char* quoteTo(char* out, std::string_view value, QuoteOutput mode, std::string_view join);
+// Quotes and padding behind them, for a put() that reads past what it copies.
+inline constexpr char kQuotes[] =
+    "\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\""
+    "\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"";
 
-// The most bytes quoteTo() writes for a value of `size` bytes.
-constexpr std::size_t quotedBound(std::size_t size) {
-    return 2 * size + 2;
+// Puts the value of one field's bytes (`raw`) into a result as quoted mode
+// writes it, unquoted and then quoted as `mode` says, through out.put() (any
+// of emit.h's ways, CountBytes to size it). A value that needs neither is one
+// put of its bytes; one that opens with a quote is unquoted into `scratch`
+// first, which is left with room behind it for wide moves.
+template <class Out>
+void putQuotedValue(Out& out, std::string_view raw, QuoteOutput mode, std::string_view join,
+                    std::string& scratch) {
+    constexpr std::size_t kRoom = 64;
+    std::string_view value = raw;
+    if (!raw.empty() && raw[0] == '"') {
+        if (scratch.size() < raw.size() + kRoom) scratch.resize(raw.size() + kRoom);
+        value = {scratch.data(), std::size_t(unquoteTo(scratch.data(), raw) - scratch.data())};
+    }
+    if (mode == QuoteOutput::never || (mode == QuoteOutput::needed && !needsQuotes(value, join))) {
+        out.put(value.data(), value.size());
+        return;
+    }
+    out.put(kQuotes, 1);
+    for (auto at = value.find('"'); at != value.npos; at = value.find('"')) {
+        out.put(value.data(), at + 1);
+        out.put(kQuotes, 1);
+        value.remove_prefix(at + 1);
+    }
+    out.put(value.data(), value.size());
+    out.put(kQuotes, 1);
 }
 
 }  // namespace kolvane

@@ -17,10 +17,6 @@ inline std::uint64_t lowBits(std::size_t n) {
     return n >= 64 ? kAll : (std::uint64_t{1} << n) - 1;
 }
 
-inline bool isLineEnd(char c) {
-    return c == '\n' || c == '\r';
-}
-
 // Bit i set when byte i of the 64 from p is a quote.
 inline std::uint64_t quoteBits(const char* p) {
 #if defined(__x86_64__)
@@ -252,38 +248,10 @@ QuoteCarry maskQuotesExact(const char* data, std::size_t from, std::size_t to, s
                            std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
                            QuoteCarry c) {
     for (std::size_t i = from; i < to; ++i) {
-        const char ch = data[i];
-        if (c.splitLeft > 0) {
-            if (--c.splitLeft == 0) c.state = QuoteState::fieldStart;
-            continue;
-        }
-        switch (c.state) {
-            case QuoteState::quoted: {
-                const std::uint64_t keep = ~(std::uint64_t{1} << (i % 64));
-                ends[i / 64] &= keep;
-                if (seps != nullptr) seps[i / 64] &= keep;
-                if (ch == '"') c.state = QuoteState::afterQuote;
-                continue;
-            }
-            case QuoteState::fieldStart:
-            case QuoteState::afterQuote:
-                if (ch == '"') {
-                    c.state = QuoteState::quoted;
-                    continue;
-                }
-                break;
-            case QuoteState::unquoted:
-                break;
-        }
-        if (isLineEnd(ch)) {
-            c.state = QuoteState::fieldStart;
-        } else if (!split.empty() && ch == split[0] && split.size() <= size - i &&
-                   std::memcmp(data + i, split.data(), split.size()) == 0) {
-            c.splitLeft = std::uint32_t(split.size() - 1);
-            c.state = c.splitLeft == 0 ? QuoteState::fieldStart : QuoteState::unquoted;
-        } else {
-            c.state = QuoteState::unquoted;
-        }
+        if (stepQuote(c, data, i, size, split) != QuoteByte::inside) continue;
+        const std::uint64_t keep = ~(std::uint64_t{1} << (i % 64));
+        ends[i / 64] &= keep;
+        if (seps != nullptr) seps[i / 64] &= keep;
     }
     return c;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace kolvane {
@@ -30,6 +31,57 @@ struct QuoteCarry {
 // set when byte 64 w + i is a double quote.
 void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
                          std::uint64_t* seps, std::uint64_t* quotes);
+
+// What one byte is to a reader of quoted fields.
+enum class QuoteByte : std::uint8_t {
+    plain,   // an ordinary byte, a quote, a line end, or the rest of a split string
+    inside,  // a byte of a quoted value: its line end or split byte is the value's
+    split,   // the first byte of a split string that ends a field
+};
+
+// Reads byte i of data[0, size) in state `c`, which it moves on: the one
+// definition of the rules, which every reader here follows.
+inline QuoteByte stepQuote(QuoteCarry& c, const char* data, std::size_t i, std::size_t size,
+                           std::string_view split) {
+    const char ch = data[i];
+    if (c.splitLeft > 0) {
+        if (--c.splitLeft == 0) c.state = QuoteState::fieldStart;
+        return QuoteByte::plain;
+    }
+    if (c.state == QuoteState::quoted) {
+        if (ch == '"') c.state = QuoteState::afterQuote;
+        return QuoteByte::inside;
+    }
+    if (ch == '"' && c.state != QuoteState::unquoted) {  // opens a value, or is `""`'s second
+        c.state = QuoteState::quoted;
+        return QuoteByte::plain;
+    }
+    if (ch == '\n' || ch == '\r') {
+        c.state = QuoteState::fieldStart;
+        return QuoteByte::plain;
+    }
+    if (!split.empty() && ch == split[0] && split.size() <= size - i &&
+        std::memcmp(data + i, split.data(), split.size()) == 0) {
+        c.splitLeft = std::uint32_t(split.size() - 1);
+        c.state = c.splitLeft == 0 ? QuoteState::fieldStart : QuoteState::unquoted;
+        return QuoteByte::split;
+    }
+    c.state = QuoteState::unquoted;
+    return QuoteByte::plain;
+}
+
+// Calls atStop(i) at the first byte of every split string in `record` that
+// ends a field, for a record (or the rest of one, from `c`) whose bits the
+// maps do not hold: a longer split string, or a record across windows.
+// Returns the state after it: quoted when a quote is left open.
+template <class AtStop>
+QuoteCarry forEachQuotedStop(std::string_view record, std::string_view split, AtStop&& atStop,
+                             QuoteCarry c = {}) {
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        if (stepQuote(c, record.data(), i, record.size(), split) == QuoteByte::split) atStop(i);
+    }
+    return c;
+}
 
 // Clears the line-end and split bits of bytes [from, to) of `data` that stand
 // inside quoted values, so that records and fields are found from the bits as
