@@ -33,10 +33,6 @@ struct Marked {
         quotes.assign(words + 1, 0);
         markQuotedLineBytes(bytes.data(), words, splitByte(split), ends.data(), seps.data(),
                             quotes.data());
-        if (size % 64 != 0 && words > 0) {
-            ends[words - 1] &= (std::uint64_t{1} << (size % 64)) - 1;
-            seps[words - 1] &= (std::uint64_t{1} << (size % 64)) - 1;
-        }
     }
     // Masks [0, size) in windows ending at `cuts`, as a reader of blocks does,
     // from the quote map or finding the quotes itself.
@@ -54,6 +50,13 @@ struct Marked {
     }
     bool bit(const std::vector<std::uint64_t>& map, std::size_t i) const {
         return (map[i / 64] >> (i % 64)) & 1;
+    }
+    std::vector<std::size_t> positions(const std::vector<std::uint64_t>& map) const {
+        std::vector<std::size_t> out;
+        for (std::size_t i = 0; i < size; ++i) {
+            if (bit(map, i)) out.push_back(i);
+        }
+        return out;
     }
     // Records and their unquoted values from the masked bits, as the rip's
     // loops find them (a one-byte split, or none); empty lines are skipped.
@@ -130,11 +133,7 @@ TEST(QuoteMask, EndsInsideQuotesAreMaskedForAMultiByteSplit) {
     const std::string text = "a::\"x::\ny\"::b\n\"q\"::c\"\r\n";
     Marked m(text, "::");
     EXPECT_EQ(m.mask("::", {5}).state, QuoteState::fieldStart);
-    std::vector<std::size_t> ends;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (m.bit(m.ends, i)) ends.push_back(i);
-    }
-    EXPECT_EQ(ends, (std::vector<std::size_t>{13, 21, 22}));
+    EXPECT_EQ(m.positions(m.ends), (std::vector<std::size_t>{13, 21, 22}));
     std::vector<std::size_t> stops;
     forEachQuotedStop(text, "::", [&](std::size_t i) { stops.push_back(i); });
     EXPECT_EQ(stops, (std::vector<std::size_t>{1, 10, 17}));
@@ -150,8 +149,6 @@ TEST(QuoteMask, CarriesAnOpenQuoteOutOfTheText) {
 TEST(QuoteMask, AgreesWithTheExactReadingOnRandomTexts) {
     std::mt19937_64 rng(18);
     const char alphabet[] = "\"\"\",,\n\r ab";
-    const QuoteState states[] = {QuoteState::fieldStart, QuoteState::unquoted, QuoteState::quoted,
-                                 QuoteState::afterQuote};
     for (int round = 0; round < 3000; ++round) {
         std::string text(rng() % 400, ' ');
         // Some texts have long quote-free stretches, which the fast path takes.
@@ -165,7 +162,7 @@ TEST(QuoteMask, AgreesWithTheExactReadingOnRandomTexts) {
             at = std::min(text.size(), at + rng() % 150);
             cuts.push_back(at);
         }
-        const QuoteCarry start{states[rng() % 4], 0};
+        const QuoteCarry start{QuoteState(rng() % 4), 0};
         Marked fast(text, split);
         Marked exact(text, split);
         const QuoteCarry got = fast.mask(split, cuts, start, round % 2 == 0);
@@ -177,13 +174,10 @@ TEST(QuoteMask, AgreesWithTheExactReadingOnRandomTexts) {
         ASSERT_EQ(got, want) << testing::PrintToString(text);
         // The stops a record's scan finds are the split bits the mask leaves.
         if (split.empty()) continue;
-        std::vector<std::size_t> stops, bits;
+        std::vector<std::size_t> stops;
         forEachQuotedStop(
             text, split, [&](std::size_t i) { stops.push_back(i); }, start);
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (fast.bit(fast.seps, i)) bits.push_back(i);
-        }
-        ASSERT_EQ(stops, bits) << testing::PrintToString(text);
+        ASSERT_EQ(stops, fast.positions(fast.seps)) << testing::PrintToString(text);
     }
 }
 
@@ -192,10 +186,7 @@ TEST(QuoteMask, PortablePrefixXorIsTheRunningParity) {
     for (int round = 0; round < 200; ++round) {
         const std::uint64_t x = rng() & rng();
         std::uint64_t want = 0;
-        for (int i = 0, parity = 0; i < 64; ++i) {
-            parity ^= int((x >> i) & 1);
-            want |= std::uint64_t(parity) << i;
-        }
+        for (int i = 0, parity = 0; i < 64; ++i) want |= std::uint64_t(parity ^= (x >> i) & 1) << i;
         ASSERT_EQ(prefixXor(x), want) << x;
     }
 }
@@ -247,18 +238,13 @@ TEST(QuotedValue, PutsAFieldsValueAsTheModeQuotesIt) {
         {"\"\"", ":", QuoteOutput::always, "\"\""},
         {"plain", ":", QuoteOutput::always, "\"plain\""},
         {"\"a\"\"b\"", ":", QuoteOutput::never, "a\"b"},
-        {"plain", ",", QuoteOutput::needed, "plain"},
-        {"Berg, Anna", ",", QuoteOutput::needed, "\"Berg, Anna\""},
-        {"Berg, Anna", ":", QuoteOutput::needed, "Berg, Anna"},
         {"a::b", "::", QuoteOutput::needed, "\"a::b\""},
         {"a:b", "::", QuoteOutput::needed, "a:b"},
-        {"12\" monitor", ":", QuoteOutput::needed, "\"12\"\" monitor\""},
         {"x\ry", ":", QuoteOutput::needed, "\"x\ry\""},
         {"a long value with a line end past sixteen\n", ":", QuoteOutput::needed,
          "\"a long value with a line end past sixteen\n\""},
         {"a long value with a quote \" past sixteen", "", QuoteOutput::needed,
          "\"a long value with a quote \"\" past sixteen\""},
-        {"", ",", QuoteOutput::needed, ""},
         {"", ",", QuoteOutput::always, "\"\""},
         {"a,\"b", ",", QuoteOutput::never, "a,\"b"},
     };
@@ -287,21 +273,16 @@ TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
     for (int record = 0; record < 3000; ++record) {
         const int fields = 1 + int(rng() % 6);
         for (int f = 0; f < fields; ++f) {
-            if (f > 0) text += ',';
             std::string value;
             for (int k = int(rng() % 4); k > 0; --k) value += pieces[rng() % std::size(pieces)];
-            if (rng() % 3 == 0) {
-                text += '"';
-                for (char ch : value) text += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-                text += '"';
-                if (rng() % 10 == 0) text += "after";
-            } else if (rng() % 4 == 0) {
-                text += value;  // raw soup: stray quotes, line ends and all
-            } else {
-                for (char ch : value) {
-                    if (ch != '"' && ch != ',' && ch != '\r' && ch != '\n') text += ch;
-                }
+            text += f > 0 ? "," : "";
+            if (rng() % 3 != 0) {
+                text += value;  // stray quotes, split bytes and line ends and all
+                continue;
             }
+            text += '"';
+            for (char ch : value) text += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+            text += rng() % 10 == 0 ? "\"after" : "\"";
         }
         text += rng() % 2 == 0 ? "\r\n" : "\n";
     }
@@ -314,26 +295,16 @@ TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
     const std::string in = dir.path("in.csv");
     const std::string out = dir.path("out.txt");
     test::writeFile(in, text);
-    // Each record as one line, each value with its length, bytes 1:1 as latin-1.
-    const std::string script =
-        "import csv, sys\n"
-        "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
-        "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
-        "    for row in csv.reader(f):\n"
-        "        if row: o.write(''.join('%d:%s' % (len(v), v) for v in row) + '\\n')\n";
-    test::writeFile(dir.path("read.py"), script);
+    // Values and records end with the ASCII unit and record separators,
+    // which the files never hold; bytes go 1:1 as latin-1.
+    test::writeFile(dir.path("read.py"),
+                    "import csv, sys\n"
+                    "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
+                    "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
+                    "    for row in csv.reader(f):\n"
+                    "        if row: o.write('\\x1f'.join(row) + '\\x1e')\n");
     ASSERT_EQ(std::system(("python3 " + dir.path("read.py") + " " + in + " " + out).c_str()), 0);
-    Records want;
-    const std::string listing = test::readFile(out);
-    for (std::size_t i = 0; i < listing.size(); ++i) {  // past the record's LF
-        auto& record = want.emplace_back();
-        while (listing[i] != '\n') {
-            const std::size_t colon = listing.find(':', i);
-            const std::size_t n = std::stoul(listing.substr(i, colon - i));
-            record.push_back(listing.substr(colon + 1, n));
-            i = colon + 1 + n;
-        }
-    }
+    const std::string want = test::readFile(out);
     for (int round = 0; round < 4; ++round) {
         std::vector<std::size_t> cuts;
         for (std::size_t at = 0; at < text.size();) {
@@ -342,7 +313,13 @@ TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
         }
         Marked m(text, ",");
         m.mask(",", cuts);
-        ASSERT_EQ(m.records(true), want) << "round " << round;
+        std::string got;
+        for (const auto& record : m.records(true)) {
+            for (std::size_t k = 0; k < record.size(); ++k)
+                got += (k > 0 ? "\x1f" : "") + record[k];
+            got += '\x1e';
+        }
+        ASSERT_EQ(got, want) << "round " << round;
     }
 }
 
