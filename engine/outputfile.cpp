@@ -1,6 +1,7 @@
 #include "outputfile.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace kolvane {
 
@@ -30,6 +31,14 @@ std::optional<Error> OutputFile::commitLines(std::string& bytes, std::span<const
         bytes.clear();  // no destination: the lines are dropped, as delivered
         return std::nullopt;
     }
+    // A long result is taken over, never copied behind what waits: that
+    // goes out first, so a line of a gigabyte is held once.
+    if (!fill_.bytes.empty() && bytes.size() >= kBufferSize) {
+        if (auto error = handOff()) {
+            lost_ += static_cast<std::int64_t>(lines.size());
+            return error;
+        }
+    }
     const std::size_t shift = fill_.bytes.size();
     if (shift == 0) {
         fill_.bytes.swap(bytes);
@@ -57,6 +66,13 @@ std::optional<Error> OutputFile::flush() {
 
 std::optional<Error> OutputFile::handOff() {
     if (auto error = settle()) return error;
+    if (background_ && !worker_.joinable()) {
+        try {
+            worker_ = std::thread([this] { workerLoop(); });
+        } catch (const std::system_error&) {
+            background_ = false;  // no thread to be had: this one writes
+        }
+    }
     if (!background_) {
         auto error = write(fill_);
         if (error) dropAll(fill_);
@@ -67,11 +83,7 @@ std::optional<Error> OutputFile::handOff() {
         std::lock_guard lock(mutex_);
         busy_ = true;
     }
-    if (!worker_.joinable()) {
-        worker_ = std::thread([this] { workerLoop(); });
-    } else {
-        wake_.notify_one();
-    }
+    wake_.notify_one();
     return std::nullopt;
 }
 
@@ -83,6 +95,8 @@ std::optional<Error> OutputFile::settle() {
     lock.unlock();
     if (error) dropAll(flight_);
     flight_.clear();
+    // A batch a long line grew gives its memory back once it is written.
+    if (flight_.bytes.capacity() > 4 * kBufferSize) std::string().swap(flight_.bytes);
     return error;
 }
 

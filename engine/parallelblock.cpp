@@ -36,6 +36,8 @@ IoResult lineTooLong(std::size_t limit) {
 }
 
 IoResult noMemoryForLine(std::size_t bytes) {
+    // Short of a block, the line is not the trouble: the memory is.
+    if (bytes < (std::size_t{1} << 20)) return IoResult{0, ENOMEM, std::strerror(ENOMEM), false};
     return IoResult{0, ENOMEM, "not enough memory for a line of " + sizeText(bytes), false};
 }
 

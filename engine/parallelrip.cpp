@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <new>
+#include <system_error>
 #include <utility>
 
 namespace kolvane {
@@ -71,7 +72,12 @@ void ParallelRipper::work(BlockRipper& worker, BlockReader& reader, const std::s
         if (!committing_ && committed_ < read_ && oldest.ripped) {
             committing_ = true;
             lock.unlock();
-            const bool ok = commit(oldest, sourceName, result);
+            bool ok = false;
+            try {
+                ok = commit(oldest, sourceName, result);
+            } catch (const std::bad_alloc&) {
+                result.error = systemError("Cannot rip", sourceName, ENOMEM, linesBefore_ + 1);
+            }
             lock.lock();
             committing_ = false;
             ++committed_;
@@ -91,7 +97,11 @@ void ParallelRipper::work(BlockRipper& worker, BlockReader& reader, const std::s
                 block.ripped = false;
                 wake_.notify_all();  // the next block may be read meanwhile
                 lock.unlock();
-                worker.rip(block, 0, block.size, lineLimit_);
+                try {
+                    worker.rip(block, 0, block.size, lineLimit_);
+                } catch (const std::bad_alloc&) {
+                    block.outOfMemory = block.lines + 1;  // no room to index the block
+                }
                 lock.lock();
                 block.ripped = true;
             }
@@ -112,10 +122,11 @@ void ParallelRipper::prepare(FieldList fields) {
     deliveredBefore_ = out_.delivered();
 }
 
-RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
+RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName, RipHost& host,
+                              std::int64_t linesBefore) {
     const RipPlan plan(host.settings(), fields_);
     host_ = &host;
-    linesBefore_ = 0;
+    linesBefore_ = linesBefore;
     read_ = committed_ = 0;
     sourceDone_ = stop_ = reading_ = committing_ = false;
     out_.setBackgroundWrites(threads_ == 1);
@@ -139,14 +150,18 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
     RunResult result;
     std::vector<std::thread> helpers;
     for (unsigned i = 1; i < threads_; ++i) {
-        helpers.emplace_back([&, w = workers_[i].get()] {
-            // Signals go to the caller's thread, which alone reads a source
-            // that may wait: a read a signal interrupts is how a stop is seen.
-            sigset_t all;
-            sigfillset(&all);
-            pthread_sigmask(SIG_BLOCK, &all, nullptr);
-            work(*w, reader, sourceName, result);
-        });
+        try {
+            helpers.emplace_back([&, w = workers_[i].get()] {
+                // Signals go to the caller's thread, which alone reads a source
+                // that may wait: a read a signal interrupts is how a stop is seen.
+                sigset_t all;
+                sigfillset(&all);
+                pthread_sigmask(SIG_BLOCK, &all, nullptr);
+                work(*w, reader, sourceName, result);
+            });
+        } catch (const std::system_error&) {
+            break;  // a thread limit: the threads there are do the work
+        }
     }
     work(*workers_[0], reader, sourceName, result);
     for (auto& helper : helpers) helper.join();

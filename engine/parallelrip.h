@@ -53,8 +53,11 @@ class ParallelRipper {
     // flushed before this returns. The host's settings are read once (toFile
     // and outfile are not used); its pump() is asked between two blocks and
     // while a read waits, from whichever threads do that, so it must be safe
-    // to call from any thread; it may stop the rip at a line end.
-    RunResult run(ByteSource& source, const std::string& sourceName, RipHost& host);
+    // to call from any thread; it may stop the rip at a line end. Source
+    // lines are numbered from `linesBefore` + 1, for a source whose first
+    // lines were taken before.
+    RunResult run(ByteSource& source, const std::string& sourceName, RipHost& host,
+                  std::int64_t linesBefore = 0);
 
     // Result lines that reached the output, over every run since prepare().
     std::int64_t ripcount() const { return out_.delivered() - deliveredBefore_; }

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "parallelblock.h"
 
@@ -46,6 +50,127 @@ class Pacer {
 
 }  // namespace
 
+class Ripper::Relay : public RipHost, public LineSink {
+  public:
+    Relay(RipHost& host, const std::string& eol) : host_(host), eol_(eol) {}
+
+    // Runs `rip` on a thread of its own and serves its passes until it ends;
+    // `list` takes the lines handed over. Where no thread can be had, the
+    // rip runs here, as it always could.
+    RunResult serve(const std::function<RunResult()>& rip, LineSink& list) {
+        list_ = &list;
+        settings_ = host_.settings();
+        RunResult result;
+        std::thread worker;
+        try {
+            worker = std::thread([&] {
+                try {
+                    result = rip();
+                } catch (const std::exception&) {
+                    result.error = systemError("Cannot rip", "", ENOMEM);
+                }
+                std::lock_guard lock(mutex_);
+                done_ = true;
+                changed_.notify_all();
+            });
+        } catch (const std::system_error&) {
+            inline_ = true;
+            return rip();
+        }
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait_for(lock, kIdleEvery, [&] { return asking_ || done_; });
+            handOver(lock);
+            if (asking_) {
+                const Progress progress = progress_;
+                lock.unlock();
+                const bool keep = host_.pump(progress);
+                Settings settings = host_.settings();
+                lock.lock();
+                settings_ = std::move(settings);
+                keep_ = keep && !stopAsked_;
+                asking_ = false;
+                answered_ = true;
+                changed_.notify_all();
+            } else if (done_) {
+                break;
+            } else {
+                lock.unlock();
+                const bool keep = host_.idle();
+                lock.lock();
+                stopAsked_ = stopAsked_ || !keep;
+            }
+        }
+        lock.unlock();
+        worker.join();
+        lock.lock();
+        handOver(lock);
+        return result;
+    }
+
+    // The rip's side.
+    Settings settings() override {
+        std::lock_guard lock(mutex_);
+        return settings_;
+    }
+    bool pump(const Progress& progress) override {
+        if (inline_) {
+            const bool keep = host_.pump(progress);
+            settings_ = host_.settings();
+            return keep;
+        }
+        std::unique_lock lock(mutex_);
+        progress_ = progress;
+        asking_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return answered_; });
+        answered_ = false;
+        return keep_;
+    }
+    const std::string& eol() const override { return eol_; }
+    std::optional<Error> commitLines(std::string& bytes, std::span<const LineEnd> lines,
+                                     std::int64_t lineBase) override {
+        if (inline_) return list_->commitLines(bytes, lines, lineBase);
+        std::lock_guard lock(mutex_);
+        const std::size_t shift = pending_.size();
+        pending_.append(bytes);
+        for (const LineEnd& line : lines) pendingEnds_.push_back({shift + line.end, line.sourceLine});
+        bytes.clear();
+        return std::nullopt;
+    }
+    std::int64_t delivered() const override { return 0; }
+
+  private:
+    // How often events run while the rip is busy between two passes.
+    static constexpr std::chrono::milliseconds kIdleEvery{20};
+
+    // Commits the lines handed over to the list, on the caller's thread.
+    void handOver(std::unique_lock<std::mutex>& lock) {
+        if (pendingEnds_.empty()) return;
+        std::string bytes = std::exchange(pending_, {});
+        std::vector<LineEnd> ends = std::exchange(pendingEnds_, {});
+        lock.unlock();
+        list_->commitLines(bytes, ends, 0);
+        lock.lock();
+    }
+
+    RipHost& host_;
+    std::string eol_;
+    LineSink* list_ = nullptr;
+    bool inline_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Settings settings_;
+    Progress progress_;
+    bool asking_ = false;
+    bool answered_ = false;
+    bool keep_ = true;
+    bool stopAsked_ = false;
+    bool done_ = false;
+    std::string pending_;
+    std::vector<LineEnd> pendingEnds_;
+};
+
 Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound) {
     const std::string size = bound % (std::size_t{1} << 20) == 0
                                  ? std::to_string(bound >> 20) + " MiB"
@@ -74,12 +199,12 @@ void Ripper::prepare(const Settings& settings) {
 
 void Ripper::prepare(FieldList fields) {
     fields_ = std::move(fields);
-    listBefore_ = list_.delivered();
+    listLines_ = 0;
     filesDelivered_ = 0;
 }
 
 std::int64_t Ripper::ripcount() const {
-    return list_.delivered() - listBefore_ + filesDelivered_ + (file_ ? file_->delivered() : 0);
+    return listLines_ + filesDelivered_ + (file_ ? file_->delivered() : 0);
 }
 
 std::optional<Error> Ripper::configure(const Settings& settings) {
@@ -96,7 +221,7 @@ std::optional<Error> Ripper::configure(const Settings& settings) {
             settings_.outfile,
             [this, path = settings_.outfile] { return opener_.openAppend(path); }, eol_);
     }
-    sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : &list_;
+    sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : listSide_;
     ripper_->configure(*plan_, sink_->eol());
     return std::nullopt;
 }
@@ -110,6 +235,7 @@ std::optional<Error> Ripper::closeFile() {
 }
 
 std::optional<Error> Ripper::deliver(RipBlock& block) {
+    if (sink_ == listSide_) listLines_ += static_cast<std::int64_t>(block.ends.size());
     auto error = sink_->commitLines(block.output, block.ends, linesBefore_);
     block.output.clear();
     block.ends.clear();
@@ -126,6 +252,14 @@ bool Ripper::pumpHost(RipHost& host, const Progress& progress, RunResult& result
 }
 
 RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
+    Relay relay(host, list_.eol());
+    listSide_ = &relay;
+    RunResult result = relay.serve([&] { return ripAll(source, sourceName, relay); }, list_);
+    if (auto error = list_.flush(); error && !result.error) result.error = std::move(error);
+    return result;
+}
+
+RunResult Ripper::ripAll(ByteSource& source, const std::string& sourceName, Relay& host) {
     RunResult result;
     sourceName_ = sourceName;
     linesBefore_ = 0;
@@ -174,9 +308,7 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
         linesBefore_ += block.lines;
     }
     result.stopped = result.stopped || reader.stopped();
-    for (auto error : {closeFile(), list_.flush()}) {
-        if (error && !result.error) result.error = std::move(error);
-    }
+    if (auto error = closeFile(); error && !result.error) result.error = std::move(error);
     return result;
 }
 

@@ -48,6 +48,10 @@ class RipHost {
     // Lets pending events run, when the pump policy says. False stops the rip
     // after the line before (the window is closing, or the user asked).
     virtual bool pump(const Progress& progress) = 0;
+    // Lets events run while the rip is busy between two passes (a long line,
+    // a slow write), every few milliseconds; settings changed meanwhile wait
+    // for the next pass. False asks the rip to stop at its next pass.
+    virtual bool idle() { return true; }
 };
 
 struct RunResult {
@@ -69,6 +73,11 @@ class BlockRipper;
 // to the settings' outfile, opened through `opener`. Between two event passes
 // the lines are ripped by the same plan and copier as the command line's;
 // settings are taken afresh at every pass and apply from the next line.
+//
+// The rip runs on a thread of its own, so that no read, write or long line
+// holds the caller's events: at each pass it hands its list lines over and
+// waits while the caller's thread, which alone touches `list` and the host,
+// lets events run and takes the settings.
 class Ripper {
   public:
     // `maxResult`: the longest result line built, beyond the line's own size.
@@ -93,6 +102,9 @@ class Ripper {
     const FieldList& fields() const { return fields_; }
 
   private:
+    class Relay;
+    // The rip itself, on the rip's thread, with `relay` as host and list.
+    RunResult ripAll(ByteSource& source, const std::string& sourceName, Relay& relay);
     // Takes new settings: a new plan, and the sink they name; fails only when
     // flushing an output file that is no longer wanted does.
     std::optional<Error> configure(const Settings& settings);
@@ -113,7 +125,8 @@ class Ripper {
     std::unique_ptr<BlockRipper> ripper_;
     std::optional<OutputFile> file_;   // file-to-file mode's output, opened at its first line
     LineSink* sink_ = nullptr;         // where the next lines go
-    std::int64_t listBefore_ = 0;      // the list's delivered lines before this rip
+    LineSink* listSide_ = nullptr;     // the list, as the rip's thread reaches it
+    std::int64_t listLines_ = 0;       // lines handed to the list in this rip
     std::int64_t filesDelivered_ = 0;  // lines the output files closed in this rip took
     std::int64_t linesBefore_ = 0;     // source lines in the blocks before the one ripped
     std::string sourceName_;           // of the run under way, for error messages
