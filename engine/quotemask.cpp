@@ -12,6 +12,8 @@ namespace kolvane {
 namespace {
 
 constexpr std::uint64_t kAll = ~std::uint64_t{0};
+// Quotes at bits 0, 1 and 3: bytes 0 and 3 on lie inside, 1 and 2 do not.
+static_assert(prefixXor(0b1011) == (kAll << 3 | 0b1));
 
 inline std::uint64_t lowBits(std::size_t n) {
     return n >= 64 ? kAll : (std::uint64_t{1} << n) - 1;
