@@ -7,10 +7,10 @@ packages=(
   qt6-base-dev libqt6svg6 qt6-svg-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  desktop-file-utils appstream man-db parallel
+  desktop-file-utils appstream man-db parallel python3
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(hyperfine mawk coreutils time)
+  packages+=(hyperfine mawk coreutils time miller)
 fi
 if [ "${1:-}" = "--screenshot" ]; then
   packages+=(xvfb xdotool x11-apps imagemagick)

@@ -1,0 +1,135 @@
+// The quoted-fields pieces, in bytes of source per second: the index pass
+// alone, the inside-quotes mask after it, and value unquoting, on the quoted
+// benchmark's records and on the plain reference text (no quotes at all).
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "lineindex.h"
+#include "quoteddata.h"
+#include "quotedvalue.h"
+#include "quotemask.h"
+#include "refdata.h"
+
+namespace {
+
+// About 24 MB of each: well past the caches, like a real file.
+const std::string& quotedText() {
+    static const std::string text = kolvane::bench::quotedData(200'000);
+    return text;
+}
+
+const std::string& plainText() {
+    static const std::string text = kolvane::bench::referenceData(250'000);
+    return text;
+}
+
+struct Maps {
+    std::string text;
+    std::vector<std::uint64_t> ends, seps, quotes;
+    explicit Maps(const std::string& source) : text(source) {
+        text.resize(text.size() / 64 * 64);
+        ends.resize(text.size() / 64 + 1);
+        seps.resize(text.size() / 64 + 1);
+        quotes.resize(text.size() / 64 + 1);
+        text.append(kolvane::LineIndex::kPadding, '\0');
+    }
+    std::size_t size() const { return text.size() - kolvane::LineIndex::kPadding; }
+};
+
+enum class Pass { indexOnly, thenMask, fusedThenMask };
+
+// The index pass with the mask after it, a window of 256 KiB at a time as the
+// block ripper indexes: the index alone, then the mask finding the quotes
+// itself, or the index marking the quotes too and the mask reading that map.
+void BM_IndexAndMask(benchmark::State& state, const std::string* source, char split, Pass pass) {
+    Maps m(*source);
+    const std::string_view splitText(&split, 1);
+    constexpr std::size_t kWindow = std::size_t{256} << 10;
+    for (auto _ : state) {
+        kolvane::QuoteCarry carry;
+        for (std::size_t from = 0; from < m.size(); from += kWindow) {
+            const std::size_t to = std::min(m.size(), from + kWindow);
+            const std::size_t w = from / 64;
+            if (pass == Pass::fusedThenMask) {
+                kolvane::markQuotedLineBytes(m.text.data() + from, (to - from) / 64, split,
+                                             m.ends.data() + w, m.seps.data() + w,
+                                             m.quotes.data() + w);
+            } else {
+                kolvane::markLineBytes(m.text.data() + from, (to - from) / 64, split,
+                                       m.ends.data() + w, m.seps.data() + w);
+            }
+            if (pass != Pass::indexOnly) {
+                carry = kolvane::maskQuotes(
+                    m.text.data(), from, to, m.size(), splitText, m.ends.data(), m.seps.data(),
+                    pass == Pass::fusedThenMask ? m.quotes.data() : nullptr, carry);
+            }
+        }
+        benchmark::DoNotOptimize(carry);
+        benchmark::DoNotOptimize(m.ends.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * m.size()));
+}
+BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_index_only, &quotedText(), ',', Pass::indexOnly)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_index_then_mask, &quotedText(), ',', Pass::thenMask)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_fused_index_and_mask, &quotedText(), ',',
+                  Pass::fusedThenMask)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_IndexAndMask, plain_index_only, &plainText(), '|', Pass::indexOnly)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_IndexAndMask, plain_index_then_mask, &plainText(), '|', Pass::thenMask)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_IndexAndMask, plain_fused_index_and_mask, &plainText(), '|',
+                  Pass::fusedThenMask)
+    ->Unit(benchmark::kMillisecond);
+
+// The mask alone over maps already made (the index pass is not timed).
+void BM_MaskOnly(benchmark::State& state, const std::string* source, char split) {
+    Maps m(*source);
+    const std::string_view splitText(&split, 1);
+    kolvane::markLineBytes(m.text.data(), m.size() / 64, split, m.ends.data(), m.seps.data());
+    const std::vector<std::uint64_t> ends = m.ends, seps = m.seps;
+    for (auto _ : state) {
+        state.PauseTiming();
+        m.ends = ends;
+        m.seps = seps;
+        state.ResumeTiming();
+        auto carry = kolvane::maskQuotes(m.text.data(), 0, m.size(), m.size(), splitText,
+                                         m.ends.data(), m.seps.data(), nullptr, {});
+        benchmark::DoNotOptimize(carry);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * m.size()));
+}
+BENCHMARK_CAPTURE(BM_MaskOnly, quoted, &quotedText(), ',')->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_MaskOnly, plain, &plainText(), '|')->Unit(benchmark::kMillisecond);
+
+// Every field of the quoted records unquoted into one buffer, cut byte by byte
+// at the masked separators (the cutting is timed too).
+void BM_Unquote(benchmark::State& state) {
+    Maps m(quotedText());
+    kolvane::markLineBytes(m.text.data(), m.size() / 64, ',', m.ends.data(), m.seps.data());
+    kolvane::maskQuotes(m.text.data(), 0, m.size(), m.size(), ",", m.ends.data(), m.seps.data(),
+                        nullptr, {});
+    std::string out(m.size() + 64, '\0');
+    for (auto _ : state) {
+        char* p = out.data();
+        std::size_t start = 0;
+        for (std::size_t w = 0; w < m.size() / 64; ++w) {
+            for (std::uint64_t bits = m.seps[w] | m.ends[w]; bits != 0; bits &= bits - 1) {
+                const std::size_t at = w * 64 + std::size_t(__builtin_ctzll(bits));
+                p = kolvane::unquoteTo(p, {m.text.data() + start, at - start});
+                start = at + 1;
+            }
+        }
+        benchmark::DoNotOptimize(p);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * m.size()));
+}
+BENCHMARK(BM_Unquote)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

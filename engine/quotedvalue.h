@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kolvane {
+
+// How result values are quoted in quoted mode.
+enum class QuoteOutput {
+    needed,  // a value holding the join string, a quote, CR or LF; an empty one as nothing
+    always,  // every value
+    never,   // none: values go out as they read
+};
+
+// Writes the value of one field's bytes as quoted mode reads them at `out`,
+// which has room for raw.size() bytes (a value is never longer than its
+// bytes); returns the end. A field that does not start with a quote is its
+// own value, quotes and all. One that does loses that quote and its closing
+// one, `""` inside it is one quote, and what follows the closing quote is
+// kept as it is (`"a"b"c` reads `ab"c`). An unterminated quote runs to the end.
+char* unquoteTo(char* out, std::string_view raw);
+
+// The same, appended to `out`.
+void appendUnquoted(std::string& out, std::string_view raw);
+
+// Whether the value of these field bytes is blank (nothing or spaces), as the
+// skip rule tests it: `""` and `" "` are blank.
+bool isBlankQuoted(std::string_view raw);
+
+// Whether `needed` quotes this value.
+bool needsQuotes(std::string_view value, std::string_view join);
+
+// Quotes and padding behind them, for a put() that reads past what it copies.
+inline constexpr char kQuotes[] =
+    "\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\""
+    "\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"";
+
+// Puts the value of one field's bytes (`raw`) into a result as quoted mode
+// writes it, unquoted and then quoted as `mode` says, through out.put() (any
+// of emit.h's ways, CountBytes to size it). A value that needs neither is one
+// put of its bytes; one that opens with a quote is unquoted into `scratch`
+// first, which is left with room behind it for wide moves.
+template <class Out>
+void putQuotedValue(Out& out, std::string_view raw, QuoteOutput mode, std::string_view join,
+                    std::string& scratch) {
+    constexpr std::size_t kRoom = 64;
+    std::string_view value = raw;
+    if (!raw.empty() && raw[0] == '"') {
+        if (scratch.size() < raw.size() + kRoom) scratch.resize(raw.size() + kRoom);
+        value = {scratch.data(), std::size_t(unquoteTo(scratch.data(), raw) - scratch.data())};
+    }
+    if (mode == QuoteOutput::never || (mode == QuoteOutput::needed && !needsQuotes(value, join))) {
+        out.put(value.data(), value.size());
+        return;
+    }
+    out.put(kQuotes, 1);
+    for (auto at = value.find('"'); at != value.npos; at = value.find('"')) {
+        out.put(value.data(), at + 1);
+        out.put(kQuotes, 1);
+        value.remove_prefix(at + 1);
+    }
+    out.put(value.data(), value.size());
+    out.put(kQuotes, 1);
+}
+
+}  // namespace kolvane

@@ -1,0 +1,280 @@
+#include "quotemask.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace kolvane {
+
+namespace {
+
+constexpr std::uint64_t kAll = ~std::uint64_t{0};
+// Quotes at bits 0, 1 and 3: bytes 0 and 3 on lie inside, 1 and 2 do not.
+static_assert(prefixXor(0b1011) == (kAll << 3 | 0b1));
+
+inline std::uint64_t lowBits(std::size_t n) {
+    return n >= 64 ? kAll : (std::uint64_t{1} << n) - 1;
+}
+
+// Bit i set when byte i of the 64 from p is a quote.
+inline std::uint64_t quoteBits(const char* p) {
+#if defined(__x86_64__)
+    const __m128i quote = _mm_set1_epi8('"');
+    std::uint64_t bits = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        bits |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, quote)))) << (16 * k);
+    }
+    return bits;
+#else
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 64; ++i) bits |= std::uint64_t(p[i] == '"') << i;
+    return bits;
+#endif
+}
+
+#if defined(__x86_64__)
+// The running parity in one instruction: a carry-less multiply by all ones.
+__attribute__((target("pclmul"))) inline std::uint64_t clmulPrefixXor(std::uint64_t x) {
+    const __m128i product =
+        _mm_clmulepi64_si128(_mm_set_epi64x(0, static_cast<long long>(x)), _mm_set1_epi8(-1), 0);
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(product));
+}
+#endif
+
+// The state between two words as three bits, so that carrying it from word
+// to word costs a shift or two rather than a chain of branches.
+struct Bits {
+    std::uint64_t inQuotes;    // all ones inside a quoted value
+    std::uint64_t atStart;     // 1 at a field's start
+    std::uint64_t afterClose;  // 1 just past a closing quote
+};
+
+inline Bits bitsOf(QuoteState s) {
+    return {s == QuoteState::quoted ? kAll : 0, std::uint64_t(s == QuoteState::fieldStart),
+            std::uint64_t(s == QuoteState::afterQuote)};
+}
+
+inline QuoteState stateOf(const Bits& b) {
+    if (b.inQuotes != 0) return QuoteState::quoted;
+    if (b.afterClose != 0) return QuoteState::afterQuote;
+    return b.atStart != 0 ? QuoteState::fieldStart : QuoteState::unquoted;
+}
+
+// Words of a one-byte split (or none), from a word boundary: the parity of the
+// quotes so far says which bytes are inside a quoted value. It reads a value
+// exactly unless a quote that parity takes for an opening one stands neither
+// at a field's start nor right after a closing quote (the second of `""`):
+// such a quote is an ordinary byte, and that word is read byte by byte.
+template <bool kClmul>
+QuoteCarry maskWords(const char* data, std::size_t from, std::size_t to, std::size_t size,
+                     std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
+                     const std::uint64_t* quotes, QuoteCarry c) {
+    Bits b = bitsOf(c.state);
+    for (std::size_t i = from; i < to; i += 64) {
+        const std::size_t w = i / 64;
+        const std::size_t n = std::min<std::size_t>(64, to - i);
+        const unsigned last = unsigned(n - 1);
+        const std::uint64_t range = lowBits(n);
+        const std::uint64_t q = (quotes != nullptr ? quotes[w] : quoteBits(data + i)) & range;
+        const std::uint64_t stops = (ends[w] | (seps != nullptr ? seps[w] : 0)) & range;
+        if ((q | b.inQuotes) == 0) {
+            // No quote where none is open, as in most of a file: only the
+            // stops say where it stands. With a quote map, the words up to the
+            // next quote are passed at a look each.
+            std::size_t next = w + 1;
+            if (quotes != nullptr) {
+                const std::size_t lastWord = (to - 1) / 64;
+                while (next <= lastWord && quotes[next] == 0) ++next;
+            }
+            const std::size_t at = std::min(next * 64, to) - 1;
+            const std::uint64_t stop = (ends[at / 64] | (seps != nullptr ? seps[at / 64] : 0));
+            b.atStart = (stop >> (at % 64)) & 1;
+            b.afterClose = 0;
+            i = next * 64 - 64;
+            continue;
+        }
+        std::uint64_t parity = 0;
+#if defined(__x86_64__)
+        if constexpr (kClmul) {
+            parity = clmulPrefixXor(q);
+        } else {
+            parity = prefixXor(q);
+        }
+#else
+        parity = prefixXor(q);
+#endif
+        const std::uint64_t inside = parity ^ b.inQuotes;
+        const std::uint64_t closing = q & ~inside;
+        const std::uint64_t opening = q & inside;
+        const std::uint64_t fieldStarts = stops & ~inside;
+        if ((opening & ~((fieldStarts << 1) | b.atStart | (closing << 1) | b.afterClose)) != 0) {
+            c.state = stateOf(b);
+            c = maskQuotesExact(data, i, i + n, size, split, ends, seps, c);
+            b = bitsOf(c.state);
+            continue;
+        }
+        ends[w] &= ~(inside & range);
+        if (seps != nullptr) seps[w] &= ~(inside & range);
+        b.inQuotes = 0 - ((inside >> last) & 1);
+        b.atStart = (fieldStarts >> last) & 1;
+        b.afterClose = (closing >> last) & 1;
+    }
+    c.state = stateOf(b);
+    return c;
+}
+
+#if defined(__x86_64__)
+// Everything inlined into one loop built for processors with PCLMULQDQ.
+__attribute__((target("pclmul"), flatten)) QuoteCarry maskWordsClmul(
+    const char* data, std::size_t from, std::size_t to, std::size_t size, std::string_view split,
+    std::uint64_t* ends, std::uint64_t* seps, const std::uint64_t* quotes, QuoteCarry c) {
+    return maskWords<true>(data, from, to, size, split, ends, seps, quotes, c);
+}
+#endif
+
+using MaskWords = QuoteCarry (*)(const char*, std::size_t, std::size_t, std::size_t,
+                                 std::string_view, std::uint64_t*, std::uint64_t*,
+                                 const std::uint64_t*, QuoteCarry);
+
+MaskWords pickMaskWords() {
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("pclmul")) return maskWordsClmul;
+#endif
+    return maskWords<false>;
+}
+
+#if defined(__x86_64__)
+template <bool kSplit>
+void markSse2(const char* p, std::size_t words, char split, std::uint64_t* ends,
+              std::uint64_t* seps, std::uint64_t* quotes) {
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i sp = _mm_set1_epi8(split);
+    const __m128i quote = _mm_set1_epi8('"');
+    for (std::size_t w = 0; w < words; ++w, p += 64) {
+        std::uint64_t e = 0;
+        std::uint64_t s = 0;
+        std::uint64_t q = 0;
+        for (int k = 0; k < 4; ++k) {
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            const auto eq = _mm_or_si128(_mm_cmpeq_epi8(c, lf), _mm_cmpeq_epi8(c, cr));
+            e |= std::uint64_t(unsigned(_mm_movemask_epi8(eq))) << (16 * k);
+            q |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, quote)))) << (16 * k);
+            if constexpr (kSplit) {
+                s |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, sp)))) << (16 * k);
+            }
+        }
+        ends[w] = e;
+        quotes[w] = q;
+        if constexpr (kSplit) seps[w] = s;
+    }
+}
+
+__attribute__((target("avx2"))) inline std::uint64_t maskOf(__m256i lo, __m256i hi) {
+    return std::uint64_t(std::uint32_t(_mm256_movemask_epi8(lo))) |
+           std::uint64_t(std::uint32_t(_mm256_movemask_epi8(hi))) << 32;
+}
+
+template <bool kSplit>
+__attribute__((target("avx2"))) void markAvx2(const char* p, std::size_t words, char split,
+                                              std::uint64_t* ends, std::uint64_t* seps,
+                                              std::uint64_t* quotes) {
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i sp = _mm256_set1_epi8(split);
+    const __m256i quote = _mm256_set1_epi8('"');
+    for (std::size_t w = 0; w < words; ++w, p += 64) {
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        ends[w] = maskOf(_mm256_or_si256(_mm256_cmpeq_epi8(lo, lf), _mm256_cmpeq_epi8(lo, cr)),
+                         _mm256_or_si256(_mm256_cmpeq_epi8(hi, lf), _mm256_cmpeq_epi8(hi, cr)));
+        quotes[w] = maskOf(_mm256_cmpeq_epi8(lo, quote), _mm256_cmpeq_epi8(hi, quote));
+        if constexpr (kSplit)
+            seps[w] = maskOf(_mm256_cmpeq_epi8(lo, sp), _mm256_cmpeq_epi8(hi, sp));
+    }
+}
+
+using Mark = void (*)(const char*, std::size_t, char, std::uint64_t*, std::uint64_t*,
+                      std::uint64_t*);
+
+template <bool kSplit>
+Mark pickMark() {
+    return __builtin_cpu_supports("avx2") ? markAvx2<kSplit> : markSse2<kSplit>;
+}
+#else
+template <bool kSplit>
+void markPlain(const char* p, std::size_t words, char split, std::uint64_t* ends,
+               std::uint64_t* seps, std::uint64_t* quotes) {
+    for (std::size_t w = 0; w < words; ++w, p += 64) {
+        std::uint64_t e = 0;
+        std::uint64_t s = 0;
+        std::uint64_t q = 0;
+        for (int i = 0; i < 64; ++i) {
+            e |= std::uint64_t(p[i] == '\n' || p[i] == '\r') << i;
+            q |= std::uint64_t(p[i] == '"') << i;
+            if constexpr (kSplit) s |= std::uint64_t(p[i] == split) << i;
+        }
+        ends[w] = e;
+        quotes[w] = q;
+        if constexpr (kSplit) seps[w] = s;
+    }
+}
+
+using Mark = void (*)(const char*, std::size_t, char, std::uint64_t*, std::uint64_t*,
+                      std::uint64_t*);
+
+template <bool kSplit>
+Mark pickMark() {
+    return markPlain<kSplit>;
+}
+#endif
+
+}  // namespace
+
+void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
+                         std::uint64_t* seps, std::uint64_t* quotes) {
+    static const Mark withSplit = pickMark<true>();
+    static const Mark withoutSplit = pickMark<false>();
+    if (split < 0) {
+        withoutSplit(p, words, 0, ends, seps, quotes);
+    } else {
+        withSplit(p, words, char(split), ends, seps, quotes);
+    }
+}
+
+QuoteCarry maskQuotesExact(const char* data, std::size_t from, std::size_t to, std::size_t size,
+                           std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
+                           QuoteCarry c) {
+    for (std::size_t i = from; i < to; ++i) {
+        if (stepQuote(c, data, i, size, split) != QuoteByte::inside) continue;
+        const std::uint64_t keep = ~(std::uint64_t{1} << (i % 64));
+        ends[i / 64] &= keep;
+        if (seps != nullptr) seps[i / 64] &= keep;
+    }
+    return c;
+}
+
+QuoteCarry maskQuotes(const char* data, std::size_t from, std::size_t to, std::size_t size,
+                      std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
+                      const std::uint64_t* quotes, QuoteCarry carry) {
+    if (from >= to) return carry;
+    // The words' field starts come from the split's bits: without them, or for
+    // a longer split string, only the byte-by-byte reading finds them.
+    if (split.size() > 1 || (split.size() == 1 && seps == nullptr)) {
+        return maskQuotesExact(data, from, to, size, split, ends, seps, carry);
+    }
+    // A window that starts inside a word: its first bytes one by one.
+    if (from % 64 != 0) {
+        const std::size_t edge = std::min(to, (from / 64 + 1) * 64);
+        carry = maskQuotesExact(data, from, edge, size, split, ends, seps, carry);
+        from = edge;
+    }
+    static const MaskWords words = pickMaskWords();
+    return words(data, from, to, size, split, ends, seps, quotes, carry);
+}
+
+}  // namespace kolvane

@@ -1,0 +1,286 @@
+// Quoted fields: the inside-quotes mask against its byte-by-byte reading,
+// records and values read from the masked bits, values quoted for output, and
+// the reading against Python's csv module on random files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "bitwalk.h"
+#include "emit.h"
+#include "lineend.h"
+#include "lineindex.h"
+#include "quotedvalue.h"
+#include "quotemask.h"
+#include "testutil.h"
+
+namespace kolvane {
+namespace {
+
+using Records = std::vector<std::vector<std::string>>;
+
+// A text with its line-end and split bits, as LineIndex marks them.
+struct Marked {
+    std::string bytes;  // the text, then padding
+    std::size_t size;
+    std::vector<std::uint64_t> ends, seps, quotes;
+
+    Marked(std::string_view text, std::string_view split) : bytes(text), size(text.size()) {
+        const std::size_t words = (size + 63) / 64;
+        bytes.append(LineIndex::kPadding + 64, '\0');
+        ends.assign(words + 1, 0);
+        seps.assign(words + 1, 0);
+        quotes.assign(words + 1, 0);
+        markQuotedLineBytes(bytes.data(), words, splitByte(split), ends.data(), seps.data(),
+                            quotes.data());
+    }
+    // Masks [0, size) in windows ending at `cuts`, as a reader of blocks does,
+    // from the quote map or finding the quotes itself.
+    QuoteCarry mask(std::string_view split, std::vector<std::size_t> cuts, QuoteCarry carry = {},
+                    bool quoteMap = true) {
+        std::size_t from = 0;
+        cuts.push_back(size);
+        for (std::size_t to : cuts) {
+            carry = maskQuotes(bytes.data(), from, to, size, split, ends.data(),
+                               split.size() == 1 ? seps.data() : nullptr,
+                               quoteMap ? quotes.data() : nullptr, carry);
+            from = to;
+        }
+        return carry;
+    }
+    bool bit(const std::vector<std::uint64_t>& map, std::size_t i) const {
+        return (map[i / 64] >> (i % 64)) & 1;
+    }
+    std::vector<std::size_t> positions(const std::vector<std::uint64_t>& map) const {
+        std::vector<std::size_t> out;
+        BitWalk walk(map.data(), 0, size);
+        for (std::size_t at = walk.next(); at < size; at = walk.next()) out.push_back(at);
+        return out;
+    }
+    // Records and their unquoted values from the masked bits, as the rip's
+    // loops find them (a one-byte split, or none); empty lines are skipped.
+    Records records(bool split) const {
+        Records out;
+        for (std::size_t pos = 0; pos < size;) {
+            const std::size_t eol = firstBit(ends.data(), pos, size);
+            if (eol > pos) {
+                auto& record = out.emplace_back(1);
+                for (std::size_t i = pos, start = pos; i <= eol; ++i) {
+                    if (i < eol && !(split && bit(seps, i))) continue;
+                    appendUnquoted(record.back(), {bytes.data() + start, i - start});
+                    if (i < eol) record.emplace_back();
+                    start = i + 1;
+                }
+            }
+            pos = eol < size ? terminatorEnd(bytes.data(), eol, size) : size;
+        }
+        return out;
+    }
+};
+
+struct ReadCase {
+    const char* name;
+    std::string text;
+    std::string split;
+    Records want;
+};
+
+const ReadCase kReadCases[] = {
+    {"quoted_split", "1,\"Berg, Anna\",x\n", ",", {{"1", "Berg, Anna", "x"}}},
+    {"doubled_quote", "\"say \"\"hi\"\"\",2\n", ",", {{"say \"hi\"", "2"}}},
+    {"empty_quoted", "a,\"\",b\n\"\"\n", ",", {{"a", "", "b"}, {""}}},
+    {"lf_inside", "1,\"x\ny\",2\n3\n", ",", {{"1", "x\ny", "2"}, {"3"}}},
+    {"crlf_inside", "1,\"x\r\ny\"\r\n3\r\n", ",", {{"1", "x\r\ny"}, {"3"}}},
+    {"cr_inside", "1,\"x\ry\"\r3", ",", {{"1", "x\ry"}, {"3"}}},
+    {"quote_in_unquoted", "12\" monitor,\"a,b\"\n", ",", {{"12\" monitor", "a,b"}}},
+    {"text_after_close", "\"a\"b,c\n", ",", {{"ab", "c"}}},
+    {"quote_after_close_text", "\"a\"b\"c,d\n", ",", {{"ab\"c", "d"}}},
+    {"space_before_quote", "x, \"a,b\"\n", ",", {{"x", " \"a", "b\""}}},
+    {"quote_ends_field", "a\",\"b,c\"\n", ",", {{"a\"", "b,c"}}},
+    {"empty_lines_skipped", "\n\r\n\"\"\n\r\r\na\n", ",", {{""}, {"a"}}},
+    {"no_split", "\"a\nb\",c\n", "", {{"a\nb,c"}}},
+    {"record_spans_windows",
+     "k," + std::string(70, 'x') + ",\"" + std::string(60, ',') + "\n" + std::string(70, 'y') +
+         "\",z\n",
+     ",",
+     {{"k", std::string(70, 'x'), std::string(60, ',') + "\n" + std::string(70, 'y'), "z"}}},
+    {"quote_opens_the_word_after_a_quote_free_one",
+     std::string(63, 'x') + ",\"a,b\"\n",
+     ",",
+     {{std::string(63, 'x'), "a,b"}}},
+    {"unterminated_runs_to_end", "a,\"b\nc,d\n", ",", {{"a", "b\nc,d\n"}}},
+};
+
+class ReadQuoted : public testing::TestWithParam<ReadCase> {};
+
+// Every window cut, so a boundary falls on every byte of the case once.
+TEST_P(ReadQuoted, GivesTheRecordsAtEveryWindowCut) {
+    const ReadCase& c = GetParam();
+    for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
+        Marked m(c.text, c.split);
+        m.mask(c.split, {cut}, {}, cut % 2 == 0);
+        EXPECT_EQ(m.records(!c.split.empty()), c.want) << "cut at " << cut;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReadQuoted, testing::ValuesIn(kReadCases), test::rowName);
+
+TEST(QuoteMask, MasksEndsAndFindsStopsForAMultiByteSplit) {
+    const std::string text = "a::\"x::\ny\"::b\n\"q\"::c\"\r\n";
+    Marked m(text, "::");
+    EXPECT_EQ(m.mask("::", {5}).state, QuoteState::fieldStart);
+    EXPECT_EQ(m.positions(m.ends), (std::vector<std::size_t>{13, 21, 22}));
+    std::vector<std::size_t> stops;
+    forEachQuotedStop(text, "::", [&](std::size_t i) { stops.push_back(i); });
+    EXPECT_EQ(stops, (std::vector<std::size_t>{1, 10, 17}));
+    EXPECT_EQ(Marked("a::\"b\nc", "::").mask("::", {}).state, QuoteState::quoted);
+}
+
+// Random texts thick with quotes, split bytes and line ends, each masked in
+// random windows from a random state, against one byte-by-byte reading.
+TEST(QuoteMask, AgreesWithTheExactReadingOnRandomTexts) {
+    std::mt19937_64 rng(18);
+    const char alphabet[] = "\"\"\",,\n\r ab";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(rng() % 400, ' ');
+        // Some texts have long quote-free stretches, which the fast path takes.
+        for (char& ch : text) {
+            ch = round % 3 == 0 && rng() % 8 != 0 ? 'x' : alphabet[rng() % (sizeof alphabet - 1)];
+        }
+        const std::string split = round % 5 == 0 ? "" : ",";
+        std::vector<std::size_t> cuts;
+        for (std::size_t at = 0; text.size() > 0 && rng() % 4 != 0;) {
+            at = std::min(text.size(), at + rng() % 150);
+            cuts.push_back(at);
+        }
+        const QuoteCarry start{QuoteState(rng() % 4), 0};
+        Marked fast(text, split), exact(text, split);
+        const QuoteCarry got = fast.mask(split, cuts, start, round % 2 == 0);
+        const QuoteCarry want =
+            maskQuotesExact(exact.bytes.data(), 0, text.size(), text.size(), split,
+                            exact.ends.data(), split.empty() ? nullptr : exact.seps.data(), start);
+        ASSERT_EQ(fast.ends, exact.ends) << testing::PrintToString(text);
+        ASSERT_EQ(fast.seps, exact.seps) << testing::PrintToString(text);
+        ASSERT_EQ(got, want) << testing::PrintToString(text);
+        // The stops a record's scan finds are the split bits the mask leaves.
+        if (split.empty()) continue;
+        std::vector<std::size_t> stops;
+        forEachQuotedStop(
+            text, split, [&](std::size_t i) { stops.push_back(i); }, start);
+        ASSERT_EQ(stops, fast.positions(fast.seps)) << testing::PrintToString(text);
+    }
+}
+
+TEST(QuotedValue, UnquotesAndTestsBlank) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        // clang-format off
+        {"plain", "plain", false}, {"", "", true}, {"\"\"", "", true}, {"\" \"", " ", true},
+        {"   ", "   ", true}, {"\"\"\"\"", "\"", false}, {" \"", " \"", false},
+        {"\"a\"\"b\"", "a\"b", false}, {"\"a\"b\"c", "ab\"c", false}, {"\" \" ", "  ", true},
+        {"\" \"x", " x", false}, {"\"open", "open", false}, {"\"  ", "  ", true},
+        {"12\"", "12\"", false},
+        // clang-format on
+    };
+    for (auto [raw, value, blank] : cases) {
+        std::string out = ">";
+        appendUnquoted(out, raw);
+        EXPECT_EQ(out, std::string(">") + value) << raw;
+        EXPECT_EQ(isBlankQuoted(raw), blank) << raw;
+    }
+}
+
+// The value a result gets from a field's bytes: unquoted, then quoted again
+// only as the mode asks.
+TEST(QuotedValue, PutsAFieldsValueAsTheModeQuotesIt) {
+    using enum QuoteOutput;
+    const std::tuple<const char*, const char*, QuoteOutput, const char*> cases[] = {
+        {"\"Berg, Anna\"", ",", needed, "\"Berg, Anna\""},
+        {"\"Berg, Anna\"", ":", needed, "Berg, Anna"},
+        {"\"a\"\"b\"", ":", needed, "\"a\"\"b\""},
+        {"\"a:\":b", "::", needed, "\"a::b\""},
+        {"12\" tv", ":", needed, "\"12\"\" tv\""},
+        {"x\ry", ":", needed, "\"x\ry\""},
+        {"a long value with a line end \n past sixteen", "", needed,
+         "\"a long value with a line end \n past sixteen\""},
+        {"\"\"", ":", needed, ""},
+        {"\"\"", ":", always, "\"\""},
+        {"plain", ":", always, "\"plain\""},
+        {"\"a\"\"b\"", ":", never, "a\"b"},
+        {"a,\"b", ",", never, "a,\"b"},
+    };
+    std::string scratch;
+    for (auto [raw, join, mode, want] : cases) {
+        std::string out(128, '\0');
+        CopyBytes put{out.data()};
+        putQuotedValue(put, raw, mode, join, scratch);
+        EXPECT_EQ(out.substr(0, std::size_t(put.p - out.data())), want) << raw << int(mode);
+    }
+}
+
+// Python's csv module (default dialect, newline='') reads the same files to
+// the same values. The files mix realistic quoting with byte soup, so stray
+// quotes, text after closing quotes and line ends inside quotes all occur.
+TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
+    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    std::mt19937_64 rng(4180);
+    std::string text;
+    const char* pieces[] = {"a",  "Berg, Anna", "x\"y", "\"\"", "\r\n",    "\n",
+                            "\r", ",",          " ",    "\"",   "12\" tv", "é"};
+    for (int record = 0; record < 3000; ++record) {
+        const int fields = 1 + int(rng() % 6);
+        for (int f = 0; f < fields; ++f) {
+            std::string value;
+            for (int k = int(rng() % 4); k > 0; --k) value += pieces[rng() % std::size(pieces)];
+            text += f > 0 ? "," : "";
+            if (rng() % 3 != 0) {
+                text += value;  // stray quotes, split bytes and line ends and all
+                continue;
+            }
+            text += '"';
+            for (char ch : value) text += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+            text += rng() % 10 == 0 ? "\"after" : "\"";
+        }
+        text += rng() % 2 == 0 ? "\r\n" : "\n";
+    }
+    {
+        // A quote left open would be read by Python as a value to the end.
+        Marked m(text, ",");
+        if (m.mask(",", {}).state == QuoteState::quoted) text += '"';
+    }
+    test::TempDir dir;
+    const std::string in = dir.path("in.csv");
+    const std::string out = dir.path("out.txt");
+    test::writeFile(in, text);
+    // Values and records end with the ASCII unit and record separators,
+    // which the files never hold; bytes go 1:1 as latin-1.
+    test::writeFile(dir.path("read.py"),
+                    "import csv, sys\n"
+                    "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
+                    "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
+                    "    for row in csv.reader(f):\n"
+                    "        if row: o.write('\\x1f'.join(row) + '\\x1e')\n");
+    ASSERT_EQ(std::system(("python3 " + dir.path("read.py") + " " + in + " " + out).c_str()), 0);
+    const std::string want = test::readFile(out);
+    for (int round = 0; round < 4; ++round) {
+        std::vector<std::size_t> cuts;
+        for (std::size_t at = 0; at < text.size();) {
+            at = std::min(text.size(), at + 1 + rng() % (round == 0 ? 64 : 9000));
+            cuts.push_back(at);
+        }
+        Marked m(text, ",");
+        m.mask(",", cuts);
+        std::string got;
+        for (const auto& record : m.records(true)) {
+            for (std::size_t k = 0; k < record.size(); ++k)
+                got += (k > 0 ? "\x1f" : "") + record[k];
+            got += '\x1e';
+        }
+        ASSERT_EQ(got, want) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace kolvane
