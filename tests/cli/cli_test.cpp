@@ -148,6 +148,14 @@ const CliCase kScripts[] = {
     {"GnuParallelRecipe", "seq 200000 | sed 's/.*/&|x&|y|z&/' >lf && sed 's/$/\\r/' lf >crlf && for f in lf crlf; do "
      "parallel --will-cite --pipepart -a $f --block 100k -k $R --threads 1 -f 4,2 >p && $R -f 4,2 $f | cmp - p && "
      "[ $(wc -l <p) -eq 200000 ] && echo same; done", "", "same\nsame\n", "", 0},
+    // Compressed sources are read as what they hold, whatever their names.
+    {"CompressedFileAndStdin", "gzip -c in.txt >z && xz -c in.txt >x.txt && $R -f 2 z - x.txt <z && cp in.txt t.gz && $R -f 1 t.gz",
+     "a|1\nb|2\n", "1\n2\n1\n2\n1\n2\na\nb\n", "", 0},
+    {"DamagedCompressedSource", "gzip -c in.txt >t.gz && printf 'no gzip member' >>t.gz && $R -f 2 t.gz",
+     "a|1\nb|2\n", "1\n2\n", "kolvane-rip: Cannot read t.gz at line 3: the compressed data is damaged\n", 1},
+    {"TruncatedCompressedSourceThreads", "seq 200000 | sed 's/^/x|/' | zstd -qc >f && head -c $(($(wc -c <f) / 2)) f >t.zst; "
+     "$R --threads 3 -f 2 t.zst >o 2>e; echo $?; n=$(wc -l <o); seq $n | cmp - o && "
+     "grep -c \"^kolvane-rip: Cannot read t.zst at line $((n + 1)): the compressed data ends early$\" e", "", "1\n1\n", "", 0},
     {"Help", "$R --help | grep -c -e ' -f 2,4 ' -e \" -t '\" -e \" -s '\\\\\\\\t'\" -e '^  [012]  '", "", "6\n", "", 0},
 };
 // clang-format on
