@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   desktop-file-utils appstream man-db parallel
   libisal-dev zlib1g-dev libzstd-dev liblzma-dev libbz2-dev gzip zstd xz-utils bzip2
-  dpkg-dev
+  dpkg-dev file
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(hyperfine mawk coreutils time)
