@@ -10,8 +10,6 @@
 namespace kolvane {
 namespace {
 
-using namespace std::string_literals;
-
 // Lines with numbers that do not repeat, so that even compressed they span
 // several of the reader's blocks.
 const std::string& bigText() {
