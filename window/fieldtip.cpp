@@ -63,9 +63,9 @@ QString fieldTip(std::string_view line, const Settings& settings, const FieldLis
 
     // The result line, from the settings and the field list a rip would use
     // now; the session's own parse is left alone, as a rip may be running.
-    const FieldList list = fieldListFor(settings, lastParse);
+    const RipPlan plan(settings, fieldListFor(settings, lastParse));
     LineRipper ripper;
-    ripper.configure(settings, list);
+    ripper.configure(plan);
     std::string result;
     const bool complete = ripper.rip(line, result);
     if (settings.skipEmpty && !complete) {

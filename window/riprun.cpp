@@ -1,6 +1,4 @@
 // "Rip": the window's side of a rip.
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -11,6 +9,7 @@
 #include <algorithm>
 
 #include "elidinglabel.h"
+#include "frontrules.h"
 #include "mainwindow.h"
 #include "resultmodel.h"
 #include "resultview.h"
@@ -29,14 +28,6 @@ constexpr std::chrono::milliseconds kReadWait{10};
 
 const QString kStoppedNote = QStringLiteral(" (stopped)");
 
-// Whether both paths name one file, through links of either kind.
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
 }  // namespace
 
 void MainWindow::onRipClicked() {
@@ -52,7 +43,9 @@ void MainWindow::onRipClicked() {
         const QString message = QString::fromLocal8Bit(source.error().message());
         return showStatus(message, message);
     }
-    if (start.toFile && sameFile(path, start.outfile)) {
+    // The output is opened at the first result line: until then its path is
+    // all there is to compare with the source just opened.
+    if (start.toFile && writesInto(identityAt(start.outfile), (*source)->identity())) {
         return showStatus(QStringLiteral("Not ripped: the output file %1 is the source file itself")
                               .arg(QString::fromLocal8Bit(start.outfile.c_str())));
     }

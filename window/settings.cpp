@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "fieldtip.h"
+#include "frontrules.h"
 #include "mainwindow.h"
 
 namespace kolvane {
@@ -14,26 +15,6 @@ std::string bytes(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-// A tab cannot be typed into a one-line box, where Tab moves the focus: in the
-// separator boxes "\t" stands for a tab and "\\" for one backslash. Nothing
-// else is read specially; a backslash before any other character stays.
-QString separatorText(const QString& typed) {
-    if (!typed.contains(QLatin1Char('\\'))) return typed;
-    QString text;
-    text.reserve(typed.size());
-    for (qsizetype i = 0; i < typed.size(); ++i) {
-        const QChar c = typed.at(i);
-        const QChar next = i + 1 < typed.size() ? typed.at(i + 1) : QChar();
-        if (c == QLatin1Char('\\') && (next == QLatin1Char('t') || next == QLatin1Char('\\'))) {
-            text += next == QLatin1Char('t') ? QLatin1Char('\t') : QLatin1Char('\\');
-            ++i;
-        } else {
-            text += c;
-        }
-    }
-    return text;
-}
-
 const QString kPreviewTip =
     QStringLiteral("One line of the source file, to find the field numbers by; >> shows the next.");
 
@@ -41,13 +22,12 @@ const QString kPreviewTip =
 
 Settings MainWindow::settings() const {
     Settings s;
-    s.split = bytes(separatorText(splitEdit->text()));
-    s.join = bytes(separatorText(joinEdit->text()));
+    s.split = readEscapes(bytes(splitEdit->text()));
+    s.join = readEscapes(bytes(joinEdit->text()));
     s.fields = bytes(fieldsEdit->text());
     s.skipEmpty = skipEmptyCheck->checkState() != Qt::Unchecked;
     s.toFile = toFileCheck->checkState() != Qt::Unchecked;
     s.smart = templateCheck->checkState() != Qt::Unchecked;
-    s.hideList = hideListCheck->checkState() == Qt::Checked;
     s.outfile = record_.outputPath;
     return s;
 }

@@ -26,8 +26,8 @@
 
 namespace {
 
-constexpr double kListTarget = 2.0;
-constexpr double kFileTarget = 1.3;
+constexpr double kListTarget = 1.3;
+constexpr double kFileTarget = 1.0;
 constexpr double kGapTarget = 0.050;
 constexpr std::int64_t kBytesPerItem = 16;
 

@@ -152,6 +152,17 @@ class RipTest : public QObject, WindowFixture {
             QCOMPARE(readFile(source), QByteArray("a|1\r\n"));
             check("toFileCheck")->click();
         }
+        // Chosen in the middle of a rip, the source stops the rip at the
+        // line that would have gone into it; what came before stays.
+        const QString lines = file("lines.txt", numberedLines(4));
+        QCOMPARE(::link(qPrintable(lines), qPrintable(path("alias.txt"))), 0);
+        rip(lines, "1", [&](int pass) {
+            if (pass == 3) chooseOutfile(path("alias.txt"));
+        });
+        QCOMPARE(status(),
+                 "Cannot write " + path("alias.txt") + " at line 3: it is the source file itself");
+        QCOMPARE(listed(), (QStringList{"a1", "a2"}));
+        QCOMPARE(readFile(lines), numberedLines(4));
     }
 
     // After 300 ms of ripping a bar and "Stop" in the place of "Save"; Stop
