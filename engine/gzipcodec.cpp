@@ -1,5 +1,6 @@
 // gzip, with ISA-L's inflater where the build found it (about three times
 // zlib's speed), else zlib's.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 

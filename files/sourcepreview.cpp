@@ -10,6 +10,7 @@
 
 #include "io.h"
 #include "sourceopen.h"
+#include "textsource.h"
 
 namespace kolvane {
 
@@ -71,6 +72,9 @@ class LineSkimmer {
     // Bytes passed, up to just after the last line's terminator.
     std::uint64_t consumed() const { return base_ + pos_; }
     const IoResult& failure() const { return failure_; }
+    // Whether every byte passed was the file's own byte at the same offset
+    // (nothing decompressed or converted), so that offsets are file offsets.
+    bool faithful() const { return faithful_; }
 
   private:
     std::optional<Outcome> fill() {
@@ -86,6 +90,7 @@ class LineSkimmer {
             pos_ = 0;
             len_ = r.bytes;
             eof_ = r.bytes == 0;
+            faithful_ = faithful_ && source_.consumed() == base_ + len_;
             return std::nullopt;
         }
     }
@@ -98,6 +103,7 @@ class LineSkimmer {
     std::uint64_t base_ = 0;  // source bytes before block_
     bool eof_ = false;
     bool afterCr_ = false;  // the last line ended in CR: a LF next is its own
+    bool faithful_ = true;
     IoResult failure_;
 };
 
@@ -127,9 +133,11 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
     if (!before) return systemError("Cannot open", path, errno);
 
     // Resume behind the remembered line only when the file is the one that was
-    // read and the wanted line lies after it.
+    // read and the wanted line lies after it. A mark is only kept for a file
+    // read as it is: a compressed one is read from its start, as text.
     Mark now{*before, 0, 0};
-    if (mark_ && regular && mark_->file == *before && mark_->line < number) {
+    const bool resume = mark_ && regular && mark_->file == *before && mark_->line < number;
+    if (resume) {
         now.line = mark_->line;
         now.offset = mark_->offset;
     }
@@ -140,7 +148,7 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
     if (regular) {
         auto file = FileSource::open(path, now.offset);
         if (!file) return file.error();
-        source = std::move(*file);
+        source = resume ? std::move(*file) : readAsText(std::move(*file));
     } else {
         auto opened = openWithoutBlocking(path, kReadWait);
         if (!opened) return opened.error();
@@ -170,7 +178,7 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
     // A file that changed while it was read may have given a mix of both
     // versions at this offset: answer, but remember nothing of it.
     bool stillRegular = false;
-    if (regular && identify(path, stillRegular) == *before) mark_ = now;
+    if (regular && skimmer.faithful() && identify(path, stillRegular) == *before) mark_ = now;
     return found;
 }
 

@@ -8,6 +8,8 @@ packages=(
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   desktop-file-utils appstream man-db parallel python3
+  libisal-dev zlib1g-dev libzstd-dev liblzma-dev libbz2-dev gzip zstd xz-utils bzip2
+  dpkg-dev file
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(hyperfine mawk coreutils time miller)

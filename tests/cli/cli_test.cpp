@@ -188,6 +188,14 @@ const CliCase kScripts[] = {
     // Names are the first source's; a later source's first line is its own
     // header, never ripped.
     {"HeaderOfEachSource", "printf 'b|a\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
+    // Compressed sources are read as what they hold, whatever their names.
+    {"CompressedFileAndStdin", "gzip -c in.txt >z && xz -c in.txt >x.txt && $R -f 2 z - x.txt <z && cp in.txt t.gz && $R -f 1 t.gz",
+     "a|1\nb|2\n", "1\n2\n1\n2\n1\n2\na\nb\n", "", 0},
+    {"DamagedCompressedSource", "gzip -c in.txt >t.gz && printf 'no gzip member' >>t.gz && $R -f 2 t.gz",
+     "a|1\nb|2\n", "1\n2\n", "kolvane-rip: Cannot read t.gz at line 3: the compressed data is damaged\n", 1},
+    {"TruncatedCompressedSourceThreads", "seq 200000 | sed 's/^/x|/' | zstd -qc >f && head -c $(($(wc -c <f) / 2)) f >t.zst; "
+     "$R --threads 3 -f 2 t.zst >o 2>e; echo $?; n=$(wc -l <o); seq $n | cmp - o && "
+     "grep -c \"^kolvane-rip: Cannot read t.zst at line $((n + 1)): the compressed data ends early$\" e", "", "1\n1\n", "", 0},
     {"Help", "$R --help | grep -c -e ' -f 2,4 ' -e \" -t '\" -e \" -s '\\\\\\\\t'\" -e '^  [012]  '", "", "6\n", "", 0},
 };
 // clang-format on

@@ -3,6 +3,7 @@
 // before closing; and what the window shows: the preview's field tooltip,
 // long text shortened, a window that fits its screen.
 #include <QClipboard>
+#include <QProcess>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextDocument>
@@ -89,6 +90,19 @@ class HandlersTest : public QObject, WindowFixture {
             click("nextLineButton");
             QCOMPARE(text("previewLine"), loaded ? row.line2 : row.cancel ? "p3" : "p2");
         }
+    }
+
+    // A compressed source shows and rips the text it holds.
+    void compressedSource() {
+        const QString plain = file("c.txt", "one|1\r\ntwo|2\r\n");
+        QCOMPARE(QProcess::execute("gzip", {plain}), 0);
+        answer(plain + ".gz");
+        click("loadButton");
+        QCOMPARE(status(), QString());
+        click("nextLineButton");
+        QCOMPARE(text("previewLine"), QStringLiteral("two|2"));
+        rip(plain + ".gz", "2");
+        QCOMPARE(listed(), (QStringList{"1", "2"}));
     }
 
     // ">>" before any load shows line 1; past the end it keeps the last line

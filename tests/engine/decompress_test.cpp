@@ -1,0 +1,193 @@
+// Compressed sources, told by their first bytes and read as what they hold.
+// The streams are made at test time by the compressors' own tools.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "decompress.h"
+#include "testutil.h"
+
+namespace kolvane {
+namespace {
+
+// Lines with numbers that do not repeat, so that even compressed they span
+// several of the reader's blocks.
+const std::string& bigText() {
+    static const std::string text = [] {
+        std::string t;
+        std::uint64_t x = 88172645463325252u;
+        for (int i = 0; i < 60000; ++i) {
+            x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+            t += std::to_string(i) + "|" + std::to_string(x % 1000000007) + "\n";
+        }
+        return t;
+    }();
+    return text;
+}
+
+// `text` as `tool` (a compressor writing to standard output) makes it.
+std::string compress(const std::string& tool, const std::string& text) {
+    if (tool.empty()) return text;
+    static std::map<std::pair<std::string, std::string>, std::string> made;
+    auto& bytes = made[{tool, text}];
+    if (bytes.empty()) {
+        test::TempDir dir;
+        test::writeFile(dir.path("in"), text);
+        const std::string command = tool + " <'" + dir.path("in") + "' >'" + dir.path("out") + "'";
+        if (std::system(command.c_str()) != 0) throw std::runtime_error(command + " failed");
+        bytes = test::readFile(dir.path("out"));
+    }
+    return bytes;
+}
+
+// Everything a source gives, and how it ended.
+struct Drained {
+    std::string text;
+    IoResult end;
+};
+Drained drain(ByteSource& source) {
+    Drained d;
+    std::vector<char> buf(70000);
+    for (;;) {
+        d.end = source.read(buf);
+        d.text.append(buf.data(), d.end.bytes);
+        if (d.end.failed() || (d.end.bytes == 0 && !d.end.noDataYet)) return d;
+    }
+}
+
+const std::string kGzip = "gzip -c", kZstd = "zstd -qc", kXz = "xz -1 -c", kBzip2 = "bzip2 -c";
+const std::string kDamaged = "the compressed data is damaged";
+const std::string kEndsEarly = "the compressed data ends early";
+
+struct Row {
+    const char* name;
+    std::string tool;  // the compressor; empty: the text as it is
+    std::string text = bigText();
+    // What is done to the compressed bytes, and the text that adds.
+    std::function<std::string(std::string)> edit = [](std::string s) { return s; };
+    std::string added{};
+    std::string cause{};            // how reading ends; empty: at the end, with all the text
+    std::size_t chunk = 0;          // 0: read from a file; else in pieces of this size
+    std::size_t failAt = SIZE_MAX;  // the source fails with EIO there
+    std::size_t stalls = 0;         // "no data yet" answers before each byte
+};
+std::ostream& operator<<(std::ostream& os, const Row& r) {
+    return os << r.name;
+}
+
+auto cutTo(double part) {
+    return [part](std::string s) {
+        s.resize(static_cast<std::size_t>(static_cast<double>(s.size()) * part));
+        return s;
+    };
+}
+// Flips a byte `back` bytes before the end: the stream's own check catches it.
+auto flipFromEnd(std::size_t back) {
+    return [back](std::string s) {
+        s[s.size() - back] = static_cast<char>(s[s.size() - back] ^ 0x55);
+        return s;
+    };
+}
+class Decompress : public testing::TestWithParam<Row> {};
+
+TEST_P(Decompress, GivesWhatTheStreamHolds) {
+    const Row& row = GetParam();
+    const std::string bytes = row.edit(compress(row.tool, row.text));
+    test::TempDir dir;
+    test::writeFile(dir.path("src"), bytes);
+    std::unique_ptr<ByteSource> raw;
+    if (row.stalls > 0) {
+        raw = std::make_unique<test::TricklingSource>(bytes, row.stalls);
+    } else if (row.chunk > 0) {
+        raw = std::make_unique<test::StringSource>(bytes, row.chunk, row.failAt);
+    } else {
+        raw = std::move(*FileSource::open(dir.path("src")));
+    }
+    const auto source = decompressing(std::move(raw));
+    const Drained got = drain(*source);
+    const std::string want = row.text + row.added;
+    EXPECT_EQ(got.end.cause, row.cause);
+    if (row.cause.empty()) {
+        EXPECT_TRUE(got.text == want) << got.text.size() << " bytes of " << want.size();
+    } else {
+        // Every good byte before the fault, and nothing else.
+        EXPECT_EQ(got.text, want.substr(0, got.text.size()));
+    }
+    if (row.chunk == 0 && row.stalls == 0) {
+        // Progress is the compressed file's, and reaches its end.
+        EXPECT_EQ(source->size(), bytes.size());
+        EXPECT_EQ(source->consumed(), bytes.size());
+    }
+}
+
+const std::string kSecond = "second|stream\n";
+auto twice(const std::string& tool) {
+    return [tool](std::string s) { return s + compress(tool, kSecond); };
+}
+// clang-format off
+const Row kRows[] = {
+    {.name = "Plain", .tool = ""},
+    {.name = "PlainInPieces", .tool = "", .text = "a|b\nc|d", .chunk = 3},
+    {.name = "TextStartingLikeBzip2", .tool = "", .text = "BZh91AY&SX|x\n", .chunk = 1},
+    {.name = "ShorterThanAnyMark", .tool = "", .text = "\x1f", .chunk = 1},
+    {.name = "Empty", .tool = "", .text = "", .chunk = 1},
+    {.name = "Gzip", .tool = kGzip},
+    {.name = "Zstd", .tool = kZstd},
+    {.name = "Xz", .tool = kXz},
+    {.name = "Bzip2", .tool = kBzip2},
+    {.name = "EmptyBzip2", .tool = kBzip2, .text = ""},
+    {.name = "GzipTwoMembers", .tool = kGzip, .edit = twice(kGzip), .added = kSecond},
+    {.name = "ZstdTwoFrames", .tool = kZstd, .edit = twice(kZstd), .added = kSecond},
+    {.name = "XzTwoStreams", .tool = kXz, .edit = twice(kXz), .added = kSecond},
+    {.name = "Bzip2TwoStreams", .tool = kBzip2, .edit = twice(kBzip2), .added = kSecond},
+    {.name = "GzipTruncated", .tool = kGzip, .edit = cutTo(0.6), .cause = kEndsEarly},
+    {.name = "ZstdTruncated", .tool = kZstd, .edit = cutTo(0.6), .cause = kEndsEarly},
+    {.name = "XzTruncated", .tool = kXz, .edit = cutTo(0.6), .cause = kEndsEarly},
+    {.name = "Bzip2Truncated", .tool = kBzip2, .edit = cutTo(0.6), .cause = kEndsEarly},
+    {.name = "GzipChecksumWrong", .tool = kGzip, .edit = flipFromEnd(8), .cause = kDamaged},
+    {.name = "ZstdChecksumWrong", .tool = kZstd, .edit = flipFromEnd(1), .cause = kDamaged},
+    {.name = "XzFooterWrong", .tool = kXz, .edit = flipFromEnd(1), .cause = kDamaged},
+    {.name = "Bzip2ChecksumWrong", .tool = kBzip2, .edit = flipFromEnd(2), .cause = kDamaged},
+    {.name = "GzipThenNoGzip", .tool = kGzip, .edit = [](std::string s) { return s + "\x1f\x8c and no gzip header"; }, .cause = kDamaged},
+    {.name = "GzipInPieces", .tool = kGzip, .edit = twice(kGzip), .added = kSecond, .chunk = 7},
+    {.name = "GzipSourceFails", .tool = kGzip, .cause = std::strerror(EIO), .chunk = 4096, .failAt = 20000},
+    {.name = "ZstdTrickling", .tool = kZstd, .text = "a|b\nc|d\n", .stalls = 2},
+    {.name = "PlainTrickling", .tool = "", .text = "BZh", .stalls = 2},
+};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(Sources, Decompress, testing::ValuesIn(kRows), test::rowName);
+
+// A rip of a stream that ends early: the same results and the same error,
+// at the line reached, for every thread count; and every line before it.
+TEST(Decompress, RipStopsAtTheLineReachedOnAnyThreads) {
+    const std::string bytes = cutTo(0.5)(compress(kGzip, bigText()));
+    std::optional<test::FileOutcome> first;
+    for (unsigned threads : {1u, 2u, 4u}) {
+        test::FileOutcome o;
+        test::FaultyOpener opener;
+        opener.memory = &o.file;
+        OutputFile out(
+            "out", [&] { return opener.openAppend("out"); }, "\n");
+        ParallelRipper ripper(out, threads, 4096);
+        ripper.prepare(Settings{.fields = "1"});
+        test::Rig host;
+        const auto source = decompressing(std::make_unique<test::StringSource>(bytes, 1000));
+        const RunResult result = ripper.run(*source, "src.gz", host);
+        ASSERT_TRUE(out.close() == std::nullopt);
+        o.count = ripper.ripcount();
+        ASSERT_TRUE(result.error.has_value());
+        o.error = result.error->message();
+        EXPECT_EQ(o.error,
+                  "Cannot read src.gz at line " + std::to_string(o.count + 1) + ": " + kEndsEarly);
+        // Line i holds i in its first field.
+        std::string want;
+        for (std::int64_t i = 0; i < o.count; ++i) want += std::to_string(i) + "\n";
+        EXPECT_EQ(o.file, want);
+        if (!first) first = o;
+        EXPECT_EQ(o, *first) << threads << " threads";
+    }
+    EXPECT_GT(first->count, 1000);
+}
+
+}  // namespace
+}  // namespace kolvane
