@@ -2,6 +2,7 @@
 #include <iostream>
 #include <variant>
 
+#include "guess.h"
 #include "options.h"
 #include "run.h"
 
@@ -13,5 +14,7 @@ int main(int argc, char** argv) {
         (exit->code == 0 ? std::cout : std::cerr) << exit->text;
         return exit->code;
     }
-    return kolvane::cli::run(std::get<kolvane::cli::Options>(parsed), std::cerr);
+    const auto& options = std::get<kolvane::cli::Options>(parsed);
+    if (options.guess) return kolvane::cli::runGuess(options.sources.front(), std::cout, std::cerr);
+    return kolvane::cli::run(options, std::cerr);
 }

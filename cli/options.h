@@ -20,6 +20,7 @@ struct Options {
     std::string eol = "\n";
     bool count = false;
     unsigned threads = 1;  // threads the block rip runs on
+    bool guess = false;    // --guess: print the options that rip sources[0], rip nothing
 };
 
 // A call that ends before any rip: the help or the version (code 0, text for

@@ -1,0 +1,307 @@
+#include "formatguess.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "cellkind.h"
+#include "quotedrecord.h"
+#include "textcheck.h"
+
+namespace kolvane {
+
+namespace {
+
+// The split strings a guess considers, most common first: on a tie, the
+// earlier one wins.
+constexpr std::array<std::string_view, 9> kCandidates = {",", "\t", ";", "|", ":",
+                                                         " ", "^",  "~", "#"};
+
+// How readily a split string is believed. A space and a colon also stand
+// inside text and times, so they need clearer evidence.
+double prior(std::string_view split) {
+    if (split == "," || split == "\t") return 1.0;
+    if (split == ";" || split == "|") return 0.97;
+    if (split == " ") return 0.8;
+    return 0.9;
+}
+
+// The sample read as records with one split string.
+struct Reading {
+    std::string split;
+    bool quotes = false;  // read with quoted values respected
+    std::vector<FieldExtent> cells;
+    std::vector<std::uint32_t> firstCell;  // per record, its first cell; one more at the end
+    std::vector<FieldExtent> records;      // each record's extent, without its line end
+
+    std::size_t size() const { return records.size(); }
+    std::size_t count(std::size_t r) const { return firstCell[r + 1] - firstCell[r]; }
+};
+
+// Splits a record at `pos` without regard to quotes.
+std::size_t splitPlain(std::string_view text, std::size_t pos, std::string_view split,
+                       std::vector<FieldExtent>& fields, std::size_t& end) {
+    fields.clear();
+    const std::size_t lineEnd = std::min(text.find_first_of("\r\n", pos), text.size());
+    const std::string_view line = text.substr(0, lineEnd);
+    std::size_t from = pos;
+    for (std::size_t at; (at = line.find(split, from)) != std::string_view::npos;) {
+        fields.push_back({from, at});
+        from = at + split.size();
+    }
+    fields.push_back({from, lineEnd});
+    end = lineEnd;
+    if (lineEnd + 1 < text.size() && text[lineEnd] == '\r' && text[lineEnd + 1] == '\n') {
+        return lineEnd + 2;
+    }
+    return std::min(lineEnd + 1, text.size());
+}
+
+// Reads up to kGuessSampleRecords non-empty records. With quotes, false when
+// they cannot be what the file means: a quote that never closes.
+bool read(std::string_view text, bool whole, Reading& reading) {
+    reading.cells.clear();
+    reading.firstCell.assign(1, 0);
+    reading.records.clear();
+    std::vector<FieldExtent> fields;
+    for (std::size_t pos = 0; pos < text.size() && reading.size() < kGuessSampleRecords;) {
+        std::size_t end = 0, next = 0;
+        if (reading.quotes) {
+            const QuotedRecord record = splitQuotedRecord(text, pos, reading.split, fields);
+            // A truncated sample may cut a long quoted value; a quote that
+            // swallows many lines is more likely an ordinary byte.
+            if (record.unterminated) return !whole && record.innerLineEnds < 50;
+            end = record.end;
+            next = record.next;
+        } else {
+            next = splitPlain(text, pos, reading.split, fields, end);
+        }
+        // The last line of a cut sample may be cut too.
+        if (!whole && end == text.size()) break;
+        if (end > pos) {
+            reading.records.push_back({pos, end});
+            reading.cells.insert(reading.cells.end(), fields.begin(), fields.end());
+            reading.firstCell.push_back(static_cast<std::uint32_t>(reading.cells.size()));
+        }
+        pos = next;
+    }
+    return true;
+}
+
+bool properlyQuoted(std::string_view raw) {
+    if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') return false;
+    std::size_t quotes = 0;
+    for (char c : raw.substr(1, raw.size() - 2)) quotes += c == '"';
+    return quotes % 2 == 0;
+}
+
+// How much a value looks like a table's cell rather than a piece of one.
+double cleanliness(std::string_view raw, std::string_view split) {
+    if (properlyQuoted(raw)) return 1.0;
+    if (raw.find('"') != std::string_view::npos) return 0.0;  // a quote split apart
+    if (cellKind(raw) != CellKind::Text) return 1.0;
+    double clean = 1.0;
+    for (std::string_view other : kCandidates) {
+        if (other == split || other == " " || raw.find(other) == std::string_view::npos) continue;
+        clean *= other == ":" || other == "#" ? 0.8 : other == "," ? 0.6 : 0.3;
+    }
+    return clean;
+}
+
+struct Score {
+    double value = 0;
+    std::size_t columns = 1, titleLines = 0;
+};
+
+// Fields per record, most of them: the count most records share (the larger on a tie).
+std::pair<std::size_t, std::size_t> modeCount(const Reading& r) {
+    std::vector<std::size_t> seen(64, 0);
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        const std::size_t c = r.count(i);
+        if (c >= seen.size()) seen.resize(c + 1, 0);
+        ++seen[c];
+    }
+    std::size_t best = 0;
+    for (std::size_t c = 1; c < seen.size(); ++c) {
+        if (seen[c] >= seen[best]) best = c;
+    }
+    return {best, seen[best]};
+}
+
+Score score(std::string_view text, const Reading& r) {
+    Score s;
+    if (r.size() == 0) return s;
+    const auto [columns, agreeing] = modeCount(r);
+    if (columns < 2) return s;
+    // Title or comment lines above the table: records before the first one
+    // of the common count, a few and fewer than the table's records.
+    std::size_t titles = 0;
+    while (titles < r.size() && r.count(titles) != columns) ++titles;
+    if (titles > 10 || titles * 3 > r.size()) titles = 0;
+    const double rest = static_cast<double>(r.size() - titles);
+    const double consistency =
+        static_cast<double>(agreeing) / (rest + 0.5 * static_cast<double>(titles));
+
+    double clean = 0, cells = 0;
+    std::size_t atoms = 0;
+    double numericCells = 0;
+    for (std::size_t i = titles; i < r.size(); ++i) {
+        const std::string_view record =
+            text.substr(r.records[i].begin, r.records[i].end - r.records[i].begin);
+        // A whole record that reads as one number or date ("2,50", "12:30")
+        // is one value, not fields.
+        if (r.count(i) > 1 && cellKind(record) != CellKind::Text) ++atoms;
+        for (std::size_t c = r.firstCell[i]; c < r.firstCell[i + 1]; ++c) {
+            const std::string_view raw =
+                text.substr(r.cells[c].begin, r.cells[c].end - r.cells[c].begin);
+            clean += cleanliness(raw, r.split);
+            const CellKind kind = cellKind(raw);
+            if (kind == CellKind::Number || kind == CellKind::Date) numericCells += 1;
+            cells += 1;
+        }
+    }
+    if (atoms * 2 >= r.size() - titles) return s;
+    // Words parted by spaces are sentences unless some columns hold numbers.
+    if (r.split == " " && numericCells * 4 < cells && (columns < 3 || consistency < 0.9)) return s;
+    const double k = static_cast<double>(columns);
+    s.value =
+        consistency * consistency * (0.2 + 0.8 * clean / cells) * (1 - 0.5 / k) * prior(r.split);
+    s.columns = columns;
+    s.titleLines = titles;
+    return s;
+}
+
+// Reads the sample with `split`, with quotes respected unless they cannot be.
+Score judge(std::string_view text, bool whole, Reading& reading, std::string_view split) {
+    reading.split = split;
+    reading.quotes = true;
+    if (!read(text, whole, reading)) {
+        reading.quotes = false;
+        read(text, whole, reading);
+    }
+    return score(text, reading);
+}
+
+bool separatorByte(char c) {
+    return std::string_view(",;\t|:^#~!*=").find(c) != std::string_view::npos;
+}
+
+// A longer split string the winner stands in: "||", "|~|", "::". Only when
+// nearly every gap between fields is that same run of separator bytes.
+std::string longerSplit(std::string_view text, const Reading& r) {
+    std::string_view run;
+    std::size_t same = 0, gaps = 0;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        for (std::size_t c = r.firstCell[i]; c + 1 < r.firstCell[i + 1]; ++c) {
+            std::size_t from = r.cells[c].end, to = r.cells[c + 1].begin;
+            while (from > r.cells[c].begin && separatorByte(text[from - 1])) --from;
+            while (to < r.cells[c + 1].end && separatorByte(text[to])) ++to;
+            const std::string_view gap = text.substr(from, to - from);
+            ++gaps;
+            if (run.empty()) run = gap;
+            same += gap == run;
+        }
+    }
+    if (gaps == 0 || run.size() <= r.split.size() || same * 20 < gaps * 19) return r.split;
+    return std::string(run);
+}
+
+// Votes on whether a table's first record holds names: a name over a column
+// of numbers or dates, a first value the column never repeats.
+bool hasHeader(std::string_view text, const Reading& r, std::size_t first, std::size_t columns) {
+    if (r.size() < first + 2 || r.count(first) != columns) return false;
+    auto cell = [&](std::size_t record, std::size_t column) {
+        const FieldExtent f = r.cells[r.firstCell[record] + column];
+        std::string value;
+        appendUnquoted(text.substr(f.begin, f.end - f.begin), value);
+        return value;
+    };
+    int votes = 0;
+    std::vector<std::string> names;
+    for (std::size_t col = 0; col < columns; ++col) {
+        const std::string name = cell(first, col);
+        const CellKind nameKind = cellKind(name);
+        if (nameKind != CellKind::Empty &&
+            std::find(names.begin(), names.end(), name) != names.end()) {
+            votes -= 2;  // names are unique
+        }
+        names.push_back(name);
+        std::size_t filled = 0, numeric = 0, repeats = 0;
+        for (std::size_t i = first + 1; i < r.size(); ++i) {
+            if (r.count(i) != columns) continue;
+            const std::string value = cell(i, col);
+            const CellKind kind = cellKind(value);
+            filled += kind != CellKind::Empty;
+            numeric += kind == CellKind::Number || kind == CellKind::Date;
+            repeats += value == name;
+        }
+        if (filled > 0 && numeric * 5 >= filled * 4) {
+            if (nameKind == CellKind::Text) votes += 2;
+            if (nameKind == CellKind::Number || nameKind == CellKind::Date) votes -= 2;
+        } else if (repeats > 0 && nameKind != CellKind::Empty) {
+            votes -= 1;
+        }
+    }
+    if (votes != 0) return votes > 0;
+    // Columns of text alone: names are short, filled and not numbers.
+    return std::all_of(names.begin(), names.end(), [](const std::string& n) {
+        return !n.empty() && n.size() <= 40 && cellKind(n) == CellKind::Text;
+    });
+}
+
+bool anyProperlyQuoted(std::string_view text, const Reading& r) {
+    if (!r.quotes) return false;
+    return std::any_of(r.cells.begin(), r.cells.end(), [&](const FieldExtent& f) {
+        return properlyQuoted(text.substr(f.begin, f.end - f.begin));
+    });
+}
+
+}  // namespace
+
+Expected<FormatGuess> guessFormat(std::string_view sample, bool whole) {
+    const std::string_view text = sample.substr(0, kGuessSampleBytes);
+    whole = whole && text.size() == sample.size();
+    auto problem = [](std::string cause) {
+        return Error{"Cannot guess the format of", "", std::move(cause)};
+    };
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        return problem("it holds no text");
+    }
+    if (looksBinary(text)) return problem("it holds binary data, not text");
+    FormatGuess guess;
+    if (!isUtf8(text, whole)) guess.encoding = legacyEncoding(text);
+
+    Reading best, trial;
+    Score bestScore;
+    for (std::string_view split : kCandidates) {
+        const Score s = judge(text, whole, trial, split);
+        if (s.value > bestScore.value) {
+            bestScore = s;
+            std::swap(best, trial);
+        }
+    }
+    // A split that keeps records whole, or splits them at random, is no split.
+    if (bestScore.value < 0.2) {
+        judge(text, whole, best, "");
+        guess.quoted = anyProperlyQuoted(text, best);
+        guess.header = hasHeader(text, best, 0, 1);
+        return guess;
+    }
+    const std::string longer = longerSplit(text, best);
+    if (longer != best.split) {
+        const Score s = judge(text, whole, trial, longer);
+        if (s.value >= bestScore.value * 0.9) {
+            bestScore = s;
+            std::swap(best, trial);
+        }
+    }
+    guess.split = best.split;
+    guess.quoted = anyProperlyQuoted(text, best);
+    guess.columns = bestScore.columns;
+    guess.titleLines = bestScore.titleLines;
+    guess.header = hasHeader(text, best, bestScore.titleLines, bestScore.columns);
+    return guess;
+}
+
+}  // namespace kolvane
