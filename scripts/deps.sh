@@ -10,7 +10,7 @@ packages=(
   desktop-file-utils appstream man-db parallel
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(hyperfine mawk coreutils time)
+  packages+=(hyperfine mawk coreutils time python3 python3-clevercsv)
 fi
 if [ "${1:-}" = "--screenshot" ]; then
   packages+=(xvfb xdotool x11-apps imagemagick)
