@@ -1,6 +1,5 @@
 #include "quotedrecord.h"
 
-
 namespace kolvane {
 
 namespace {

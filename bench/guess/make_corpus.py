@@ -298,6 +298,57 @@ def short_file(r, outdir, truth, idx, split):
     emit(outdir, truth, f"{idx:03d}-short.csv", body, split, quoted, True)
 
 
+def messy(r, outdir, truth, idx):
+    """What real exports get wrong or do their own way."""
+    gen = Gen(r, ".", r.randint(0, 3))
+    style = r.choice(["trailing", "spaced", "edges", "semitext", "tabempty", "oneline",
+                      "multiline", "thousands", "markdown", "ragged", "commentlines"])
+    split = {"trailing": ",", "spaced": ",", "edges": "|", "semitext": ";", "tabempty": "\t",
+             "oneline": r.choice([",", ";", "\t", "|"]), "multiline": ",", "thousands": ",",
+             "markdown": "|", "ragged": r.choice([",", ";", "\t"]),
+             "commentlines": r.choice([",", "\t"])}[style]
+    kinds = columns(r, r.randint(2, 9), ["int", "name", "city", "date", "money", "word",
+                                         "status", "code", "text"])
+    rows = make_table(r, gen, kinds, r.randint(10, 250),
+                      empties=0.4 if style == "tabempty" else 0.05,
+                      multiline=0.5 if style == "multiline" else 0.0,
+                      ragged=0.3 if style == "ragged" else 0.0)
+    has_header = r.random() < 0.7
+    if has_header:
+        rows.insert(0, header_for(r, kinds))
+    if style == "oneline":
+        rows = rows[:1]
+        has_header = False
+    eol = "\r\n" if r.random() < 0.4 else "\n"
+    quoting = "minimal"
+    if style in ("edges", "markdown", "tabempty"):
+        quoting = "none"
+    if style == "semitext":  # a text column with unquoted commas
+        quoting = "none"
+        rows = [[v if i else v.replace(" ", ", ", 1) for i, v in enumerate(row)] for row in rows]
+    if style == "thousands":
+        rows = [[f"{r.randint(1000, 9999999):,}" if i == 0 and (n or not has_header) else v
+                 for i, v in enumerate(row)] for n, row in enumerate(rows)]
+    body, quoted = render(rows, split, quoting, eol)
+    lines = body.split(eol)[:-1]
+    if style == "trailing":
+        lines = [line + "," for line in lines]
+    elif style == "spaced":
+        lines = [line.replace(",", ", ") if '"' not in line else line for line in lines]
+    elif style == "edges":
+        lines = ["|" + line + "|" for line in lines]
+    elif style == "markdown":
+        lines = ["| " + line.replace("|", " | ") + " |" for line in lines]
+        if has_header:
+            lines.insert(1, "|" + "|".join("---" for _ in kinds) + "|")
+    elif style == "commentlines":
+        for _ in range(r.randint(1, 4)):
+            lines.insert(0, "# " + gen.text(lo=2, hi=8))
+        has_header = False
+    body = eol.join(lines) + eol
+    emit(outdir, truth, f"{idx:03d}-messy{style}.csv", body, split, quoted, has_header)
+
+
 def main():
     outdir = sys.argv[1]
     os.makedirs(outdir, exist_ok=True)
@@ -374,6 +425,9 @@ def main():
         split = r.choice([",", ";", "\t", "|"])
         delimited(r, outdir, truth, nxt(), "wide", split, plainkinds, "none",
                   decimal="," if split == ";" else ".", ncols=(15, 40), nrows=(20, 120))
+
+    for _ in range(60):
+        messy(r, outdir, truth, nxt())
 
     with open(os.path.join(outdir, "truth.tsv"), "w") as f:
         f.write("file\tsplit\tquoted\theader\tencoding\n")
