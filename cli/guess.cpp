@@ -68,7 +68,8 @@ std::string guessedOptions(const FormatGuess& guess) {
     if (guess.quoted) line += " --quoted";
     // --header takes the first line; above title lines it would take a title.
     if (guess.header && guess.titleLines == 0) line += " --header";
-    if (!guess.encoding.empty()) line += " --encoding " + shellQuoted(guess.encoding);
+    // Encoding names are letters, digits and dashes: no quotes needed.
+    if (!guess.encoding.empty()) line += " --encoding " + guess.encoding;
     return line;
 }
 

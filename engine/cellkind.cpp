@@ -104,7 +104,7 @@ bool isDate(std::string_view v) {
             return false;
         }
     }
-    return digits >= 2 && marks >= 1 && letters <= 1 && digits * 2 >= v.size();
+    return digits >= 2 && marks >= 1 && letters <= 1 && digits > marks;
 }
 
 }  // namespace

@@ -178,6 +178,16 @@ Score score(std::string_view text, const Reading& r) {
     const double consistency =
         static_cast<double>(agreeing) / (rest + 0.5 * static_cast<double>(titles));
 
+    // A column empty in every record is more likely the gap inside a longer
+    // separator ("a,,,b" of "a:b") than a column of the table.
+    std::vector<char> filled(columns, 0);
+    for (std::size_t i = titles; i < r.size(); ++i) {
+        if (r.count(i) != columns) continue;
+        for (std::size_t c = 0; c < columns; ++c) {
+            const FieldExtent f = r.cells[r.firstCell[i] + c];
+            filled[c] |= static_cast<char>(f.end > f.begin);
+        }
+    }
     double clean = 0, cells = 0;
     std::size_t atoms = 0;
     double numericCells = 0;
@@ -191,7 +201,9 @@ Score score(std::string_view text, const Reading& r) {
             const std::string_view raw =
                 text.substr(r.cells[c].begin, r.cells[c].end - r.cells[c].begin);
             const CellKind kind = cellKind(raw);
-            clean += cleanliness(raw, kind, r.split);
+            const std::size_t column = c - r.firstCell[i];
+            const bool gap = r.count(i) == columns && !filled[column];
+            clean += gap ? 0.3 : cleanliness(raw, kind, r.split);
             if (kind == CellKind::Number || kind == CellKind::Date) numericCells += 1;
             cells += 1;
         }
