@@ -58,13 +58,27 @@ std::size_t splitPlain(std::string_view text, std::size_t pos, std::string_view 
     return std::min(lineEnd + 1, text.size());
 }
 
-// A colon before "//" is a web address's, never a split: joins the fields
-// it parts.
-void joinUrls(std::string_view text, std::vector<FieldExtent>& fields) {
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Whether a colon at `at` is inside a time ("12:30"): one or two digits
+// before it, two after.
+bool inTime(std::string_view text, std::size_t at) {
+    std::size_t before = 0;
+    while (before < 3 && before < at && isDigit(text[at - 1 - before])) ++before;
+    const bool twoAfter = at + 2 < text.size() && isDigit(text[at + 1]) && isDigit(text[at + 2]) &&
+                          (at + 3 == text.size() || !isDigit(text[at + 3]));
+    return before >= 1 && before <= 2 && twoAfter;
+}
+
+// A colon before "//" (a web address) or inside a time is never a split:
+// joins the fields it parts.
+void joinColonParts(std::string_view text, std::vector<FieldExtent>& fields) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldExtent f = fields[i];
-        if (kept > 0 && text.substr(f.begin, 2) == "//") {
+        if (kept > 0 && (text.substr(f.begin, 2) == "//" || inTime(text, f.begin - 1))) {
             fields[kept - 1].end = f.end;
         } else {
             fields[kept++] = f;
@@ -95,7 +109,7 @@ bool read(std::string_view text, bool whole, Reading& reading) {
         // The last line of a cut sample may be cut too.
         if (!whole && end == text.size()) break;
         if (end > pos) {
-            if (reading.split == ":") joinUrls(text, fields);
+            if (reading.split == ":") joinColonParts(text, fields);
             reading.records.push_back({pos, end});
             reading.cells.insert(reading.cells.end(), fields.begin(), fields.end());
             reading.firstCell.push_back(static_cast<std::uint32_t>(reading.cells.size()));
@@ -149,7 +163,8 @@ struct Score {
     std::size_t columns = 1, titleLines = 0;
 };
 
-// Fields per record, most of them: the count most records share (the larger on a tie).
+// Fields per record, most of them: the count most records share (the larger
+// on a tie), and how many share it.
 std::pair<std::size_t, std::size_t> modeCount(const Reading& r) {
     std::vector<std::size_t> seen(64, 0);
     for (std::size_t i = 0; i < r.size(); ++i) {
@@ -157,8 +172,10 @@ std::pair<std::size_t, std::size_t> modeCount(const Reading& r) {
         if (c >= seen.size()) seen.resize(c + 1, 0);
         ++seen[c];
     }
-    std::size_t best = 0;
-    for (std::size_t c = 1; c < seen.size(); ++c) {
+    // When most records are split, unsplit ones are strays, however many.
+    const std::size_t unsplit = seen[0] + seen[1];
+    std::size_t best = unsplit * 2 < r.size() ? 2 : 0;
+    for (std::size_t c = best; c < seen.size(); ++c) {
         if (seen[c] >= seen[best]) best = c;
     }
     return {best, seen[best]};
@@ -171,12 +188,29 @@ Score score(std::string_view text, const Reading& r) {
     if (columns < 2) return s;
     // Title or comment lines above the table: records before the first one
     // of the common count, a few and fewer than the table's records.
+    // Only a table whose records mostly agree has a top to tell apart.
     std::size_t titles = 0;
     while (titles < r.size() && r.count(titles) != columns) ++titles;
-    if (titles > 10 || titles * 3 > r.size()) titles = 0;
+    if (titles > 10 || titles * 3 > r.size() || agreeing * 2 < r.size()) titles = 0;
     const double rest = static_cast<double>(r.size() - titles);
-    const double consistency =
+    // Records of many field counts (trailing empty fields left out, lists)
+    // are still a table when nearly all of them are split, unless the
+    // split string is followed by a space as in prose ("late, call").
+    std::size_t split = 0, later = 0, spaced = 0;
+    for (std::size_t i = titles; i < r.size(); ++i) {
+        split += r.count(i) > 1;
+        for (std::size_t c = r.firstCell[i] + 1; c < r.firstCell[i + 1]; ++c) {
+            ++later;
+            spaced += r.cells[c].end > r.cells[c].begin && text[r.cells[c].begin] == ' ';
+        }
+    }
+    // A table's split string stands in nearly all its records; one that
+    // parts only some lines of a list is punctuation.
+    if (split * 10 < (r.size() - titles) * 7) return s;
+    const double regular =
         static_cast<double>(agreeing) / (rest + 0.5 * static_cast<double>(titles));
+    const double consistency =
+        spaced * 2 < later ? std::max(regular, 0.5 * static_cast<double>(split) / rest) : regular;
 
     // A column empty in every record is more likely the gap inside a longer
     // separator ("a,,,b" of "a:b") than a column of the table.
@@ -380,7 +414,7 @@ Expected<FormatGuess> guessFormat(std::string_view sample, bool whole) {
         }
     }
     // A split that keeps records whole, or splits them at random, is no split.
-    if (bestScore.value < 0.2) {
+    if (bestScore.value < 0.1) {
         judge(text, whole, best, "");
         guess.quoted = anyProperlyQuoted(text, best);
         guess.header = hasHeader(text, best, 0, 1);

@@ -349,6 +349,16 @@ def messy(r, outdir, truth, idx):
     emit(outdir, truth, f"{idx:03d}-messy{style}.csv", body, split, quoted, has_header)
 
 
+def ragged_list(r, outdir, truth, idx):
+    """Records of many lengths: tag lists, adjacency lists, sparse exports."""
+    gen = Gen(r)
+    split = r.choice([",", ",", "\t", ";", "|"])
+    kind = r.choice(["word", "int", "code", "city"])
+    lines = [split.join(gen.cell(kind) for _ in range(r.randint(1, 10)))
+             for _ in range(r.randint(30, 300))]
+    emit(outdir, truth, f"{idx:03d}-raggedlist.txt", "\n".join(lines) + "\n", split, False, False)
+
+
 def main():
     outdir = sys.argv[1]
     os.makedirs(outdir, exist_ok=True)
@@ -428,6 +438,8 @@ def main():
 
     for _ in range(60):
         messy(r, outdir, truth, nxt())
+    for _ in range(10):
+        ragged_list(r, outdir, truth, nxt())
 
     with open(os.path.join(outdir, "truth.tsv"), "w") as f:
         f.write("file\tsplit\tquoted\theader\tencoding\n")

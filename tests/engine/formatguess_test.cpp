@@ -86,8 +86,9 @@ const GuessCase kGuesses[] = {
     {"OneColumnOfTimesAndAddresses", table("", 30, [](int i) {
         return i % 2 ? cat("12:", n(i + 10), ":00\n") : cat("https://example.org/", n(i), "\n"); }), ""},
     {"OneColumnOfSentences", table("", 30, [](int i) {
-        return cat(kWord[i % 5], i % 3 ? ", " : " ", kWord[(i * 3) % 5], i % 2 ? "; " : ": ",
-                   kName[i % 5], "\n"); }), ""},
+        const char* commas[] = {" ", ", ", ", and, ", ", then, so, "};  // as prose has them
+        return cat(kName[i % 5], commas[i % 4], kWord[(i * 3) % 5], i % 2 ? "; " : ": ",
+                   kWord[i % 4 == 1 ? 0 : 3], ".\n"); }), ""},
     {"ColonSeparated", table("", 20, [](int i) {
         return cat("user", n(i), ":x:", n(1000 + i), ":", kName[i % 5], ",,,:/home/u", n(i), "\n"); }),
      ":"},
