@@ -50,6 +50,7 @@ TEST_P(Records, SplitAsPythonCsvReads) {
 const RecordCase kRecords[] = {
     {"QuotedSplitString", "\"a,b\",c\nz", ",", {"a,b", "c"}, 7, 8},
     {"DoubledQuote", "\"say \"\"hi\"\"\",x", ",", {"say \"hi\"", "x"}, 14, 14},
+    {"DoubledQuoteBeforeSplit", "\"a\"\",b\",c", ",", {"a\",b", "c"}, 9, 9},
     {"EmptyQuoted", "\"\",x\n", ",", {"", "x"}, 4, 5},
     {"LineEndInsideQuotesLf", "\"a\nb\",c\nz", ",", {"a\nb", "c"}, 7, 8, false, 1},
     {"LineEndInsideQuotesCrLf", "\"a\r\nb\",c\r\nz", ",", {"a\r\nb", "c"}, 8, 10, false, 1},
