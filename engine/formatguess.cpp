@@ -181,6 +181,20 @@ std::pair<std::size_t, std::size_t> modeCount(const Reading& r) {
     return {best, seen[best]};
 }
 
+// Whether every record from `first` on starts with the same field, in five
+// records or more.
+bool sameStart(std::string_view text, const Reading& r, std::size_t first) {
+    if (r.size() < first + 5) return false;
+    auto field = [&](std::size_t i) {
+        const FieldExtent f = r.cells[r.firstCell[i]];
+        return text.substr(f.begin, f.end - f.begin);
+    };
+    for (std::size_t i = first + 1; i < r.size(); ++i) {
+        if (field(i) != field(first)) return false;
+    }
+    return true;
+}
+
 Score score(std::string_view text, const Reading& r) {
     Score s;
     if (r.size() == 0) return s;
@@ -243,8 +257,12 @@ Score score(std::string_view text, const Reading& r) {
         }
     }
     if (atoms * 2 >= r.size() - titles) return s;
-    // Words parted by spaces are sentences unless some columns hold numbers.
-    if (r.split == " " && numericCells * 4 < cells && (columns < 3 || consistency < 0.9)) return s;
+    // Words parted by spaces are sentences unless some columns hold numbers,
+    // and a word that starts every record ("item 1", "item 2") is a label.
+    if (r.split == " " && ((numericCells * 4 < cells && (columns < 3 || consistency < 0.9)) ||
+                           sameStart(text, r, titles))) {
+        return s;
+    }
     const double k = static_cast<double>(columns);
     s.value =
         consistency * consistency * (0.2 + 0.8 * clean / cells) * (1 - 0.5 / k) * prior(r.split);
