@@ -46,7 +46,9 @@ std::size_t splitPlain(std::string_view text, std::size_t pos, std::string_view 
     const std::size_t lineEnd = std::min(text.find_first_of("\r\n", pos), text.size());
     const std::string_view line = text.substr(0, lineEnd);
     std::size_t from = pos;
-    for (std::size_t at; (at = line.find(split, from)) != std::string_view::npos;) {
+    // An empty split string finds itself everywhere: the line is one field.
+    for (std::size_t at;
+         !split.empty() && (at = line.find(split, from)) != std::string_view::npos;) {
         fields.push_back({from, at});
         from = at + split.size();
     }

@@ -108,8 +108,7 @@ def main():
         if k:
             right["quoted"] += k["quoted"] == (row["quoted"] == "1")
             right["header"] += k["header"] == (row["header"] == "1")
-            right["encoding"] += k["encoding"] == row["encoding"] or (
-                row["encoding"] == "cp1252" and k["encoding"] == "cp1252")
+            right["encoding"] += k["encoding"] == row["encoding"]
             if k["split"] != truth or k["quoted"] != (row["quoted"] == "1") or k["header"] != (
                     row["header"] == "1"):
                 misses.append(f"  {row['file']}: truth {truth!r} q{row['quoted']} h{row['header']}, "

@@ -81,6 +81,7 @@ const GuessCase kGuesses[] = {
     {"CommentLinesOnTop", table("# exported 2024-01-02\n# rows: 30\n", 30, [](int i) {
         return cat(n(i), "\t", n(i * 7), "\t", kWord[i % 5], "\n"); }), "\t", false, false, 2},
     {"OneColumnOfNames", table("", 30, [](int i) { return cat(kName[i % 5], "\n"); }), ""},
+    {"OneColumnWithAQuoteNeverClosed", "12\n\"34\n56\n", ""},
     {"OneColumnOfDecimalCommaNumbers", table("value\n", 30, [](int i) {
         return cat(n(i), ",", n(i % 90 + 10), "\n"); }), "", false, true},
     {"OneColumnOfTimesAndAddresses", table("", 30, [](int i) {
