@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "lineindex.h"
-#include "linereader.h"
 #include "lineripper.h"
+#include "parallelblock.h"
 #include "parallelrip.h"
 #include "refdata.h"
 #include "resultstore.h"
@@ -144,24 +144,22 @@ void BM_FusedScan(benchmark::State& state, int split) {
 BENCHMARK_CAPTURE(BM_FusedScan, line_ends, -1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FusedScan, line_ends_and_split, int{'|'})->Unit(benchmark::kMillisecond);
 
-void BM_LineReader(benchmark::State& state, const std::string* textPtr, const char* split) {
+// Reading blocks cut after their last line end, as every rip reads.
+void BM_BlockReader(benchmark::State& state, const std::string* textPtr) {
     const std::string& text = *textPtr;
     for (auto _ : state) {
         MemorySource source(text);
-        kolvane::LineReader reader(source);
-        reader.setSplit(split);
+        kolvane::BlockReader reader(source, kolvane::ParallelRipper::kBlockSize,
+                                    kolvane::defaultLineLimit(), [] { return true; });
+        kolvane::RipBlock block;
         std::size_t bytes = 0;
-        for (auto line = reader.next(); line || reader.pending(); line = reader.next()) {
-            if (line) bytes += line->size();
-        }
+        while (reader.read(block)) bytes += block.size;
         benchmark::DoNotOptimize(bytes);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
-BENCHMARK_CAPTURE(BM_LineReader, lf, &referenceText(), "")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_LineReader, crlf, &crlfText(), "")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_LineReader, lf_and_split, &referenceText(), "|")
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BlockReader, lf, &referenceText())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BlockReader, crlf, &crlfText())->Unit(benchmark::kMillisecond);
 
 // LineRipper alone, over lines already found.
 void BM_LineRipper(benchmark::State& state, const std::string* text, const char* split,
@@ -170,8 +168,9 @@ void BM_LineRipper(benchmark::State& state, const std::string* text, const char*
     kolvane::Settings settings = settingsFor(split, fields, smart);
     const kolvane::FieldList list =
         smart ? kolvane::FieldList() : kolvane::FieldList::parse(settings.fields).value();
+    const kolvane::RipPlan plan(settings, list);
     kolvane::LineRipper ripper;
-    ripper.configure(settings, list);
+    ripper.configure(plan);
     std::string out;
     for (auto _ : state) {
         std::size_t bytes = 0;

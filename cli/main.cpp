@@ -1,4 +1,7 @@
 // kolvane-rip: the rip engine for scripts and pipelines.
+#include <cerrno>
+#include <cstring>
+#include <exception>
 #include <iostream>
 #include <variant>
 
@@ -16,5 +19,14 @@ int main(int argc, char** argv) {
     }
     const auto& options = std::get<kolvane::cli::Options>(parsed);
     if (options.guess) return kolvane::cli::runGuess(options.sources.front(), std::cout, std::cerr);
-    return kolvane::cli::run(options, std::cerr);
+    kolvane::cli::catchSignals();
+    kolvane::FileOpener files(kolvane::cli::stopAsked);
+    try {
+        return kolvane::cli::run(options, std::cerr, files);
+    } catch (const std::exception&) {
+        // Memory or threads the system would not give, past every place that
+        // falls back on its own: a message and status 1, never an abort.
+        std::cerr << "kolvane-rip: Cannot rip: " << std::strerror(ENOMEM) << '\n';
+        return 1;
+    }
 }

@@ -1,6 +1,8 @@
 #include "options.h"
 
+#include "frontrules.h"
 #include "parallelrip.h"
+#include "textdecode.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -21,52 +23,24 @@ Exit status:
   0  done
   1  the rip stopped on an error: standard error names the file, the line
      and the cause, and what was written before it stays
-  2  a usage error; nothing was read or written)";
-
-constexpr const char* kEntryRule =
-    "a field is a whole number from 1 to 32767, or a range N-M (N not above M), N- or -M";
+  2  a usage error, nothing read or written; or the output is a source,
+     which is not read)";
 
 Exit usage(const std::string& problem) {
     return Exit{2, "kolvane-rip: " + problem + "\nRun kolvane-rip --help for the options.\n"};
 }
 
-// A field number: digits only, 1..32767.
-std::optional<std::int16_t> readNumber(std::string_view digits) {
-    int value = 0;
-    const char* end = digits.data() + digits.size();
-    auto [stop, ec] = std::from_chars(digits.data(), end, value);
-    if (digits.empty() || digits[0] == '-' || ec != std::errc{} || stop != end) return {};
-    if (value < 1 || value > 32767) return {};
-    return static_cast<std::int16_t>(value);
-}
-
-std::optional<FieldRange> readEntry(std::string_view entry) {
-    const std::string_view text = trimSpaces(entry);
-    if (text.empty()) return FieldRange{};  // an empty value, as in the window
-    const auto dash = text.find('-');
-    if (dash == std::string_view::npos) {
-        const auto n = readNumber(text);
-        if (!n) return {};
-        return FieldRange{*n, *n};
-    }
-    const std::string_view left = text.substr(0, dash), right = text.substr(dash + 1);
-    if (left.empty() && right.empty()) return {};
-    const auto first = left.empty() ? std::int16_t{1} : readNumber(left);
-    // A bad upper end reads 0, which is below every first field.
-    const std::int32_t last =
-        right.empty() ? FieldList::kToLastField : readNumber(right).value_or(std::int16_t{0});
-    if (!first || last < *first) return {};
-    return FieldRange{*first, last};
-}
-
 // CLI11 reads "--join=" as "--join" and takes the next argument as its value;
-// here it is the empty string, for every option that takes a value.
+// here it is the empty string, for every option that takes a value. After
+// "--" every argument is a file name, however it looks.
 std::vector<std::string> arguments(const CLI::App& app, int argc, const char* const* argv) {
     std::vector<std::string> args;
+    bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const CLI::Option* option = nullptr;
-        if (arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
+        if (arg == "--") options = false;
+        if (options && arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
             option = app.get_option_no_throw(std::string(arg.substr(0, arg.size() - 1)));
         }
         if (option && option->get_type_size() > 0) {
@@ -82,43 +56,20 @@ std::vector<std::string> arguments(const CLI::App& app, int argc, const char* co
 
 }  // namespace
 
-std::string readEscapes(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        if (text[i] == '\\' && (next == 't' || next == '\\')) {
-            out += next == 't' ? '\t' : '\\';
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 std::variant<FieldList, std::string> readFieldList(std::string_view text) {
-    if (isBlank(text)) return std::string("the field list is empty");
-    std::vector<FieldRange> entries;
-    for (std::size_t start = 0;;) {
-        const auto comma = text.find(',', start);
-        const std::string_view entry = text.substr(start, comma - start);
-        const auto range = readEntry(entry);
-        if (!range) return "field list entry \"" + std::string(entry) + "\": " + kEntryRule;
-        entries.push_back(*range);
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
-    }
-    return FieldList(std::move(entries));
+    auto entries = readFieldEntries(text, false);
+    if (auto* problem = std::get_if<std::string>(&entries)) return std::move(*problem);
+    return resolveFieldNames(std::get<std::vector<FieldEntry>>(entries), {});
 }
 
 namespace {
 
 // What the options hold as given, before they are checked.
 struct Given {
-    std::string split = "|", join = ":", fields, templ, append, eol = "lf";
+    std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding;
     std::vector<std::string> sources;
-    bool skipEmpty = false, count = false, guess = false;
+    bool skipEmpty = false, count = false, header = false, skipHeader = false,
+         guess = false;
     unsigned threads = ParallelRipper::defaultThreads();
     CLI::Option* fieldsOption = nullptr;
     CLI::Option* templOption = nullptr;
@@ -144,6 +95,9 @@ void addOptions(CLI::App& app, Given& g) {
         ->type_name("STR")
         ->capture_default_str();
     app.add_flag("-k,--skip-empty", g.skipEmpty, "skip a line on one empty value");
+    app.add_flag("-H,--header", g.header,
+                 "the first line holds field names, usable in -f and -t; it is ripped first");
+    app.add_flag("--skip-header", g.skipHeader, "as --header, without writing the header's line");
     g.appendOption =
         value("-a,--append", g.append, "append result lines to FILE, not standard output")
             ->type_name("FILE");
@@ -155,6 +109,8 @@ void addOptions(CLI::App& app, Given& g) {
         ->type_name("N")
         ->check(CLI::Range(1U, 1024U))
         ->capture_default_str();
+    value("--encoding", g.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
+        ->type_name("NAME");
     app.add_flag("--guess", g.guess, "print the options that rip FILE, as guessed from its start")
         ->excludes(g.fieldsOption)
         ->excludes(g.templOption);
@@ -175,10 +131,18 @@ std::variant<Options, Exit> checked(Given& g) {
     if (!plain && !g.templOption->count()) {
         return usage("no fields to keep: give a field list (-f 2,4) or a template (-t '[2]-[1]')");
     }
+    options.header = g.skipHeader ? Options::Header::skip
+                     : g.header   ? Options::Header::keep
+                                  : Options::Header::none;
     if (plain) {
-        auto list = readFieldList(g.fields);
-        if (auto* problem = std::get_if<std::string>(&list)) return usage(*problem);
-        options.fields = std::move(std::get<FieldList>(list));
+        auto entries = readFieldEntries(g.fields, options.header != Options::Header::none);
+        if (auto* problem = std::get_if<std::string>(&entries)) return usage(*problem);
+        auto& list = std::get<std::vector<FieldEntry>>(entries);
+        if (std::any_of(list.begin(), list.end(), [](const auto& e) { return !e.name.empty(); })) {
+            options.names = std::move(list);
+        } else {
+            options.fields = std::get<FieldList>(resolveFieldNames(list, {}));
+        }
     } else if (isBlank(g.templ)) {
         return usage("the template is empty");
     }
@@ -186,6 +150,10 @@ std::variant<Options, Exit> checked(Given& g) {
         if (g.append.empty()) return usage("-a/--append needs a file name");
         options.append = g.append;
     }
+    if (!g.encoding.empty() && !knownEncoding(g.encoding)) {
+        return usage("unknown encoding \"" + g.encoding + "\" (iconv -l lists the names)");
+    }
+    options.encoding = g.encoding;
     options.settings.split = readEscapes(g.split);
     options.settings.join = readEscapes(g.join);
     options.settings.skipEmpty = g.skipEmpty;

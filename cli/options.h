@@ -7,19 +7,23 @@
 #include <vector>
 
 #include "fieldlist.h"
+#include "fieldnames.h"
 #include "lineripper.h"
 
 namespace kolvane::cli {
 
 // Everything one call of kolvane-rip needs, checked.
 struct Options {
-    Settings settings;                  // split, join, skip rule, template
-    std::optional<FieldList> fields;    // the plain mode's list; none with a template
+    Settings settings;                // split, join, skip rule, template
+    std::optional<FieldList> fields;  // the plain mode's list; none with a template
+    std::vector<FieldEntry> names;    // a list that names fields: the header resolves it
+    enum class Header { none, keep, skip } header = Header::none;  // the first line holds names
     std::vector<std::string> sources;   // in order; "-" is standard input
     std::optional<std::string> append;  // -a FILE; none: standard output
     std::string eol = "\n";
     bool count = false;
     unsigned threads = 1;  // threads the block rip runs on
+    std::string encoding;  // the sources' declared encoding; empty: marks or bytes as they are
     bool guess = false;    // --guess: print the options that rip sources[0], rip nothing
 };
 
@@ -36,8 +40,5 @@ std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv);
 // 1..32767 or a range N-M, N- or -M, with spaces around it; an empty entry
 // gives an empty value. The message names the first entry that is none of these.
 std::variant<FieldList, std::string> readFieldList(std::string_view text);
-
-// "\t" is a tab and "\\" one backslash, as in the window; nothing else is read.
-std::string readEscapes(std::string_view text);
 
 }  // namespace kolvane::cli

@@ -1,13 +1,17 @@
 #include "run.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "frontrules.h"
+#include "headerline.h"
 #include "io.h"
 #include "outputfile.h"
 #include "parallelrip.h"
@@ -19,26 +23,15 @@ namespace kolvane::cli {
 namespace {
 
 // The signal that asked the rip to stop, or 0. A handler may touch nothing
-// else, so this one flag is the program's only state outside its objects.
-volatile std::sig_atomic_t stopSignal = 0;
+// else, so this one flag is the program's only state outside its objects. It
+// is read by every thread that may wait (a writer, a ripper's helpers): a
+// lock-free atomic, which a handler may set, where a volatile sig_atomic_t
+// would be a data race between threads.
+std::atomic<int> stopSignal = 0;
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void askToStop(int signal) {
-    stopSignal = signal;
-}
-
-// SIGINT and SIGTERM stop the rip at the next line boundary, so the output
-// ends on a whole line; without SA_RESTART a read that waits for input is
-// interrupted and the rip notices. A file-size limit is an ordinary write
-// error (EFBIG), cut back to the last whole line, not a silent death.
-void catchSignals() {
-    struct sigaction stop {};
-    stop.sa_handler = askToStop;
-    sigemptyset(&stop.sa_mask);
-    ::sigaction(SIGINT, &stop, nullptr);
-    ::sigaction(SIGTERM, &stop, nullptr);
-    std::signal(SIGXFSZ, SIG_IGN);
-    // A closed pipe shows up as EPIPE from write(), which ends the run quietly.
-    std::signal(SIGPIPE, SIG_IGN);
+    stopSignal.store(signal, std::memory_order_relaxed);
 }
 
 // Options are fixed for the whole run; its pumps only look for a signal.
@@ -52,67 +45,148 @@ class OptionsHost : public RipHost {
     Settings settings_;
 };
 
-struct FileId {
-    dev_t device;
-    ino_t inode;
-    bool operator==(const FileId&) const = default;
-};
-
-// Only regular files can be one file under two names: a terminal, a pipe or
-// /dev/null shared by source and output is no harm.
-std::optional<FileId> regularFile(int statResult, const struct stat& st) {
-    if (statResult != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return FileId{st.st_dev, st.st_ino};
-}
-
-std::optional<FileId> fileAt(const std::string& path) {
-    struct stat st {};
-    return regularFile(::stat(path.c_str(), &st), st);
-}
-
-std::optional<FileId> fileOn(int fd) {
-    struct stat st {};
-    return regularFile(::fstat(fd, &st), st);
-}
-
 std::string sourceName(const std::string& source) {
     return source == "-" ? "standard input" : source;
 }
 
-// The first source that is the output itself, which appending would damage.
-std::optional<std::string> sourceWrittenInto(const Options& options) {
-    const auto output = options.append ? fileAt(*options.append) : fileOn(STDOUT_FILENO);
-    if (!output) return std::nullopt;
+// The files the run writes to and has opened as sources, each taken from the
+// descriptor opened, so that the output is never a source, whichever of the
+// two is opened later. Used by one thread at a time: the output is opened
+// again only during a rip, sources only between rips.
+class SourceGuard {
+  public:
+    explicit SourceGuard(std::optional<FileIdentity> output) : output_(output) {}
+    // Notes a source just opened; false when it is the output.
+    bool admitSource(const std::optional<FileIdentity>& source) {
+        if (writesInto(output_, source)) return false;
+        if (source) sources_.push_back(*source);
+        return true;
+    }
+    // Notes the output opened again after a failed write; false when it is
+    // now one of the sources.
+    bool admitOutput(const std::optional<FileIdentity>& output) {
+        for (const FileIdentity& source : sources_) {
+            if (writesInto(output, source)) return false;
+        }
+        output_ = output;
+        return true;
+    }
+
+  private:
+    std::optional<FileIdentity> output_;
+    std::vector<FileIdentity> sources_;
+};
+
+// The first source named on the command line that is the output now, so that
+// a plain mistake rips nothing at all; the guard still checks each source
+// when it is opened, since a name may come to mean the output meanwhile.
+std::optional<std::string> namedSourceWrittenInto(const Options& options,
+                                                  const std::optional<FileIdentity>& output) {
     for (const std::string& source : options.sources) {
-        if ((source == "-" ? fileOn(STDIN_FILENO) : fileAt(source)) == output) return source;
+        if (writesInto(output, source == "-" ? identityOf(STDIN_FILENO) : identityAt(source))) {
+            return source;
+        }
     }
     return std::nullopt;
 }
 
-Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source) {
-    if (source == "-") return readAsText(FileSource::fromDescriptor(STDIN_FILENO));
-    auto opened = FileSource::open(source);
+Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source,
+                                                 const ReadOptions& reading) {
+    if (source == "-") return readAsText(FileSource::fromDescriptor(STDIN_FILENO), reading);
+    auto opened = FileSource::open(source, 0, stopAsked);
     if (!opened) return opened.error();
-    return readAsText(std::move(*opened));
+    return readAsText(std::move(*opened), reading);
+}
+
+// A source ready to rip: with --header its first line is read already, to
+// name the fields, and is given again to the rip only where it is ripped.
+struct OpenedSource {
+    std::unique_ptr<ByteSource> bytes;
+    std::int64_t linesBefore = 0;  // lines taken off before the first ripped one
+    std::vector<std::string> header;
+};
+
+Expected<OpenedSource> takeHeader(std::unique_ptr<ByteSource> input, const std::string& source,
+                                  const Options& options, bool first) {
+    if (options.header == Options::Header::none) return OpenedSource{std::move(input), 0, {}};
+    auto line = readFirstLine(*input, sourceName(source), [] { return stopSignal == 0; });
+    if (!line) return line.error();
+    OpenedSource opened;
+    opened.header =
+        headerNames(std::string_view(line->bytes).substr(0, line->end), options.settings.split);
+    // The first source's header is ripped like any line, unless skipped;
+    // a later source's header never is.
+    const bool keep = first && options.header == Options::Header::keep;
+    opened.linesBefore = keep ? 0 : 1;
+    std::string prefix = keep ? std::move(line->bytes) : line->bytes.substr(line->after);
+    opened.bytes = std::make_unique<PrefixedSource>(std::move(prefix), std::move(input));
+    return opened;
+}
+
+// The field list or template with the header's names resolved, prepared in
+// the ripper; the message says which name could not be.
+std::optional<std::string> prepare(ParallelRipper& ripper, Settings& settings,
+                                   const Options& options, const std::vector<std::string>& header) {
+    if (!options.names.empty()) {
+        auto list = resolveFieldNames(options.names, header);
+        if (auto* problem = std::get_if<std::string>(&list)) return std::move(*problem);
+        ripper.prepare(std::move(std::get<FieldList>(list)));
+        return std::nullopt;
+    }
+    if (options.fields) {
+        ripper.prepare(*options.fields);
+        return std::nullopt;
+    }
+    if (options.header != Options::Header::none) {
+        auto templ = resolveTemplateNames(settings.fields, header);
+        if (templ.index() == 1) return std::get<1>(std::move(templ));
+        settings.fields = std::get<0>(std::move(templ));
+    }
+    ripper.prepare(settings);
+    return std::nullopt;
 }
 
 // Rips the sources one after the other into the ripper's output, as one rip:
-// the count runs on, and the first error ends it.
-RunResult ripSources(ParallelRipper& ripper, const Options& options) {
-    if (options.fields) {
-        ripper.prepare(*options.fields);
-    } else {
-        ripper.prepare(options.settings);
-    }
-    OptionsHost host(options.settings);
+// the count runs on, and the first error ends it, as does a source that is
+// the output (named in `clash`, before anything of it is read). A name the
+// header lacks is a usage problem, given back as its message.
+std::variant<RunResult, std::string> ripSources(ParallelRipper& ripper, const Options& options,
+                                                SourceGuard& guard,
+                                                std::optional<std::string>& clash) {
+    Settings settings = options.settings;
+    std::optional<OptionsHost> host;
     RunResult result;
-    for (const std::string& source : options.sources) {
-        auto input = openSource(source);
+    for (std::size_t i = 0; i < options.sources.size(); ++i) {
+        const std::string& source = options.sources[i];
+        auto opened = openSource(source, ReadOptions{options.encoding});
+        if (!opened) return RunResult{opened.error()};
+        if (!guard.admitSource((*opened)->identity())) {
+            clash = source;
+            break;
+        }
+        auto input = takeHeader(std::move(*opened), source, options, i == 0);
         if (!input) return RunResult{input.error()};
-        result = ripper.run(**input, sourceName(source), host);
+        if (stopSignal != 0) return RunResult{std::nullopt, true};
+        if (i == 0) {
+            if (auto problem = prepare(ripper, settings, options, input->header)) return *problem;
+            host.emplace(settings);
+        }
+        result = ripper.run(*input->bytes, sourceName(source), *host, input->linesBefore);
         if (result.error || result.stopped) break;
     }
     return result;
+}
+
+void reportClash(std::ostream& err, const std::string& output, const std::string& source,
+                 const std::string& outcome) {
+    err << "kolvane-rip: the output " << output << " is the same file as the source "
+        << sourceName(source) << "; " << outcome << '\n';
+}
+
+int stoppedCode(std::ostream& err, std::int64_t ripcount) {
+    err << "kolvane-rip: " << (stopSignal == SIGINT ? "interrupted" : "terminated") << ", after "
+        << statusText(ripcount) << '\n';
+    return 128 + stopSignal;
 }
 
 }  // namespace
@@ -129,53 +203,90 @@ void openStandardDescriptors() {
     }
 }
 
-int run(const Options& options, std::ostream& err) {
-    catchSignals();
-    FileOpener files;
+// SIGINT and SIGTERM stop the rip at the next line boundary, so the output
+// ends on a whole line. Without SA_RESTART a call that waits (a read, the open
+// of a FIFO, a write to a pipe) is interrupted, and the I/O asks stopAsked().
+// A file-size limit is an ordinary write error (EFBIG), cut back to the last
+// whole line, not a silent death.
+void catchSignals() {
+    struct sigaction stop {};
+    stop.sa_handler = askToStop;
+    sigemptyset(&stop.sa_mask);
+    ::sigaction(SIGINT, &stop, nullptr);
+    ::sigaction(SIGTERM, &stop, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+    // A closed pipe shows up as EPIPE from write(), which ends the run quietly.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool stopAsked() {
+    return stopSignal != 0;
+}
+
+int run(const Options& options, std::ostream& err, OutputOpener& opener) {
+    const std::string outputName = options.append.value_or("standard output");
     // Opened before any source is read, so that a bad path fails at once.
-    std::unique_ptr<Writer> appendWriter;
+    std::unique_ptr<Writer> firstWriter;
     if (options.append) {
-        auto opened = files.openAppend(*options.append);
+        auto opened = opener.openAppend(*options.append);
+        if (!opened && opened.error().code == EINTR && stopAsked()) return stoppedCode(err, 0);
         if (!opened) {
             err << "kolvane-rip: " << opened.error().message() << '\n';
             return 1;
         }
-        appendWriter = std::move(*opened);
+        firstWriter = std::move(*opened);
+    } else {
+        firstWriter = descriptorWriter(STDOUT_FILENO, true, stopAsked);
     }
-    const std::string outputName = options.append.value_or("standard output");
-    if (auto source = sourceWrittenInto(options)) {
-        err << "kolvane-rip: the output " << outputName << " is the same file as the source "
-            << sourceName(*source) << "; nothing was ripped\n";
+    SourceGuard guard(firstWriter->identity());
+    if (auto source = namedSourceWrittenInto(options, firstWriter->identity())) {
+        reportClash(err, outputName, *source, "nothing was ripped");
         return 2;
     }
 
     OutputFile out(
         outputName,
         [&]() -> Expected<std::unique_ptr<Writer>> {
-            if (!options.append) return descriptorWriter(STDOUT_FILENO, true);
-            if (appendWriter) return std::move(appendWriter);
-            return files.openAppend(*options.append);  // again, after a failed write
+            if (firstWriter) return std::move(firstWriter);
+            // Again, after a failed write; standard output is never reopened.
+            if (!options.append)
+                return Error{"Cannot write", outputName, "it cannot be opened again", 0, 0};
+            auto again = opener.openAppend(*options.append);
+            if (again && !guard.admitOutput((*again)->identity())) {
+                return Error{"Cannot write", outputName, "it is now the same file as a source", 0,
+                             0};
+            }
+            return again;
         },
         options.eol);
     // Block by block, also on one thread: a block's lines are cut and copied
     // in one loop, with no call per line, and its reads are large.
     ParallelRipper ripper(out, options.threads);
-    RunResult result = ripSources(ripper, options);
+    std::optional<std::string> clash;
+    auto ripped = ripSources(ripper, options, guard, clash);
+    if (auto* problem = std::get_if<std::string>(&ripped)) {
+        err << "kolvane-rip: " << *problem << "\nRun kolvane-rip --help for the options.\n";
+        return 2;
+    }
+    RunResult result = std::get<RunResult>(std::move(ripped));
     const std::int64_t ripcount = ripper.ripcount();
     // Closing is when some file systems report a write that failed.
     if (auto closed = out.close(); closed && !result.error) result.error = std::move(closed);
     if (options.count) err << statusText(ripcount) << '\n';
     // A reader that went away, on a pipe or a FIFO, is the end of the job.
     if (result.error && result.error->code == EPIPE) return 0;
+    // An open or a write the stop interrupted.
+    if (result.error && result.error->code == EINTR && stopAsked())
+        return stoppedCode(err, ripcount);
     if (result.error) {
         err << "kolvane-rip: " << result.error->message() << '\n';
         return 1;
     }
-    if (result.stopped) {
-        err << "kolvane-rip: " << (stopSignal == SIGINT ? "interrupted" : "terminated")
-            << ", after " << statusText(ripcount) << '\n';
-        return 128 + stopSignal;
+    if (clash) {
+        reportClash(err, outputName, *clash, "stopped before it, after " + statusText(ripcount));
+        return 2;
     }
+    if (result.stopped) return stoppedCode(err, ripcount);
     return 0;
 }
 

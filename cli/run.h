@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "io.h"
 #include "options.h"
 
 namespace kolvane::cli {
@@ -11,9 +12,16 @@ namespace kolvane::cli {
 // the error messages, and writing to a closed standard output still fails.
 void openStandardDescriptors();
 
-// Rips every source in order into one output and returns the exit code;
-// messages go to `err`. Nothing is read before the output is open and known
-// not to be one of the sources.
-int run(const Options& options, std::ostream& err);
+// Makes SIGINT and SIGTERM ask the run to stop, and a closed pipe or a file
+// size limit an ordinary write error.
+void catchSignals();
+// Whether SIGINT or SIGTERM asked the run to stop, for the I/O that may wait.
+bool stopAsked();
+
+// Rips every source in order into one output, opened with `opener` when the
+// options name one, and returns the exit code; messages go to `err`. Nothing
+// is read before the output is open and known not to be one of the named
+// sources, and no source is read that is the output once it is opened.
+int run(const Options& options, std::ostream& err, OutputOpener& opener);
 
 }  // namespace kolvane::cli

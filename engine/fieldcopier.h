@@ -1,16 +1,14 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "fieldlist.h"
 #include "lineindex.h"
-#include "lineripper.h"
-#include "outputfile.h"
+#include "linesink.h"
+#include "ripplan.h"
 
 namespace kolvane {
 
@@ -53,73 +51,56 @@ class OutputRoom {
     std::size_t used_;
 };
 
-// Rips lines whose one-byte split string an index has marked, for the lists
-// and templates that most rips use, by copying their values straight into an
-// OutputRoom: the hot loop of a rip of a large file. Gives exactly what
-// LineRipper gives, each result followed by the line end, and leaves the
-// lines it does not take to the caller.
+// Rips the lines of an indexed block whose plan it can take, copying their
+// values with wide moves into an OutputRoom: the hot loop of a rip. It cuts
+// and emits through the plan like every other path, so its results are
+// exactly theirs; it earns its place by how it copies, and leaves the lines
+// it does not take to the caller.
 class FieldCopier {
   public:
     // How far a line is cut, and how many values a result may have.
     static constexpr std::size_t kMostFields = 256;
     static constexpr std::size_t kMostValues = 64;
 
-    // As LineRipper::configure(), with the line end that follows every result.
-    // False when these settings are not for the copier: a split string not of
-    // one byte, a range to the line's end, a field past kMostFields, more than
-    // kMostValues values, or a template whose own brackets form no placeholder.
-    bool configure(const Settings& settings, const FieldList& fields, std::string_view eol);
+    // Whether the copier takes lines of `plan`: a one-byte split string, no
+    // range to the line's end, no field past kMostFields, at most
+    // kMostValues values, and no template that must be replaced stepwise.
+    static bool takes(const RipPlan& plan);
+
+    // `plan` must outlive every ripLines() until the next configure(); every
+    // result is followed by `eol`.
+    void configure(const RipPlan& plan, std::string_view eol);
 
     // Where ripLines() puts what it rips: results in `room`, where each ends
     // and which source line it came from in `ends`.
     struct Target {
         OutputRoom& room;
-        std::vector<OutputFile::LineEnd>& ends;
+        std::vector<LineEnd>& ends;
         std::int64_t& lines;  // source lines passed, empty ones too
         bool& sawLine;        // a non-empty line was among them
         std::size_t lineLimit;
         std::size_t maxResult;
     };
-    // Rips the lines of data[pos, size) one after the other while each ends
-    // before `to` (the index covers [pos, to)), is one this copier rips, and is
-    // no longer than the line limit. Returns where it stopped: the start of a
-    // line for the caller to rip its own way, or `size`.
-    std::size_t ripLines(const char* data, std::size_t pos, std::size_t to, std::size_t size,
-                         const LineIndex& index, Target& target);
+    // Rips the lines of data[pos, size) one after the other while each starts
+    // before `until`, ends before `to` (the index covers [pos, to)), is one
+    // this copier rips, and is no longer than the line limit. Returns where
+    // it stopped: the start of a line for the caller to rip its own way, or
+    // past the last line it ripped.
+    std::size_t ripLines(const char* data, std::size_t pos, std::size_t until, std::size_t to,
+                         std::size_t size, const LineIndex& index, Target& target);
 
   private:
-    // One value of the result, after the literal text before it; offsets and
-    // sizes are in text_.
-    struct Step {
-        std::uint32_t literal = 0;
-        std::uint32_t literalSize = 0;
-        std::uint32_t field = 0;        // 0 for a number below 1, which matches nothing
-        std::uint32_t placeholder = 0;  // a template's "[n]", kept for a missing field
-        std::uint32_t placeholderSize = 0;
-    };
-    std::uint32_t addText(std::string_view text);
-    bool planTemplate(std::string_view t, std::string_view& closingText);
-    // Appends one line's result and line end at `p`, the line cut into
-    // `stop`; clears `complete` when the skip rule drops the line.
     template <bool kTemplate, bool kCheckBlank>
-    char* build(char* p, const char* line, const std::int32_t* stop, std::size_t got,
-                bool reachedEnd, bool& complete) const;
-    template <bool kTemplate, bool kCheckBlank>
-    std::size_t ripRun(const char* data, std::size_t pos, std::size_t to, std::size_t size,
-                       const LineIndex::Maps& maps, Target& target);
+    std::size_t ripRun(const char* data, std::size_t pos, std::size_t until, std::size_t to,
+                       std::size_t size, const LineIndex::Maps& maps, Target& target);
 
     // A result is built in room made for its bound: the line's size per value.
     // Lines whose bound passes this take the general path.
     static constexpr std::size_t kBoundedResult = std::size_t{64} << 10;
 
+    const RipPlan* plan_ = nullptr;
     char split_ = 0;
-    bool template_ = false;
-    bool checkBlank_ = false;
-    std::size_t maxField_ = 0;
-    std::string text_;           // literals and placeholders, padded for wide loads
-    std::vector<Step> steps_;    // at most kMostValues
-    Step closing_;               // a template's closing text, and the line end
-    std::size_t fixedSize_ = 0;  // every literal and placeholder, and the line end
+    std::string eol_;  // padded for wide loads
     std::size_t eolSize_ = 0;
 };
 

@@ -7,7 +7,7 @@
 
 namespace kolvane {
 
-std::int64_t Countvalue(std::string_view text, std::string_view separator) {
+std::int64_t countSeparators(std::string_view text, std::string_view separator) {
     if (separator.empty()) return 0;
     std::int64_t count = 0;
     for (auto pos = text.find(separator); pos != std::string_view::npos;
@@ -68,7 +68,7 @@ std::optional<FieldList> FieldList::parse(std::string_view text) {
     if (isBlank(text)) return std::nullopt;
     // Every comma separates, so an empty or malformed entry is still an entry.
     std::vector<FieldRange> entries;
-    entries.reserve(static_cast<std::size_t>(Countvalue(text, ",")) + 1);
+    entries.reserve(static_cast<std::size_t>(countSeparators(text, ",")) + 1);
     std::size_t start = 0;
     for (;;) {
         const auto comma = text.find(',', start);

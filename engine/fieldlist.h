@@ -47,7 +47,7 @@ class FieldList {
 
 // Non-overlapping occurrences of `separator` in `text`, searched left to right.
 // An empty separator occurs nowhere, so a line split by it is one field.
-std::int64_t Countvalue(std::string_view text, std::string_view separator);
+std::int64_t countSeparators(std::string_view text, std::string_view separator);
 
 // Reads one field-list entry as a signed 16-bit number: surrounding spaces and a
 // leading sign allowed, a decimal fraction rounded half to even; 0 when the entry

@@ -2,22 +2,33 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace kolvane {
 
 namespace {
 
-// Calls `call` again for as long as a signal interrupts it.
+// Calls `call` again for as long as a signal interrupts it, unless the
+// signal asked to stop. Asked first too: a signal that came just before the
+// call began would otherwise leave it waiting.
 template <class Call>
-auto retryInterrupted(Call call) {
+auto retryInterrupted(Call call, const StopAsked& stopAsked = {}) {
     decltype(call()) result;
     do {
+        if (stopAsked && stopAsked()) {
+            errno = EINTR;
+            return decltype(call()){-1};
+        }
         result = call();
     } while (result < 0 && errno == EINTR);
     return result;
@@ -29,9 +40,16 @@ IoResult failure(std::size_t done, int code) {
 
 class DescriptorWriter : public Writer {
   public:
-    DescriptorWriter(int fd, bool owned) : fd_(fd), owned_(owned) {
+    DescriptorWriter(int fd, bool owned, bool fromPath, StopAsked stopAsked)
+        : fd_(fd), owned_(owned), fromPath_(fromPath), stopAsked_(std::move(stopAsked)) {
         struct stat st {};
-        regular_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+        if (::fstat(fd_, &st) != 0) return;
+        regular_ = S_ISREG(st.st_mode);
+        mayWaitForEver_ = S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
+        // A larger pipe takes larger pieces, so a stoppable write costs few
+        // calls more than one that may wait for ever.
+        pipe_ = S_ISFIFO(st.st_mode) && ::fcntl(fd_, F_SETPIPE_SZ, kPipeBytes) >= 0;
+        identity_ = FileIdentity{st.st_dev, st.st_ino, regular_};
     }
     ~DescriptorWriter() override {
         if (owned_ && fd_ >= 0) ::close(fd_);
@@ -40,18 +58,16 @@ class DescriptorWriter : public Writer {
     DescriptorWriter& operator=(const DescriptorWriter&) = delete;
 
     IoResult write(std::string_view data) override {
+        if (mayWaitForEver_) return writePiece(data);
         for (;;) {
-            const ssize_t n =
-                retryInterrupted([&] { return ::write(fd_, data.data(), data.size()); });
+            const ssize_t n = ::write(fd_, data.data(), data.size());
             if (n >= 0) {
                 noteEnd();
                 return IoResult{static_cast<std::size_t>(n), 0, {}};
             }
+            if (errno == EINTR && !stopped()) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) return failure(0, errno);
-            pollfd room{fd_, POLLOUT, 0};
-            if (retryInterrupted([&] { return ::poll(&room, 1, -1); }) < 0) {
-                return failure(0, errno);
-            }
+            if (!waitForRoom()) return failure(0, errno);
         }
     }
 
@@ -67,7 +83,8 @@ class DescriptorWriter : public Writer {
         return true;
     }
 
-    bool reopenable() const override { return regular_; }
+    bool reopenable() const override { return fromPath_ && regular_; }
+    std::optional<FileIdentity> identity() const override { return identity_; }
 
     IoResult close() override {
         if (!owned_ || fd_ < 0) return {};
@@ -77,6 +94,55 @@ class DescriptorWriter : public Writer {
     }
 
   private:
+    bool stopped() const { return stopAsked_ && stopAsked_(); }
+
+    // Waits until the output takes bytes, a while at a time, asking between
+    // waits whether to stop (errno EINTR then).
+    bool waitForRoom() {
+        for (;;) {
+            pollfd room{fd_, POLLOUT, 0};
+            const int polled = ::poll(&room, 1, kWaitMs);
+            if (polled > 0) return true;
+            if (polled < 0 && errno != EINTR) return false;
+            if (stopped()) {
+                errno = EINTR;
+                return false;
+            }
+        }
+    }
+
+    // A pipe whose reader stops reading holds a larger write until a signal
+    // interrupts it, and the signal may well reach another thread. A piece of
+    // at most PIPE_BUF bytes, written once poll() saw room, never waits; it
+    // ends at a line end when it holds one, so that what a stop leaves in the
+    // pipe ends on a whole line.
+    IoResult writePiece(std::string_view data) {
+        std::size_t piece = std::min<std::size_t>(data.size(), pipeRoom());
+        if (piece < data.size()) {
+            if (const void* end = ::memrchr(data.data(), '\n', piece)) {
+                piece = static_cast<std::size_t>(static_cast<const char*>(end) - data.data()) + 1;
+            }
+        }
+        for (;;) {
+            if (!waitForRoom()) return failure(0, errno);
+            const ssize_t n = ::write(fd_, data.data(), piece);
+            if (n >= 0) return IoResult{static_cast<std::size_t>(n), 0, {}};
+            if (errno == EINTR && stopped()) return failure(0, EINTR);
+            if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+                return failure(0, errno);
+            }
+        }
+    }
+
+    // What a pipe can take now without waiting: its size less what it holds
+    // unread; at least PIPE_BUF, which a pipe that poll() saw room in takes.
+    std::size_t pipeRoom() const {
+        int unread = 0;
+        const int size = pipe_ ? ::fcntl(fd_, F_GETPIPE_SZ) : -1;
+        if (size <= 0 || ::ioctl(fd_, FIONREAD, &unread) != 0) return PIPE_BUF;
+        return std::max<std::size_t>(PIPE_BUF, std::size_t(size) - std::size_t(unread));
+    }
+
     // Where this writer's bytes end in a regular file: appending puts them at
     // the end, wherever other writers have left it.
     void noteEnd() {
@@ -85,18 +151,30 @@ class DescriptorWriter : public Writer {
         end_ = at < 0 ? std::nullopt : std::optional<std::uint64_t>(at);
     }
 
+    // How long one wait for room lasts before it asks whether to stop.
+    static constexpr int kWaitMs = 100;
+    static constexpr int kPipeBytes = 1 << 20;
+
     int fd_;
     bool owned_;
+    bool fromPath_;
+    StopAsked stopAsked_;
     bool regular_ = false;
+    bool mayWaitForEver_ = false;  // a pipe, a FIFO or a socket
+    bool pipe_ = false;            // a pipe or FIFO whose room can be asked
+    std::optional<FileIdentity> identity_;
     std::optional<std::uint64_t> end_;
 };
 
 }  // namespace
 
 Expected<std::unique_ptr<FileSource>> FileSource::open(const std::string& path,
-                                                       std::uint64_t offset) {
+                                                       std::uint64_t offset,
+                                                       const StopAsked& stopAsked) {
     if (path.empty()) return Error{"Cannot read", "", "no source file given", 0, 0};
-    const int fd = retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
+    // Opening a FIFO waits for its writer.
+    const int fd =
+        retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }, stopAsked);
     if (fd < 0) return systemError("Cannot open", path, errno);
 
     struct stat st {};
@@ -179,14 +257,37 @@ std::optional<std::uint64_t> FileSource::size() const {
 }
 
 Expected<std::unique_ptr<Writer>> FileOpener::openAppend(const std::string& path) {
+    struct stat st {};
+    if (stopAsked_ && ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        return openFifo(path);
+    }
+    // Opening a FIFO waits for its reader.
     const int fd = retryInterrupted(
-        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666); });
+        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666); },
+        stopAsked_);
     if (fd < 0) return systemError("Cannot open", path, errno);
-    return std::unique_ptr<Writer>(new DescriptorWriter(fd, true));
+    return std::unique_ptr<Writer>(new DescriptorWriter(fd, true, true, stopAsked_));
 }
 
-std::unique_ptr<Writer> descriptorWriter(int fd, bool owned) {
-    return std::make_unique<DescriptorWriter>(fd, owned);
+// A FIFO is opened without waiting and tried again until a reader comes or
+// a stop is asked, so that no signal is needed to give up: a window has none.
+Expected<std::unique_ptr<Writer>> FileOpener::openFifo(const std::string& path) {
+    constexpr std::chrono::milliseconds kRetry{20};
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            // Writes wait for room as they would have.
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return std::unique_ptr<Writer>(new DescriptorWriter(fd, true, true, stopAsked_));
+        }
+        if (errno != ENXIO && errno != EINTR) return systemError("Cannot open", path, errno);
+        if (stopAsked_()) return systemError("Cannot open", path, EINTR);
+        std::this_thread::sleep_for(kRetry);
+    }
+}
+
+std::unique_ptr<Writer> descriptorWriter(int fd, bool owned, StopAsked stopAsked) {
+    return std::make_unique<DescriptorWriter>(fd, owned, false, std::move(stopAsked));
 }
 
 IoResult writeAll(Writer& writer, std::string_view data) {

@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "error.h"
 
@@ -20,6 +22,11 @@ struct FileIdentity {
     bool regular = false;  // a regular file, the only kind a write can damage
     bool operator==(const FileIdentity& o) const { return device == o.device && inode == o.inode; }
 };
+
+// Asked when a signal interrupted a call that may wait for ever (opening a
+// FIFO, writing to a pipe nobody reads): whether to give up, the call then
+// failing with EINTR, instead of calling again. None: always call again.
+using StopAsked = std::function<bool()>;
 
 // Outcome of one read or write call: how many bytes moved, and why it stopped
 // short when it failed (`cause` empty on success).
@@ -62,7 +69,8 @@ class FileSource : public ByteSource {
     // cannot make the rip endless; if it really shrinks, reading fails. A file
     // whose size means nothing (procfs, sysfs, devices) is read to its end.
     static Expected<std::unique_ptr<FileSource>> open(const std::string& path,
-                                                      std::uint64_t offset = 0);
+                                                      std::uint64_t offset = 0,
+                                                      const StopAsked& stopAsked = {});
     // Standard input, or any other descriptor the caller owns.
     static std::unique_ptr<FileSource> fromDescriptor(int fd);
 
@@ -105,8 +113,12 @@ class Writer {
     // longer where this writer left it (another process appended since).
     virtual bool cutBack(std::uint64_t bytes) = 0;
     // Whether opening the output again may help after a failed write: only
-    // for a regular file (reopening a FIFO whose reader left would block).
+    // for a regular file opened by its path (reopening a FIFO whose reader
+    // left would block, and a descriptor such as standard output cannot be
+    // opened again: closing it would only lose it).
     virtual bool reopenable() const = 0;
+    // The file written, when it is one, for never writing into a source.
+    virtual std::optional<FileIdentity> identity() const { return std::nullopt; }
     // Closes the output; a write error the system delayed shows here.
     virtual IoResult close() = 0;
 };
@@ -120,14 +132,21 @@ class OutputOpener {
 };
 
 // Appends to files with write(2): created when missing, never emptied.
+// `stopAsked` lets a stop end an open or a write that waits for a reader.
 class FileOpener : public OutputOpener {
   public:
+    explicit FileOpener(StopAsked stopAsked = {}) : stopAsked_(std::move(stopAsked)) {}
     Expected<std::unique_ptr<Writer>> openAppend(const std::string& path) override;
+
+  private:
+    Expected<std::unique_ptr<Writer>> openFifo(const std::string& path);
+
+    StopAsked stopAsked_;
 };
 
 // A writer over an open descriptor, such as standard output; with `owned` it
-// is closed by close() or when the writer goes.
-std::unique_ptr<Writer> descriptorWriter(int fd, bool owned);
+// is closed by close() or when the writer goes. It is never reopenable.
+std::unique_ptr<Writer> descriptorWriter(int fd, bool owned, StopAsked stopAsked = {});
 
 // Writes all of data, retrying short writes and interrupted calls.
 IoResult writeAll(Writer& writer, std::string_view data);

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "bitwalk.h"
+
 namespace kolvane {
 
 // Where one split byte stands in an indexed text: bit (first + i) of `words`
@@ -47,18 +49,9 @@ class LineIndex {
     void index(const char* data, std::size_t from, std::size_t to);
 
     // The first CR or LF in [from, to), or `to`; [from, to) must be indexed.
-    // Inline: it runs once per line.
     std::size_t nextEnd(std::size_t from, std::size_t to) const {
-        if (from >= to) return to;
-        std::size_t w = from / 64 - origin_;
-        const std::size_t last = (to - 1) / 64 - origin_;
-        std::uint64_t bits = ends_[w] & (~std::uint64_t{0} << (from % 64));
-        while (bits == 0) {
-            if (++w > last) return to;
-            bits = ends_[w];
-        }
-        const std::size_t at = (origin_ + w) * 64 + std::size_t(__builtin_ctzll(bits));
-        return at < to ? at : to;
+        const std::size_t base = origin_ * 64;
+        return base + firstBit(ends_.data(), from - base, to - base);
     }
 
     // The split byte's bits for a line starting at `first`; no words when no
@@ -91,11 +84,5 @@ class LineIndex {
 // the split byte. SSE2, or AVX2 when the processor has it.
 void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
                    std::uint64_t* seps);
-
-// One past the terminator of a line ending at `eol` (a CR or LF before `end`):
-// CR LF is one terminator.
-inline std::size_t terminatorEnd(const char* data, std::size_t eol, std::size_t end) {
-    return data[eol] == '\r' && eol + 1 < end && data[eol + 1] == '\n' ? eol + 2 : eol + 1;
-}
 
 }  // namespace kolvane

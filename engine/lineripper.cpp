@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 
-#include "bytescan.h"
+#include "bitwalk.h"
 
 namespace kolvane {
 
@@ -40,157 +39,126 @@ bool replaceAll(std::string& text, std::string_view what, std::string_view with,
     return true;
 }
 
+// Calls `separator(position)` for each split string in `line`, left to right
+// and without overlap, until it returns false.
+template <class Visit>
+void eachSeparator(std::string_view line, std::string_view split, const SeparatorBits& bits,
+                   Visit&& separator) {
+    if (split.empty()) return;
+    if (split.size() == 1 && bits.words != nullptr && bits.byte == split[0]) {
+        BitWalk walk(bits.words, bits.first, bits.first + line.size());
+        for (std::size_t at = walk.next(); at < bits.first + line.size(); at = walk.next()) {
+            if (!separator(at - bits.first)) return;
+        }
+    } else if (split.size() == 1) {
+        scanByte(line.data(), line.data() + line.size(), split[0],
+                 [&](const char* at) { return separator(std::size_t(at - line.data())); });
+    } else {
+        for (auto at = line.find(split); at != line.npos;
+             at = line.find(split, at + split.size())) {
+            if (!separator(at)) return;
+        }
+    }
+}
+
 }  // namespace
 
-FieldList fieldListFor(const Settings& settings, FieldList last) {
-    if (settings.smart) return last;
-    return FieldList::parse(settings.fields).value_or(std::move(last));
+LineCut FieldCutter::cut(const RipPlan& plan, std::string_view line, const SeparatorBits& bits) {
+    const std::vector<std::size_t>& wanted = plan.wanted();
+    if (slots_.size() < wanted.size()) slots_.resize(wanted.size());
+    LineCut cut{slots_.data(), 0, 1, true};
+    if (wanted.empty()) return cut;
+    const std::size_t splitSize = plan.split().size();
+    std::size_t fieldStart = 0;
+    std::size_t field = 1;  // the field that ends at the next separator
+    eachSeparator(line, plan.split(), bits, [&](std::size_t at) {
+        if (wanted[cut.filled] == field) {
+            slots_[cut.filled++] = {fieldStart, at};
+            if (cut.filled == wanted.size()) {
+                cut.reachedEnd = false;
+                return false;
+            }
+        }
+        fieldStart = at + splitSize;
+        ++field;
+        return true;
+    });
+    cut.fields = field;
+    if (cut.reachedEnd && wanted[cut.filled] == field)
+        slots_[cut.filled++] = {fieldStart, line.size()};
+    return cut;
 }
 
-void LineRipper::configure(const Settings& settings, const FieldList& fields) {
-    split_ = settings.split;
-    cutter_.setSplit(split_);
-    join_ = settings.join;
-    smart_ = settings.smart;
-    checkBlank_ = settings.skipEmpty;
-    fields_ = &fields;
-    maxField_ = fields.highest();
-    template_.assign(trimSpaces(settings.fields));
-    segments_.clear();
-    simpleTemplate_ = true;
-    if (!smart_) return;
-    simpleTemplate_ = parseTemplate(template_, segments_);
-    maxField_ = 0;
-    for (const TemplatePart& part : segments_) maxField_ = std::max(maxField_, part.field);
-}
-
-bool parseTemplate(std::string_view t, std::vector<TemplatePart>& parts) {
-    parts.clear();
-    bool simple = true;
-    std::size_t literalStart = 0;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        if (t[i] == ']') simple = false;  // a ']' no placeholder closes
-        if (t[i] != '[') continue;
-        std::size_t j = i + 1;
-        while (j < t.size() && t[j] >= '0' && t[j] <= '9') ++j;
-        if (j == i + 1 || j == t.size() || t[j] != ']') {
-            simple = false;  // a '[' that starts no [digits] token
-            continue;
-        }
-        std::size_t field = 0;
-        bool fits = j - i - 1 <= 9;
-        if (fits) std::from_chars(t.data() + i + 1, t.data() + j, field);
-        if (fits && t[i + 1] != '0') {
-            parts.push_back(
-                {t.substr(literalStart, i - literalStart), field, t.substr(i, j + 1 - i)});
-            literalStart = j + 1;
-        }
-        i = j;
+std::vector<std::string_view> cutFields(std::string_view line, std::string_view split,
+                                        std::size_t max) {
+    if (max == 0) return {};
+    Settings settings;
+    settings.split = split;
+    const RipPlan plan(
+        settings, FieldList({{1, static_cast<std::int32_t>(std::min<std::size_t>(max, 32767))}}));
+    FieldCutter cutter;
+    const LineCut cut = cutter.cut(plan, line);
+    std::vector<std::string_view> fields;
+    for (std::size_t i = 0; i < cut.filled; ++i) {
+        fields.push_back(line.substr(cut.spans[i].begin, cut.spans[i].end - cut.spans[i].begin));
     }
-    parts.push_back({t.substr(literalStart), 0, {}});
-    return simple;
+    return fields;
 }
 
 bool LineRipper::rip(std::string_view line, std::string& out, const SeparatorBits& bits) {
+    const RipPlan& plan = *plan_;
     tooLong_ = false;
-    limit_ = std::max(maxResult_, line.size());
-    return smart_ ? ripTemplate(line, out, bits) : ripPlain(line, out, bits);
-}
-
-bool LineRipper::ripPlain(std::string_view line, std::string& out, const SeparatorBits& bits) {
-    const std::size_t got = cutter_.cut(line, maxField_, bits);
-    bool complete = true;
-    bool first = true;
-    const std::size_t start = out.size();
-    // A field the line lacks reads as empty, never as an earlier line's value.
-    auto emit = [&](std::int64_t k) {
-        std::string_view value = k > 0 && static_cast<std::size_t>(k) <= got
-                                     ? cutter_.field(static_cast<std::size_t>(k))
-                                     : std::string_view{};
-        if (checkBlank_ && complete && isBlank(value)) complete = false;
-        if (!first) out.append(join_);
-        first = false;
-        out.append(value);
-        return out.size() - start <= limit_;
-    };
-    for (const FieldRange& e : fields_->entries()) {
-        if (e.last == e.first) {
-            if (!emit(e.first)) return tooLongAt(out, start);
-            continue;
-        }
-        // A range to the line's end that starts beyond it still gives one value.
-        const std::int64_t last =
-            e.last == FieldList::kToLastField
-                ? std::max<std::int64_t>(static_cast<std::int64_t>(got), e.first)
-                : e.last;
-        for (std::int64_t k = e.first; k <= last; ++k) {
-            if (!emit(k)) return tooLongAt(out, start);
-        }
-    }
-    return complete;
-}
-
-bool LineRipper::tooLongAt(std::string& out, std::size_t start) {
-    out.resize(start);
-    tooLong_ = true;
-    return false;
-}
-
-bool LineRipper::ripTemplate(std::string_view line, std::string& out, const SeparatorBits& bits) {
-    if (!simpleTemplate_) return ripTemplateStepwise(line, out);
-    const std::size_t got = cutter_.cut(line, maxField_, bits);
+    const std::size_t limit = std::max(maxResult_, line.size());
+    if (plan.stepwise()) return ripStepwise(line, out, limit);
+    const LineCut cut = cutter_.cut(plan, line, bits);
     // A bracket inside a value could form a placeholder that a later field
     // would replace; only the stepwise replacement gets that right. One scan
     // over the cut part of the line is cheaper than one per named value.
-    if (got > 0) {
-        const char* from = line.data();
-        const std::string_view lastCut = cutter_.field(got);
-        const char* to = lastCut.data() + lastCut.size();
-        if (findByte(from, to, '[') != to || findByte(from, to, ']') != to) {
-            return ripTemplateStepwise(line, out);
+    if (plan.isTemplate() && cut.filled > 0) {
+        const char* to = line.data() + cut.spans[cut.filled - 1].end;
+        if (findByte(line.data(), to, '[') != to || findByte(line.data(), to, ']') != to) {
+            return ripStepwise(line, out, limit);
         }
     }
     bool complete = true;
-    for (const auto& seg : segments_) {
-        out.append(seg.literal);
-        if (seg.field == 0) continue;
-        if (seg.field > got) {
-            out.append(seg.placeholder);  // the line has no such field
-            continue;
-        }
-        std::string_view value = cutter_.field(seg.field);
-        if (seg.field == got && cutter_.reachedLineEnd()) {
-            value = trimSpaces(value);  // the last field goes in trimmed and is never tested
-        } else if (checkBlank_ && complete && isBlank(value)) {
-            complete = false;
-        }
-        out.append(value);
+    CountBytes count;
+    emitResult(plan, line, cut, count, complete);
+    if (count.size > limit) {
+        tooLong_ = true;
+        return false;
     }
+    const std::size_t start = out.size();
+    out.resize(start + count.size);
+    CopyBytes copy{out.data() + start};
+    complete = true;
+    emitResult(plan, line, cut, copy, complete);
     return complete;
 }
 
-bool LineRipper::ripTemplateStepwise(std::string_view line, std::string& out) {
+bool LineRipper::ripStepwise(std::string_view line, std::string& out, std::size_t limit) {
+    const RipPlan& plan = *plan_;
+    const std::string_view split = plan.split();
     std::string& text = stepText_;
-    text.assign(template_);
+    text.assign(plan.templateText());
     bool complete = true;
     char buf[24];
     std::string_view rest = line;
     for (std::size_t i = 1;; ++i) {
-        std::size_t sep = split_.empty() ? std::string_view::npos : rest.find(split_);
-        std::string_view placeholder = placeholderFor(i, buf);
+        const std::size_t sep = split.empty() ? std::string_view::npos : rest.find(split);
+        const std::string_view placeholder = placeholderFor(i, buf);
         if (sep == std::string_view::npos) {
-            tooLong_ = !replaceAll(text, placeholder, trimSpaces(rest), scratch_, limit_);
+            tooLong_ = !replaceAll(text, placeholder, trimSpaces(rest), scratch_, limit);
             break;
         }
-        std::string_view value = rest.substr(0, sep);
-        if (checkBlank_ && isBlank(value) && text.find(placeholder) != std::string::npos) {
+        const std::string_view value = rest.substr(0, sep);
+        if (plan.checksBlank() && isBlank(value) && text.find(placeholder) != std::string::npos) {
             complete = false;
         }
-        if (!replaceAll(text, placeholder, value, scratch_, limit_)) {
+        if (!replaceAll(text, placeholder, value, scratch_, limit)) {
             tooLong_ = true;
             break;
         }
-        rest.remove_prefix(sep + split_.size());
+        rest.remove_prefix(sep + split.size());
         // Values only ever go where a placeholder was, so once no '[' is left no
         // later field can change the line.
         if (text.find('[') == std::string::npos) break;
@@ -198,4 +166,5 @@ bool LineRipper::ripTemplateStepwise(std::string_view line, std::string& out) {
     if (!tooLong_) out.append(text);
     return complete;
 }
+
 }  // namespace kolvane

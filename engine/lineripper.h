@@ -5,91 +5,62 @@
 #include <string_view>
 #include <vector>
 
-#include "fieldcutter.h"
-#include "fieldlist.h"
+#include "emit.h"
+#include "lineindex.h"
+#include "ripplan.h"
 
 namespace kolvane {
 
-// What one line is ripped with. The window fills it from its controls, the CLI
-// from its options; the rip reads it afresh after every event pass.
-struct Settings {
-    std::string split = "|";  // SplitChar: separates the fields of a source line
-    std::string join = ":";   // FieldSep: goes between the chosen fields
-    std::string fields{};     // RipFields: field list, or template in smart-combine mode
-    bool skipEmpty = false;   // Check1: skip a line when a checked value is blank
-    bool toFile = false;      // Check2: append results to Outfile instead of the list
-    bool smart = false;       // Check4: RipFields is a template such as "[2]-[1]"
-    bool hideList = false;    // Check3: read once, when a rip starts
-    std::string outfile{};    // Outfile: where file-to-file mode appends
+// Cuts lines into a plan's wanted fields, reusing one array of slots for
+// every line, so cutting allocates nothing once warmed up. Only the wanted
+// fields are kept, so a template naming field 999999999 needs two slots, not
+// a billion.
+class FieldCutter {
+  public:
+    // Cuts `line` for `plan`. `bits`, when they mark the plan's one-byte split
+    // string, say where it stands, so the line's bytes are not looked at again.
+    LineCut cut(const RipPlan& plan, std::string_view line, const SeparatorBits& bits = {});
+
+  private:
+    std::vector<FieldSpan> slots_;
 };
 
-// One placeholder of a template and the literal text before it. The last part
-// of a template has field 0 and holds the text after its last placeholder.
-struct TemplatePart {
-    std::string_view literal;
-    std::size_t field = 0;
-    std::string_view placeholder;  // "[n]" as written
-};
+// The fields of `line` as a rip numbers them: field k is element k-1. At most
+// `max` are cut; the last one then ends at its separator. An empty split
+// string makes the line one field.
+std::vector<std::string_view> cutFields(std::string_view line, std::string_view split,
+                                        std::size_t max);
 
-// Reads template `t` into `parts` (views into `t`), replacing what they held.
-// "[0]", "[01]" and numbers of more than nine digits name no field and stay
-// as text. False when a bracket belongs to no [digits] placeholder: only
-// replacing one field after the other then rips the template right.
-bool parseTemplate(std::string_view t, std::vector<TemplatePart>& parts);
-
-// The field list a rip with `settings` uses: the box's list, parsed; the last
-// parse when the box is blank or holds a template.
-FieldList fieldListFor(const Settings& settings, FieldList last);
-
-// Turns one non-empty source line into its result line, in plain mode (fields
-// of the field list joined by the new separator) or smart-combine mode (a
-// template with [n] placeholders). Configured once per settings change, so the
-// per-line work is cutting and copying, with no allocation once warmed up.
+// Rips one non-empty line of any length through a plan into a string: the
+// general path, for every line the copier does not take.
 class LineRipper {
   public:
     explicit LineRipper(std::size_t maxResult = kMaxResultBytes) : maxResult_(maxResult) {}
-
-    // Takes the settings and, for plain mode, the field list; `fields` must
-    // outlive every rip() until the next configure().
-    void configure(const Settings& settings, const FieldList& fields);
 
     // A result line may be as long as its source line, or this long: a
     // template whose values hold placeholders grows with every field, and a
     // few hundred bytes could otherwise ask for gigabytes.
     static constexpr std::size_t kMaxResultBytes = std::size_t{256} << 20;
 
-    // Appends the result line to `out` and says whether every value the mode
-    // checks is non-blank (what the skip rule tests). Appending lets the caller
-    // build straight into its output buffer. `bits` may say where a one-byte
-    // split string stands in the line (LineReader::separators()). A line whose
-    // result would pass the bound appends nothing, and tooLong() says so.
+    // `plan` must outlive every rip() until the next configure().
+    void configure(const RipPlan& plan) { plan_ = &plan; }
+
+    // Appends the result line to `out` and says whether every value the plan
+    // checks is non-blank (what the skip rule tests). A line whose result
+    // would pass the bound appends nothing, and tooLong() says so. May throw
+    // std::bad_alloc, with `out` as it was.
     bool rip(std::string_view line, std::string& out, const SeparatorBits& bits = {});
     bool tooLong() const { return tooLong_; }
     std::size_t maxResult() const { return maxResult_; }
 
   private:
-    bool ripPlain(std::string_view line, std::string& out, const SeparatorBits& bits);
-    bool ripTemplate(std::string_view line, std::string& out, const SeparatorBits& bits);
-    // Replaces placeholders one field after the other, as the template's
+    // Replaces placeholders one field after the other, as a template's
     // definition says; needed only when brackets could form new placeholders.
-    bool ripTemplateStepwise(std::string_view line, std::string& out);
-    // Takes back what a plain rip appended past `start`, and marks the line.
-    bool tooLongAt(std::string& out, std::size_t start);
+    bool ripStepwise(std::string_view line, std::string& out, std::size_t limit);
 
-    std::string split_;
-    std::string join_;
-    bool smart_ = false;
-    bool checkBlank_ = false;
-    const FieldList* fields_ = nullptr;  // plain mode
-    std::size_t maxField_ = 0;           // how far lines are cut
-    // smart-combine mode
-    std::string template_;
-    std::vector<TemplatePart> segments_;
-    bool simpleTemplate_ = true;  // every bracket belongs to a [digits] placeholder
-    // per line
+    const RipPlan* plan_ = nullptr;
     FieldCutter cutter_;
     std::size_t maxResult_;
-    std::size_t limit_ = 0;
     bool tooLong_ = false;
     std::string stepText_;
     std::string scratch_;

@@ -1,6 +1,7 @@
 #include "outputfile.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace kolvane {
 
@@ -22,28 +23,22 @@ OutputFile::~OutputFile() {
     worker_.join();
 }
 
-std::optional<Error> OutputFile::commitFull(std::size_t start, std::int64_t sourceLine) {
+std::optional<Error> OutputFile::commitLines(std::string& bytes, std::span<const LineEnd> lines,
+                                             std::int64_t lineBase) {
+    if (lines.empty()) return std::nullopt;
+    committed_ += static_cast<std::int64_t>(lines.size());
     if (name_.empty()) {
-        fill_.bytes.resize(start);
+        bytes.clear();  // no destination: the lines are dropped, as delivered
         return std::nullopt;
     }
-    fill_.bytes.append(eol_);
-    fill_.pending.push_back({fill_.bytes.size(), sourceLine});
-    if (fill_.bytes.size() >= kBufferSize) {
+    // A long result is taken over, never copied behind what waits: that
+    // goes out first, so a line of a gigabyte is held once.
+    if (!fill_.bytes.empty() && bytes.size() >= kBufferSize) {
         if (auto error = handOff()) {
-            // This line went down with the failed write, but the caller counts a
-            // line only once it is committed without error: taking it off as a
-            // lost line too would leave Ripcount one short of the file.
-            --linesLost_;
+            lost_ += static_cast<std::int64_t>(lines.size());
             return error;
         }
     }
-    return std::nullopt;
-}
-
-std::optional<Error> OutputFile::commitLines(std::string& bytes, std::span<const LineEnd> lines,
-                                             std::int64_t lineBase) {
-    if (name_.empty() || lines.empty()) return std::nullopt;
     const std::size_t shift = fill_.bytes.size();
     if (shift == 0) {
         fill_.bytes.swap(bytes);
@@ -54,13 +49,7 @@ std::optional<Error> OutputFile::commitLines(std::string& bytes, std::span<const
     for (const LineEnd& line : lines) {
         fill_.pending.push_back({shift + line.end, lineBase + line.sourceLine});
     }
-    if (fill_.bytes.size() >= kBufferSize) {
-        if (auto error = handOff()) {
-            // As in commit(): the caller counts none of these lines.
-            linesLost_ -= static_cast<std::int64_t>(lines.size());
-            return error;
-        }
-    }
+    if (fill_.bytes.size() >= kBufferSize) return handOff();
     return std::nullopt;
 }
 
@@ -77,6 +66,13 @@ std::optional<Error> OutputFile::flush() {
 
 std::optional<Error> OutputFile::handOff() {
     if (auto error = settle()) return error;
+    if (background_ && !worker_.joinable()) {
+        try {
+            worker_ = std::thread([this] { workerLoop(); });
+        } catch (const std::system_error&) {
+            background_ = false;  // no thread to be had: this one writes
+        }
+    }
     if (!background_) {
         auto error = write(fill_);
         if (error) dropAll(fill_);
@@ -87,11 +83,7 @@ std::optional<Error> OutputFile::handOff() {
         std::lock_guard lock(mutex_);
         busy_ = true;
     }
-    if (!worker_.joinable()) {
-        worker_ = std::thread([this] { workerLoop(); });
-    } else {
-        wake_.notify_one();
-    }
+    wake_.notify_one();
     return std::nullopt;
 }
 
@@ -103,14 +95,16 @@ std::optional<Error> OutputFile::settle() {
     lock.unlock();
     if (error) dropAll(flight_);
     flight_.clear();
+    // A batch a long line grew gives its memory back once it is written.
+    if (flight_.bytes.capacity() > 4 * kBufferSize) std::string().swap(flight_.bytes);
     return error;
 }
 
 void OutputFile::dropAll(Batch& failed) {
-    linesLost_ += static_cast<std::int64_t>(failed.pending.size());
+    lost_ += static_cast<std::int64_t>(failed.pending.size());
     failed.clear();
     if (&failed != &fill_) {
-        linesLost_ += static_cast<std::int64_t>(fill_.pending.size());
+        lost_ += static_cast<std::int64_t>(fill_.pending.size());
         fill_.clear();
     }
 }

@@ -49,33 +49,15 @@ class OutputFile : public LineSink {
     // cores busy meanwhile: a writer thread then only competes for them.
     void setBackgroundWrites(bool background) { background_ = background; }
 
-    // Lines pile up in buffer() to about kBufferSize and go out together; a
-    // line longer than that goes out at once.
-    std::string& buffer() override { return fill_.bytes; }
-    // Inline and final, so that a rip holding an OutputFile commits without a
-    // call: this runs once per line. Only a full buffer takes commitFull().
-    std::optional<Error> commit(std::size_t start, std::int64_t sourceLine) final {
-        if (name_.empty() || fill_.bytes.size() + eol_.size() >= kBufferSize) {
-            return commitFull(start, sourceLine);
-        }
-        for (const char c : eol_) fill_.bytes.push_back(c);  // inline, unlike append()
-        fill_.pending.push_back({fill_.bytes.size(), sourceLine});
-        return std::nullopt;
-    }
-
-    // A finished line as commitLines() takes it: `end` is the offset just past
-    // its terminator, `sourceLine` the source line it came from.
-    struct LineEnd {
-        std::size_t end;
-        std::int64_t sourceLine;
-    };
-    const std::string& eol() const { return eol_; }
+    const std::string& eol() const override { return eol_; }
     // Takes many lines at once: `bytes` holds them, each followed by eol(), and
     // `lines` says where each ends, its source line counted from `lineBase`.
     // Takes over `bytes` without a copy when nothing else is waiting (leaving
-    // it an empty buffer to reuse); accounts a failure as commit() does.
+    // it an empty buffer to reuse). Lines pile up to about kBufferSize and go
+    // out together.
     std::optional<Error> commitLines(std::string& bytes, std::span<const LineEnd> lines,
-                                     std::int64_t lineBase);
+                                     std::int64_t lineBase) override;
+    std::int64_t delivered() const override { return committed_ - lost_; }
 
     // Writes everything committed and returns when it is in the file. On a
     // failure the file is reopened for appending and the write tried once more;
@@ -85,11 +67,9 @@ class OutputFile : public LineSink {
     // Flushes, then closes the file: a write error the system delayed until
     // the close is an error too.
     std::optional<Error> close() override;
-    std::int64_t takeLinesLost() override { return std::exchange(linesLost_, 0); }
 
   private:
     using Pending = LineEnd;  // `end` counts from the start of its batch
-    std::optional<Error> commitFull(std::size_t start, std::int64_t sourceLine);
     // Committed lines on their way to the file.
     struct Batch {
         std::string bytes;
@@ -120,9 +100,10 @@ class OutputFile : public LineSink {
     std::unique_ptr<Writer> writer_;  // used by one thread at a time
     bool halfLineLeft_ = false;       // a failed write's part line could not be cut off
     bool background_ = true;
-    Batch fill_;    // the rip appends here
-    Batch flight_;  // the background writer writes this
-    std::int64_t linesLost_ = 0;
+    Batch fill_;                  // the rip appends here
+    Batch flight_;                // the background writer writes this
+    std::int64_t committed_ = 0;  // lines taken by commitLines()
+    std::int64_t lost_ = 0;       // of those, lines a failed write kept from the file
 
     std::thread worker_;  // started at the first hand-over: small rips never start it
     std::mutex mutex_;

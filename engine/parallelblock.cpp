@@ -1,14 +1,57 @@
 #include "parallelblock.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <new>
+#include <thread>
+
+#include "lineend.h"
 
 namespace kolvane {
 
+namespace {
+
+std::string sizeText(std::size_t bytes) {
+    return bytes >= (std::size_t{1} << 20) ? std::to_string(bytes >> 20) + " MiB"
+                                           : std::to_string(bytes) + " bytes";
+}
+
+// How much of one long line is read between two questions to keepGoing(),
+// so a stop or the window's events never wait for a line of gigabytes.
+constexpr std::size_t kAskEvery = std::size_t{4} << 20;
+
+// Bytes of a block indexed at a time: the maps stay small (a 64th of it) and
+// warm, whatever the block's size.
+constexpr std::size_t kIndexWindow = std::size_t{256} << 10;
+
+}  // namespace
+
+IoResult lineTooLong(std::size_t limit) {
+    return IoResult{0, EFBIG,
+                    "a line is longer than " + sizeText(limit) + ", the most one line may hold",
+                    false};
+}
+
+IoResult noMemoryForLine(std::size_t bytes) {
+    // Short of a block, the line is not the trouble: the memory is.
+    if (bytes < (std::size_t{1} << 20)) return IoResult{0, ENOMEM, std::strerror(ENOMEM), false};
+    return IoResult{0, ENOMEM, "not enough memory for a line of " + sizeText(bytes), false};
+}
+
+std::size_t defaultLineLimit() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return std::size_t{1} << 30;
+    return static_cast<std::size_t>(pages) / 4 * static_cast<std::size_t>(pageSize);
+}
+
 bool RipBlock::reserve(std::size_t bytes) {
     if (bytes <= capacity) return true;
+    // realloc moves a large buffer by remapping its pages, so old and new
+    // are never both in memory.
     void* bigger = std::realloc(data, bytes + LineIndex::kPadding);
     if (bigger == nullptr) return false;
     data = static_cast<char*>(bigger);
@@ -17,96 +60,210 @@ bool RipBlock::reserve(std::size_t bytes) {
     return true;
 }
 
-void RipBlock::reset() {
+void RipBlock::reset(std::size_t nominal) {
     size = 0;
-    output.clear();
-    ends.clear();
     lines = 0;
     outOfMemory.reset();
     tooLong.reset();
     failure.reset();
     sawLine = false;
+    ends.clear();
+    output.clear();
+    // What a long line grew goes back, so blocks in flight hold one long
+    // line at a time, not one each.
+    if (capacity > 4 * nominal) {
+        std::free(std::exchange(data, nullptr));
+        capacity = 0;
+    }
+    if (output.capacity() > 4 * nominal) std::string().swap(output);
 }
 
-void BlockRipper::indexNext(const RipBlock& b) {
-    constexpr std::size_t kWindow = std::size_t{256} << 10;
-    index.restart(indexed);
-    const std::size_t to = std::min(b.size, indexed + kWindow);
-    index.index(b.data, indexed, to);
-    indexed = to;
+BlockReader::BlockReader(ByteSource& source, std::size_t blockSize, std::size_t lineLimit,
+                         std::function<bool()> keepGoing)
+    : source_(source),
+      blockSize_(std::max<std::size_t>(blockSize, 1)),
+      lineLimit_(lineLimit),
+      keepGoing_(std::move(keepGoing)) {}
+
+bool BlockReader::read(RipBlock& block) {
+    if (ended_) return false;
+    block.reset(blockSize_);
+    try {
+        return fill(block);
+    } catch (const std::bad_alloc&) {
+        // No room to carry a line over to the next block: rip the lines before it.
+        block.failure = noMemoryForLine(block.size);
+        block.size = lastLineEnd(block.data, 0, block.size);
+        ended_ = true;
+        return true;
+    }
+}
+
+void BlockReader::cutAtLastEnd(RipBlock& block, std::size_t cut) {
+    carry_.assign(block.data + cut, block.size - cut);
+    block.size = cut;
+}
+
+bool BlockReader::fill(RipBlock& block) {
+    if (!block.reserve(std::max(blockSize_, carry_.size()))) {
+        block.failure = noMemoryForLine(carry_.size());
+        ended_ = true;
+        return true;
+    }
+    std::memcpy(block.data, carry_.data(), carry_.size());
+    block.size = carry_.size();
+    carry_.clear();
+    std::size_t searched = 0;  // bytes before this hold no line end
+    std::size_t unasked = 0;   // bytes of one line read since keepGoing() was asked
+    // The last line end in what has not been searched yet, or 0.
+    auto lastEnd = [&] {
+        const std::size_t cut = lastLineEnd(block.data, searched, block.size);
+        if (cut == 0 && block.size > 0) searched = block.size - 1;  // a CR may yet end a line
+        return cut;
+    };
+    for (;;) {
+        if (block.size == block.capacity) {
+            if (const std::size_t cut = lastEnd()) return cutAtLastEnd(block, cut), true;
+            // One line fills the block: the block grows with it, to just past the limit.
+            const std::size_t most = std::max(lineLimit_, lineLimit_ + blockSize_);
+            if (block.size > lineLimit_ || !block.reserve(std::min(block.capacity * 2, most))) {
+                block.failure =
+                    block.size > lineLimit_ ? lineTooLong(lineLimit_) : noMemoryForLine(block.size);
+                break;
+            }
+        }
+        IoResult r = source_.read(std::span<char>(
+            block.data + block.size, std::min(block.capacity - block.size, blockSize_)));
+        if (r.failed()) {
+            // What that read brought is not ripped, as in a sequential rip.
+            block.failure = std::move(r);
+            break;
+        }
+        if (r.noDataYet) {
+            // A signal may have interrupted the read to stop the rip: it stops
+            // at the last line end read.
+            if (!keepGoing_()) return stop(block);
+            // Lines that have come are ripped now, not when a block is full.
+            if (const std::size_t cut = lastEnd()) return cutAtLastEnd(block, cut), true;
+            std::this_thread::yield();
+            continue;
+        }
+        if (r.bytes == 0) {
+            ended_ = true;
+            return block.size > 0;
+        }
+        block.size += r.bytes;
+        if (block.capacity <= blockSize_) continue;
+        // A block grown for a long line ends as soon as a line ends, so what
+        // it carries over stays within one read.
+        if (const std::size_t cut = lastEnd()) return cutAtLastEnd(block, cut), true;
+        unasked += r.bytes;
+        if (unasked >= kAskEvery) {
+            unasked = 0;
+            if (!keepGoing_()) return stop(block);
+        }
+    }
+    // Reading failed: only the lines that surely ended are ripped.
+    block.size = lastLineEnd(block.data, 0, block.size);
+    ended_ = true;
+    return true;
+}
+
+bool BlockReader::stop(RipBlock& block) {
+    stopped_ = true;
+    block.size = lastLineEnd(block.data, 0, block.size);
+    carry_.clear();
+    ended_ = true;
+    return block.size > 0;
+}
+
+void BlockRipper::configure(const RipPlan& plan, const std::string& eol) {
+    plan_ = &plan;
+    ripper_.configure(plan);
+    copying_ = FieldCopier::takes(plan);
+    if (copying_) copier_.configure(plan, eol);
+    eol_ = eol;
+    index_.setSplit(splitByte(plan.split()));
+    indexed_ = indexedFrom_ = 0;  // indexed again with the new split byte
+}
+
+void BlockRipper::indexFrom(const RipBlock& b, std::size_t from) {
+    index_.restart(from);
+    const std::size_t to = std::min(b.size, from + kIndexWindow);
+    index_.index(b.data, from, to);
+    indexedFrom_ = from;
+    indexed_ = to;
 }
 
 std::size_t BlockRipper::lineEnd(const RipBlock& b, std::size_t pos) {
-    for (std::size_t from = pos;; from = indexed) {
-        if (from >= indexed && indexed < b.size) indexNext(b);
-        const std::size_t eolAt = index.nextEnd(from, indexed);
-        if (eolAt < indexed || indexed == b.size) return eolAt;
+    for (std::size_t from = pos;; from = indexed_) {
+        if (from >= indexed_ && indexed_ < b.size) indexFrom(b, indexed_);
+        const std::size_t eolAt = index_.nextEnd(from, indexed_);
+        if (eolAt < indexed_ || indexed_ == b.size) return eolAt;
     }
 }
 
-void BlockRipper::configure(const Settings& settings, const FieldList& fields,
-                            const std::string& lineEnd) {
-    ripper.configure(settings, fields);
-    copying = copier.configure(settings, fields, lineEnd);
-    skipEmpty = settings.skipEmpty;
-    eol = lineEnd;
-    index.setSplit(splitByte(settings.split));
-}
-
-void BlockRipper::rip(RipBlock& b, std::size_t lineLimit) {
-    indexed = 0;
-    std::size_t pos = 0;
+std::size_t BlockRipper::rip(RipBlock& b, std::size_t from, std::size_t until,
+                             std::size_t lineLimit) {
+    std::size_t pos = from;
     OutputRoom room(b.output);
-    FieldCopier::Target target{room, b.ends, b.lines, b.sawLine, lineLimit, ripper.maxResult()};
-    while (pos < b.size) {
+    FieldCopier::Target target{room, b.ends, b.lines, b.sawLine, lineLimit, ripper_.maxResult()};
+    // A new block, or a place the maps do not hold: index from here.
+    if (from == 0 || from < indexedFrom_ || from > indexed_) indexFrom(b, from);
+    until = std::min(until, b.size);
+    while (pos < until) {
         try {
-            if (copying) {
+            if (copying_) {
                 // The copier takes the lines it can; the rest come here one by one.
-                if (pos >= indexed) indexNext(b);
-                pos = copier.ripLines(b.data, pos, indexed, b.size, index, target);
-                if (pos == b.size) break;
+                if (pos >= indexed_) indexFrom(b, pos);
+                pos = copier_.ripLines(b.data, pos, until, indexed_, b.size, index_, target);
+                if (pos >= until) break;
             }
             const std::size_t eolAt = lineEnd(b, pos);
             const std::string_view line(b.data + pos, eolAt - pos);
-            const SeparatorBits bits = index.separators(pos);
-            pos = eolAt < b.size ? terminatorEnd(b.data, eolAt, b.size) : b.size;
+            const SeparatorBits bits = index_.separators(pos);
             if (line.size() > lineLimit) {
-                b.failure = lineTooLong(lineLimit);  // as a sequential read stops there
-                return;
+                b.failure = lineTooLong(lineLimit);  // as reading stops there
+                return pos;
+            }
+            const std::size_t next = eolAt < b.size ? terminatorEnd(b.data, eolAt, b.size) : b.size;
+            if (!line.empty()) {
+                b.sawLine = true;
+                room.settle();
+                if (!ripOne(b, line, bits)) return pos;
+                room.resume();
             }
             ++b.lines;
-            if (line.empty()) continue;
-            b.sawLine = true;
-            if (!ripWithRipper(b, room.settle(), line, bits)) return;
-            room.resume();
+            pos = next;
         } catch (const std::bad_alloc&) {
             b.outOfMemory = b.lines + 1;  // the line at pos, not yet counted
-            return;
+            return pos;
         }
     }
+    return pos;
 }
 
-bool BlockRipper::ripWithRipper(RipBlock& b, std::string& output, std::string_view line,
-                                const SeparatorBits& bits) {
+bool BlockRipper::ripOne(RipBlock& b, std::string_view line, const SeparatorBits& bits) {
+    std::string& output = b.output;
     const std::size_t start = output.size();
     try {
-        // A long line is mostly copied: room for it at once, not by doubling.
-        if (line.size() > output.capacity() - start) output.reserve(start + line.size() + 64);
-        const bool complete = ripper.rip(line, output, bits);
-        if (ripper.tooLong()) {
-            b.tooLong = b.lines;
+        const bool complete = ripper_.rip(line, output, bits);
+        if (ripper_.tooLong()) {
+            b.tooLong = b.lines + 1;
             return false;
         }
-        if (complete || !skipEmpty) {
-            output.append(eol);
-            b.ends.push_back({output.size(), b.lines});
+        // The one commit step: the skip rule drops the line, or the line end
+        // closes it and it is recorded with its source line.
+        if (complete || !plan_->checksBlank()) {
+            output.append(eol_);
+            b.ends.push_back({output.size(), b.lines + 1});
         } else {
             output.resize(start);
         }
         return true;
     } catch (const std::bad_alloc&) {
         output.resize(std::min(start, output.size()));
-        b.outOfMemory = b.lines;
+        b.outOfMemory = b.lines + 1;
         return false;
     }
 }

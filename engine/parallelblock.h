@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,11 +11,21 @@
 #include "fieldcopier.h"
 #include "io.h"
 #include "lineindex.h"
-#include "linereader.h"
 #include "lineripper.h"
-#include "outputfile.h"
+#include "linesink.h"
+#include "ripplan.h"
 
 namespace kolvane {
+
+// Why a line could not be read whole: longer than `limit` bytes, or no memory
+// for `bytes` of it.
+IoResult lineTooLong(std::size_t limit);
+IoResult noMemoryForLine(std::size_t bytes);
+
+// The longest line read by default: a quarter of the machine's memory, so a
+// line that could never be held stops the run with an error instead of
+// taking the machine down with it.
+std::size_t defaultLineLimit();
 
 // Source bytes that end at a line end (or the source's end), and what ripping
 // them gave. Owned by the reading thread except while queued for a worker.
@@ -23,8 +34,8 @@ struct RipBlock {
     std::size_t capacity = 0;
     std::size_t size = 0;
     std::string output;
-    std::vector<OutputFile::LineEnd> ends;    // source lines counted from the block's start
-    std::int64_t lines = 0;                   // lines in the block, empty ones too
+    std::vector<LineEnd> ends;                // source lines counted from the block's start
+    std::int64_t lines = 0;                   // lines ripped so far, empty ones too
     std::optional<std::int64_t> outOfMemory;  // the line that could not be ripped
     std::optional<std::int64_t> tooLong;      // the line whose result passed the bound
     std::optional<IoResult> failure;          // why reading stopped after this block
@@ -37,35 +48,76 @@ struct RipBlock {
     ~RipBlock() { std::free(data); }
     // Room for `bytes` of source; false when the memory is not there.
     bool reserve(std::size_t bytes);
-    // Empty again, for the next block read into it.
-    void reset();
+    // Empty again, for the next block read into it; a block a long line grew
+    // gives its memory back.
+    void reset(std::size_t nominal);
+    // Whether ripping stopped on something the block holds.
+    bool failed() const { return outOfMemory || tooLong; }
 };
 
-// What one thread of a parallel rip rips blocks with: its own ripper and
-// index, so threads share nothing while they rip.
-struct BlockRipper {
-    explicit BlockRipper(std::size_t maxResult) : ripper(maxResult) {}
-    // Both configured with the run's settings; the copier rips what it takes.
-    void configure(const Settings& settings, const FieldList& fields, const std::string& eol);
-    LineRipper ripper;
-    FieldCopier copier;
-    bool copying = false;
-    bool skipEmpty = false;
-    std::string eol;  // after every result line
-    LineIndex index;
+// Reads a source in blocks cut after a line end, so that each block can be
+// ripped on its own. A line longer than a block makes its block grow, up to
+// the line limit. `keepGoing` is asked while a read waits for input and every
+// few MiB of one long line; false stops reading at the last line end read.
+class BlockReader {
+  public:
+    BlockReader(ByteSource& source, std::size_t blockSize, std::size_t lineLimit,
+                std::function<bool()> keepGoing);
 
-    void rip(RipBlock& b, std::size_t lineLimit);
-    // One line by the ripper into `output`; false when the block must stop.
-    bool ripWithRipper(RipBlock& b, std::string& output, std::string_view line,
-                       const SeparatorBits& bits);
+    // Fills `block` with the next bytes; false when nothing is left. When the
+    // source has nothing more for now, a block holding whole lines is given
+    // at once, so lines from a pipe are ripped as they come.
+    bool read(RipBlock& block);
+    // Reading stopped because keepGoing() said so.
+    bool stopped() const { return stopped_; }
+
+  private:
+    bool fill(RipBlock& block);
+    // Ends the block at `cut`, carrying the rest over to the next.
+    void cutAtLastEnd(RipBlock& block, std::size_t cut);
+    // Ends reading at the block's last whole line, as asked.
+    bool stop(RipBlock& block);
+
+    ByteSource& source_;
+    std::size_t blockSize_;
+    std::size_t lineLimit_;
+    std::function<bool()> keepGoing_;
+    std::string carry_;  // the bytes read after the last whole line
+    bool ended_ = false;
+    bool stopped_ = false;
+};
+
+// What one thread rips blocks with: its own ripper, copier and index, so
+// threads share nothing while they rip.
+class BlockRipper {
+  public:
+    explicit BlockRipper(std::size_t maxResult) : ripper_(maxResult) {}
+
+    // The plan must outlive every rip() until the next configure(); every
+    // result is followed by `eol`.
+    void configure(const RipPlan& plan, const std::string& eol);
+
+    // Rips the lines of `b` that start in [from, until), appending to its
+    // output and ends; returns where the next line starts, or where ripping
+    // stopped on a failure the block records. A new block starts at 0.
+    std::size_t rip(RipBlock& b, std::size_t from, std::size_t until, std::size_t lineLimit);
+
+  private:
+    // One line by the general path; false when the block must stop.
+    bool ripOne(RipBlock& b, std::string_view line, const SeparatorBits& bits);
     // The end of the line at `pos`, indexing a window at a time, so the maps
-    // stay small whatever the block's size (a line across two windows is cut
-    // by scanning).
+    // stay small whatever the block's size.
     std::size_t lineEnd(const RipBlock& b, std::size_t pos);
-    // Indexes the next window of the block, from `indexed` on.
-    void indexNext(const RipBlock& b);
+    void indexFrom(const RipBlock& b, std::size_t from);
 
-    std::size_t indexed = 0;  // of the block being ripped
+    const RipPlan* plan_ = nullptr;
+    LineRipper ripper_;
+    FieldCopier copier_;
+    bool copying_ = false;
+    std::string eol_;
+    LineIndex index_;
+    std::size_t indexedFrom_ = 0;
+    std::size_t indexed_ = 0;  // [indexedFrom_, indexed_) of the block is indexed
 };
 
 }  // namespace kolvane

@@ -12,23 +12,22 @@
 
 #include "fieldlist.h"
 #include "io.h"
-#include "linereader.h"
 #include "lineripper.h"
+#include "linesink.h"
 #include "outputfile.h"
+#include "parallelblock.h"
 #include "rip.h"
+#include "ripplan.h"
 
 namespace kolvane {
-
-struct RipBlock;
-struct BlockRipper;
 
 // Rips one source on one thread or several with settings fixed for the whole
 // run, as the CLI has them. The source is read in blocks cut after a line end;
 // each thread in turn reads a block and rips it, and the results go to the
-// output in source order,
-// so the output, the count and the errors (with their line numbers) are those
-// of a sequential rip. A few blocks are in flight at a time, so memory stays
-// bounded whatever the source's size (each block holds at least one line).
+// output in source order, so the output, the count and the errors (with
+// their line numbers) are those of a sequential rip. A few blocks are in
+// flight at a time, so memory stays bounded whatever the source's size (each
+// block holds at least one line).
 class ParallelRipper {
   public:
     static constexpr std::size_t kBlockSize = std::size_t{512} << 10;
@@ -40,7 +39,7 @@ class ParallelRipper {
     // `threads` threads, the caller's among them, read, rip and write.
     // `lineLimit` and `maxResult` bound a line and a result line, as in Ripper.
     ParallelRipper(OutputFile& out, unsigned threads, std::size_t blockSize = kBlockSize,
-                   std::size_t lineLimit = LineReader::defaultLineLimit(),
+                   std::size_t lineLimit = defaultLineLimit(),
                    std::size_t maxResult = LineRipper::kMaxResultBytes);
     ~ParallelRipper();
     ParallelRipper(const ParallelRipper&) = delete;
@@ -54,47 +53,38 @@ class ParallelRipper {
     // flushed before this returns. The host's settings are read once (toFile
     // and outfile are not used); its pump() is asked between two blocks and
     // while a read waits, from whichever threads do that, so it must be safe
-    // to call from any thread; it may stop the rip at a line end.
-    RunResult run(ByteSource& source, const std::string& sourceName, RipHost& host);
+    // to call from any thread; it may stop the rip at a line end. Source
+    // lines are numbered from `linesBefore` + 1, for a source whose first
+    // lines were taken before.
+    RunResult run(ByteSource& source, const std::string& sourceName, RipHost& host,
+                  std::int64_t linesBefore = 0);
 
     // Result lines that reached the output, over every run since prepare().
-    std::int64_t ripcount() const { return ripcount_; }
+    std::int64_t ripcount() const { return out_.delivered() - deliveredBefore_; }
 
   private:
-    using Block = RipBlock;
-    using Worker = BlockRipper;
-
-    // Fills a block from the source; false when there is nothing more. One
-    // thread at a time.
-    bool readBlock(ByteSource& source, Block& block);
-    bool fillBlock(ByteSource& source, Block& block);
-    void ripBlock(Worker& worker, Block& block);
     // Commits a ripped block to the output; false once the run must stop. One
     // thread at a time, in source order.
-    bool commit(Block& block, const std::string& sourceName, RunResult& result);
+    bool commit(RipBlock& block, const std::string& sourceName, RunResult& result);
     // What each thread of a run does until the run ends.
-    void work(Worker& worker, ByteSource& source, const std::string& sourceName, RunResult& result);
+    void work(BlockRipper& worker, BlockReader& reader, const std::string& sourceName,
+              RunResult& result);
 
     OutputFile& out_;
     unsigned threads_;
     std::size_t blockSize_;
     std::size_t lineLimit_;
     std::size_t maxResult_;
-    Settings settings_;
     FieldList fields_;
+    std::int64_t deliveredBefore_ = 0;
     RipHost* host_ = nullptr;  // of the run under way
 
-    // Used by the thread that holds the reading turn.
-    std::string carry_;  // the bytes read after the last whole line
-    bool inputEnded_ = false;
-    bool stopped_ = false;     // the host asked to stop while a read waited
-    bool anyoneReads_ = true;  // any thread may read, not only the caller's
     // Used by the thread that holds the committing turn.
-    std::int64_t ripcount_ = 0;
     std::int64_t linesBefore_ = 0;  // source lines in the blocks committed so far
 
-    std::vector<std::unique_ptr<Block>> blocks_;  // a ring: block i is blocks_[i % size]
-    std::vector<std::unique_ptr<Worker>> workers_;
+    std::vector<std::unique_ptr<RipBlock>> blocks_;  // a ring: block i is blocks_[i % size]
+    std::vector<std::unique_ptr<BlockRipper>> workers_;
+    bool anyoneReads_ = true;  // any thread may read, not only the caller's
     std::mutex mutex_;
     std::condition_variable wake_;  // guarded by mutex_ from here on
     std::size_t read_ = 0;          // blocks read so far

@@ -8,22 +8,24 @@ namespace kolvane {
 
 void ResultStore::clear() {
     // Give the memory back: the next rip may be much smaller.
-    std::vector<Chunk>().swap(chunks_);
+    std::vector<std::string>().swap(chunks_);
     std::vector<std::unique_ptr<std::uint64_t[]>>().swap(index_);
     size_ = 0;
     bytes_ = 0;
 }
 
-void ResultStore::append(std::string_view item) {
-    if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < item.size()) {
-        // An item never straddles two chunks; one larger than a chunk gets its own.
-        std::size_t capacity = std::max(kChunkSize, item.size());
-        chunks_.push_back(Chunk{std::make_unique_for_overwrite<char[]>(capacity), capacity, 0});
+std::string& ResultStore::chunkFor(std::size_t bytes) {
+    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < bytes) {
+        // Items never straddle two chunks; more than a chunk gets its own.
+        chunks_.emplace_back().reserve(std::max(kChunkSize, bytes));
     }
-    Chunk& chunk = chunks_.back();
-    if (!item.empty()) std::memcpy(chunk.data.get() + chunk.used, item.data(), item.size());
-    index(chunk.used, item.size());
-    chunk.used += item.size();
+    return chunks_.back();
+}
+
+void ResultStore::append(std::string_view item) {
+    std::string& chunk = chunkFor(item.size());
+    index(chunk.size(), item.size());
+    chunk.append(item);
 }
 
 void ResultStore::index(std::size_t offset, std::size_t size) {
@@ -36,32 +38,42 @@ void ResultStore::index(std::size_t offset, std::size_t size) {
     bytes_ += size;
 }
 
-std::optional<Error> ResultStore::commit(std::size_t start, std::int64_t) {
-    if (start == 0 && line_.size() > kChunkSize) {
-        // A result longer than a chunk stays where it was built: copying it
-        // would hold it twice, and a line of a gigabyte then needs three.
-        const std::size_t size = line_.size();
-        chunks_.push_back(Chunk{nullptr, size, size, std::exchange(line_, std::string())});
-        index(0, size);
-        return std::nullopt;
+std::optional<Error> ResultStore::commitLines(std::string& bytes, std::span<const LineEnd> lines,
+                                              std::int64_t) {
+    if (lines.empty()) return std::nullopt;
+    const std::size_t used = lines.back().end;
+    std::size_t base = 0;
+    if (used > kChunkSize) {
+        // More than a chunk stays where it was built: copying a result of a
+        // gigabyte would hold it twice.
+        chunks_.emplace_back().swap(bytes);
+        chunks_.back().resize(used);
+    } else {
+        std::string& chunk = chunkFor(used);
+        base = chunk.size();
+        chunk.append(bytes, 0, used);
     }
-    append(std::string_view(line_).substr(start));
-    line_.resize(start);
+    std::size_t from = 0;
+    for (const LineEnd& line : lines) {
+        index(base + from, line.end - from);
+        from = line.end;
+    }
+    bytes.clear();
     return std::nullopt;
 }
 
 std::string_view ResultStore::at(std::size_t index) const {
     constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kOffsetBits) - 1;
-    std::uint64_t begin = start(index);
-    std::size_t chunk = static_cast<std::size_t>(begin >> kOffsetBits);
-    std::size_t offset = static_cast<std::size_t>(begin & kOffsetMask);
+    const std::uint64_t begin = start(index);
+    const auto chunk = static_cast<std::size_t>(begin >> kOffsetBits);
+    const auto offset = static_cast<std::size_t>(begin & kOffsetMask);
     // An item ends where the next one in its chunk begins, or at the chunk's end.
-    std::size_t end = chunks_[chunk].used;
+    std::size_t end = chunks_[chunk].size();
     if (index + 1 < size_) {
-        std::uint64_t next = start(index + 1);
+        const std::uint64_t next = start(index + 1);
         if ((next >> kOffsetBits) == chunk) end = static_cast<std::size_t>(next & kOffsetMask);
     }
-    return std::string_view(chunks_[chunk].bytes() + offset, end - offset);
+    return std::string_view(chunks_[chunk].data() + offset, end - offset);
 }
 
 }  // namespace kolvane

@@ -16,8 +16,11 @@ namespace kolvane {
 // plus about 8 bytes each, where one heap string per item would cost 40 or more.
 class ResultStore : public LineSink {
   public:
-    std::string& buffer() override { return line_; }
-    std::optional<Error> commit(std::size_t start, std::int64_t sourceLine) override;
+    // Items have no line end of their own.
+    const std::string& eol() const override { return eol_; }
+    std::optional<Error> commitLines(std::string& bytes, std::span<const LineEnd> lines,
+                                     std::int64_t lineBase) override;
+    std::int64_t delivered() const override { return static_cast<std::int64_t>(size_); }
 
     void clear();
     void append(std::string_view item);
@@ -40,20 +43,14 @@ class ResultStore : public LineSink {
     std::uint64_t start(std::size_t index) const {
         return index_[index >> kIndexBits][index & (kIndexBlock - 1)];
     }
-
-    struct Chunk {
-        std::unique_ptr<char[]> data;
-        std::size_t capacity = 0;
-        std::size_t used = 0;
-        std::string adopted{};  // one long item, kept where it was built
-        const char* bytes() const { return data ? data.get() : adopted.data(); }
-    };
+    // The chunk that `bytes` more go into: the last one, or a new one.
+    std::string& chunkFor(std::size_t bytes);
     // Indexes a new item at `offset` of the last chunk.
     void index(std::size_t offset, std::size_t size);
 
-    std::vector<Chunk> chunks_;
+    std::vector<std::string> chunks_;
     std::vector<std::unique_ptr<std::uint64_t[]>> index_;  // chunk << kOffsetBits | offset
-    std::string line_;                                     // the line being built
+    std::string eol_;
     std::size_t size_ = 0;
     std::uint64_t bytes_ = 0;
 };

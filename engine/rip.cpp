@@ -2,26 +2,31 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
-#include "linereader.h"
+#include "frontrules.h"
+#include "parallelblock.h"
 
 namespace kolvane {
 
 namespace {
 
-// Lines longer than this have room made for their result before it is built.
-constexpr std::size_t kLongLine = std::size_t{64} << 10;
+// Bytes read at a time: many lines, and a few strides between two passes.
+constexpr std::size_t kBlockSize = std::size_t{256} << 10;
 
-// Decides, line by line, when the host's events are due.
+// Decides, stride by stride, when the host's events are due.
 class Pacer {
   public:
     explicit Pacer(const PumpPolicy& policy)
         : policy_(policy), untilClock_(stride()), next_(after()) {}
 
-    // `bytes`: the size of the line about to be ripped, or what arrived of a
-    // line that is `waiting` for the rest: then the clock alone decides, so a
-    // source with nothing to give never keeps the host waiting for a stride.
+    // `bytes`: the size of the stride about to be ripped; `waiting`: the
+    // source has nothing yet, or a long line is still coming, and then the
+    // clock alone decides, so such a source never keeps the host waiting.
     bool due(std::size_t bytes, bool waiting) {
         if (policy_.interval.count() < 0) return false;
         // A line costs about 32 bytes' worth of work beyond its bytes.
@@ -46,6 +51,128 @@ class Pacer {
 
 }  // namespace
 
+class Ripper::Relay : public RipHost, public LineSink {
+  public:
+    Relay(RipHost& host, const std::string& eol) : host_(host), eol_(eol) {}
+
+    // Runs `rip` on a thread of its own and serves its passes until it ends;
+    // `list` takes the lines handed over. Where no thread can be had, the
+    // rip runs here, as it always could.
+    RunResult serve(const std::function<RunResult()>& rip, LineSink& list) {
+        list_ = &list;
+        settings_ = host_.settings();
+        RunResult result;
+        std::thread worker;
+        try {
+            worker = std::thread([&] {
+                try {
+                    result = rip();
+                } catch (const std::exception&) {
+                    result.error = systemError("Cannot rip", "", ENOMEM);
+                }
+                std::lock_guard lock(mutex_);
+                done_ = true;
+                changed_.notify_all();
+            });
+        } catch (const std::system_error&) {
+            inline_ = true;
+            return rip();
+        }
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait_for(lock, kIdleEvery, [&] { return asking_ || done_; });
+            handOver(lock);
+            if (asking_) {
+                const Progress progress = progress_;
+                lock.unlock();
+                const bool keep = host_.pump(progress);
+                Settings settings = host_.settings();
+                lock.lock();
+                settings_ = std::move(settings);
+                keep_ = keep && !stopAsked_;
+                asking_ = false;
+                answered_ = true;
+                changed_.notify_all();
+            } else if (done_) {
+                break;
+            } else {
+                lock.unlock();
+                const bool keep = host_.idle();
+                lock.lock();
+                stopAsked_ = stopAsked_ || !keep;
+            }
+        }
+        lock.unlock();
+        worker.join();
+        lock.lock();
+        handOver(lock);
+        return result;
+    }
+
+    // The rip's side.
+    Settings settings() override {
+        std::lock_guard lock(mutex_);
+        return settings_;
+    }
+    bool pump(const Progress& progress) override {
+        if (inline_) {
+            const bool keep = host_.pump(progress);
+            settings_ = host_.settings();
+            return keep;
+        }
+        std::unique_lock lock(mutex_);
+        progress_ = progress;
+        asking_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return answered_; });
+        answered_ = false;
+        return keep_;
+    }
+    const std::string& eol() const override { return eol_; }
+    std::optional<Error> commitLines(std::string& bytes, std::span<const LineEnd> lines,
+                                     std::int64_t lineBase) override {
+        if (inline_) return list_->commitLines(bytes, lines, lineBase);
+        std::lock_guard lock(mutex_);
+        const std::size_t shift = pending_.size();
+        pending_.append(bytes);
+        for (const LineEnd& line : lines)
+            pendingEnds_.push_back({shift + line.end, line.sourceLine});
+        bytes.clear();
+        return std::nullopt;
+    }
+    std::int64_t delivered() const override { return 0; }
+
+  private:
+    // How often events run while the rip is busy between two passes.
+    static constexpr std::chrono::milliseconds kIdleEvery{20};
+
+    // Commits the lines handed over to the list, on the caller's thread.
+    void handOver(std::unique_lock<std::mutex>& lock) {
+        if (pendingEnds_.empty()) return;
+        std::string bytes = std::exchange(pending_, {});
+        std::vector<LineEnd> ends = std::exchange(pendingEnds_, {});
+        lock.unlock();
+        list_->commitLines(bytes, ends, 0);
+        lock.lock();
+    }
+
+    RipHost& host_;
+    std::string eol_;
+    LineSink* list_ = nullptr;
+    bool inline_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Settings settings_;
+    Progress progress_;
+    bool asking_ = false;
+    bool answered_ = false;
+    bool keep_ = true;
+    bool stopAsked_ = false;
+    bool done_ = false;
+    std::string pending_;
+    std::vector<LineEnd> pendingEnds_;
+};
+
 Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound) {
     const std::string size = bound % (std::size_t{1} << 20) == 0
                                  ? std::to_string(bound >> 20) + " MiB"
@@ -63,7 +190,8 @@ Ripper::Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy, std::str
       opener_(opener),
       policy_(std::move(policy)),
       eol_(std::move(eol)),
-      ripper_(maxResult) {}
+      maxResult_(maxResult),
+      ripper_(std::make_unique<BlockRipper>(maxResult)) {}
 
 Ripper::~Ripper() = default;
 
@@ -73,70 +201,54 @@ void Ripper::prepare(const Settings& settings) {
 
 void Ripper::prepare(FieldList fields) {
     fields_ = std::move(fields);
-    ripcount_ = 0;
+    listLines_ = 0;
+    filesDelivered_ = 0;
+}
+
+std::int64_t Ripper::ripcount() const {
+    return listLines_ + filesDelivered_ + (file_ ? file_->delivered() : 0);
 }
 
 std::optional<Error> Ripper::configure(const Settings& settings) {
+    if (plan_ && settings == settings_) return std::nullopt;
     settings_ = settings;
-    ripper_.configure(settings_, fields_);
+    plan_ = std::make_unique<RipPlan>(settings_, fields_);
     // The output file changes only while events run, so it is compared here
     // rather than per line. What went to the old file is flushed first.
     if (file_ && (!settings_.toFile || file_->name() != settings_.outfile)) {
         if (auto error = closeFile()) return error;
     }
     if (settings_.toFile && !file_) {
-        file_.emplace(
-            settings_.outfile,
-            [this, path = settings_.outfile] { return opener_.openAppend(path); }, eol_);
+        // The output is checked when it is opened, whenever that is: a file
+        // chosen in the middle of a rip may be the source itself.
+        auto open = [this, path = settings_.outfile]() -> Expected<std::unique_ptr<Writer>> {
+            auto writer = opener_.openAppend(path);
+            if (writer && writesInto((*writer)->identity(), sourceIdentity_)) {
+                return Error{"Cannot write", path, "it is the source file itself", 0, 0};
+            }
+            return writer;
+        };
+        file_.emplace(settings_.outfile, std::move(open), eol_);
     }
-    sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : &list_;
-    buffer_ = &sink_->buffer();
-    fileSink_ = dynamic_cast<OutputFile*>(sink_);
+    sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : listSide_;
+    ripper_->configure(*plan_, sink_->eol());
     return std::nullopt;
-}
-
-std::optional<Error> Ripper::flush(LineSink& sink) {
-    auto error = sink.flush();
-    ripcount_ -= sink.takeLinesLost();
-    return error;
 }
 
 std::optional<Error> Ripper::closeFile() {
     if (!file_) return std::nullopt;
     auto error = file_->close();
-    ripcount_ -= file_->takeLinesLost();
+    filesDelivered_ += file_->delivered();
     file_.reset();
     return error;
 }
 
-std::optional<Error> Ripper::splitline(std::string_view line, std::int64_t lineNumber,
-                                       const SeparatorBits& bits) {
-    if (line.empty()) return std::nullopt;
-    sawLine_ = true;
-    std::string& buffer = *buffer_;
-    const std::size_t start = buffer.size();
-    try {
-        // A long line is mostly copied: make room for it once, or the buffer's
-        // own doubling holds old and new copies at once.
-        if (line.size() > kLongLine && line.size() > buffer.capacity() - start) {
-            buffer.reserve(start + line.size() + 64);
-        }
-        const bool complete = ripper_.rip(line, buffer, bits);
-        if (ripper_.tooLong()) return resultTooLong(sourceName_, lineNumber, ripper_.maxResult());
-        if (!complete && settings_.skipEmpty) {
-            buffer.resize(start);
-            return std::nullopt;
-        }
-    } catch (const std::bad_alloc&) {
-        buffer.resize(std::min(start, buffer.size()));
-        return systemError("Cannot rip", sourceName_, ENOMEM, lineNumber);
-    }
-    if (auto error = fileSink_ != nullptr ? fileSink_->commit(start, lineNumber)
-                                          : sink_->commit(start, lineNumber)) {
-        return error;
-    }
-    ++ripcount_;
-    return std::nullopt;
+std::optional<Error> Ripper::deliver(RipBlock& block) {
+    if (sink_ == listSide_) listLines_ += static_cast<std::int64_t>(block.ends.size());
+    auto error = sink_->commitLines(block.output, block.ends, linesBefore_);
+    block.output.clear();
+    block.ends.clear();
+    return error;
 }
 
 bool Ripper::pumpHost(RipHost& host, const Progress& progress, RunResult& result) {
@@ -149,44 +261,64 @@ bool Ripper::pumpHost(RipHost& host, const Progress& progress, RunResult& result
 }
 
 RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
+    Relay relay(host, list_.eol());
+    listSide_ = &relay;
+    RunResult result = relay.serve([&] { return ripAll(source, sourceName, relay); }, list_);
+    if (auto error = list_.flush(); error && !result.error) result.error = std::move(error);
+    return result;
+}
+
+RunResult Ripper::ripAll(ByteSource& source, const std::string& sourceName, Relay& host) {
     RunResult result;
-    sawLine_ = false;
+    sourceIdentity_ = source.identity();
     sourceName_ = sourceName;
+    linesBefore_ = 0;
+    plan_.reset();
     result.error = configure(host.settings());
-    LineReader reader(source);
-    reader.setSplit(settings_.split);
     Pacer pacer(policy_);
-    std::uint64_t seen = 0;  // how far a pending line has been counted
+    RipBlock block;
     auto progress = [&] {
-        return Progress{ripcount_, sawLine_, reader.bytesRead(), source.size()};
+        return Progress{ripcount(), result.sawLine || block.sawLine, source.consumed(),
+                        source.size()};
     };
-    while (!result.error) {
-        auto line = reader.next();
-        std::size_t bytes = 0;
-        if (line) {
-            bytes = line->size();
-        } else if (reader.pending()) {
-            // What arrived of a line still counts towards a pump, so a slow
-            // or endless line never keeps the host waiting.
-            bytes = static_cast<std::size_t>(reader.bytesRead() - std::max(seen, reader.offset()));
-            seen = reader.bytesRead();
-        } else {
-            break;
+    // A pass between two strides of lines, once due; settings changed in it
+    // apply from the next line.
+    auto pass = [&](std::size_t bytes, bool waiting) {
+        if (!pacer.due(bytes, waiting)) return true;
+        if (auto error = deliver(block)) {
+            result.error = std::move(error);
+            return false;
         }
-        if (pacer.due(bytes, !line)) {
-            if (!pumpHost(host, progress(), result)) break;
-            pacer.pumped();
-            reader.setSplit(settings_.split);
+        if (!pumpHost(host, progress(), result)) return false;
+        pacer.pumped();
+        return true;
+    };
+    BlockReader reader(source, kBlockSize, defaultLineLimit(), [&] { return pass(0, true); });
+    const std::size_t stride = std::max<std::size_t>(1, policy_.strideBytes);
+    while (!result.error && !result.stopped) {
+        // A stop asked while the block was read leaves its lines unripped.
+        if (!reader.read(block) || result.error || result.stopped) break;
+        std::size_t pos = 0;
+        while (pos < block.size && !block.failed()) {
+            const std::size_t until = std::min(block.size, pos + stride);
+            if (!pass(until - pos, false)) break;
+            pos = ripper_->rip(block, pos, until, defaultLineLimit());
         }
-        if (line) result.error = splitline(*line, reader.lineNumber(), reader.separators());
+        if (auto error = deliver(block); error && !result.error) result.error = std::move(error);
+        result.sawLine = result.sawLine || block.sawLine;
+        if (result.error || result.stopped) break;
+        if (block.outOfMemory) {
+            result.error =
+                systemError("Cannot rip", sourceName, ENOMEM, linesBefore_ + *block.outOfMemory);
+        } else if (block.tooLong) {
+            result.error = resultTooLong(sourceName, linesBefore_ + *block.tooLong, maxResult_);
+        } else if (block.failure) {
+            result.error = readError(sourceName, *block.failure, linesBefore_ + block.lines + 1);
+        }
+        linesBefore_ += block.lines;
     }
-    if (!result.error && !result.stopped && reader.failure()) {
-        result.error = readError(sourceName, *reader.failure(), reader.lineNumber() + 1);
-    }
-    for (auto error : {closeFile(), flush(list_)}) {
-        if (error && !result.error) result.error = std::move(error);
-    }
-    result.sawLine = sawLine_;
+    result.stopped = result.stopped || reader.stopped();
+    if (auto error = closeFile(); error && !result.error) result.error = std::move(error);
     return result;
 }
 

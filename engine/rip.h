@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "lineripper.h"
 #include "linesink.h"
 #include "outputfile.h"
+#include "ripplan.h"
 
 namespace kolvane {
 
@@ -46,6 +48,10 @@ class RipHost {
     // Lets pending events run, when the pump policy says. False stops the rip
     // after the line before (the window is closing, or the user asked).
     virtual bool pump(const Progress& progress) = 0;
+    // Lets events run while the rip is busy between two passes (a long line,
+    // a slow write), every few milliseconds; settings changed meanwhile wait
+    // for the next pass. False asks the rip to stop at its next pass.
+    virtual bool idle() { return true; }
 };
 
 struct RunResult {
@@ -60,8 +66,18 @@ std::string statusText(std::int64_t ripcount);
 // A line whose result would pass `bound` bytes stops the rip with this.
 Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound);
 
-// Runs rips for one window or one CLI call. Result lines go to `list`, or in
-// file-to-file mode to the settings' outfile, opened through `opener`.
+struct RipBlock;
+class BlockRipper;
+
+// Runs the window's rips: result lines go to `list`, or in file-to-file mode
+// to the settings' outfile, opened through `opener`. Between two event passes
+// the lines are ripped by the same plan and copier as the command line's;
+// settings are taken afresh at every pass and apply from the next line.
+//
+// The rip runs on a thread of its own, so that no read, write or long line
+// holds the caller's events: at each pass it hands its list lines over and
+// waits while the caller's thread, which alone touches `list` and the host,
+// lets events run and takes the settings.
 class Ripper {
   public:
     // `maxResult`: the longest result line built, beyond the line's own size.
@@ -70,7 +86,7 @@ class Ripper {
     ~Ripper();
 
     // The start of a rip, before its source is opened: parses the field list
-    // in plain mode (a blank one keeps the last parse) and sets Ripcount to 0.
+    // in plain mode (a blank one keeps the last parse) and sets the count to 0.
     void prepare(const Settings& settings);
     // The start of a plain rip whose field list the caller has read and checked
     // itself, as the command line does with its stricter rules and ranges.
@@ -81,40 +97,40 @@ class Ripper {
     RunResult run(ByteSource& source, const std::string& sourceName, RipHost& host);
 
     // Result lines of the current or last rip that reached their destination.
-    std::int64_t ripcount() const { return ripcount_; }
+    std::int64_t ripcount() const;
     // The field list a plain rip uses: the last non-blank one parsed.
     const FieldList& fields() const { return fields_; }
 
   private:
-    // Takes new settings and picks the sink they name; fails only when
+    class Relay;
+    // The rip itself, on the rip's thread, with `relay` as host and list.
+    RunResult ripAll(ByteSource& source, const std::string& sourceName, Relay& relay);
+    // Takes new settings: a new plan, and the sink they name; fails only when
     // flushing an output file that is no longer wanted does.
     std::optional<Error> configure(const Settings& settings);
-    // One source line: emits its result line unless it is empty or skipped.
-    std::optional<Error> splitline(std::string_view line, std::int64_t lineNumber,
-                                   const SeparatorBits& bits);
+    // Hands what the block has ripped so far to the sink.
+    std::optional<Error> deliver(RipBlock& block);
     // Lets the host run events and takes its settings; false ends the run.
     bool pumpHost(RipHost& host, const Progress& progress, RunResult& result);
-    // Flushes a sink, keeping Ripcount true to what reached it.
-    std::optional<Error> flush(LineSink& sink);
-    // The same for the output file, which is closed too.
     std::optional<Error> closeFile();
 
     LineSink& list_;
     OutputOpener& opener_;
     PumpPolicy policy_;
     std::string eol_;
+    std::size_t maxResult_;
     FieldList fields_;
-    LineRipper ripper_;
     Settings settings_;
-    std::optional<OutputFile> file_;  // file-to-file mode's output, opened at its first line
-    LineSink* sink_ = nullptr;        // where the next line goes
-    std::string* buffer_ = nullptr;   // sink_->buffer()
-    // sink_ when it is an output file (the CLI's and file-to-file mode's), so
-    // that its commit is called directly, inline, not through the vtable.
-    OutputFile* fileSink_ = nullptr;
-    std::int64_t ripcount_ = 0;
-    bool sawLine_ = false;
-    std::string sourceName_;  // of the run under way, for error messages
+    std::unique_ptr<RipPlan> plan_;
+    std::unique_ptr<BlockRipper> ripper_;
+    std::optional<OutputFile> file_;   // file-to-file mode's output, opened at its first line
+    LineSink* sink_ = nullptr;         // where the next lines go
+    LineSink* listSide_ = nullptr;     // the list, as the rip's thread reaches it
+    std::int64_t listLines_ = 0;       // lines handed to the list in this rip
+    std::int64_t filesDelivered_ = 0;  // lines the output files closed in this rip took
+    std::int64_t linesBefore_ = 0;     // source lines in the blocks before the one ripped
+    std::string sourceName_;           // of the run under way, for error messages
+    std::optional<FileIdentity> sourceIdentity_;  // an output must never be it
 };
 
 }  // namespace kolvane

@@ -44,11 +44,11 @@ std::optional<QString> CommonDialog::remember(std::optional<QString> chosen) {
     return chosen;
 }
 
-std::optional<QString> CommonDialog::ShowOpen(QWidget* parent) {
+std::optional<QString> CommonDialog::showOpen(QWidget* parent) {
     return remember(dialogs_.showOpen(parent, fileName_));
 }
 
-std::optional<QString> CommonDialog::ShowSave(QWidget* parent, SaveKind kind) {
+std::optional<QString> CommonDialog::showSave(QWidget* parent, SaveKind kind) {
     return remember(dialogs_.showSave(parent, fileName_, kind));
 }
 

@@ -34,8 +34,8 @@ class CommonDialog {
   public:
     explicit CommonDialog(FileDialogs& dialogs) : dialogs_(dialogs) {}
 
-    std::optional<QString> ShowOpen(QWidget* parent);
-    std::optional<QString> ShowSave(QWidget* parent, SaveKind kind = SaveKind::Replace);
+    std::optional<QString> showOpen(QWidget* parent);
+    std::optional<QString> showSave(QWidget* parent, SaveKind kind = SaveKind::Replace);
 
   private:
     std::optional<QString> remember(std::optional<QString> chosen);

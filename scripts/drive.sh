@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Drives the real window on a virtual X server through a whole use, with the
 # keyboard only, and checks what it wrote:
-#   Loadfile opens the open dialog (screenshot), the sample's path is typed
+#   loadButton opens the open dialog (screenshot), the sample's path is typed
 #   into it; ">>" steps the preview; the field list "2,4" is typed; "Rip";
 #   the window is shot again; "Save" opens the save dialog, a new file name
 #   is typed into it, and the saved file must hold exactly the expected bytes.
@@ -65,7 +65,7 @@ gone() {
   fail "the dialog $1 did not close"
 }
 
-# The focus starts in Text1; Tab leads to Loadfile.
+# The focus starts in sourcePathEdit; Tab leads to loadButton.
 xdotool key --delay 50 Tab space
 open="$(dialog '^Open$')"
 xdotool windowfocus --sync "$open"
@@ -78,12 +78,12 @@ gone '^Open$'
 xdotool windowfocus --sync "$wid"
 sleep 0.3
 
-# The focus is back on Loadfile. Tab order from there: Dorip, List1, Saverip,
-# SplitChar, FieldSep, RipFields, Check1, Text2, Command1.
+# The focus is back on loadButton. Tab order from there: ripButton, resultList, saveButton,
+# splitEdit, joinEdit, fieldsEdit, skipEmptyCheck, previewLine, nextLineButton.
 xdotool key --delay 50 Tab Tab Tab Tab Tab Tab
 xdotool type --delay 10 "2,4"
 xdotool key --delay 50 Tab Tab Tab space
-# Back from Command1 to Dorip, and "Rip".
+# Back from nextLineButton to ripButton, and "Rip".
 xdotool key --delay 50 shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab \
   shift+Tab space
 sleep 1

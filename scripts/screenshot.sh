@@ -52,8 +52,8 @@ case "$mode" in
     QT_QPA_PLATFORM=xcb "$build/window/kolvane" 2>/dev/null &
     pids+=($!)
     wid="$(started)"
-    # The focus starts in Text1; the tab order leads from there to RipFields,
-    # and back from RipFields to "Rip".
+    # The focus starts in sourcePathEdit; the tab order leads from there to fieldsEdit,
+    # and back from fieldsEdit to "Rip".
     xdotool type --delay 10 "$sample"
     xdotool key --delay 30 Tab Tab Tab Tab Tab Tab Tab
     xdotool type --delay 10 "2,4"
@@ -81,7 +81,7 @@ case "$mode" in
     wid="$(started)"
     xdotool key --delay 30 Tab Tab Tab Tab Tab Tab Tab
     xdotool type --delay 10 "2,4"
-    # Text2, the preview line, runs across the window under the settings.
+    # previewLine, the preview line, runs across the window under the settings.
     xdotool mousemove --window "$wid" 300 150
     sleep 0.2
     xdotool mousemove --window "$wid" 305 151

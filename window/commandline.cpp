@@ -40,7 +40,7 @@ CommandLine readCommandLine(const QStringList& arguments) {
         line.message = QStringLiteral("Give at most one file.") + usage;
         return line;
     }
-    // Made absolute against the directory the program starts in, so Text1
+    // Made absolute against the directory the program starts in, so sourcePathEdit
     // says which file it is.
     if (!files.isEmpty()) line.source = QFileInfo(files.front()).absoluteFilePath();
     return line;

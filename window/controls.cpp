@@ -67,99 +67,103 @@ void MainWindow::buildControls() {
     // Source row: the path, the picture button that loads it, and "Rip".
     // The path box takes what the row has to spare; on a small screen it
     // gives up room first, with the gap before "Rip".
-    Text1 = textBox("Text1", QString(), 160);
-    Loadfile = button("Loadfile", QString(), 40);
-    Loadfile->setIcon(loadfileIcon());
-    Loadfile->setIconSize(QSize(14, 12));
-    Loadfile->setAccessibleName(QStringLiteral("Load file"));
-    Dorip = button("Dorip", QStringLiteral("Rip"), 67);
+    sourcePathEdit = textBox("sourcePathEdit", QString(), 160);
+    loadButton = button("loadButton", QString(), 40);
+    loadButton->setIcon(loadfileIcon());
+    loadButton->setIconSize(QSize(14, 12));
+    loadButton->setAccessibleName(QStringLiteral("Load file"));
+    ripButton = button("ripButton", QStringLiteral("Rip"), 67);
     auto* sourceRow = new QHBoxLayout;
-    sourceRow->addWidget(Text1, 1);
-    sourceRow->addWidget(Loadfile);
+    sourceRow->addWidget(sourcePathEdit, 1);
+    sourceRow->addWidget(loadButton);
     sourceRow->addSpacerItem(new QSpacerItem(83, 0, QSizePolicy::Preferred));
-    sourceRow->addWidget(Dorip);
+    sourceRow->addWidget(ripButton);
 
     // Settings: two rows of separators and fields on the left, the check boxes
     // on the right, and the preview line with ">>" below them.
-    Label1 = label("Label1", QStringLiteral("Split-Char :"));
-    SplitChar = textBox("SplitChar", QStringLiteral("|"), 94);
-    Label2 = label("Label2", QStringLiteral("New field Separator :"));
-    FieldSep = textBox("FieldSep", QStringLiteral(":"), 91);
-    Label3 = label("Label3", QStringLiteral("Rip fields : "));
-    RipFields = textBox("RipFields", QString(), 211);
-    Label4 = label("Label4", QStringLiteral("(separate fields with ,  eg. : 2,4)"));
-    Check1 = named(new QCheckBox(QStringLiteral("Skip line on 1 empty value")), "Check1");
-    Check3 = named(new QCheckBox(QStringLiteral("hide list while ripping")), "Check3");
-    Check4 = named(new QCheckBox(QStringLiteral("Use smartcombine [1]...[2]")), "Check4");
-    SplitChar->setMaximumWidth(94);
-    FieldSep->setMaximumWidth(91);
+    splitLabel = label("splitLabel", QStringLiteral("Split-Char :"));
+    splitEdit = textBox("splitEdit", QStringLiteral("|"), 94);
+    joinLabel = label("joinLabel", QStringLiteral("New field Separator :"));
+    joinEdit = textBox("joinEdit", QStringLiteral(":"), 91);
+    fieldsLabel = label("fieldsLabel", QStringLiteral("Rip fields : "));
+    fieldsEdit = textBox("fieldsEdit", QString(), 211);
+    fieldsHintLabel =
+        label("fieldsHintLabel", QStringLiteral("(separate fields with ,  eg. : 2,4)"));
+    skipEmptyCheck =
+        named(new QCheckBox(QStringLiteral("Skip line on 1 empty value")), "skipEmptyCheck");
+    hideListCheck =
+        named(new QCheckBox(QStringLiteral("hide list while ripping")), "hideListCheck");
+    templateCheck =
+        named(new QCheckBox(QStringLiteral("Use smartcombine [1]...[2]")), "templateCheck");
+    splitEdit->setMaximumWidth(94);
+    joinEdit->setMaximumWidth(91);
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(2);
-    fields->addWidget(Label1, 0, 0);
-    fields->addWidget(SplitChar, 0, 1);
-    fields->addWidget(Label2, 0, 2);
-    fields->addWidget(FieldSep, 0, 3);
-    fields->addWidget(Check1, 0, 5);
-    fields->addWidget(Check3, 1, 5);
-    fields->addWidget(Label3, 2, 0);
-    fields->addWidget(RipFields, 2, 1, 1, 2);
-    fields->addWidget(Label4, 2, 3, 1, 2);
-    fields->addWidget(Check4, 2, 5);
+    fields->addWidget(splitLabel, 0, 0);
+    fields->addWidget(splitEdit, 0, 1);
+    fields->addWidget(joinLabel, 0, 2);
+    fields->addWidget(joinEdit, 0, 3);
+    fields->addWidget(skipEmptyCheck, 0, 5);
+    fields->addWidget(hideListCheck, 1, 5);
+    fields->addWidget(fieldsLabel, 2, 0);
+    fields->addWidget(fieldsEdit, 2, 1, 1, 2);
+    fields->addWidget(fieldsHintLabel, 2, 3, 1, 2);
+    fields->addWidget(templateCheck, 2, 5);
     fields->setColumnStretch(4, 1);
     fields->setColumnMinimumWidth(4, 12);
 
-    Text2 = textBox("Text2", QString(), 0);
-    Command1 = button("Command1", QStringLiteral(">>"), 28);
+    previewLine = textBox("previewLine", QString(), 0);
+    nextLineButton = button("nextLineButton", QStringLiteral(">>"), 28);
     auto* previewRow = new QHBoxLayout;
-    previewRow->addWidget(Text2, 1);
-    previewRow->addWidget(Command1);
+    previewRow->addWidget(previewLine, 1);
+    previewRow->addWidget(nextLineButton);
 
-    Frame1 = named(new QGroupBox(QStringLiteral("Settings")), "Frame1");
-    auto* frame = new QVBoxLayout(Frame1);
+    settingsFrame = named(new QGroupBox(QStringLiteral("Settings")), "settingsFrame");
+    auto* frame = new QVBoxLayout(settingsFrame);
     frame->addLayout(fields);
     frame->addLayout(previewRow);
 
     // The result list takes whatever room the window has to spare. Hidden
     // during a rip, it keeps that room: nothing else may move into it.
-    List1 = named(new ResultView, "List1");
-    List1->setModel(model_);
-    QSizePolicy keepRoom = List1->sizePolicy();
+    resultList = named(new ResultView, "resultList");
+    resultList->setModel(model_);
+    QSizePolicy keepRoom = resultList->sizePolicy();
     keepRoom.setRetainSizeWhenHidden(true);
-    List1->setSizePolicy(keepRoom);
+    resultList->setSizePolicy(keepRoom);
 
     // Bottom row: the status line, file-to-file mode and "Save". During a
     // long rip the progress bar takes the right part of the status line's
     // place, and "Stop" the place of the disabled "Save".
-    Statu = named(new ElidingLabel, "Statu");
-    Statu->setTextFormat(Qt::PlainText);
+    statusLabel = named(new ElidingLabel, "statusLabel");
+    statusLabel->setTextFormat(Qt::PlainText);
     // A long message is cut in the middle rather than widening the window.
-    Statu->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    Statu->setMinimumWidth(120);
-    RipProgress = named(new QProgressBar, "RipProgress");
-    RipProgress->setFixedWidth(150);
-    RipProgress->hide();
-    Check2 =
+    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusLabel->setMinimumWidth(120);
+    ripProgress = named(new QProgressBar, "ripProgress");
+    ripProgress->setFixedWidth(150);
+    ripProgress->hide();
+    toFileCheck =
         named(new QCheckBox(QStringLiteral("file to file (faster - for more than 30000 items)")),
-              "Check2");
-    Saverip = button("Saverip", QStringLiteral("Save"), 79);
-    Stop = button("Stop", QStringLiteral("Stop"), 79);
+              "toFileCheck");
+    saveButton = button("saveButton", QStringLiteral("Save"), 79);
+    stopButton = button("stopButton", QStringLiteral("Stop"), 79);
     saveOrStop_ = new QStackedWidget;
-    saveOrStop_->addWidget(Saverip);
-    saveOrStop_->addWidget(Stop);
+    saveOrStop_->addWidget(saveButton);
+    saveOrStop_->addWidget(stopButton);
     saveOrStop_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* bottomRow = new QHBoxLayout;
-    bottomRow->addWidget(Statu, 1);
-    bottomRow->addWidget(RipProgress);
-    bottomRow->addWidget(Check2);
+    bottomRow->addWidget(statusLabel, 1);
+    bottomRow->addWidget(ripProgress);
+    bottomRow->addWidget(toFileCheck);
     bottomRow->addWidget(saveOrStop_);
 
     auto* content = new QWidget;
     auto* window = new QVBoxLayout(content);
     window->setContentsMargins(9, 9, 9, 9);
     window->addLayout(sourceRow);
-    window->addWidget(Frame1);
-    window->addWidget(List1, 1);
+    window->addWidget(settingsFrame);
+    window->addWidget(resultList, 1);
     window->addLayout(bottomRow);
     // On a screen smaller than the controls need (a small one at 200%), the
     // list shrinks first, and then the window's content scrolls, so that no
@@ -175,7 +179,7 @@ void MainWindow::buildControls() {
 
     // A file dropped anywhere on the window loads it.
     setAcceptDrops(true);
-    for (QLineEdit* box : {Text1, SplitChar, FieldSep, RipFields, Text2}) {
+    for (QLineEdit* box : {sourcePathEdit, splitEdit, joinEdit, fieldsEdit, previewLine}) {
         box->installEventFilter(this);
     }
 
@@ -188,49 +192,52 @@ void MainWindow::buildControls() {
 // by their captions.
 void MainWindow::describeControls() {
     const std::pair<QWidget*, const char*> names[] = {
-        {Text1, "Source file"},
-        {Loadfile, "Load file"},
-        {Dorip, "Rip"},
-        {List1, "Result list"},
-        {Saverip, "Save"},
-        {Frame1, "Settings"},
-        {Check2, "File to file"},
-        {SplitChar, "Split string"},
-        {FieldSep, "New field separator"},
-        {RipFields, "Rip fields"},
-        {Check1, "Skip line on 1 empty value"},
-        {Check3, "Hide list while ripping"},
-        {Check4, "Use smartcombine"},
-        {Text2, "Preview line"},
-        {Command1, "Next line"},
-        {RipProgress, "Rip progress"},
-        {Stop, "Stop"},
+        {sourcePathEdit, "Source file"},
+        {loadButton, "Load file"},
+        {ripButton, "Rip"},
+        {resultList, "Result list"},
+        {saveButton, "Save"},
+        {settingsFrame, "Settings"},
+        {toFileCheck, "File to file"},
+        {splitEdit, "Split string"},
+        {joinEdit, "New field separator"},
+        {fieldsEdit, "Rip fields"},
+        {skipEmptyCheck, "Skip line on 1 empty value"},
+        {hideListCheck, "Hide list while ripping"},
+        {templateCheck, "Use smartcombine"},
+        {previewLine, "Preview line"},
+        {nextLineButton, "Next line"},
+        {ripProgress, "Rip progress"},
+        {stopButton, "Stop"},
     };
     for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
 
-    Text1->setToolTip(
+    sourcePathEdit->setToolTip(
         QStringLiteral("Path of the source file. Type it, choose it with the button beside, "
                        "or drop a file on the window."));
-    Loadfile->setToolTip(QStringLiteral("Choose the source file and show its first line (Ctrl+O)"));
-    Dorip->setToolTip(QStringLiteral("Rip every line of the source file (F5); Escape stops it"));
-    Saverip->setToolTip(QStringLiteral("Save the result list to a file (Ctrl+S)"));
-    Stop->setToolTip(QStringLiteral("Stop the rip after the current line (Escape)"));
-    Command1->setToolTip(QStringLiteral("Show the next line of the source file"));
-    SplitChar->setToolTip(QStringLiteral(
+    loadButton->setToolTip(
+        QStringLiteral("Choose the source file and show its first line (Ctrl+O)"));
+    ripButton->setToolTip(
+        QStringLiteral("Rip every line of the source file (F5); Escape stops it"));
+    saveButton->setToolTip(QStringLiteral("Save the result list to a file (Ctrl+S)"));
+    stopButton->setToolTip(QStringLiteral("Stop the rip after the current line (Escape)"));
+    nextLineButton->setToolTip(QStringLiteral("Show the next line of the source file"));
+    splitEdit->setToolTip(QStringLiteral(
         "The string that separates the fields of a source line.\n\\t stands for a tab, "
         "\\\\ for one backslash."));
-    FieldSep->setToolTip(QStringLiteral(
+    joinEdit->setToolTip(QStringLiteral(
         "The string put between the chosen fields of a result line.\n\\t stands for a tab, "
         "\\\\ for one backslash."));
-    RipFields->setToolTip(QStringLiteral(
+    fieldsEdit->setToolTip(QStringLiteral(
         "The fields to keep, by number, separated by commas (2,4).\nWith smartcombine, a "
         "template in which [n] stands for field n ([2]-[1])."));
     updateFieldTip();
 }
 
 void MainWindow::chainTabOrder() {
-    QWidget* order[] = {Text1,     Loadfile, Dorip, List1,    Saverip, SplitChar, FieldSep,
-                        RipFields, Check1,   Text2, Command1, Check2,  Check3,    Check4};
+    QWidget* order[] = {sourcePathEdit, loadButton,  ripButton,     resultList,     saveButton,
+                        splitEdit,      joinEdit,    fieldsEdit,    skipEmptyCheck, previewLine,
+                        nextLineButton, toFileCheck, hideListCheck, templateCheck};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

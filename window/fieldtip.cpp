@@ -31,7 +31,8 @@ QString paragraph(const QString& html) {
 }  // namespace
 
 QString fieldTip(std::string_view line, const Settings& settings, const FieldList& lastParse) {
-    const std::int64_t fields = settings.split.empty() ? 1 : Countvalue(line, settings.split) + 1;
+    const std::int64_t fields =
+        settings.split.empty() ? 1 : countSeparators(line, settings.split) + 1;
     const std::vector<std::string_view> cut = cutFields(
         line, settings.split, static_cast<std::size_t>(std::min<std::int64_t>(fields, kTipFields)));
     const auto listed = static_cast<int>(cut.size());
@@ -62,9 +63,9 @@ QString fieldTip(std::string_view line, const Settings& settings, const FieldLis
 
     // The result line, from the settings and the field list a rip would use
     // now; the session's own parse is left alone, as a rip may be running.
-    const FieldList list = fieldListFor(settings, lastParse);
+    const RipPlan plan(settings, fieldListFor(settings, lastParse));
     LineRipper ripper;
-    ripper.configure(settings, list);
+    ripper.configure(plan);
     std::string result;
     const bool complete = ripper.rip(line, result);
     if (settings.skipEmpty && !complete) {

@@ -5,6 +5,7 @@
 
 #include "fieldlist.h"
 #include "lineripper.h"
+#include "ripplan.h"
 
 namespace kolvane {
 

@@ -30,34 +30,34 @@ QString reasonOf(const Error& error) {
 
 // Runs before the window is first shown. The default output file lives in the
 // directory the program was started from, however the process moves later.
-void MainWindow::Form_Load() {
-    state_.Startdir = localPath(QDir::currentPath());
+void MainWindow::recordStartDir() {
+    record_.startDir = localPath(QDir::currentPath());
 }
 
-void MainWindow::Loadfile_Click() {
-    const std::optional<QString> chosen = CD.ShowOpen(this);
+void MainWindow::onLoadClicked() {
+    const std::optional<QString> chosen = fileDialog_.showOpen(this);
     if (!chosen) return showStatus(kNoFile);
     loadSource(*chosen);
 }
 
 void MainWindow::loadSource(const QString& path) {
-    Text1->setText(path);
+    sourcePathEdit->setText(path);
     // The box, not the dialog or the drop, names the source from here on.
     auto first = preview_.line(sourcePath(), 1);
     if (!first) return showStatus(kNoFile, reasonOf(first.error()));
     // A file without a single line has nothing to preview: a failed load.
     if (!*first) return showStatus(kNoFile);
-    state_.Previewline = 1;
+    record_.previewLineNumber = 1;
     setPreview(std::move(**first), 1);
 }
 
-void MainWindow::Command1_Click() {
+void MainWindow::onNextLineClicked() {
     // Raised first: it stays raised whether or not the line can be read.
-    ++state_.Previewline;
-    auto wanted = preview_.line(sourcePath(), state_.Previewline);
+    ++record_.previewLineNumber;
+    auto wanted = preview_.line(sourcePath(), record_.previewLineNumber);
     if (!wanted) return showStatus(kNoFile, reasonOf(wanted.error()));
     // Past the last line the box keeps what it shows.
-    if (*wanted) setPreview(std::move(**wanted), state_.Previewline);
+    if (*wanted) setPreview(std::move(**wanted), record_.previewLineNumber);
 }
 
 void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
@@ -67,19 +67,19 @@ void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
     previewBytes_ = std::move(bytes.start);
     previewCut_ = bytes.cut;
     previewShown_ = line;
-    Text2->setText(displayStart(previewBytes_, kPreviewChars));
+    previewLine->setText(displayStart(previewBytes_, kPreviewChars));
     // The start of a long line, field 1, is what helps.
-    Text2->setCursorPosition(0);
+    previewLine->setCursorPosition(0);
     updateFieldTip();
 }
 
-void MainWindow::Saverip_Click() {
+void MainWindow::onSaveClicked() {
     saveList();
 }
 
 bool MainWindow::saveList() {
     if (store_.empty()) return showStatus(kNothingSaved), false;
-    const std::optional<QString> chosen = CD.ShowSave(this);
+    const std::optional<QString> chosen = fileDialog_.showSave(this);
     if (!chosen) return showStatus(kNothingSaved), false;
     if (const std::optional<QString> why = saver_.save(store_, *chosen)) {
         return showStatus(kNothingSaved, *why), false;
@@ -89,26 +89,26 @@ bool MainWindow::saveList() {
 }
 
 // Also runs in the middle of a rip, between two lines; the rip waits while the
-// dialog is open and takes the new Outfile from its next line on.
-void MainWindow::Check2_Click() {
-    if (Check2->checkState() != Qt::Checked) return;
+// dialog is open and takes the new outputPath from its next line on.
+void MainWindow::onToFileClicked() {
+    if (toFileCheck->checkState() != Qt::Checked) return;
     // Results are appended to the file: there is nothing to replace.
-    if (const std::optional<QString> chosen = CD.ShowSave(this, SaveKind::Append)) {
-        state_.Outfile = localPath(*chosen);
+    if (const std::optional<QString> chosen = fileDialog_.showSave(this, SaveKind::Append)) {
+        record_.outputPath = localPath(*chosen);
         return;
     }
     showStatus(kDefaultOutput);
     // Used as it stands: a start directory of "/" gives "//tmpresult.txt".
-    state_.Outfile = state_.Startdir + "/tmpresult.txt";
+    record_.outputPath = record_.startDir + "/tmpresult.txt";
 }
 
 std::string MainWindow::sourcePath() const {
-    return localPath(Text1->text());
+    return localPath(sourcePathEdit->text());
 }
 
 void MainWindow::showStatus(const QString& text, const QString& why) {
-    Statu->setText(text);
-    Statu->setToolTip(why);
+    statusLabel->setText(text);
+    statusLabel->setToolTip(why);
 }
 
 }  // namespace kolvane

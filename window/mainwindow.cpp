@@ -16,14 +16,14 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
       model_(new ResultModel(store_, this)),
       session_(new RipSession(
           store_, [this] { return settings(); }, std::move(services.pump), this)),
-      CD(dialogs),
+      fileDialog_(dialogs),
       saver_(std::move(services.writeBlock)),
       askUnsaved_(std::move(services.askUnsaved)),
       now_(session_->clock()) {
     buildControls();
     connectSignals();
     connectKeys();
-    Form_Load();
+    recordStartDir();
     placeOnScreen();
 }
 
@@ -37,34 +37,35 @@ QMessageBox::StandardButton askUnsavedResults(QWidget* window) {
 }
 
 void MainWindow::connectSignals() {
-    connect(Loadfile, &QPushButton::clicked, this, &MainWindow::Loadfile_Click);
-    connect(Dorip, &QPushButton::clicked, this, &MainWindow::Dorip_Click);
-    connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
-    connect(Saverip, &QPushButton::clicked, this, &MainWindow::Saverip_Click);
+    connect(loadButton, &QPushButton::clicked, this, &MainWindow::onLoadClicked);
+    connect(ripButton, &QPushButton::clicked, this, &MainWindow::onRipClicked);
+    connect(nextLineButton, &QPushButton::clicked, this, &MainWindow::onNextLineClicked);
+    connect(saveButton, &QPushButton::clicked, this, &MainWindow::onSaveClicked);
     // clicked, not toggled: the handler answers the user, whichever way the box went.
-    connect(Check2, &QCheckBox::clicked, this, &MainWindow::Check2_Click);
+    connect(toFileCheck, &QCheckBox::clicked, this, &MainWindow::onToFileClicked);
     // Enter in the path box loads it as a confirmed open dialog does; an edit
     // makes the preview's line one of another file, so it goes.
-    connect(Text1, &QLineEdit::returnPressed, this, [this] { loadSource(Text1->text()); });
-    connect(Text1, &QLineEdit::textEdited, this, [this] {
-        state_.Previewline = 0;
+    connect(sourcePathEdit, &QLineEdit::returnPressed, this,
+            [this] { loadSource(sourcePathEdit->text()); });
+    connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] {
+        record_.previewLineNumber = 0;
         setPreview({}, 0);
     });
     // A line typed into the preview is the user's own: its tooltip follows it.
-    connect(Text2, &QLineEdit::textEdited, this, [this](const QString& typed) {
+    connect(previewLine, &QLineEdit::textEdited, this, [this](const QString& typed) {
         previewBytes_ = typed.toUtf8().toStdString();
         previewCut_ = false;
         previewShown_ = 0;
         updateFieldTip();
     });
-    connect(Stop, &QPushButton::clicked, session_, &RipSession::stop);
+    connect(stopButton, &QPushButton::clicked, session_, &RipSession::stop);
     connect(session_, &RipSession::progress, this, &MainWindow::showProgress);
     connect(session_, &RipSession::finished, this, &MainWindow::ripFinished);
     // The preview's tooltip follows its line and every setting that shapes it.
-    for (QLineEdit* box : {Text2, SplitChar, FieldSep, RipFields}) {
+    for (QLineEdit* box : {previewLine, splitEdit, joinEdit, fieldsEdit}) {
         connect(box, &QLineEdit::textChanged, this, &MainWindow::updateFieldTip);
     }
-    for (QCheckBox* box : {Check1, Check4}) {
+    for (QCheckBox* box : {skipEmptyCheck, templateCheck}) {
         connect(box, &QCheckBox::toggled, this, &MainWindow::updateFieldTip);
     }
 }
@@ -73,9 +74,9 @@ void MainWindow::connectKeys() {
     // Each key is its button: click() does nothing while the button is
     // disabled, so a key cannot start what the button may not.
     const std::pair<QPushButton*, QKeySequence> keys[] = {
-        {Loadfile, QKeySequence(Qt::CTRL | Qt::Key_O)},
-        {Saverip, QKeySequence(Qt::CTRL | Qt::Key_S)},
-        {Dorip, QKeySequence(Qt::Key_F5)},
+        {loadButton, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {saveButton, QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {ripButton, QKeySequence(Qt::Key_F5)},
     };
     for (const auto& [button, key] : keys) {
         auto* shortcut = new QShortcut(key, this);

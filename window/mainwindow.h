@@ -37,11 +37,11 @@ QRect fitOnScreen(QSize wanted, QSize minimum, const QRect& available);
 // Asks whether to save results before the window closes: Save, Discard or Cancel.
 QMessageBox::StandardButton askUnsavedResults(QWidget* window);
 
-// What the handlers share besides the controls, by the names the design gives.
+// What the handlers share besides the controls.
 struct WindowRecord {
-    std::int64_t Previewline = 0;  // 1-based number of the line the preview shows
-    std::string Outfile;           // output file of file-to-file mode
-    std::string Startdir;          // current directory when the window loaded
+    std::int64_t previewLineNumber = 0;  // 1-based number of the line the preview shows
+    std::string outputPath;              // output file of file-to-file mode
+    std::string startDir;                // current directory when the window loaded
 };
 
 // What the window works with besides its controls. The defaults are the real
@@ -56,7 +56,7 @@ struct WindowServices {
 // The window `Kolvane`: every setting of a rip, the source path and a preview
 // line, the result list, the four buttons and the status line. The controls are
 // the settings; the rip reads them afresh after every event pass. Controls and
-// handlers carry the names the rest of the program knows them by.
+// handlers are named for what they are and do.
 class MainWindow : public QWidget {
     Q_OBJECT
 
@@ -66,18 +66,18 @@ class MainWindow : public QWidget {
                         QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Takes `path` as the source: into Text1, its first line into Text2, or
+    // Takes `path` as the source: into sourcePathEdit, its first line into previewLine, or
     // "No file opened...". What a confirmed open dialog, a dropped file and
     // `kolvane FILE` all do.
     void loadSource(const QString& path);
 
   public slots:
-    void Form_Load();
-    void Loadfile_Click();
-    void Command1_Click();
-    void Dorip_Click();
-    void Saverip_Click();
-    void Check2_Click();
+    void recordStartDir();
+    void onLoadClicked();
+    void onNextLineClicked();
+    void onRipClicked();
+    void onSaveClicked();
+    void onToFileClicked();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -98,72 +98,72 @@ class MainWindow : public QWidget {
     // The settings as the controls hold them now.
     Settings settings() const;
     // Decides in one place what a running rip leaves enabled: the four buttons
-    // off, Escape on, the list hidden when Check3 says so; drops and the keys
+    // off, Escape on, the list hidden when hideListCheck says so; drops and the keys
     // of the buttons follow from these.
     void setRipping(bool on);
     void showProgress(const Progress& progress);
     void ripFinished(const RunResult& result);
     // Saves the list through the save dialog; false when nothing was saved.
     bool saveList();
-    // Shows `bytes`, line `line` of the source (0: typed by hand), in Text2.
+    // Shows `bytes`, line `line` of the source (0: typed by hand), in previewLine.
     void setPreview(PreviewLine bytes, std::int64_t line);
 
     // Answers a drag or drop: accepted only for one local file while idle.
     void takeDrop(QDropEvent* event);
     std::optional<QString> droppableFile(const QMimeData* mime) const;
-    // Text2's tooltip: its line's numbered fields and the result line that
+    // previewLine's tooltip: its line's numbered fields and the result line that
     // the settings as they are now would give for it.
     void updateFieldTip();
     // One of the handlers' fixed status texts; `why` (the system's reason, when
     // there is one) goes into the tooltip.
     void showStatus(const QString& text, const QString& why = QString());
-    // The source path as the rip, the load and >> all take it: Text1, in the
+    // The source path as the rip, the load and >> all take it: sourcePathEdit, in the
     // file system's encoding.
     std::string sourcePath() const;
 
     // Source row
-    QLineEdit* Text1 = nullptr;
-    QPushButton* Loadfile = nullptr;
-    QPushButton* Dorip = nullptr;
+    QLineEdit* sourcePathEdit = nullptr;
+    QPushButton* loadButton = nullptr;
+    QPushButton* ripButton = nullptr;
     // Settings frame
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLineEdit* SplitChar = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* FieldSep = nullptr;
-    QLabel* Label3 = nullptr;
-    QLineEdit* RipFields = nullptr;
-    QLabel* Label4 = nullptr;
-    QCheckBox* Check1 = nullptr;
-    QCheckBox* Check3 = nullptr;
-    QCheckBox* Check4 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QPushButton* Command1 = nullptr;
+    QGroupBox* settingsFrame = nullptr;
+    QLabel* splitLabel = nullptr;
+    QLineEdit* splitEdit = nullptr;
+    QLabel* joinLabel = nullptr;
+    QLineEdit* joinEdit = nullptr;
+    QLabel* fieldsLabel = nullptr;
+    QLineEdit* fieldsEdit = nullptr;
+    QLabel* fieldsHintLabel = nullptr;
+    QCheckBox* skipEmptyCheck = nullptr;
+    QCheckBox* hideListCheck = nullptr;
+    QCheckBox* templateCheck = nullptr;
+    QLineEdit* previewLine = nullptr;
+    QPushButton* nextLineButton = nullptr;
     // Result list and bottom row
-    ResultView* List1 = nullptr;
-    ElidingLabel* Statu = nullptr;
-    QCheckBox* Check2 = nullptr;
-    QPushButton* Saverip = nullptr;
+    ResultView* resultList = nullptr;
+    ElidingLabel* statusLabel = nullptr;
+    QCheckBox* toFileCheck = nullptr;
+    QPushButton* saveButton = nullptr;
     // Beyond the original controls: a rip's progress and its "Stop" button,
     // which takes the place of the disabled "Save" once a rip runs long
     // enough to notice, and Escape, which stops a rip too.
-    QProgressBar* RipProgress = nullptr;
-    QPushButton* Stop = nullptr;
+    QProgressBar* ripProgress = nullptr;
+    QPushButton* stopButton = nullptr;
     QStackedWidget* saveOrStop_ = nullptr;
     QShortcut* stopKey_ = nullptr;
     QScrollArea* scroll_ = nullptr;  // holds every control
 
     // The handlers' shared record, the results, and the helpers behind them.
-    WindowRecord state_;
+    WindowRecord record_;
     ResultStore store_;
     ResultModel* model_ = nullptr;
     RipSession* session_ = nullptr;
-    CommonDialog CD;
+    CommonDialog fileDialog_;
     SourcePreview preview_;
     ListSaver saver_;
     std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved_;
     std::function<std::chrono::steady_clock::time_point()> now_;
-    // The bytes Text2 shows decoded, whether they are only the start of their
+    // The bytes previewLine shows decoded, whether they are only the start of their
     // line, and their line of the source (0: typed).
     std::string previewBytes_;
     bool previewCut_ = false;

@@ -1,6 +1,4 @@
 // "Rip": the window's side of a rip.
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -11,6 +9,7 @@
 #include <algorithm>
 
 #include "elidinglabel.h"
+#include "frontrules.h"
 #include "mainwindow.h"
 #include "resultmodel.h"
 #include "resultview.h"
@@ -29,17 +28,9 @@ constexpr std::chrono::milliseconds kReadWait{10};
 
 const QString kStoppedNote = QStringLiteral(" (stopped)");
 
-// Whether both paths name one file, through links of either kind.
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
 }  // namespace
 
-void MainWindow::Dorip_Click() {
+void MainWindow::onRipClicked() {
     // The disabled button keeps a click out; a direct call must not nest rips.
     if (session_->running()) return;
     const Settings start = settings();
@@ -52,7 +43,9 @@ void MainWindow::Dorip_Click() {
         const QString message = QString::fromLocal8Bit(source.error().message());
         return showStatus(message, message);
     }
-    if (start.toFile && sameFile(path, start.outfile)) {
+    // The output is opened at the first result line: until then its path is
+    // all there is to compare with the source just opened.
+    if (start.toFile && writesInto(identityAt(start.outfile), (*source)->identity())) {
         return showStatus(QStringLiteral("Not ripped: the output file %1 is the source file itself")
                               .arg(QString::fromLocal8Bit(start.outfile.c_str())));
     }
@@ -66,37 +59,37 @@ void MainWindow::Dorip_Click() {
 }
 
 void MainWindow::setRipping(bool on) {
-    if (on) focusBack_ = focusWidget() == Dorip;
-    if (!on && listHidden_) List1->show();
-    for (QPushButton* b : {Loadfile, Dorip, Command1, Saverip}) b->setEnabled(!on);
+    if (on) focusBack_ = focusWidget() == ripButton;
+    if (!on && listHidden_) resultList->show();
+    for (QPushButton* b : {loadButton, ripButton, nextLineButton, saveButton}) b->setEnabled(!on);
     stopKey_->setEnabled(on);
     // Read once: toggling the box during the rip changes nothing for this rip.
-    if (on) listHidden_ = Check3->checkState() == Qt::Checked;
-    if (on && listHidden_) List1->hide();
+    if (on) listHidden_ = hideListCheck->checkState() == Qt::Checked;
+    if (on && listHidden_) resultList->hide();
     if (on) {
         focusParked_ = focusWidget();
         ripStart_ = now_();
     } else if (focusBack_ && focusWidget() == focusParked_) {
-        Dorip->setFocus(Qt::OtherFocusReason);
+        ripButton->setFocus(Qt::OtherFocusReason);
     }
-    if (!on) RipProgress->hide();
-    if (!on) saveOrStop_->setCurrentWidget(Saverip);
+    if (!on) ripProgress->hide();
+    if (!on) saveOrStop_->setCurrentWidget(saveButton);
 }
 
 void MainWindow::showProgress(const Progress& progress) {
     // Rows, count and progress first, so that the coming event pass paints them.
     model_->sync();
     if (progress.sawLine) showStatus(QString::fromStdString(statusText(progress.ripcount)));
-    if (!RipProgress->isVisible() && now_() - ripStart_ >= kShowBusyAfter) {
-        RipProgress->show();
-        saveOrStop_->setCurrentWidget(Stop);
+    if (!ripProgress->isVisible() && now_() - ripStart_ >= kShowBusyAfter) {
+        ripProgress->show();
+        saveOrStop_->setCurrentWidget(stopButton);
     }
     // A pipe or a device tells no size: the bar only says that work goes on.
-    if (!progress.totalBytes || *progress.totalBytes == 0) return RipProgress->setRange(0, 0);
+    if (!progress.totalBytes || *progress.totalBytes == 0) return ripProgress->setRange(0, 0);
     const double done = static_cast<double>(std::min(progress.bytesRead, *progress.totalBytes)) /
                         static_cast<double>(*progress.totalBytes);
-    RipProgress->setRange(0, 100);
-    RipProgress->setValue(static_cast<int>(done * 100));
+    ripProgress->setRange(0, 100);
+    ripProgress->setValue(static_cast<int>(done * 100));
 }
 
 void MainWindow::ripFinished(const RunResult& result) {

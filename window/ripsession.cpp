@@ -24,6 +24,11 @@ void RipSession::run(ByteSource& source, const std::string& sourceName) {
     emit finished(result);
 }
 
+bool RipSession::idle() {
+    QCoreApplication::processEvents();
+    return !stopAsked_;
+}
+
 bool RipSession::pump(const Progress& progress) {
     emit this->progress(progress);
     QCoreApplication::processEvents();

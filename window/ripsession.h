@@ -45,6 +45,7 @@ class RipSession : public QObject, private RipHost {
   private:
     Settings settings() override { return settings_(); }
     bool pump(const Progress& progress) override;
+    bool idle() override;
 
     std::function<Settings()> settings_;
     std::function<std::chrono::steady_clock::time_point()> now_;

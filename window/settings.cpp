@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "fieldtip.h"
+#include "frontrules.h"
 #include "mainwindow.h"
 
 namespace kolvane {
@@ -14,26 +15,6 @@ std::string bytes(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-// A tab cannot be typed into a one-line box, where Tab moves the focus: in the
-// separator boxes "\t" stands for a tab and "\\" for one backslash. Nothing
-// else is read specially; a backslash before any other character stays.
-QString separatorText(const QString& typed) {
-    if (!typed.contains(QLatin1Char('\\'))) return typed;
-    QString text;
-    text.reserve(typed.size());
-    for (qsizetype i = 0; i < typed.size(); ++i) {
-        const QChar c = typed.at(i);
-        const QChar next = i + 1 < typed.size() ? typed.at(i + 1) : QChar();
-        if (c == QLatin1Char('\\') && (next == QLatin1Char('t') || next == QLatin1Char('\\'))) {
-            text += next == QLatin1Char('t') ? QLatin1Char('\t') : QLatin1Char('\\');
-            ++i;
-        } else {
-            text += c;
-        }
-    }
-    return text;
-}
-
 const QString kPreviewTip =
     QStringLiteral("One line of the source file, to find the field numbers by; >> shows the next.");
 
@@ -41,19 +22,18 @@ const QString kPreviewTip =
 
 Settings MainWindow::settings() const {
     Settings s;
-    s.split = bytes(separatorText(SplitChar->text()));
-    s.join = bytes(separatorText(FieldSep->text()));
-    s.fields = bytes(RipFields->text());
-    s.skipEmpty = Check1->checkState() != Qt::Unchecked;
-    s.toFile = Check2->checkState() != Qt::Unchecked;
-    s.smart = Check4->checkState() != Qt::Unchecked;
-    s.hideList = Check3->checkState() == Qt::Checked;
-    s.outfile = state_.Outfile;
+    s.split = readEscapes(bytes(splitEdit->text()));
+    s.join = readEscapes(bytes(joinEdit->text()));
+    s.fields = bytes(fieldsEdit->text());
+    s.skipEmpty = skipEmptyCheck->checkState() != Qt::Unchecked;
+    s.toFile = toFileCheck->checkState() != Qt::Unchecked;
+    s.smart = templateCheck->checkState() != Qt::Unchecked;
+    s.outfile = record_.outputPath;
     return s;
 }
 
 void MainWindow::updateFieldTip() {
-    if (previewBytes_.empty()) return Text2->setToolTip(kPreviewTip);
+    if (previewBytes_.empty()) return previewLine->setToolTip(kPreviewTip);
     const QString cut =
         previewCut_ ? QStringLiteral(", its first %1 KiB").arg(SourcePreview::kKeptBytes >> 10)
                     : QString();
@@ -61,7 +41,7 @@ void MainWindow::updateFieldTip() {
         previewShown_ > 0
             ? QStringLiteral("<p>Line %1 of the source file%2</p>").arg(previewShown_).arg(cut)
             : QString();
-    Text2->setToolTip(where + fieldTip(previewBytes_, settings(), session_->fields()));
+    previewLine->setToolTip(where + fieldTip(previewBytes_, settings(), session_->fields()));
 }
 
 }  // namespace kolvane

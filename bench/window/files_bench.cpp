@@ -116,14 +116,14 @@ int main(int argc, char** argv) {
     kolvane::MainWindow window(dialogs);
     window.show();
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
-    auto* text2 = control<QLineEdit>(window, "Text2");
-    auto* next = control<QPushButton>(window, "Command1");
+    auto* text2 = control<QLineEdit>(window, "previewLine");
+    auto* next = control<QPushButton>(window, "nextLineButton");
     runCli(reference, cliOut);  // warms the page cache
 
     // ">>": the load, then one click that reads up to the deep line with
     // nothing remembered, then clicks that step on from there.
     dialogs.answer = reference;
-    const double load = timeClick(control<QPushButton>(window, "Loadfile"));
+    const double load = timeClick(control<QPushButton>(window, "loadButton"));
     if (text2->text().isEmpty()) fail("the load failed");
     // A click on ">>" is the window's part (the box and its tooltip), timed
     // near the start, plus the preview's read, timed deep in the file with
@@ -155,11 +155,11 @@ int main(int argc, char** argv) {
     }
 
     // "Save": the list of a rip of fields 2,4, against kolvane-rip's output.
-    control<QLineEdit>(window, "Text1")->setText(reference);
-    control<QLineEdit>(window, "RipFields")->setText(QStringLiteral("2,4"));
-    control<QPushButton>(window, "Dorip")->click();
-    const int items = control<QListView>(window, "List1")->model()->rowCount();
-    auto* saverip = control<QPushButton>(window, "Saverip");
+    control<QLineEdit>(window, "sourcePathEdit")->setText(reference);
+    control<QLineEdit>(window, "fieldsEdit")->setText(QStringLiteral("2,4"));
+    control<QPushButton>(window, "ripButton")->click();
+    const int items = control<QListView>(window, "resultList")->model()->rowCount();
+    auto* saverip = control<QPushButton>(window, "saveButton");
     dialogs.answer = saved;
     std::vector<double> cli, save;
     for (int round = 0; round < rounds; ++round) {
@@ -167,7 +167,8 @@ int main(int argc, char** argv) {
         QFile::remove(saved);
         save.push_back(timeClick(saverip));
     }
-    if (control<QLabel>(window, "Statu")->text() != QStringLiteral("%1 values ripped").arg(items)) {
+    if (control<QLabel>(window, "statusLabel")->text() !=
+        QStringLiteral("%1 values ripped").arg(items)) {
         fail("the save failed");
     }
     const bool same = readAll(saved) == readAll(cliOut);

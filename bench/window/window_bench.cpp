@@ -26,8 +26,8 @@
 
 namespace {
 
-constexpr double kListTarget = 2.0;
-constexpr double kFileTarget = 1.3;
+constexpr double kListTarget = 1.3;
+constexpr double kFileTarget = 1.0;
 constexpr double kGapTarget = 0.050;
 constexpr std::int64_t kBytesPerItem = 16;
 
@@ -67,7 +67,7 @@ Timing clickRip(kolvane::MainWindow& window) {
         QObject::connect(window.findChild<kolvane::RipSession*>(), &kolvane::RipSession::progress,
                          [&] { passes.push_back(clock.nsecsElapsed()); });
     clock.start();
-    window.findChild<QPushButton*>(QStringLiteral("Dorip"))->click();
+    window.findChild<QPushButton*>(QStringLiteral("ripButton"))->click();
     const qint64 end = clock.nsecsElapsed();
     QObject::disconnect(probe);
 
@@ -130,10 +130,10 @@ int main(int argc, char** argv) {
     kolvane::MainWindow window(dialogs);
     window.show();
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
-    window.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(reference);
-    window.findChild<QLineEdit*>(QStringLiteral("RipFields"))->setText(QStringLiteral("2,4"));
-    auto* check2 = window.findChild<QCheckBox*>(QStringLiteral("Check2"));
-    auto* list = window.findChild<QListView*>(QStringLiteral("List1"));
+    window.findChild<QLineEdit*>(QStringLiteral("sourcePathEdit"))->setText(reference);
+    window.findChild<QLineEdit*>(QStringLiteral("fieldsEdit"))->setText(QStringLiteral("2,4"));
+    auto* check2 = window.findChild<QCheckBox*>(QStringLiteral("toFileCheck"));
+    auto* list = window.findChild<QListView*>(QStringLiteral("resultList"));
 
     runCli(reference, cliOut);  // warms the page cache
     const std::int64_t emptyWindow = memory("VmRSS:");

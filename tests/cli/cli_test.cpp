@@ -75,6 +75,13 @@ const CliCase kRows[] = {
     {"BadEol", "--eol cr -f 1", "a\n", "", "--eol", 2},
     {"UnknownOptionNamedAlone", "--bogus -f 1", "a\n", "", "unknown option --bogus\nRun kolvane-rip --help", 2},
     {"EmptyAppendName", "-f 1 --append= --eol=lf", "a\n", "", "-a/--append needs a file name", 2},
+    {"HeaderNamesRippedFirst", "-H -s , -f 'b c',1", "a,b c\r\n1,2\r\n", "b c:a\n2:1\n", "", 0},
+    {"SkipHeaderTemplate", "--skip-header -t '[b]/[1]' --threads 2", "a|b\n1|2\n3|4\n", "2/1\n4/3\n", "", 0},
+    {"HeaderAfterAMark", "-H -f b,a", "\xef\xbb\xbf" "a|b\n1|2\n", "b:a\n2:1\n", "", 0},
+    {"UnknownName", "-H -f a,c", "a|b\n1|2\n", "", "no field is named \"c\"; the header's names are: a, b", 2},
+    {"Utf16WithMark", "-f 2,1", "\xFF\xFE" "a\0|\0\xE9\0\n\0"s, "\u00e9:a\n", "", 0},
+    {"Cp1252", "--encoding cp1252 -f 2,1", "x|\x80\n", "\u20ac:x\n", "", 0},
+    {"UnknownEncoding", "--encoding no-such-code -f 1", "a\n", "", "unknown encoding \"no-such-code\"", 2},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(KolvaneRip, Rows, testing::ValuesIn(kRows), test::rowName);
@@ -100,6 +107,19 @@ std::string stopWhileWaiting(const std::string& options, const std::string& sign
            signal + " $pid; wait $pid; echo $?; [ -z \"$(tail -c1 o)\" ] && echo whole; " +
            "grep -c 'kolvane-rip: [a-z]*, after [0-9]* values ripped' e";
 }
+// Starts `start` (a kolvane-rip in the background), waits until one of its
+// threads sleeps at `waitPoint` in the kernel (two seconds at most), sends it
+// SIGTERM, and prints its exit code, or "hung" when it is still running a
+// second later. Its standard error goes to e, counts written as N.
+std::string stopWhileBlocked(const std::string& start, const std::string& waitPoint) {
+    return start + " pid=$! && timeout 2 sh -c 'until grep -qs -e " + waitPoint +
+           " /proc/'$pid'/task/*/wchan; do :; done'; kill -TERM $pid; "
+           "timeout 1.5 tail -s 0.05 --pid=$pid -f /dev/null || { echo hung; kill -KILL $pid; }; "
+           "wait $pid; echo $?; sed 's/[0-9][0-9]* values/N values/' e";
+}
+const std::string kTerminated = "143\nkolvane-rip: terminated, after N values ripped\n";
+const std::string kUnreadPipe =
+    "yes 'a|b' | head -n 2000000 >big && mkfifo w && { $R -f 1 big >w 2>e & } && exec 3<w &&";
 const std::string kFull = " at line 1: No space left on device\n";
 const std::string kSame = "the output ";
 // clang-format off
@@ -134,6 +154,15 @@ const CliCase kScripts[] = {
     // The limit (512-byte blocks in sh) cuts a line; the output still ends on the last whole one.
     {"FileSizeLimit", "seq 1000000001 1000000200 >n && (ulimit -f 1; $R -f 1 -a o n); echo $? && wc -c <o", "",
      "1\n506\n", "kolvane-rip: Cannot write o at line 47: File too large\n", 0},
+    // The limit on standard output: a retry must not close descriptor 1 and write to it.
+    {"StdoutFileSizeLimit", "seq 1000000001 1000000200 >n && (ulimit -f 1; $R -f 1 n >o); echo $? && wc -c <o", "",
+     "1\n506\n", "kolvane-rip: Cannot write standard output at line 47: File too large\n", 0},
+    // A source that becomes the output during the run (a link made while the
+    // FIFO before it is read) is refused when it is opened; the results before stay.
+    {"LaterSourceLinkedDuringRun", "printf 'a|b\\n' >o && mkfifo f && { $R -f 1,2 -a o f late & } && pid=$! && "
+     "exec 3>f && ln o late && printf 'p|q\\n' >&3 && exec 3>&- && wait $pid; echo $? && cat o", "", "2\na|b\np:q\n",
+     "kolvane-rip: the output o is the same file as the source late; stopped before it, after 1 values ripped\n", 0},
+    {"NamesAfterDoubleDashAreFiles", "$R -f 1,2 -- --join=", "", "", "kolvane-rip: Cannot open --join=: No such file or directory\n", 1},
     // Reopening a FIFO whose reader left would wait for a new reader for ever.
     {"FifoReaderGoesAway", "yes 'a|b' | head -n 400000 >big && mkfifo f && { head -c 1 f >/dev/null & } && $R -f 1 -a f big; echo $?",
      "", "0\n", "", 0},
@@ -142,12 +171,23 @@ const CliCase kScripts[] = {
     // A stop while the rip waits for input: whole lines, the message, 128 + the signal.
     {"InterruptedWhileWaiting", stopWhileWaiting("--threads 1", "INT"), "", "130\nwhole\n1\n", "", 0},
     {"TerminatedWhileWaitingThreads", stopWhileWaiting("--threads 3", "TERM"), "", "143\nwhole\n1\n", "", 0},
+    // A stop while the rip waits for another process, in a call that would wait for ever.
+    {"StopOpeningFifoSource", stopWhileBlocked("mkfifo p && { $R -f 1 p 2>e & } &&", "wait_for_partner"), "", kTerminated, "", 0},
+    {"StopOpeningFifoOutput", stopWhileBlocked("mkfifo p && { $R -f 1 -a p in.txt 2>e & } &&", "wait_for_partner"), "", kTerminated, "", 0},
+    {"StopWritingUnreadPipe", stopWhileBlocked(kUnreadPipe, "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
+     "", "143\nkolvane-rip: terminated, after N values ripped\nwhole\n", "", 0},
+    {"StopWritingUnreadPipeThreads", stopWhileBlocked(std::string(kUnreadPipe).replace(kUnreadPipe.find("-f 1"), 4, "--threads 3 -f 1"),
+     "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
+     "", "143\nkolvane-rip: terminated, after N values ripped\nwhole\n", "", 0},
     // The README's recipe for files too big for one run: GNU parallel cuts the
     // file into blocks at line ends and keeps their order; the output is the
     // single run's, byte for byte, for LF and CR LF input alike.
     {"GnuParallelRecipe", "seq 200000 | sed 's/.*/&|x&|y|z&/' >lf && sed 's/$/\\r/' lf >crlf && for f in lf crlf; do "
      "parallel --will-cite --pipepart -a $f --block 100k -k $R --threads 1 -f 4,2 >p && $R -f 4,2 $f | cmp - p && "
      "[ $(wc -l <p) -eq 200000 ] && echo same; done", "", "same\nsame\n", "", 0},
+    // Names are the first source's; a later source's first line is its own
+    // header, never ripped.
+    {"HeaderOfEachSource", "printf 'b|a\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
     // --guess prints the options that rip the source; one source, file or standard input.
     {"Guess", "printf 'id;price\\n1;2,50\\n2;3,75\\n' >s && $R --guess s && $R --guess - <s && $R --guess <s",
      "", "-s ';' --header\n-s ';' --header\n-s ';' --header\n", "", 0},

@@ -1,4 +1,4 @@
-// The field list, and lines ripped through Ripper::splitline and through the
+// The field list, and lines ripped through Ripper::ripLine and through the
 // block rip: plain mode, smart-combine templates and the skip rule.
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 
 #include "parallelrip.h"
 #include "rip.h"
+#include "ripplan.h"
 #include "testutil.h"
 
 namespace kolvane {
@@ -15,12 +16,12 @@ namespace {
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
-TEST(Countvalue, CountsNonOverlappingFromTheLeft) {
+TEST(countSeparators, CountsNonOverlappingFromTheLeft) {
     const std::tuple<const char*, const char*, std::int64_t> cases[] = {
         {"a|b|c", "|", 2}, {"", "|", 0},      {"||", "|", 2},
         {":::", "::", 1},  {"::::", "::", 2}, {"aaaaa", "aa", 2},
         {"aXbxc", "x", 1}, {"abc", "", 0},    {"\xc2\xa6x\xc2\xa6", "\xc2\xa6", 2}};
-    for (auto [text, sep, want] : cases) EXPECT_EQ(Countvalue(text, sep), want) << text << sep;
+    for (auto [text, sep, want] : cases) EXPECT_EQ(countSeparators(text, sep), want) << text << sep;
 }
 
 TEST(FieldList, ParsesEveryEntryAndZeroesTheOnesThatDoNotConvert) {
@@ -90,6 +91,35 @@ TEST_P(RipLines, BlockRipGivesTheSame) {
     EXPECT_EQ(o.count, std::ssize(c.want));
 }
 
+// Every line of the row through the general path alone, which takes the
+// lines the copier leaves: the two must give the same list.
+TEST_P(RipLines, GeneralPathGivesTheSame) {
+    const RipCase& c = GetParam();
+    const Settings s{c.split, c.join, c.fields, c.skip, false, c.smart};
+    const RipPlan plan(s, c.ranges.empty() ? fieldListFor(s, {}) : FieldList(c.ranges));
+    LineRipper ripper;
+    ripper.configure(plan);
+    Lines got;
+    for (const auto& line : c.lines) {
+        std::string out;
+        if (!line.empty() && (ripper.rip(line, out) || !c.skip)) got.push_back(out);
+    }
+    EXPECT_EQ(got, c.want);
+}
+
+// n copies of `text` joined by `join`.
+std::string repeated(const std::string& text, int n, const std::string& join) {
+    std::string out = text;
+    for (int i = 1; i < n; ++i) out.append(join).append(text);
+    return out;
+}
+// A line of fields "1" to "n".
+std::string numbered(int n) {
+    std::string line = "1";
+    for (int i = 2; i <= n; ++i) line.append("|").append(std::to_string(i));
+    return line;
+}
+
 constexpr bool T = true, F = false;
 constexpr std::int32_t kEnd = FieldList::kToLastField;
 // clang-format off
@@ -136,6 +166,15 @@ const RipCase kRipCases[] = {
     {"TemplateSkip", "[1]+[3]", {"a||c", "|b|c", "  |b|c", "a|b|"}, {"a+c", "a+"}, T, T},
     {"SkipNamedByEarlierValue", "[1]", {"[2]| |c"}, {}, T, T},
     {"SkipMissingNotTested", "[1][5]", {"a|b"}, {"a[5]"}, T, T},
+    // Where the copier hands over to the general path: more values, a
+    // higher field, or a result that may pass its bound.
+    {"SixtyFourValues", repeated("2", 64, ","), {"a|bc"}, {repeated("bc", 64, ":")}},
+    {"SixtyFiveValues", repeated("2", 65, ","), {"a|bc"}, {repeated("bc", 65, ":")}},
+    {"Field256", "256,1", {numbered(257)}, {"256:1"}},
+    {"Field257", "257,1", {numbered(257)}, {"257:1"}},
+    {"TemplateField257", "[257]-[256]", {numbered(257)}, {"257-256"}, T},
+    {"ResultNearTheBound", "1,1", {std::string(32700, 'x')}, {repeated(std::string(32700, 'x'), 2, ":")}},
+    {"ResultPastTheBound", "1,1", {std::string(32800, 'x')}, {repeated(std::string(32800, 'x'), 2, ":")}},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Rows, RipLines, testing::ValuesIn(kRipCases), test::rowName);

@@ -32,13 +32,21 @@ TEST(ResultStore, ItemsRoundTripAcrossChunks) {
         bytes += size;
     }
     ResultStore store;
-    for (int round = 0; round < 2; ++round) {  // the second builds in place, after clear()
-        for (const auto& item : want) {
+    // The second round hands items over as a rip does, many at a time.
+    for (int round = 0; round < 2; ++round) {
+        std::string batch;
+        std::vector<LineEnd> ends;
+        for (std::size_t i = 0; i < want.size(); ++i) {
             if (round == 0) {
-                store.append(item);
-            } else {
-                store.buffer() += item;
-                store.commit(0, 1);
+                store.append(want[i]);
+                continue;
+            }
+            batch += want[i];
+            ends.push_back({batch.size(), 1});
+            if (i % 7 == 6 || i + 1 == want.size()) {
+                store.commitLines(batch, ends, 0);
+                ends.clear();
+                EXPECT_TRUE(batch.empty());
             }
         }
         ASSERT_EQ(store.size(), want.size());
@@ -50,7 +58,7 @@ TEST(ResultStore, ItemsRoundTripAcrossChunks) {
 
 // Runs of `lines` lines of `length` bytes each before the CR LF, onto a disk
 // that takes `budget` bytes, and after a reopen takes the rest or nothing:
-// the file ends on a whole line and holds exactly Ripcount of them.
+// the file ends on a whole line and holds exactly the count of them.
 struct DiskFullCase {
     const char* name;
     std::size_t lines, length, budget;
@@ -248,7 +256,12 @@ TEST(Run, SourceWithNoDataYetStillPumpsAndStops) {
         RunResult result = rig.into("2").run(source);
         EXPECT_FALSE(result.error);
         EXPECT_EQ(result.stopped, text.empty());
-        EXPECT_EQ(source.reads, text.empty() ? 50u : source.reads);
+        // Every read that brought nothing was followed by a pump.
+        if (text.empty()) {
+            EXPECT_EQ(source.reads, 50u);
+        } else {
+            EXPECT_GE(std::size_t(rig.pumps), 3 * text.size());
+        }
         EXPECT_EQ(test::items(rig.store), text.empty() ? Lines{} : Lines({"1", "2"}));
     }
 }

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "io.h"
-#include "linereader.h"
 #include "outputfile.h"
+#include "parallelblock.h"
 #include "parallelrip.h"
 #include "resultstore.h"
 #include "rip.h"
@@ -226,12 +226,12 @@ struct Rig : RipHost {
 // bytes and then fails, and for the parallel rip its block size and limit.
 struct FileRip {
     std::size_t chunk = 3, failAt = SIZE_MAX, budget = SIZE_MAX;
-    std::size_t block = 5, lineLimit = LineReader::defaultLineLimit();
+    std::size_t block = 5, lineLimit = defaultLineLimit();
     std::size_t maxResult = LineRipper::kMaxResultBytes;
     const FieldList* fields = nullptr;  // a checked list, as the command line gives
 };
 
-// What a rip to a file leaves: the file, Ripcount and the error, if any.
+// What a rip to a file leaves: the file, the count and the error, if any.
 struct FileOutcome {
     std::string file;
     std::int64_t count = 0;

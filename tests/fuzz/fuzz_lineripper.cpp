@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "linereader.h"
+#include "parallelblock.h"
 #include "rip.h"
 #include "testutil.h"
 
@@ -57,7 +57,7 @@ void checkLine(std::string_view line, Settings s, const std::string& list,
                const std::string& templ) {
     const auto f = fieldsOf(line, s.split);
     const std::size_t n = f.size();
-    check(Countvalue(line, s.split) + 1 == std::ssize(f), "Countvalue counts the fields");
+    check(countSeparators(line, s.split) + 1 == std::ssize(f), "countSeparators counts the fields");
     // Every field joined by the split string is the line again; so is the
     // template "[1]" split "[2]" ... "[n]" while no bracket can form a new
     // placeholder and the last field, which goes in trimmed, has no edge spaces.
@@ -107,7 +107,7 @@ void checkLine(std::string_view line, Settings s, const std::string& list,
 }
 
 // Whatever the disk takes, the output file keeps what it held before, ends on a
-// whole line, and holds exactly Ripcount result lines; a run that could not
+// whole line, and holds exactly the count result lines; a run that could not
 // write them all says so. Every line comes out 64 times over, so a few KiB of
 // source fill the output buffer and failures hit the flushes made mid-run.
 void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t cut1,
@@ -133,11 +133,11 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
     std::size_t end = 0;
     for (std::int64_t i = 0; i < rig.ripper.ripcount(); ++i) {
         end = all.find("\r\n", end);
-        check(end != all.npos, "Ripcount never exceeds the lines");
+        check(end != all.npos, "the count never exceeds the lines");
         end += 2;
     }
     check(file == "earlier\n" + all.substr(0, end),
-          "the file holds earlier content and exactly Ripcount whole lines");
+          "the file holds earlier content and exactly the count whole lines");
     check(bool(result.error) == (end < all.size()),
           "a run stops with an error exactly when lines are missing");
 }
@@ -178,27 +178,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = in.ConsumeRemainingBytesAsString();
     const auto want = test::referenceLines(text);
 
-    // LineReader gives the reference's lines for any block size and any way the
-    // bytes arrive; with a read failure, a prefix of them and the failure.
+    // Blocks hold the text whole, each cut where a line surely ends, for any
+    // block size and any way the bytes arrive; with a read failure, a prefix
+    // of the lines and the failure.
     for (bool fail : {false, true}) {
         if (fail && text.empty()) break;
         test::StringSource source(text, chunk, fail ? failAt % text.size() : SIZE_MAX);
-        LineReader reader(source, block);
-        reader.setSplit(s.split);
-        std::size_t got = 0;
-        for (auto line = reader.next(); line || reader.pending(); line = reader.next()) {
-            if (!line) continue;
-            check(got < want.size() && *line == want[got++], "LineReader matches the reference");
-            const SeparatorBits bits = reader.separators();
-            for (std::size_t i = 0; bits.words != nullptr && i < line->size(); ++i) {
-                const std::size_t at = bits.first + i;
-                const bool set = (bits.words[at / 64] >> (at % 64)) & 1;
-                check(set == ((*line)[i] == bits.byte), "the split byte's bits mark it exactly");
-            }
+        BlockReader reader(source, block, defaultLineLimit(), [] { return true; });
+        RipBlock b;
+        std::string read;
+        bool failed = false;
+        while (!failed && reader.read(b)) {
+            read.append(b.data, b.size);
+            failed = b.failure.has_value();
         }
-        check(fail ? bool(reader.failure()) : !reader.failure() && got == want.size(),
-              "LineReader reads every line, or reports the failure");
-        check(reader.lineNumber() == std::int64_t(got), "LineReader counts its lines");
+        const auto lines = test::referenceLines(read);
+        check(lines.size() <= want.size() && std::equal(lines.begin(), lines.end(), want.begin()),
+              "blocks hold whole lines of the text");
+        check(fail ? failed : read == text, "blocks hold the text, or report the failure");
     }
 
     for (const auto& line : want) {

@@ -21,7 +21,7 @@ struct LoadRow {
     const char* name;
     QByteArray bytes;     // null: nothing there; "/": a folder
     bool cancel = false;  // the dialog is cancelled
-    QString line2;        // Text2 after ">>" once loaded; null: the load fails
+    QString line2;        // previewLine after ">>" once loaded; null: the load fails
 };
 
 // The tooltip as a reader sees it, one paragraph or line break a line.
@@ -41,26 +41,26 @@ class HandlersTest : public QObject, WindowFixture {
     void cleanup() { tearDown(); }
 
     // One dialog object serves all three uses: each starts from the path
-    // confirmed last in any of them; a cancel leaves that path. Check2's
+    // confirmed last in any of them; a cancel leaves that path. toFileCheck's
     // dialog appends, Save's replaces.
     void rememberedPath() {
         const QString source = file("source.txt", "a|1\r\n");
         answer(source);
-        click("Loadfile");
+        click("loadButton");
         chooseOutfile(path("out.txt"));
-        check("Check2")->click();  // unchecked: no dialog
+        check("toFileCheck")->click();  // unchecked: no dialog
         rip(source, "1");
         answer(std::nullopt);
         answer(path("saved.txt"));
-        click("Saverip");
-        click("Saverip");
+        click("saveButton");
+        click("saveButton");
         QCOMPARE(dialogs_.shown,
                  (QStringList{"open ", "append " + source, "save " + path("out.txt"),
                               "save " + path("out.txt")}));
     }
 
-    // A failed load has put the path into Text1 (a cancel has not); Text2 and
-    // Previewline keep what the earlier load and ">>" left, and ">>" goes on
+    // A failed load has put the path into sourcePathEdit (a cancel has not); previewLine and
+    // previewLineNumber keep what the earlier load and ">>" left, and ">>" goes on
     // from there. Success writes no status text.
     void load() {
         const LoadRow rows[] = {
@@ -74,20 +74,20 @@ class HandlersTest : public QObject, WindowFixture {
             open();
             const QString earlier = file("earlier.txt", "p1\r\np2\r\np3\r\n");
             answer(earlier);
-            click("Loadfile");
-            click("Command1");
-            click("Saverip");  // an earlier status text to keep
+            click("loadButton");
+            click("nextLineButton");
+            click("saveButton");  // an earlier status text to keep
             if (row.bytes == "/")
                 QVERIFY(QDir().mkpath(path(row.name)));
             else if (!row.bytes.isNull())
                 file(row.name, row.bytes);
             answer(row.cancel ? std::nullopt : std::optional(path(row.name)));
-            click("Loadfile");
+            click("loadButton");
             const bool loaded = !row.line2.isNull();
-            QCOMPARE(text("Text1"), row.cancel ? earlier : path(row.name));
+            QCOMPARE(text("sourcePathEdit"), row.cancel ? earlier : path(row.name));
             QCOMPARE(status(), loaded ? kNothingSaved : kNoFile);
-            click("Command1");
-            QCOMPARE(text("Text2"), loaded ? row.line2 : row.cancel ? "p3" : "p2");
+            click("nextLineButton");
+            QCOMPARE(text("previewLine"), loaded ? row.line2 : row.cancel ? "p3" : "p2");
         }
     }
 
@@ -96,27 +96,27 @@ class HandlersTest : public QObject, WindowFixture {
     // path box loads as the open dialog does; an edit drops the last file's
     // line, so ">>" starts the new file at line 1.
     void previewAndPathBox() {
-        box("Text1")->setText(file("a.txt", "a1\r\na2\r\n"));
+        box("sourcePathEdit")->setText(file("a.txt", "a1\r\na2\r\n"));
         QStringList seen;
         for (int i = 0; i < 3; ++i) {
-            click("Command1");
-            seen << text("Text2");
+            click("nextLineButton");
+            seen << text("previewLine");
         }
         QCOMPARE(seen, (QStringList{"a1", "a2", "a2"}));
-        box("Text1")->clear();
-        QTest::keyClicks(box("Text1"), file("b.txt", "b1\r\nb2\r\n"));
-        QCOMPARE(text("Text2"), QString());
-        QVERIFY(!box("Text2")->toolTip().contains("a2"));
-        click("Command1");
-        QCOMPARE(text("Text2"), QStringLiteral("b1"));
-        click("Command1");
-        QTest::keyClick(box("Text1"), Qt::Key_Return);
-        QCOMPARE(text("Text2"), QStringLiteral("b1"));
-        click("Command1");
-        QCOMPARE(text("Text2"), QStringLiteral("b2"));
+        box("sourcePathEdit")->clear();
+        QTest::keyClicks(box("sourcePathEdit"), file("b.txt", "b1\r\nb2\r\n"));
+        QCOMPARE(text("previewLine"), QString());
+        QVERIFY(!box("previewLine")->toolTip().contains("a2"));
+        click("nextLineButton");
+        QCOMPARE(text("previewLine"), QStringLiteral("b1"));
+        click("nextLineButton");
+        QTest::keyClick(box("sourcePathEdit"), Qt::Key_Return);
+        QCOMPARE(text("previewLine"), QStringLiteral("b1"));
+        click("nextLineButton");
+        QCOMPARE(text("previewLine"), QStringLiteral("b2"));
         QCOMPARE(status(), QString());
-        box("Text1")->setText(path("missing.txt"));
-        click("Command1");
+        box("sourcePathEdit")->setText(path("missing.txt"));
+        click("nextLineButton");
         QCOMPARE(status(), kNoFile);
         QVERIFY(statusTip().contains("missing.txt"));
     }
@@ -131,7 +131,7 @@ class HandlersTest : public QObject, WindowFixture {
             return failing ? file.write(data, size / 2) < 0 : file.write(data, size) == size;
         };
         open({}, std::move(services));
-        click("Saverip");
+        click("saveButton");
         QCOMPARE(status(), kNothingSaved);
         rip(file("s.txt", "\x80 5|1\r\ncaf\xe9|\r\n\xc3\xa9t\xc3\xa9|x\r\n"), "1,2");
         QCOMPARE(listed(), (QStringList{"\u20ac 5:1", "caf\u00e9:", "\u00e9t\u00e9:x"}));
@@ -139,13 +139,13 @@ class HandlersTest : public QObject, WindowFixture {
         QTest::keySequence(list(), QKeySequence::Copy);
         QCOMPARE(QGuiApplication::clipboard()->text(), "caf\u00e9:");
         answer(path("saved.txt"));
-        click("Saverip");
+        click("saveButton");
         const QByteArray saved("\x80 5:1\r\ncaf\xe9:\r\n\xc3\xa9t\xc3\xa9:x\r\n");
         QCOMPARE(readFile(path("saved.txt")), saved);
         QCOMPARE(status(), QStringLiteral("3 values ripped"));
         failing = true;
         answer(path("saved.txt"));
-        click("Saverip");
+        click("saveButton");
         QCOMPARE(status(), kNothingSaved);
         QVERIFY(!statusTip().isEmpty());
         QCOMPARE(readFile(path("saved.txt")), saved);
@@ -183,16 +183,16 @@ class HandlersTest : public QObject, WindowFixture {
     // Numbered fields and the result line, data never markup, following
     // every setting and ">>"; a skipped line says so.
     void fieldTip() {
-        auto tip = [&] { return tipText(box("Text2")); };
-        box("SplitChar")->setText(",");
+        auto tip = [&] { return tipText(box("previewLine")); };
+        box("splitEdit")->setText(",");
         window_->loadSource(file("s.txt", "<b>x</b>,uniform@delta.com,&amp;\r\na, ,c\r\n"));
-        QTest::keyClicks(box("RipFields"), "2,1");
-        QTest::keyClicks(box("FieldSep"), "-");
+        QTest::keyClicks(box("fieldsEdit"), "2,1");
+        QTest::keyClicks(box("joinEdit"), "-");
         QCOMPARE(tip(),
                  "Line 1 of the source file\n[1] <b>x</b>   [2] uniform@delta.com   [3] "
                  "&amp;\nResult: uniform@delta.com:-<b>x</b>");
-        check("Check1")->click();
-        click("Command1");
+        check("skipEmptyCheck")->click();
+        click("nextLineButton");
         QVERIFY(tip().endsWith("\nResult: none, the line is skipped (a value is blank)."));
     }
 
@@ -206,13 +206,15 @@ class HandlersTest : public QObject, WindowFixture {
         for (int i = 0; i < 100; ++i) huge.write(QByteArray(1 << 20, 'x'));
         huge.close();
         window_->loadSource(huge.fileName());
-        click("Command1");
-        QVERIFY(text("Text2").startsWith("start|x") && text("Text2").endsWith(QChar(0x2026)));
-        QVERIFY(text("Text2").size() < 1000 && box("Text2")->cursorPosition() == 0);
-        QTest::keyClicks(box("RipFields"), "1");
-        QTRY_VERIFY(tipText(box("Text2")).endsWith("Result: start"));
-        QVERIFY(tipText(box("Text2")).startsWith("Line 2 of the source file, its first 64 KiB"));
-        QVERIFY(box("Text2")->toolTip().size() < 10000);
+        click("nextLineButton");
+        QVERIFY(text("previewLine").startsWith("start|x") &&
+                text("previewLine").endsWith(QChar(0x2026)));
+        QVERIFY(text("previewLine").size() < 1000 && box("previewLine")->cursorPosition() == 0);
+        QTest::keyClicks(box("fieldsEdit"), "1");
+        QTRY_VERIFY(tipText(box("previewLine")).endsWith("Result: start"));
+        QVERIFY(
+            tipText(box("previewLine")).startsWith("Line 2 of the source file, its first 64 KiB"));
+        QVERIFY(box("previewLine")->toolTip().size() < 10000);
         rip(huge.fileName(), "2,1");
         QVERIFY(listed()[1].size() < 1000 && listed()[1].endsWith(QChar(0x2026)));
         auto rowAt = [&](int row) {
@@ -225,10 +227,10 @@ class HandlersTest : public QObject, WindowFixture {
         QTest::keySequence(list(), QKeySequence::Copy);
         QCOMPARE(QGuiApplication::clipboard()->text().size(), (100 << 20) + 6);
         answer(path("saved.txt"));
-        click("Saverip");
+        click("saveButton");
         QCOMPARE(QFileInfo(path("saved.txt")).size(), qint64(100 << 20) + 14);
         rip(path(QString(200, 'm')), "1");
-        auto* statusLine = control<kolvane::ElidingLabel>(*window_, "Statu");
+        auto* statusLine = control<kolvane::ElidingLabel>(*window_, "statusLabel");
         QVERIFY(statusLine->elided());
         QVERIFY(tipAt(statusLine).startsWith(status()));
     }
@@ -249,8 +251,9 @@ class HandlersTest : public QObject, WindowFixture {
         QApplication::processEvents();                        // the layout follows
         QVERIFY(scroll->horizontalScrollBar()->isVisible());  // a mouse reaches the rest
         for (const char* name :
-             {"Text1", "Loadfile", "Dorip", "SplitChar", "FieldSep", "RipFields", "Check1",
-              "Check3", "Check4", "Text2", "Command1", "List1", "Statu", "Check2", "Saverip"}) {
+             {"sourcePathEdit", "loadButton", "ripButton", "splitEdit", "joinEdit", "fieldsEdit",
+              "skipEmptyCheck", "hideListCheck", "templateCheck", "previewLine", "nextLineButton",
+              "resultList", "statusLabel", "toFileCheck", "saveButton"}) {
             QWidget* widget = control(*window_, name);
             scroll->ensureWidgetVisible(widget, 0, 0);
             // In sight to its full height, and whole or 100 pixels of it.

@@ -41,29 +41,29 @@ class RipTest : public QObject, WindowFixture {
             {"§", "·", "caf\xc3\xa9§ü", "ü·café"},
         };
         for (const EscapeRow& row : rows) {
-            box("SplitChar")->setText(row.split);
-            box("FieldSep")->setText(row.join);
+            box("splitEdit")->setText(row.split);
+            box("joinEdit")->setText(row.join);
             rip(file("s.txt", row.source), "2,1");
             QCOMPARE(listed(), QStringList{row.result});
         }
     }
 
     // Inside the rip: the four buttons off, the count from the first
-    // non-empty line on, the list hidden exactly when Check3 was checked at
+    // non-empty line on, the list hidden exactly when hideListCheck was checked at
     // the start. Then all back on, the focus back on "Rip".
     void duringRip() {
         for (const bool hide : {false, true}) {
             open();
-            QWidget* dorip = control(*window_, "Dorip");
+            QWidget* dorip = control(*window_, "ripButton");
             dorip->setFocus();
-            check("Check3")->setChecked(hide);
+            check("hideListCheck")->setChecked(hide);
             QStringList seen;
             rip(file("s.txt", "\r\n" + numberedLines(2)), "1", [&](int pass) {
                 seen << QStringLiteral("%1 %2 %3")
                             .arg(buttonsOn())
                             .arg(list()->isVisible())
                             .arg(status());
-                if (pass == 2) check("Check3")->click();  // too late for this rip
+                if (pass == 2) check("hideListCheck")->click();  // too late for this rip
             });
             const QString during = hide ? "0 0 " : "0 1 ";
             QCOMPARE(seen, (QStringList{during, during, during + "1 values ripped"}));
@@ -79,22 +79,22 @@ class RipTest : public QObject, WindowFixture {
     void reentry() {
         rip(file("s.txt", numberedLines(4)), "1,2", [&](int pass) {
             if (pass != 3) return;
-            box("FieldSep")->setText("-");
-            window_->Dorip_Click();
+            box("joinEdit")->setText("-");
+            window_->onRipClicked();
             for (const char* keys : {"Ctrl+O", "Ctrl+S", "F5"})
-                QTest::keySequence(box("RipFields"), QKeySequence(QString::fromLatin1(keys)));
+                QTest::keySequence(box("fieldsEdit"), QKeySequence(QString::fromLatin1(keys)));
         });
         QCOMPARE(listed(), (QStringList{"a1:b1", "a2:b2", "a3-b3", "a4-b4"}));
         answer(std::nullopt);
         answer(std::nullopt);
-        box("RipFields")->setText("2");
+        box("fieldsEdit")->setText("2");
         for (const char* keys : {"Ctrl+O", "Ctrl+S", "F5"})
-            QTest::keySequence(box("RipFields"), QKeySequence(QString::fromLatin1(keys)));
+            QTest::keySequence(box("fieldsEdit"), QKeySequence(QString::fromLatin1(keys)));
         QCOMPARE(dialogs_.shown, (QStringList{"open ", "save "}));
         QCOMPARE(listed().first(), QStringLiteral("b1"));
     }
 
-    // Clicks on Check2 run between two lines; the next line goes where the
+    // Clicks on toFileCheck run between two lines; the next line goes where the
     // choice says: the list, the chosen file, or the default one, in the
     // folder the window started in. Unchecking asks nothing.
     void outputChangedMidRip() {
@@ -103,17 +103,17 @@ class RipTest : public QObject, WindowFixture {
         answer(path("b.txt"));
         answer(std::nullopt);
         rip(file("s.txt", numberedLines(5)), "2", [&](int pass) {
-            if (pass == 2 || pass >= 4) check("Check2")->click();  // off; on: b.txt; off
-            if (pass == 5) check("Check2")->click();               // on, cancelled
+            if (pass == 2 || pass >= 4) check("toFileCheck")->click();  // off; on: b.txt; off
+            if (pass == 5) check("toFileCheck")->click();               // on, cancelled
         });
         QCOMPARE(readFile(path("a.txt")), QByteArray("b1\r\n"));
         QCOMPARE(listed(), (QStringList{"b2", "b3"}));
         QCOMPARE(readFile(path("b.txt")), QByteArray("b4\r\n"));
         QCOMPARE(readFile(QDir(dir_->path()).canonicalPath() + "/tmpresult.txt"), "b5\r\n");
-        check("Check2")->click();  // unchecked: no dialog, no status text
+        check("toFileCheck")->click();  // unchecked: no dialog, no status text
         QCOMPARE(status(), QStringLiteral("5 values ripped"));
         answer(std::nullopt);
-        check("Check2")->click();
+        check("toFileCheck")->click();
         QCOMPARE(status(), QStringLiteral("default : tmpresult.txt"));
     }
 
@@ -121,7 +121,7 @@ class RipTest : public QObject, WindowFixture {
     // a source that cannot be opened leaves the list alone, and the window
     // is usable again.
     void failure() {
-        check("Check3")->setChecked(true);
+        check("hideListCheck")->setChecked(true);
         rip(file("s.txt", numberedLines(3)), "1", [&](int pass) {
             if (pass == 3) chooseOutfile("/dev/full");
         });
@@ -129,7 +129,7 @@ class RipTest : public QObject, WindowFixture {
         QCOMPARE(listed(), (QStringList{"a1", "a2"}));
         QCOMPARE(buttonsOn(), 4);
         QVERIFY(list()->isVisible());
-        check("Check2")->click();
+        check("toFileCheck")->click();
         rip(path("s.txt.typo"), "2");
         QVERIFY(status().contains("s.txt.typo") && status().contains(std::strerror(ENOENT)));
         QCOMPARE(statusTip(), status());
@@ -150,8 +150,19 @@ class RipTest : public QObject, WindowFixture {
                      "Not ripped: the output file " + path(name) + " is the source file itself");
             QCOMPARE(listed(), QStringList{"1"});
             QCOMPARE(readFile(source), QByteArray("a|1\r\n"));
-            check("Check2")->click();
+            check("toFileCheck")->click();
         }
+        // Chosen in the middle of a rip, the source stops the rip at the
+        // line that would have gone into it; what came before stays.
+        const QString lines = file("lines.txt", numberedLines(4));
+        QCOMPARE(::link(qPrintable(lines), qPrintable(path("alias.txt"))), 0);
+        rip(lines, "1", [&](int pass) {
+            if (pass == 3) chooseOutfile(path("alias.txt"));
+        });
+        QCOMPARE(status(),
+                 "Cannot write " + path("alias.txt") + " at line 3: it is the source file itself");
+        QCOMPARE(listed(), (QStringList{"a1", "a2"}));
+        QCOMPARE(readFile(lines), numberedLines(4));
     }
 
     // After 300 ms of ripping a bar and "Stop" in the place of "Save"; Stop
@@ -163,8 +174,8 @@ class RipTest : public QObject, WindowFixture {
         kolvane::WindowServices services;
         services.pump.now = [&] { return clock; };
         open({}, std::move(services));
-        auto* bar = control<QProgressBar>(*window_, "RipProgress");
-        auto* stop = control<QPushButton>(*window_, "Stop");
+        auto* bar = control<QProgressBar>(*window_, "ripProgress");
+        auto* stop = control<QPushButton>(*window_, "stopButton");
         QStringList seen;
         const auto stopAt = [&](int at, int how) {
             return rip(file("s.txt", numberedLines(9)), "2", [&](int pass) {
@@ -178,10 +189,10 @@ class RipTest : public QObject, WindowFixture {
         QCOMPARE(stopAt(5, 0), 5);
         QCOMPARE(seen, (QStringList{"00", "00", "00", "11", "11"}));
         QVERIFY(!bar->isVisible() && !stop->isVisible() &&
-                control(*window_, "Saverip")->isVisible());
+                control(*window_, "saveButton")->isVisible());
         QCOMPARE(stopAt(2, 1), 2);
         QCOMPARE(listed(), QStringList{"b1"});
-        QTest::keyClick(box("RipFields"), Qt::Key_Escape);
+        QTest::keyClick(box("fieldsEdit"), Qt::Key_Escape);
         QCOMPARE(status(), QStringLiteral("1 values ripped (stopped)"));
         const QString out = file("out.txt", "0\r\n");
         chooseOutfile(out);

@@ -99,9 +99,9 @@ class WindowFixture {
     QLineEdit* box(const char* name) { return control<QLineEdit>(*window_, name); }
     QCheckBox* check(const char* name) { return control<QCheckBox>(*window_, name); }
     QString text(const char* name) { return box(name)->text(); }
-    QString status() { return control<QLabel>(*window_, "Statu")->text(); }
-    QString statusTip() { return control<QLabel>(*window_, "Statu")->toolTip(); }
-    QListView* list() { return control<QListView>(*window_, "List1"); }
+    QString status() { return control<QLabel>(*window_, "statusLabel")->text(); }
+    QString statusTip() { return control<QLabel>(*window_, "statusLabel")->toolTip(); }
+    QListView* list() { return control<QListView>(*window_, "resultList"); }
     QStringList listed() {
         QStringList shown;
         for (int row = 0; row < list()->model()->rowCount(); ++row)
@@ -116,28 +116,28 @@ class WindowFixture {
     }
     int buttonsOn() {
         int on = 0;
-        for (const char* name : {"Loadfile", "Dorip", "Command1", "Saverip"})
+        for (const char* name : {"loadButton", "ripButton", "nextLineButton", "saveButton"})
             on += control(*window_, name)->isEnabled() ? 1 : 0;
         return on;
     }
-    // Chooses `out` as Outfile through Check2's dialog and checks the box.
+    // Chooses `out` as outputPath through toFileCheck's dialog and checks the box.
     void chooseOutfile(const QString& out) {
         answer(out);
-        check("Check2")->click();
+        check("toFileCheck")->click();
     }
 
     // Clicks "Rip" on `source` with `fields`; `during` runs at every event
     // pass, which comes before every line, with the pass's number from 1.
     // Returns the passes seen once the rip has ended.
     int rip(const QString& source, const QString& fields, std::function<void(int)> during = {}) {
-        box("Text1")->setText(source);
-        box("RipFields")->setText(fields);
+        box("sourcePathEdit")->setText(source);
+        box("fieldsEdit")->setText(fields);
         int passes = 0;
         const auto probe =
             QObject::connect(window_->findChild<RipSession*>(), &RipSession::progress, [&] {
                 if (during) during(++passes);
             });
-        click("Dorip");
+        click("ripButton");
         QObject::disconnect(probe);
         return passes;
     }

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+#include "bytescan.h"
+#include "fieldlist.h"
+#include "ripplan.h"
+
+namespace kolvane {
+
+// Where a line's wanted fields stand: slot i is field plan.wanted()[i], as
+// offsets into the line. The spans the line has a field for are a prefix,
+// since the wanted fields ascend.
+struct FieldSpan {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+struct LineCut {
+    const FieldSpan* spans = nullptr;
+    std::size_t filled = 0;  // spans the line has a field for
+    std::size_t fields = 0;  // fields cut, up to the highest wanted one
+    bool reachedEnd = true;  // the last field cut runs to the line's end
+};
+
+// Ways to put a result's bytes: counting them, copying them exactly, or with
+// wide moves into room that has slack behind it (the copier's), which also
+// reads up to kWide bytes past a source that is padded for it.
+struct CountBytes {
+    std::size_t size = 0;
+    void put(const char*, std::size_t n) { size += n; }
+};
+struct CopyBytes {
+    char* p;
+    void put(const char* from, std::size_t n) {
+        if (n != 0) std::memcpy(p, from, n);
+        p += n;
+    }
+};
+struct CopyWide {
+    static constexpr std::size_t kWide = 32;
+    char* p;
+    // A short copy moves kWide bytes in two fixed-size moves: a branch on
+    // every field's length would cost more than the extra bytes.
+    void put(const char* from, std::size_t n) {
+        if (n <= kWide) {
+            std::memcpy(p, from, kWide);
+        } else {
+            std::memcpy(p, from, n);
+        }
+        p += n;
+    }
+};
+
+// Fields from `from` to the line's end, each split string replaced by the
+// join: what a range to the last field gives, found by scanning, so that a
+// line of millions of fields needs no slot per field.
+template <class Out>
+void putToEnd(const RipPlan& plan, std::string_view line, std::size_t from, Out& out,
+              bool& complete) {
+    const std::string_view split = plan.split();
+    const std::string_view join = plan.join();
+    std::size_t start = from;
+    auto value = [&](std::size_t end) {
+        if (plan.checksBlank() && complete && isBlank(line.substr(start, end - start)))
+            complete = false;
+        out.put(line.data() + start, end - start);
+    };
+    if (split.size() == 1) {
+        scanByte(line.data() + from, line.data() + line.size(), split[0], [&](const char* at) {
+            value(std::size_t(at - line.data()));
+            out.put(join.data(), join.size());
+            start = std::size_t(at - line.data()) + 1;
+            return true;
+        });
+    } else if (!split.empty()) {
+        for (auto at = line.find(split, start); at != line.npos; at = line.find(split, start)) {
+            value(at);
+            out.put(join.data(), join.size());
+            start = at + split.size();
+        }
+    }
+    value(line.size());
+}
+
+// The one rule for the result line, whoever cut the line and however the
+// bytes are put: the steps in order, each literal then its field's value; a
+// field the line lacks is an empty value, or in a template its placeholder;
+// a template's last field goes in without its edge spaces and is never
+// tested. `complete` is cleared when a value the skip rule tests is blank.
+// The plan's mode and skip rule come in as constants, so a loop over many
+// lines tests neither per value (emitResult() picks them for one line).
+template <bool kTemplate, bool kCheckBlank, class Out>
+void emitSteps(const RipPlan& plan, std::string_view line, const LineCut& cut, Out& out,
+               bool& complete) {
+    const char* const text = plan.text();
+    constexpr bool templ = kTemplate;
+    for (const RipPlan::Step& step : plan.steps()) {
+        out.put(text + step.literal, step.literalSize);
+        if (step.slot >= cut.filled) {  // no such field, or a number below 1
+            if constexpr (templ) {
+                out.put(text + step.placeholder, step.placeholderSize);
+            } else {
+                complete = false;  // an empty value
+            }
+            continue;
+        }
+        const FieldSpan span = cut.spans[step.slot];
+        if (step.toEnd) {
+            putToEnd(plan, line, span.begin, out, complete);
+            continue;
+        }
+        const char* value = line.data() + span.begin;
+        std::size_t n = span.end - span.begin;
+        if (templ && cut.reachedEnd && plan.wanted()[step.slot] == cut.fields) {
+            while (n > 0 && *value == ' ') ++value, --n;
+            while (n > 0 && value[n - 1] == ' ') --n;
+        } else if (kCheckBlank && complete && isBlank({value, n})) {
+            complete = false;
+        }
+        out.put(value, n);
+    }
+    const std::string_view closing = plan.closing();
+    out.put(closing.data(), closing.size());
+}
+
+template <class Out>
+void emitResult(const RipPlan& plan, std::string_view line, const LineCut& cut, Out& out,
+                bool& complete) {
+    if (plan.isTemplate()) {
+        plan.checksBlank() ? emitSteps<true, true>(plan, line, cut, out, complete)
+                           : emitSteps<true, false>(plan, line, cut, out, complete);
+    } else {
+        plan.checksBlank() ? emitSteps<false, true>(plan, line, cut, out, complete)
+                           : emitSteps<false, false>(plan, line, cut, out, complete);
+    }
+}
+
+}  // namespace kolvane

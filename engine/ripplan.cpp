@@ -1,0 +1,124 @@
+#include "ripplan.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace kolvane {
+
+FieldList fieldListFor(const Settings& settings, FieldList last) {
+    if (settings.smart) return last;
+    return FieldList::parse(settings.fields).value_or(std::move(last));
+}
+
+bool parseTemplate(std::string_view t, std::vector<TemplatePart>& parts) {
+    parts.clear();
+    bool simple = true;
+    std::size_t literalStart = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (t[i] == ']') simple = false;  // a ']' no placeholder closes
+        if (t[i] != '[') continue;
+        std::size_t j = i + 1;
+        while (j < t.size() && t[j] >= '0' && t[j] <= '9') ++j;
+        if (j == i + 1 || j == t.size() || t[j] != ']') {
+            simple = false;  // a '[' that starts no [digits] token
+            continue;
+        }
+        std::size_t field = 0;
+        const bool fits = j - i - 1 <= 9;
+        if (fits) std::from_chars(t.data() + i + 1, t.data() + j, field);
+        if (fits && t[i + 1] != '0') {
+            parts.push_back(
+                {t.substr(literalStart, i - literalStart), field, t.substr(i, j + 1 - i)});
+            literalStart = j + 1;
+        }
+        i = j;
+    }
+    parts.push_back({t.substr(literalStart), 0, {}});
+    return simple;
+}
+
+RipPlan::RipPlan(const Settings& settings, const FieldList& fields)
+    : split_(settings.split),
+      join_(settings.join),
+      templateText_(trimSpaces(settings.fields)),
+      template_(settings.smart),
+      checkBlank_(settings.skipEmpty) {
+    if (template_) {
+        planTemplate();
+    } else {
+        planList(fields);
+    }
+    // Steps named field numbers so far; a line is cut into the distinct
+    // ones, ascending, and a step reads its field's slot.
+    std::vector<std::size_t> numbers;
+    for (const Step& step : steps_) {
+        if (step.slot != kNoField) numbers.push_back(step.slot);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    wanted_ = std::move(numbers);
+    for (Step& step : steps_) {
+        if (step.slot == kNoField) continue;
+        step.slot = static_cast<std::uint32_t>(
+            std::lower_bound(wanted_.begin(), wanted_.end(), step.slot) - wanted_.begin());
+    }
+    fixedSize_ = closingSize_;
+    for (const Step& step : steps_) fixedSize_ += step.literalSize + step.placeholderSize;
+    // Wide copies may load this far past any text's end.
+    text_.append(32, '\0');
+}
+
+std::uint32_t RipPlan::addText(std::string_view text) {
+    const auto at = static_cast<std::uint32_t>(text_.size());
+    text_.append(text);
+    return at;
+}
+
+// A field number as a step holds it until the slots are known.
+std::uint32_t RipPlan::slotOf(std::int64_t field) {
+    return field >= 1 ? static_cast<std::uint32_t>(field) : kNoField;
+}
+
+void RipPlan::planList(const FieldList& fields) {
+    const auto joinAt = addText(join_);
+    auto add = [&](std::int64_t field, bool toEnd) {
+        Step step;
+        if (!steps_.empty()) {
+            step.literal = joinAt;
+            step.literalSize = static_cast<std::uint32_t>(join_.size());
+        }
+        step.slot = slotOf(field);
+        step.toEnd = toEnd && step.slot != kNoField;
+        steps_.push_back(step);
+    };
+    for (const FieldRange& e : fields.entries()) {
+        if (e.last == FieldList::kToLastField) {
+            add(e.first, true);
+            continue;
+        }
+        if (e.last == e.first) {
+            add(e.first, false);
+            continue;
+        }
+        for (std::int64_t k = e.first; k <= e.last; ++k) add(k, false);
+    }
+}
+
+void RipPlan::planTemplate() {
+    std::vector<TemplatePart> parts;
+    stepwise_ = !parseTemplate(templateText_, parts);
+    for (const TemplatePart& part : parts) {
+        if (part.field == 0) break;  // the closing text
+        Step step;
+        step.literal = addText(part.literal);
+        step.literalSize = static_cast<std::uint32_t>(part.literal.size());
+        step.slot = static_cast<std::uint32_t>(part.field);
+        step.placeholder = addText(part.placeholder);
+        step.placeholderSize = static_cast<std::uint32_t>(part.placeholder.size());
+        steps_.push_back(step);
+    }
+    closing_ = addText(parts.back().literal);
+    closingSize_ = static_cast<std::uint32_t>(parts.back().literal.size());
+}
+
+}  // namespace kolvane

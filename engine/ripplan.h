@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fieldlist.h"
+
+namespace kolvane {
+
+// What lines are ripped with. The window fills it from its controls, the CLI
+// from its options; a rip takes it afresh after every event pass.
+struct Settings {
+    std::string split = "|";  // separates the fields of a source line
+    std::string join = ":";   // goes between the chosen fields
+    std::string fields{};     // the field list, or the template in template mode
+    bool skipEmpty = false;   // skip a line when a value the mode checks is blank
+    bool toFile = false;      // append results to `outfile` instead of the list
+    bool smart = false;       // `fields` is a template such as "[2]-[1]"
+    std::string outfile{};    // where file-to-file mode appends
+
+    bool operator==(const Settings&) const = default;
+};
+
+// One placeholder of a template and the literal text before it. The last part
+// of a template has field 0 and holds the text after its last placeholder.
+struct TemplatePart {
+    std::string_view literal;
+    std::size_t field = 0;
+    std::string_view placeholder;  // "[n]" as written
+};
+
+// Reads template `t` into `parts` (views into `t`), replacing what they held.
+// "[0]", "[01]" and numbers of more than nine digits name no field and stay
+// as text. False when a bracket belongs to no [digits] placeholder: only
+// replacing one field after the other then rips the template right.
+bool parseTemplate(std::string_view t, std::vector<TemplatePart>& parts);
+
+// The field list a rip with `settings` uses: the box's list, parsed; the last
+// parse when the box is blank or holds a template.
+FieldList fieldListFor(const Settings& settings, FieldList last);
+
+// Which bytes become the result line, decided once from the settings and the
+// field list: the steps (literal text, then a field's value, or a missing
+// field's placeholder), the closing text, the skip rule, and the fields a line
+// must be cut into. Every way of ripping a line emits through this plan.
+class RipPlan {
+  public:
+    static constexpr std::uint32_t kNoField = UINT32_MAX;
+    // A line's fields are cut into slots: slot i holds field wanted()[i].
+    struct Step {
+        std::uint32_t literal = 0;  // offsets and sizes in text()
+        std::uint32_t literalSize = 0;
+        std::uint32_t slot = kNoField;  // kNoField: a number below 1, which matches nothing
+        std::uint32_t placeholder = 0;  // a template's "[n]", kept for a missing field
+        std::uint32_t placeholderSize = 0;
+        bool toEnd = false;  // this field and every one after it, joined
+    };
+
+    RipPlan() : RipPlan(Settings{}, FieldList{}) {}
+    RipPlan(const Settings& settings, const FieldList& fields);
+
+    const std::vector<Step>& steps() const { return steps_; }
+    // Literals and placeholders, with padding behind them for wide loads.
+    const char* text() const { return text_.data(); }
+    std::string_view closing() const { return {text_.data() + closing_, closingSize_}; }
+    // The field numbers a line is cut into, ascending, each once.
+    const std::vector<std::size_t>& wanted() const { return wanted_; }
+    std::size_t highest() const { return wanted_.empty() ? 0 : wanted_.back(); }
+    std::string_view split() const { return split_; }
+    std::string_view join() const { return join_; }
+    bool isTemplate() const { return template_; }
+    bool checksBlank() const { return checkBlank_; }
+    // A template whose own brackets form no placeholder: only replacing one
+    // field after the other rips it right.
+    bool stepwise() const { return stepwise_; }
+    std::string_view templateText() const { return templateText_; }
+    // Every literal, placeholder and the closing text together.
+    std::size_t fixedSize() const { return fixedSize_; }
+
+  private:
+    std::uint32_t addText(std::string_view text);
+    std::uint32_t slotOf(std::int64_t field);
+    void planList(const FieldList& fields);
+    void planTemplate();
+
+    std::string split_;
+    std::string join_;
+    std::string templateText_;
+    bool template_ = false;
+    bool checkBlank_ = false;
+    bool stepwise_ = false;
+    std::vector<Step> steps_;
+    std::vector<std::size_t> wanted_;
+    std::string text_;
+    std::uint32_t closing_ = 0;
+    std::uint32_t closingSize_ = 0;
+    std::size_t fixedSize_ = 0;
+};
+
+}  // namespace kolvane

@@ -1,0 +1,288 @@
+#include "textdecode.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "utf16.h"
+
+namespace kolvane {
+
+namespace {
+
+// Turns the bytes of one encoding into UTF-8, whole characters at a time.
+class Converter {
+  public:
+    virtual ~Converter() = default;
+    virtual Conversion convert(std::span<const char> in, std::span<char> out) = 0;
+    // Writes what converting still holds back at the end of the input (a
+    // character that later bytes could have changed) and says how much.
+    virtual std::size_t finish(std::span<char>) { return 0; }
+    // Why reading stops: bytes convert() found invalid, or the `leftAtEnd`
+    // bytes of a character that the end of the source cut short.
+    virtual std::string problem(std::size_t leftAtEnd) const = 0;
+};
+
+class Utf16Converter : public Converter {
+  public:
+    explicit Utf16Converter(bool bigEndian) : bigEndian_(bigEndian) {}
+    Conversion convert(std::span<const char> in, std::span<char> out) override {
+        return utf16ToUtf8(in, out, bigEndian_);
+    }
+    std::string problem(std::size_t leftAtEnd) const override {
+        return std::string("bytes not valid in UTF-16") + (bigEndian_ ? "BE: " : "LE: ") +
+               (leftAtEnd % 2 ? "an odd byte at the end" : "a surrogate without its pair");
+    }
+
+  private:
+    bool bigEndian_;
+};
+
+class IconvConverter : public Converter {
+  public:
+    // None when iconv does not know the name.
+    static std::unique_ptr<IconvConverter> open(const std::string& name) {
+        const iconv_t cd = ::iconv_open("UTF-8", name.c_str());
+        if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+        return std::unique_ptr<IconvConverter>(new IconvConverter(cd, name));
+    }
+    ~IconvConverter() override { ::iconv_close(cd_); }
+    IconvConverter(const IconvConverter&) = delete;
+    IconvConverter& operator=(const IconvConverter&) = delete;
+
+    Conversion convert(std::span<const char> in, std::span<char> out) override {
+        // iconv() takes its input as char**, but does not write there.
+        char* from = const_cast<char*>(in.data());
+        char* to = out.data();
+        std::size_t fromLeft = in.size(), toLeft = out.size();
+        const bool stopped = ::iconv(cd_, &from, &fromLeft, &to, &toLeft) == std::size_t(-1);
+        Conversion step{in.size() - fromLeft, out.size() - toLeft, Conversion::Stop::input};
+        if (stopped && errno == E2BIG) step.stop = Conversion::Stop::output;
+        if (stopped && errno == EILSEQ) step.stop = Conversion::Stop::invalid;
+        return step;
+    }
+    std::size_t finish(std::span<char> out) override {
+        char* to = out.data();
+        std::size_t toLeft = out.size();
+        ::iconv(cd_, nullptr, nullptr, &to, &toLeft);
+        return out.size() - toLeft;
+    }
+    std::string problem(std::size_t leftAtEnd) const override {
+        return "bytes not valid in " + name_ +
+               (leftAtEnd ? ": a character cut short at the end" : "");
+    }
+
+  private:
+    IconvConverter(iconv_t cd, std::string name) : cd_(cd), name_(std::move(name)) {}
+    iconv_t cd_;
+    std::string name_;
+};
+
+// The encodings that marks or a converter of our own stand for, told apart by
+// their names without case, '-' and '_'.
+enum class Family { none, utf8, utf16, utf16le, utf16be, other };
+
+Family familyOf(const std::string& name) {
+    if (name.empty()) return Family::none;
+    std::string key;
+    for (const char c : name) {
+        if (c != '-' && c != '_') key += char(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (key == "UTF8") return Family::utf8;
+    if (key == "UTF16") return Family::utf16;
+    if (key == "UTF16LE") return Family::utf16le;
+    if (key == "UTF16BE") return Family::utf16be;
+    return Family::other;
+}
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kLittleEndianMark = "\xFF\xFE";
+constexpr std::string_view kBigEndianMark = "\xFE\xFF";
+
+class TextDecoder : public ByteSource {
+  public:
+    TextDecoder(std::unique_ptr<ByteSource> raw, std::string encoding)
+        : inner_(std::move(raw)), encoding_(std::move(encoding)) {}
+
+    IoResult read(std::span<char> buf) override {
+        if (!decided_) {
+            if (auto wait = sniff(buf.size())) return *wait;
+        }
+        if (spillBegin_ < spillEnd_) return fromSpill(buf);
+        if (!converter_) return passOn(buf);
+        if (buf.size() >= spill_.size()) return convertInto(buf);
+        // A buffer this small may hold less than the next character.
+        IoResult r = convertInto(spill_);
+        if (r.bytes == 0) return r;
+        spillBegin_ = 0;
+        spillEnd_ = r.bytes;
+        return fromSpill(buf);
+    }
+    std::optional<std::uint64_t> size() const override { return inner_->size(); }
+    std::uint64_t consumed() const override { return inner_->consumed(); }
+    std::optional<FileIdentity> identity() const override { return inner_->identity(); }
+
+  private:
+    // Reads until the first bytes tell how to read the rest. Answers noDataYet
+    // when they cannot tell yet and the source has nothing more for now. No
+    // more than the caller asked for is read, so that a source read as it is
+    // has always consumed() exactly the bytes it gave.
+    std::optional<IoResult> sniff(std::size_t asked) {
+        held_.resize(kBlockBytes);
+        const std::size_t most = std::clamp(asked, kUtf8Mark.size(), held_.size());
+        while (!decide()) {
+            if (auto wait = readMore(most)) return wait;
+        }
+        return std::nullopt;
+    }
+
+    // False while the bytes held may yet begin a mark.
+    bool decide() {
+        const std::string_view head(held_.data(), heldEnd_);
+        const Family family = familyOf(encoding_);
+        const bool utf16Marks = family == Family::none || family == Family::utf16 ||
+                                family == Family::utf16le || family == Family::utf16be;
+        auto mayBe = [&](std::string_view mark) {
+            return !ended_ && head.size() < mark.size() && mark.starts_with(head);
+        };
+        if (mayBe(kUtf8Mark) ||
+            (utf16Marks && (mayBe(kLittleEndianMark) || mayBe(kBigEndianMark)))) {
+            return false;
+        }
+        decided_ = true;
+        if (head.starts_with(kUtf8Mark)) {
+            heldBegin_ = kUtf8Mark.size();
+            if (family == Family::utf8) useIconv();
+        } else if (utf16Marks && head.starts_with(kLittleEndianMark)) {
+            heldBegin_ = kLittleEndianMark.size();
+            converter_ = std::make_unique<Utf16Converter>(false);
+        } else if (utf16Marks && head.starts_with(kBigEndianMark)) {
+            heldBegin_ = kBigEndianMark.size();
+            converter_ = std::make_unique<Utf16Converter>(true);
+        } else if (family == Family::utf16le) {
+            converter_ = std::make_unique<Utf16Converter>(false);
+        } else if (family == Family::utf16 || family == Family::utf16be) {
+            // As iconv reads UTF-16 that has no mark.
+            converter_ = std::make_unique<Utf16Converter>(true);
+        } else if (family != Family::none) {
+            useIconv();
+        }
+        return true;
+    }
+
+    void useIconv() {
+        converter_ = IconvConverter::open(encoding_);
+        if (!converter_) fail("unknown encoding \"" + encoding_ + "\"");
+    }
+
+    // No more is read: what is held is dropped, and every read answers `cause`.
+    void fail(std::string cause) {
+        failure_ = IoResult{0, 0, std::move(cause)};
+        ended_ = true;
+        heldBegin_ = heldEnd_;
+    }
+
+    // Reads more of the source behind the bytes held, until `most` are held;
+    // noDataYet when it has nothing for now.
+    std::optional<IoResult> readMore(std::size_t most) {
+        std::memmove(held_.data(), held_.data() + heldBegin_, heldEnd_ - heldBegin_);
+        heldEnd_ -= heldBegin_;
+        heldBegin_ = 0;
+        IoResult r = inner_->read(std::span<char>(held_.data() + heldEnd_, most - heldEnd_));
+        heldEnd_ += r.bytes;
+        if (r.failed()) {
+            r.bytes = 0;
+            failure_ = std::move(r);
+            ended_ = true;
+        } else if (r.noDataYet) {
+            return IoResult{0, 0, {}, true};
+        } else if (r.bytes == 0) {
+            ended_ = true;
+        }
+        return std::nullopt;
+    }
+
+    IoResult passOn(std::span<char> buf) {
+        if (heldBegin_ < heldEnd_) {
+            const std::size_t n = std::min(buf.size(), heldEnd_ - heldBegin_);
+            std::memcpy(buf.data(), held_.data() + heldBegin_, n);
+            heldBegin_ += n;
+            return IoResult{n, 0, {}};
+        }
+        if (failure_) return *failure_;
+        if (ended_) return {};
+        return inner_->read(buf);
+    }
+
+    IoResult convertInto(std::span<char> out) {
+        std::size_t written = 0;
+        for (;;) {
+            const std::span<const char> held(held_.data() + heldBegin_, heldEnd_ - heldBegin_);
+            const Conversion step = converter_->convert(held, out.subspan(written));
+            heldBegin_ += step.read;
+            written += step.written;
+            if (step.stop == Conversion::Stop::invalid) fail(converter_->problem(0));
+            if (written > 0) return IoResult{written, 0, {}};
+            if (step.stop == Conversion::Stop::output) fail("a character too long to convert");
+            if (failure_) return *failure_;
+            if (ended_) return end(out);
+            if (auto wait = readMore(held_.size())) return *wait;
+        }
+    }
+
+    IoResult end(std::span<char> out) {
+        if (heldBegin_ < heldEnd_) {
+            fail(converter_->problem(heldEnd_ - heldBegin_));
+            return *failure_;
+        }
+        if (finished_) return {};
+        finished_ = true;
+        return IoResult{converter_->finish(out), 0, {}};
+    }
+
+    IoResult fromSpill(std::span<char> buf) {
+        const std::size_t n = std::min(buf.size(), spillEnd_ - spillBegin_);
+        std::memcpy(buf.data(), spill_.data() + spillBegin_, n);
+        spillBegin_ += n;
+        return IoResult{n, 0, {}};
+    }
+
+    static constexpr std::size_t kBlockBytes = std::size_t{256} << 10;
+
+    std::unique_ptr<ByteSource> inner_;
+    std::string encoding_;
+    bool decided_ = false;
+    std::unique_ptr<Converter> converter_;  // none: the bytes pass as they are
+    // Bytes read from the source and not yet passed on or converted.
+    std::vector<char> held_;
+    std::size_t heldBegin_ = 0, heldEnd_ = 0;
+    // Converted bytes that a small buffer could not take.
+    std::array<char, 64> spill_{};
+    std::size_t spillBegin_ = 0, spillEnd_ = 0;
+    bool ended_ = false;               // nothing more is read from the source
+    bool finished_ = false;            // the converter gave what it held back
+    std::optional<IoResult> failure_;  // answered once everything before it is passed on
+};
+
+}  // namespace
+
+std::unique_ptr<ByteSource> decodingText(std::unique_ptr<ByteSource> raw, std::string encoding) {
+    return std::make_unique<TextDecoder>(std::move(raw), std::move(encoding));
+}
+
+bool knownEncoding(const std::string& name) {
+    if (name.empty()) return false;
+    if (familyOf(name) != Family::other) return true;
+    return IconvConverter::open(name) != nullptr;
+}
+
+}  // namespace kolvane
