@@ -68,8 +68,7 @@ namespace {
 struct Given {
     std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding;
     std::vector<std::string> sources;
-    bool skipEmpty = false, count = false, header = false, skipHeader = false,
-         guess = false;
+    bool skipEmpty = false, count = false, header = false, skipHeader = false, guess = false;
     unsigned threads = ParallelRipper::defaultThreads();
     CLI::Option* fieldsOption = nullptr;
     CLI::Option* templOption = nullptr;
