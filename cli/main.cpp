@@ -5,6 +5,7 @@
 #include <iostream>
 #include <variant>
 
+#include "guess.h"
 #include "options.h"
 #include "run.h"
 
@@ -16,10 +17,12 @@ int main(int argc, char** argv) {
         (exit->code == 0 ? std::cout : std::cerr) << exit->text;
         return exit->code;
     }
+    const auto& options = std::get<kolvane::cli::Options>(parsed);
+    if (options.guess) return kolvane::cli::runGuess(options.sources.front(), std::cout, std::cerr);
     kolvane::cli::catchSignals();
     kolvane::FileOpener files(kolvane::cli::stopAsked);
     try {
-        return kolvane::cli::run(std::get<kolvane::cli::Options>(parsed), std::cerr, files);
+        return kolvane::cli::run(options, std::cerr, files);
     } catch (const std::exception&) {
         // Memory or threads the system would not give, past every place that
         // falls back on its own: a message and status 1, never an abort.

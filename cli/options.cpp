@@ -68,7 +68,7 @@ namespace {
 struct Given {
     std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding;
     std::vector<std::string> sources;
-    bool skipEmpty = false, count = false, header = false, skipHeader = false;
+    bool skipEmpty = false, count = false, header = false, skipHeader = false, guess = false;
     unsigned threads = ParallelRipper::defaultThreads();
     CLI::Option* fieldsOption = nullptr;
     CLI::Option* templOption = nullptr;
@@ -110,6 +110,9 @@ void addOptions(CLI::App& app, Given& g) {
         ->capture_default_str();
     value("--encoding", g.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
         ->type_name("NAME");
+    app.add_flag("--guess", g.guess, "print the options that rip FILE, as guessed from its start")
+        ->excludes(g.fieldsOption)
+        ->excludes(g.templOption);
     app.add_option("FILE", g.sources, "source files, in order; - or none: standard input")
         ->type_name("");
     app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
@@ -117,6 +120,12 @@ void addOptions(CLI::App& app, Given& g) {
 
 std::variant<Options, Exit> checked(Given& g) {
     Options options;
+    if (g.guess) {
+        if (g.sources.size() > 1) return usage("--guess takes one file");
+        options.guess = true;
+        options.sources = {g.sources.empty() ? "-" : g.sources.front()};
+        return options;
+    }
     const bool plain = g.fieldsOption->count() > 0;
     if (!plain && !g.templOption->count()) {
         return usage("no fields to keep: give a field list (-f 2,4) or a template (-t '[2]-[1]')");

@@ -24,6 +24,7 @@ struct Options {
     bool count = false;
     unsigned threads = 1;  // threads the block rip runs on
     std::string encoding;  // the sources' declared encoding; empty: marks or bytes as they are
+    bool guess = false;    // --guess: print the options that rip sources[0], rip nothing
 };
 
 // A call that ends before any rip: the help or the version (code 0, text for

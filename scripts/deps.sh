@@ -12,7 +12,7 @@ packages=(
   dpkg-dev file
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(hyperfine mawk coreutils time miller)
+  packages+=(hyperfine mawk coreutils time miller python3 python3-clevercsv)
 fi
 if [ "${1:-}" = "--screenshot" ]; then
   packages+=(xvfb xdotool x11-apps imagemagick)

@@ -196,6 +196,20 @@ const CliCase kScripts[] = {
     {"TruncatedCompressedSourceThreads", "seq 200000 | sed 's/^/x|/' | zstd -qc >f && head -c $(($(wc -c <f) / 2)) f >t.zst; "
      "$R --threads 3 -f 2 t.zst >o 2>e; echo $?; n=$(wc -l <o); seq $n | cmp - o && "
      "grep -c \"^kolvane-rip: Cannot read t.zst at line $((n + 1)): the compressed data ends early$\" e", "", "1\n1\n", "", 0},
+    // --guess prints the options that rip the source; one source, file or standard input.
+    {"Guess", "printf 'id;price\\n1;2,50\\n2;3,75\\n' >s && $R --guess s && $R --guess - <s && $R --guess <s",
+     "", "-s ';' --header\n-s ';' --header\n-s ';' --header\n", "", 0},
+    {"GuessQuotedTabAndEncoding", "$R --guess in.txt", "\"caf\xe9\tb\"\t1\n\"c\"\t2\n\"d\"\t3\n", "-s '\\t' --quoted --encoding cp1252\n", "", 0},
+    // A UTF-16 source is guessed after decoding, as it is ripped.
+    {"GuessUtf16", "printf 'a;b\\n1;2,5\\n3;4,5\\n' | iconv -t UTF-16 >u && $R --guess u", "", "-s ';' --header\n", "", 0},
+    {"GuessOneColumn", "$R --guess in.txt", "Anna Berg\nLars Li\n", "-s ''\n", "", 0},
+    {"GuessTitleLineNoHeader", "$R --guess in.txt", "Report 2024\nid,amount\n1,2.5\n2,3.5\n", "-s ','\n", "", 0},
+    {"GuessEmpty", "$R --guess in.txt", "", "", "kolvane-rip: Cannot guess the format of in.txt: it holds no text\n", 1},
+    {"GuessBinary", "head -c 3000 /bin/sh | $R --guess -", "", "",
+     "kolvane-rip: Cannot guess the format of standard input: it holds binary data, not text\n", 1},
+    {"GuessMissing", "$R --guess nothere", "", "", "kolvane-rip: Cannot open nothere: No such file or directory\n", 1},
+    {"GuessOneFileOnly", "$R --guess in.txt in.txt", "a\n", "", "--guess takes one file", 2},
+    {"GuessAndFields", "$R --guess -f 1 in.txt", "a\n", "", "--fields excludes --guess", 2},
     {"Help", "$R --help | grep -c -e ' -f 2,4 ' -e \" -t '\" -e \" -s '\\\\\\\\t'\" -e '^  [012]  '", "", "6\n", "", 0},
 };
 // clang-format on

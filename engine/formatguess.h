@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "error.h"
+
+namespace kolvane {
+
+// What a source's first bytes say about how to rip it.
+struct FormatGuess {
+    // The string between fields; empty when the source is one column, so
+    // nothing splits its records.
+    std::string split;
+    bool quoted = false;  // some values are enclosed in double quotes
+    bool header = false;  // the first line holds field names
+    // Empty when the text is UTF-8 (ASCII included); else the legacy code page
+    // it most likely is, by a name iconv knows, such as "cp1252".
+    std::string encoding;
+    // Comment or title lines above the table itself; when there are any, the
+    // first line is one of them and `header` says whether the line after them
+    // holds names.
+    std::size_t titleLines = 0;
+    std::size_t columns = 1;  // fields in most records
+
+    bool oneColumn() const { return split.empty(); }
+};
+
+// How much of a source a guess reads: its start, up to this many bytes and
+// this many records, as text (after readAsText()).
+inline constexpr std::size_t kGuessSampleBytes = 64 * 1024;
+inline constexpr std::size_t kGuessSampleRecords = 1000;
+
+// Guesses the format of the text `sample` holds, the start of a source;
+// `whole` says it is the entire source, so its last line is complete. Fails,
+// with the cause, on a sample that is empty or holds binary data. The file
+// name is left for the caller to fill in.
+Expected<FormatGuess> guessFormat(std::string_view sample, bool whole);
+
+}  // namespace kolvane

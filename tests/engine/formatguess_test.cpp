@@ -1,0 +1,144 @@
+// The format guess on one sample of each kind a user is handed, and what a
+// cell looks like to it.
+#include "formatguess.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cellkind.h"
+#include "testutil.h"
+
+namespace kolvane {
+namespace {
+
+using namespace std::string_literals;
+
+// `rows` records made by `row(i)`, after `top`.
+template <class Row>
+std::string table(std::string top, int rows, Row row) {
+    for (int i = 1; i <= rows; ++i) top += row(i);
+    return top;
+}
+template <class... Parts>
+std::string cat(const Parts&... parts) {
+    std::string out;
+    ((out += parts), ...);
+    return out;
+}
+std::string n(int i) {
+    return std::to_string(i);
+}
+const char* kName[] = {"Anna Berg", "Lars Li", "José García", "Olga Petrova", "Chen"};
+const char* kWord[] = {"late", "box damaged, call", "refund: see note", "ok", "signed by desk"};
+
+struct GuessCase {
+    const char* name;
+    std::string sample;
+    std::string split;
+    bool quoted = false, header = false;
+    std::size_t titleLines = 0;
+    std::string encoding{};
+    bool whole = true;
+};
+std::ostream& operator<<(std::ostream& os, const GuessCase& c) {
+    return os << c.name;
+}
+
+class Guesses : public testing::TestWithParam<GuessCase> {};
+
+TEST_P(Guesses, AsARipNeedsIt) {
+    const GuessCase& c = GetParam();
+    Expected<FormatGuess> g = guessFormat(c.sample, c.whole);
+    ASSERT_TRUE(g) << g.error().message();
+    EXPECT_EQ(g->split, c.split);
+    EXPECT_EQ(g->oneColumn(), c.split.empty());
+    EXPECT_EQ(g->quoted, c.quoted);
+    EXPECT_EQ(g->header, c.header);
+    EXPECT_EQ(g->titleLines, c.titleLines);
+    EXPECT_EQ(g->encoding, c.encoding);
+}
+
+// clang-format off
+const GuessCase kGuesses[] = {
+    {"CommaWithHeader", table("id,name,amount\r\n", 30, [](int i) {
+        return cat(n(i), ",", kName[i % 5], ",", n(i * 37 % 500), ".5\r\n"); }), ",", false, true},
+    {"SemicolonWithDecimalCommas", table("Datum;Betrag;Menge\n", 30, [](int i) {
+        return cat("0", n(i % 9 + 1), ".03.2024;", n(i * 13), ",", n(i % 90 + 10), ";1,5\n"); }),
+     ";", false, true},
+    {"TabLogWithoutHeader", table("", 30, [](int i) {
+        return cat("2024-05-0", n(i % 9 + 1), " 12:0", n(i % 10), "\tINFO\t", kWord[i % 5], "\n"); }),
+     "\t", false, false},
+    {"PipeDump", table("", 30, [](int i) {
+        return cat(n(i), "|", kName[i % 5], "||", n(i % 3), "|\n"); }), "|"},
+    {"QuotedCommasAndLineEnds", table("name,note,qty\n", 30, [](int i) {
+        return cat("\"", kName[i % 5], ", Dr\",\"", kWord[i % 5], i % 4 ? "" : "\nsecond line",
+                   "\",", n(i), "\n"); }), ",", true, true},
+    {"PipesMoreFrequentInsideQuotes", table("id,tags\n", 30, [](int i) {
+        return cat(n(i), ",\"red|green|blue|", n(i), "\"\n"); }), ",", true, true},
+    {"TitleLineBeforeHeader", table("Sales report 2024\nregion,units,price\n", 30, [](int i) {
+        return cat(kName[i % 5], ",", n(i), ",", n(i * 3), ".25\n"); }), ",", false, true, 1},
+    {"CommentLinesOnTop", table("# exported 2024-01-02\n# rows: 30\n", 30, [](int i) {
+        return cat(n(i), "\t", n(i * 7), "\t", kWord[i % 5], "\n"); }), "\t", false, false, 2},
+    {"OneColumnOfNames", table("", 30, [](int i) { return cat(kName[i % 5], "\n"); }), ""},
+    {"OneColumnWithAQuoteNeverClosed", "12\n\"34\n56\n", ""},
+    {"OneColumnOfDecimalCommaNumbers", table("value\n", 30, [](int i) {
+        return cat(n(i), ",", n(i % 90 + 10), "\n"); }), "", false, true},
+    {"OneColumnOfTimesAndAddresses", table("", 30, [](int i) {
+        return i % 3 ? cat("https://example.org/", n(i), "\n") : cat("12:", n(i + 10), ":00\n"); }), ""},
+    {"OneColumnOfSentences", table("", 30, [](int i) {
+        const char* commas[] = {" ", ", ", ", and, ", ", then, so, "};  // as prose has them
+        return cat(kName[i % 5], commas[i % 4], kWord[(i * 3) % 5], i % 2 ? "; " : ": ",
+                   kWord[i % 4 == 1 ? 0 : 3], ".\n"); }), ""},
+    {"ColonSeparated", table("", 20, [](int i) {
+        return cat("user", n(i), ":x:", n(1000 + i), ":", kName[i % 5], ",,,:/home/u", n(i), "\n"); }),
+     ":"},
+    {"SpaceSeparatedNumbers", table("x y z\n", 30, [](int i) {
+        return cat(n(i), ".5 ", n(i * 3), " -", n(i % 7), ".25\n"); }), " ", false, true},
+    {"LongerSplitAroundEmptyValues", table("a||b||c\n", 30, [](int i) {
+        return cat(n(i), "||", i % 4 ? kName[i % 5] : "", "||x", n(i), "\n"); }), "||", false, true},
+    {"CaretSeparated", table("", 20, [](int i) { return cat(n(i), "^", kName[i % 5], "^ok\n"); }), "^"},
+    {"SingleRecordWithoutLineEnd", "alpha,beta,gamma", ","},
+    {"CutSampleInsideQuotes", table("k,v\n", 30, [](int i) {
+        return cat(n(i), ",\"", kWord[i % 5], "\"\n"); }) + "31,\"cut he", ",", true, true, 0, "", false},
+    {"Windows1252", table("", 20, [](int i) { return cat("caf\xe9;", n(i), ";\x93ok\x94\n"); }),
+     ";", false, false, 0, "cp1252"},
+    {"Cyrillic1251", table("", 20, [](int i) {
+        return cat("\xcc\xee\xf1\xea\xe2\xe0,", n(i), ",\xc8\xe2\xe0\xed\n"); }), ",", false, false, 0, "cp1251"},
+    {"Utf8CutAtTheEnd", "a,b\n1,2\n3,\xc3\xa9\n4,\xc3"s, ",", false, true, 0, "", false},
+};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(FormatGuess, Guesses, testing::ValuesIn(kGuesses), test::rowName);
+
+TEST(FormatGuess, FailsWithTheCauseOnNoTextOrBinaryData) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "it holds no text"},
+        {" \r\n\n\t", "it holds no text"},
+        {std::string(500, 'a') + "\n\0b\n"s, "it holds binary data, not text"},
+        {std::string(200, '\x01') + "a,b\n", "it holds binary data, not text"},
+    };
+    for (const auto& [sample, cause] : cases) {
+        Expected<FormatGuess> g = guessFormat(sample, true);
+        ASSERT_FALSE(g) << sample;
+        EXPECT_EQ(g.error().cause, cause);
+    }
+}
+
+TEST(CellKind, NumbersDatesAndText) {
+    const std::pair<const char*, CellKind> cases[] = {
+        // clang-format off
+        {" ", CellKind::Empty}, {"42", CellKind::Number}, {"-3.5", CellKind::Number}, {".5", CellKind::Number},
+        {"1,234.50", CellKind::Number}, {"1.234.567,89", CellKind::Number}, {"2,5", CellKind::Number},
+        {"1 234", CellKind::Number}, {"12%", CellKind::Number}, {"$9.99", CellKind::Number},
+        {"1e-3", CellKind::Number}, {"(12.00)", CellKind::Number}, {"1,2,3", CellKind::Text},
+        {"1,23,456", CellKind::Text}, {"1 23", CellKind::Text},
+        {"2024-01-31", CellKind::Date}, {"31/01/2024", CellKind::Date}, {"12:30:05", CellKind::Date},
+        {"2024-01-31T12:30Z", CellKind::Date}, {"9:15 PM", CellKind::Date}, {"x12", CellKind::Text},
+        {"1;2", CellKind::Text}, {"Anna", CellKind::Text}, {"-", CellKind::Text},
+        // clang-format on
+    };
+    for (auto [value, kind] : cases) EXPECT_EQ(cellKind(value), kind) << value;
+}
+
+}  // namespace
+}  // namespace kolvane
