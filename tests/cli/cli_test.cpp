@@ -200,8 +200,9 @@ const CliCase kScripts[] = {
     {"Guess", "printf 'id;price\\n1;2,50\\n2;3,75\\n' >s && $R --guess s && $R --guess - <s && $R --guess <s",
      "", "-s ';' --header\n-s ';' --header\n-s ';' --header\n", "", 0},
     {"GuessQuotedTabAndEncoding", "$R --guess in.txt", "\"caf\xe9\tb\"\t1\n\"c\"\t2\n\"d\"\t3\n", "-s '\\t' --quoted --encoding cp1252\n", "", 0},
-    // A UTF-16 source is guessed after decoding, as it is ripped.
+    // UTF-16 and compressed sources are guessed after decoding, as they are ripped.
     {"GuessUtf16", "printf 'a;b\\n1;2,5\\n3;4,5\\n' | iconv -t UTF-16 >u && $R --guess u", "", "-s ';' --header\n", "", 0},
+    {"GuessGzip", "printf 'id,n\\n1,2.5\\n2,3.5\\n3,4.5\\n' | gzip >z && $R --guess z", "", "-s ',' --header\n", "", 0},
     {"GuessOneColumn", "$R --guess in.txt", "Anna Berg\nLars Li\n", "-s ''\n", "", 0},
     {"GuessTitleLineNoHeader", "$R --guess in.txt", "Report 2024\nid,amount\n1,2.5\n2,3.5\n", "-s ','\n", "", 0},
     {"GuessEmpty", "$R --guess in.txt", "", "", "kolvane-rip: Cannot guess the format of in.txt: it holds no text\n", 1},
