@@ -19,7 +19,6 @@ struct Settings {
     bool skipEmpty = false;   // skipEmptyCheck: skip a line when a checked value is blank
     bool toFile = false;      // toFileCheck: append results to outputPath instead of the list
     bool smart = false;       // templateCheck: fieldsEdit is a template such as "[2]-[1]"
-    bool hideList = false;    // hideListCheck: read once, when a rip starts
     std::string outfile{};    // outputPath: where file-to-file mode appends
 };
 

@@ -10,10 +10,6 @@ namespace kolvane {
 
 namespace {
 
-std::string bytes(const QString& text) {
-    return text.toUtf8().toStdString();
-}
-
 // A tab cannot be typed into a one-line box, where Tab moves the focus: in the
 // separator boxes "\t" stands for a tab and "\\" for one backslash. Nothing
 // else is read specially; a backslash before any other character stays.
@@ -41,13 +37,14 @@ const QString kPreviewTip =
 
 Settings MainWindow::settings() const {
     Settings s;
-    s.split = bytes(separatorText(splitEdit->text()));
-    s.join = bytes(separatorText(joinEdit->text()));
-    s.fields = bytes(fieldsEdit->text());
+    // Typed as the source shows: beside a source shown as Windows-1252, a
+    // typed § means the byte 0xA7 that shows as §.
+    s.split = typedBytes(separatorText(splitEdit->text()), sourceShownAs_);
+    s.join = typedBytes(separatorText(joinEdit->text()), sourceShownAs_);
+    s.fields = typedBytes(fieldsEdit->text(), sourceShownAs_);
     s.skipEmpty = skipEmptyCheck->checkState() != Qt::Unchecked;
     s.toFile = toFileCheck->checkState() != Qt::Unchecked;
     s.smart = templateCheck->checkState() != Qt::Unchecked;
-    s.hideList = hideListCheck->checkState() == Qt::Checked;
     s.outfile = record_.outputPath;
     return s;
 }

@@ -207,8 +207,8 @@ class HandlersTest : public QObject, WindowFixture {
         huge.close();
         window_->loadSource(huge.fileName());
         click("nextLineButton");
-        QVERIFY(text("previewLine").startsWith("start|x") &&
-                text("previewLine").endsWith(QChar(0x2026)));
+        QTRY_VERIFY(text("previewLine").startsWith("start|x") &&
+                    text("previewLine").endsWith(QChar(0x2026)));
         QVERIFY(text("previewLine").size() < 1000 && box("previewLine")->cursorPosition() == 0);
         QTest::keyClicks(box("fieldsEdit"), "1");
         QTRY_VERIFY(tipText(box("previewLine")).endsWith("Result: start"));
@@ -228,6 +228,7 @@ class HandlersTest : public QObject, WindowFixture {
         QCOMPARE(QGuiApplication::clipboard()->text().size(), (100 << 20) + 6);
         answer(path("saved.txt"));
         click("saveButton");
+        QTRY_VERIFY(control(*window_, "saveButton")->isEnabled());
         QCOMPARE(QFileInfo(path("saved.txt")).size(), qint64(100 << 20) + 14);
         rip(path(QString(200, 'm')), "1");
         auto* statusLine = control<kolvane::ElidingLabel>(*window_, "statusLabel");
