@@ -26,7 +26,8 @@ std::string_view showable(std::string_view bytes, qsizetype maxChars) {
 
 bool isUtf8(std::string_view bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    const QString decoded =
+        utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return !utf8.hasError();
 }
 

@@ -1,0 +1,200 @@
+// What the window reads and writes: a source read once keeps every line from
+// preview to rip, a Save onto a FIFO holds no event up, closing mid-rip asks,
+// names that are not UTF-8 load, and typed separators mean the bytes a
+// Windows-1252 source shows.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "commandline.h"
+#include "windowtest.h"
+
+using namespace kolvane::test;
+
+namespace {
+
+// The longest gap between the ticks of a 10 ms timer, from start() to stop().
+struct GapMeter {
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 longest = 0;
+    int ticks = 0;
+    std::function<void(int)> onTick;
+    GapMeter() {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            longest = std::max(longest, clock.restart());
+            if (onTick) onTick(++ticks);
+        });
+    }
+    void start() {
+        clock.start();
+        timer.start();
+    }
+};
+
+std::string readAll(int fd) {
+    std::string got;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) got.append(buf, std::size_t(n));
+    return got;
+}
+
+}  // namespace
+
+class IoTest : public QObject, WindowFixture {
+    Q_OBJECT
+
+  private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    // The preview reads ahead of its line; the rip still gets line 1 on.
+    void fifoPreviewThenRip() {
+        const QByteArray fifo = QFile::encodeName(path("fifo"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        std::promise<void> release;
+        std::thread writer([&] {
+            const int fd = ::open(fifo.constData(), O_WRONLY);
+            const QByteArray lines = numberedLines(500);
+            QCOMPARE(::write(fd, lines.constData(), size_t(lines.size())), lines.size());
+            release.get_future().wait();
+            ::close(fd);
+        });
+        window_->loadSource(path("fifo"));
+        QTRY_COMPARE(text("previewLine"), QStringLiteral("a1|b1|c1"));
+        click("nextLineButton");
+        QTRY_COMPARE(text("previewLine"), QStringLiteral("a2|b2|c2"));
+        bool released = false;
+        rip(path("fifo"), "2", [&](int) {
+            if (!std::exchange(released, true)) release.set_value();
+        });
+        writer.join();
+        QCOMPARE(listed().size(), 500);
+        QCOMPARE(listed().first(), QStringLiteral("b1"));
+        QCOMPARE(listed().last(), QStringLiteral("b500"));
+    }
+
+    // Save onto a FIFO waits for its reader without holding events up, and
+    // Escape gives up a save that has none.
+    void fifoAsSaveTarget() {
+        rip(file("s.txt", numberedLines(3)), "1");
+        const QByteArray fifo = QFile::encodeName(path("out"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        std::mutex mutex;
+        std::condition_variable ticked;
+        bool go = false;
+        std::string got;
+        // The reader comes after ten ticks of the window's events, or at
+        // the latest after a second: a window that blocks shows a long gap.
+        std::thread reader([&] {
+            std::unique_lock lock(mutex);
+            ticked.wait_for(lock, std::chrono::seconds(1), [&] { return go; });
+            const int fd = ::open(fifo.constData(), O_RDONLY);
+            got = readAll(fd);
+            ::close(fd);
+        });
+        GapMeter meter;
+        meter.onTick = [&](int ticks) {
+            if (ticks != 10) return;
+            std::lock_guard lock(mutex);
+            go = true;
+            ticked.notify_all();
+        };
+        meter.start();
+        answer(path("out"));
+        click("saveButton");
+        QTRY_VERIFY(control(*window_, "saveButton")->isEnabled());
+        reader.join();
+        QCOMPARE(QByteArray::fromStdString(got), QByteArray("a1\r\na2\r\na3\r\n"));
+        QVERIFY2(meter.longest < 100, qPrintable(QString::number(meter.longest)));
+        QCOMPARE(status(), QStringLiteral("3 values ripped"));
+
+        meter.onTick = [&](int ticks) {
+            if (ticks == 20) QTest::keyClick(window_.get(), Qt::Key_Escape);
+        };
+        answer(path("out"));
+        click("saveButton");
+        QTRY_COMPARE(status(), QStringLiteral("Nothing saved..."));
+        QTRY_VERIFY(control(*window_, "saveButton")->isEnabled());
+    }
+
+    // Closing mid-rip asks as closing after it does: Cancel rips on, Save
+    // saves what was ripped and closes, Discard closes.
+    void closingMidRip() {
+        auto reply = QMessageBox::Cancel;
+        int asked = 0;
+        kolvane::WindowServices services;
+        services.askUnsaved = [&](QWidget*) { return ++asked, reply; };
+        open({}, std::move(services));
+        const QString source = file("s.txt", numberedLines(5));
+        const auto closeAt = [&](int at) {
+            return rip(source, "1", [&](int pass) {
+                if (pass == at) window_->close();
+            });
+        };
+        QCOMPARE(closeAt(3), 5);
+        QVERIFY(window_->isVisible());
+        QCOMPARE(listed().size(), 5);
+        reply = QMessageBox::Save;
+        answer(path("saved.txt"));
+        QCOMPARE(closeAt(3), 3);
+        QTRY_VERIFY(!window_->isVisible());
+        QCOMPARE(readFile(path("saved.txt")), QByteArray("a1\r\na2\r\n"));
+        window_->show();
+        reply = QMessageBox::Discard;
+        QCOMPARE(closeAt(3), 3);
+        QVERIFY(!window_->isVisible());
+        QCOMPARE(asked, 3);
+    }
+
+    // A name that is not UTF-8, from the command line or given as bytes,
+    // shows decoded and loads.
+    void nameNotUtf8() {
+        const std::string dir = QFile::encodeName(dir_->path()).toStdString();
+        const kolvane::CommandLine line =
+            kolvane::readCommandLine({"kolvane", QString::fromLatin1("./caf\xe9.txt")}, dir);
+        QCOMPARE(line.source, dir + "/caf\xe9.txt");
+        const int fd = ::open(line.source.c_str(), O_WRONLY | O_CREAT, 0600);
+        QCOMPARE(::write(fd, "x|1\r\n", 5), 5);
+        ::close(fd);
+        window_->loadSource(line.source);
+        QCOMPARE(text("sourcePathEdit"), dir_->path() + "/caf\u00e9.txt");
+        QTRY_COMPARE(text("previewLine"), QStringLiteral("x|1"));
+        box("fieldsEdit")->setText("1");
+        click("ripButton");
+        QCOMPARE(listed(), QStringList{"x"});
+    }
+
+    // Beside a source shown as Windows-1252, a typed § splits at 0xA7 and a
+    // typed · joins with 0xB7; beside UTF-8, they are UTF-8.
+    void typedAsShown() {
+        const QByteArray rows[][2] = {
+            {"caf\xe9\xa7x\r\n",
+             "x\xb7"
+             "caf\xe9\r\n"},
+            {"caf\xc3\xa9\xc2\xa7x\r\n",
+             "x\xc2\xb7"
+             "caf\xc3\xa9\r\n"},
+        };
+        for (const auto& [source, saved] : rows) {
+            window_->loadSource(file("s.txt", source));
+            QTRY_VERIFY(text("previewLine").startsWith("caf\u00e9\u00a7"));
+            box("splitEdit")->setText("\u00a7");
+            box("joinEdit")->setText("\u00b7");
+            rip(path("s.txt"), "2,1");
+            answer(path("saved.txt"));
+            click("saveButton");
+            QTRY_COMPARE(readFile(path("saved.txt")), saved);
+        }
+    }
+};
+
+QTEST_MAIN(IoTest)
+#include "io_test.moc"
