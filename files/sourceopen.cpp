@@ -24,4 +24,11 @@ Expected<std::unique_ptr<ByteSource>> openWithoutBlocking(const std::string& pat
         std::make_unique<ThreadedSource>(readAsText(std::move(*opened)), wait));
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 }  // namespace kolvane

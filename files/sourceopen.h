@@ -17,4 +17,7 @@ namespace kolvane {
 Expected<std::unique_ptr<ByteSource>> openWithoutBlocking(const std::string& path,
                                                           std::chrono::milliseconds wait);
 
+// Whether both paths name one file that exists, through links of either kind.
+bool sameFile(const std::string& a, const std::string& b);
+
 }  // namespace kolvane

@@ -12,6 +12,7 @@
 #include "elidinglabel.h"
 #include "mainwindow.h"
 #include "resultmodel.h"
+#include "sourceopen.h"
 
 namespace kolvane {
 
@@ -56,44 +57,53 @@ void MainWindow::loadSource(const std::string& path) {
     sourcePathBytes_ = path;
     sourceShownAs_ = ShownAs::utf8;
     sourcePathEdit->setText(displayText(path));
-    askPreview(1, true);
+    askPreview(true);
 }
 
 void MainWindow::onNextLineClicked() {
-    // Raised first: it stays raised whether or not the line can be read.
-    ++record_.previewLineNumber;
-    askPreview(record_.previewLineNumber, false);
+    askPreview(false);
 }
 
-void MainWindow::askPreview(std::int64_t number, bool load) {
-    // The box, not the dialog or the drop, names the source from here on.
-    nextAsk_ = PreviewAsk{sourcePath(), number, load};
+void MainWindow::askPreview(bool load) {
+    previewAsks_.push_back(load);
     if (!previewTask_.running()) runPreview();
 }
 
 void MainWindow::runPreview() {
-    if (!nextAsk_) return;
-    PreviewAsk ask = std::move(*nextAsk_);
-    nextAsk_.reset();
+    // A text box's own cursor is the I-beam.
+    if (previewAsks_.empty()) return previewLine->setCursor(Qt::IBeamCursor);
+    const bool load = previewAsks_.front();
+    previewAsks_.pop_front();
+    // Raised first: it stays raised whether or not the line can be read.
+    const std::int64_t number = load ? 1 : ++record_.previewLineNumber;
+    // The box, not the dialog or the drop, names the source from here on.
     previewCancel_ = false;
-    auto read = [this, ask] { return preview_.line(ask.path, ask.number, &previewCancel_); };
-    auto show = [this, ask](PreviewAnswer answer) {
-        // An answer that a later ask has overtaken is not shown.
-        if (nextAsk_) return runPreview();
-        if (!answer) return showStatus(kNoFile, reasonOf(answer.error()));
-        if (!ask.load && !*answer) return;  // past the last line the box keeps what it shows
-        // A file without a single line has nothing to preview: a failed load.
-        if (!*answer) return showStatus(kNoFile);
-        if (ask.load) record_.previewLineNumber = 1;
-        setPreview(std::move(**answer), ask.number);
+    auto read = [this, path = sourcePath(), number] {
+        return preview_.line(path, number, &previewCancel_);
+    };
+    auto show = [this, load, number](PreviewAnswer answer) {
+        if (!answer) {
+            showStatus(kNoFile, reasonOf(answer.error()));
+        } else if (*answer) {
+            if (load) record_.previewLineNumber = 1;
+            setPreview(std::move(**answer), number);
+        } else if (load) {
+            // A file without a single line has nothing to preview: a failed
+            // load. Past the last line, ">>" leaves the box as it is.
+            showStatus(kNoFile);
+        }
+        runPreview();
     };
     previewTask_.start(this, std::move(read), std::move(show), kAnswerWait);
+    // Still reading: the box says so until its line comes.
+    if (previewTask_.running()) previewLine->setCursor(Qt::BusyCursor);
 }
 
 void MainWindow::dropPreview() {
-    nextAsk_.reset();
+    previewAsks_.clear();
     previewCancel_ = true;
     previewTask_.drop();
+    previewLine->setCursor(Qt::IBeamCursor);
 }
 
 void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
@@ -119,8 +129,16 @@ void MainWindow::onSaveClicked() {
 
 std::optional<bool> MainWindow::saveList() {
     if (store_.empty()) return showStatus(kNothingSaved), false;
-    const std::optional<QString> chosen = fileDialog_.showSave(this);
+    const std::string source = sourcePath();
+    const std::optional<QString> chosen = fileDialog_.showSave(
+        this, SaveKind::Replace, source.empty() ? QString() : displayText(source));
     if (!chosen) return showStatus(kNothingSaved), false;
+    // Results never go over the file they came from, whatever the dialog was
+    // told: a "replace?" answered in haste would lose the source.
+    if (sameFile(localPath(*chosen), source)) {
+        showStatus(QStringLiteral("Not saved: %1 is the source file itself").arg(*chosen));
+        return false;
+    }
     saveControl_ = std::make_unique<SaveControl>();
     enter(WindowState::saving);
     saveTicker_->start();

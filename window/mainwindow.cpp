@@ -35,10 +35,12 @@ MainWindow::~MainWindow() {
     if (saveControl_) saveControl_->cancel = true;
 }
 
-QMessageBox::StandardButton askUnsavedResults(QWidget* window) {
+QMessageBox::StandardButton askUnsavedResults(QWidget* window, UnsavedBefore before) {
     return QMessageBox::question(
         window, QStringLiteral("Kolvane"),
-        QStringLiteral("The result list has not been saved. Save it before closing?"),
+        before == UnsavedBefore::closing
+            ? QStringLiteral("The result list has not been saved. Save it before closing?")
+            : QStringLiteral("The result list has not been saved. Save it before ripping again?"),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
 }
 
@@ -53,6 +55,10 @@ void MainWindow::connectSignals() {
     // makes the preview's line one of another file, so it goes.
     connect(sourcePathEdit, &QLineEdit::returnPressed, this,
             [this] { loadSource(sourcePathEdit->text()); });
+    // Enter in a setting rips, as "Rip" does: nothing while it is disabled.
+    for (QLineEdit* box : {splitEdit, joinEdit, fieldsEdit}) {
+        connect(box, &QLineEdit::returnPressed, ripButton, &QPushButton::click);
+    }
     connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] {
         dropPreview();
         record_.previewLineNumber = 0;

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,8 +41,12 @@ class ResultView;
 // centred, shrunk to fit but not below `minimum`, never off its top or left.
 QRect fitOnScreen(QSize wanted, QSize minimum, const QRect& available);
 
-// Asks whether to save results before the window closes: Save, Discard or Cancel.
-QMessageBox::StandardButton askUnsavedResults(QWidget* window);
+// What would replace or drop results that were not saved.
+enum class UnsavedBefore { closing, ripping };
+
+// Asks whether to save results before the window closes or a rip replaces
+// them: Save, Discard or Cancel.
+QMessageBox::StandardButton askUnsavedResults(QWidget* window, UnsavedBefore before);
 
 // What the handlers share besides the controls.
 struct WindowRecord {
@@ -56,7 +61,8 @@ struct WindowRecord {
 struct WindowServices {
     PumpPolicy pump;  // when a rip lets events run; its clock also times the rip
     ListSaver::BlockWriter writeBlock = ListSaver::writeWhole;  // how Save writes
-    std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved = askUnsavedResults;
+    std::function<QMessageBox::StandardButton(QWidget*, UnsavedBefore)> askUnsaved =
+        askUnsavedResults;
 };
 
 // The window `Kolvane`: every setting of a rip, the source path and a preview
@@ -114,15 +120,18 @@ class MainWindow : public QWidget {
     // The progress bar and "Stop", once the work has lasted long enough.
     void showBusy(std::uint64_t done, std::optional<std::uint64_t> total);
     void ripFinished(const RunResult& result);
+    // Before results not saved go: whether to go on (after a save that
+    // worked, or a discard).
+    bool mayDropResults(UnsavedBefore before);
     // Saves the list through the save dialog, on another thread: true when
     // saved, false when nothing was, nullopt while it is still being written
     // (saveFinished() tells the end).
     std::optional<bool> saveList();
     void saveFinished(const std::optional<QString>& why);
-    // Reads line `number` of the source for previewLine off the window's
-    // thread; `load` as loadSource() does. A later ask replaces one not yet
-    // answered.
-    void askPreview(std::int64_t number, bool load);
+    // Loads the source (`load`) or shows its next line, as the user asked,
+    // reading off the window's thread. Asks made while one is read wait
+    // their turn, so each means what it would have meant at once.
+    void askPreview(bool load);
     void runPreview();
     // Gives up the preview being read and any asked, at once.
     void dropPreview();
@@ -183,7 +192,7 @@ class MainWindow : public QWidget {
     CommonDialog fileDialog_;
     SourcePreview preview_;
     ListSaver saver_;
-    std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved_;
+    std::function<QMessageBox::StandardButton(QWidget*, UnsavedBefore)> askUnsaved_;
     std::function<std::chrono::steady_clock::time_point()> now_;
     // The bytes previewLine shows decoded, whether they are only the start of their
     // line, and their line of the source (0: typed).
@@ -207,13 +216,8 @@ class MainWindow : public QWidget {
     // saved, close.
     bool closePending_ = false;
 
-    struct PreviewAsk {
-        std::string path;
-        std::int64_t number = 0;
-        bool load = false;
-    };
     using PreviewAnswer = Expected<std::optional<PreviewLine>>;
-    std::optional<PreviewAsk> nextAsk_;
+    std::deque<bool> previewAsks_;  // true: a load, false: ">>"
     std::atomic<bool> previewCancel_{false};
     std::unique_ptr<SaveControl> saveControl_;
     QTimer* saveTicker_ = nullptr;

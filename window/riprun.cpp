@@ -1,6 +1,4 @@
 // "Rip": the window's side of a rip.
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -30,19 +28,14 @@ constexpr std::chrono::milliseconds kReadWait{10};
 
 const QString kStoppedNote = QStringLiteral(" (stopped)");
 
-// Whether both paths name one file, through links of either kind.
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
 }  // namespace
 
 void MainWindow::onRipClicked() {
     // The disabled button keeps a click out; a direct call must not nest rips.
     if (state_ != WindowState::idle) return;
+    // Asked before the source is taken: a cancel must leave a source that
+    // can be read only once where it was.
+    if (model_->unsaved() && !mayDropResults(UnsavedBefore::ripping)) return;
     const Settings start = settings();
     const std::string path = sourcePath();
     // A source that can be read only once continues where the preview left
@@ -71,6 +64,13 @@ void MainWindow::onRipClicked() {
     enter(WindowState::ripping);
     showProgress(Progress{0, false, 0, source->size()});
     session_->run(*source, path);
+}
+
+bool MainWindow::mayDropResults(UnsavedBefore before) {
+    const QMessageBox::StandardButton answer = askUnsaved_(this, before);
+    if (answer == QMessageBox::Discard) return true;
+    // A save that goes on in the background has not worked yet.
+    return answer == QMessageBox::Save && saveList().value_or(false);
 }
 
 void MainWindow::enter(WindowState next) {
@@ -164,7 +164,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         if (ripping) enter(WindowState::stopping);
         return event->accept();
     }
-    const QMessageBox::StandardButton answer = askUnsaved_(this);
+    const QMessageBox::StandardButton answer = askUnsaved_(this, UnsavedBefore::closing);
     if (answer == QMessageBox::Discard) {
         stopWork();
         // A save given up leaves the old file; its thread ends within a step.

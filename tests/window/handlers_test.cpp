@@ -124,9 +124,10 @@ class HandlersTest : public QObject, WindowFixture {
     // The list's bytes, not what it shows, are saved, and copied decoded;
     // success leaves the status line alone. Empty, nothing is asked. A failed
     // write says "Nothing saved..." with its reason and keeps the file there.
+    // The source itself is refused.
     void save() {
         bool failing = false;
-        kolvane::WindowServices services;
+        auto services = testServices();
         services.writeBlock = [&](QFileDevice& file, const char* data, qint64 size) {
             return failing ? file.write(data, size / 2) < 0 : file.write(data, size) == size;
         };
@@ -149,20 +150,32 @@ class HandlersTest : public QObject, WindowFixture {
         QCOMPARE(status(), kNothingSaved);
         QVERIFY(!statusTip().isEmpty());
         QCOMPARE(readFile(path("saved.txt")), saved);
+        // Never over the source, however the dialog is answered.
+        const QByteArray source = readFile(path("s.txt"));
+        answer(path("s.txt"));
+        click("saveButton");
+        QCOMPARE(status(), "Not saved: " + path("s.txt") + " is the source file itself");
+        QCOMPARE(readFile(path("s.txt")), source);
     }
 
-    // Closing asks once while the list holds results not saved since the
-    // last rip: Cancel keeps the window, Save saves first, Discard closes.
+    // Closing, and a rip that would replace them, ask while the list holds
+    // results not saved since the last rip: Cancel keeps the window and the
+    // list, Save saves first, Discard goes on.
     void unsavedResults() {
-        int asked = 0;
+        QStringList asked;
         auto reply = QMessageBox::Cancel;
-        kolvane::WindowServices services;
-        services.askUnsaved = [&](QWidget*) { return ++asked, reply; };
+        auto services = testServices();
+        services.askUnsaved = [&](QWidget*, kolvane::UnsavedBefore before) {
+            asked << (before == kolvane::UnsavedBefore::closing ? "close" : "rip");
+            return reply;
+        };
         open({}, std::move(services));
         QVERIFY(window_->close());  // empty list
         window_->show();
         rip(file("s.txt", numberedLines(2)), "1");
         QVERIFY(!window_->close());
+        rip(path("s.txt"), "2");
+        QCOMPARE(listed(), (QStringList{"a1", "a2"}));
         reply = QMessageBox::Save;
         answer(path("saved.txt"));
         QVERIFY(window_->close());
@@ -170,14 +183,15 @@ class HandlersTest : public QObject, WindowFixture {
         window_->show();
         QVERIFY(window_->close());  // saved since
         window_->show();
-        rip(path("s.txt"), "2");
+        rip(path("s.txt"), "2");  // saved since: nothing asked
         reply = QMessageBox::Discard;
         QVERIFY(window_->close());
         window_->show();
         chooseOutfile(path("out.txt"));
         rip(path("s.txt"), "2");
+        QCOMPARE(readFile(path("out.txt")), QByteArray("b1\r\nb2\r\n"));
         QVERIFY(window_->close());  // file to file: nothing in the list
-        QCOMPARE(asked, 3);
+        QCOMPARE(asked, (QStringList{"close", "rip", "close", "close", "rip"}));
     }
 
     // Numbered fields and the result line, data never markup, following
@@ -185,7 +199,7 @@ class HandlersTest : public QObject, WindowFixture {
     void fieldTip() {
         auto tip = [&] { return tipText(box("previewLine")); };
         box("splitEdit")->setText(",");
-        window_->loadSource(file("s.txt", "<b>x</b>,uniform@delta.com,&amp;\r\na, ,c\r\n"));
+        loadFile(file("s.txt", "<b>x</b>,uniform@delta.com,&amp;\r\na, ,c\r\n"));
         QTest::keyClicks(box("fieldsEdit"), "2,1");
         QTest::keyClicks(box("joinEdit"), "-");
         QCOMPARE(tip(),
@@ -205,7 +219,7 @@ class HandlersTest : public QObject, WindowFixture {
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write("one\r\nstart|") == 11);
         for (int i = 0; i < 100; ++i) huge.write(QByteArray(1 << 20, 'x'));
         huge.close();
-        window_->loadSource(huge.fileName());
+        loadFile(huge.fileName());
         click("nextLineButton");
         QTRY_VERIFY(text("previewLine").startsWith("start|x") &&
                     text("previewLine").endsWith(QChar(0x2026)));

@@ -67,10 +67,10 @@ class IoTest : public QObject, WindowFixture {
             release.get_future().wait();
             ::close(fd);
         });
-        window_->loadSource(path("fifo"));
-        QTRY_COMPARE(text("previewLine"), QStringLiteral("a1|b1|c1"));
+        loadFile(path("fifo"));
+        QCOMPARE(text("previewLine"), QStringLiteral("a1|b1|c1"));
         click("nextLineButton");
-        QTRY_COMPARE(text("previewLine"), QStringLiteral("a2|b2|c2"));
+        QCOMPARE(text("previewLine"), QStringLiteral("a2|b2|c2"));
         bool released = false;
         rip(path("fifo"), "2", [&](int) {
             if (!std::exchange(released, true)) release.set_value();
@@ -130,8 +130,11 @@ class IoTest : public QObject, WindowFixture {
     void closingMidRip() {
         auto reply = QMessageBox::Cancel;
         int asked = 0;
-        kolvane::WindowServices services;
-        services.askUnsaved = [&](QWidget*) { return ++asked, reply; };
+        auto services = testServices();
+        services.askUnsaved = [&](QWidget*, kolvane::UnsavedBefore before) {
+            if (before != kolvane::UnsavedBefore::closing) return QMessageBox::Discard;
+            return ++asked, reply;
+        };
         open({}, std::move(services));
         const QString source = file("s.txt", numberedLines(5));
         const auto closeAt = [&](int at) {
@@ -164,9 +167,9 @@ class IoTest : public QObject, WindowFixture {
         const int fd = ::open(line.source.c_str(), O_WRONLY | O_CREAT, 0600);
         QCOMPARE(::write(fd, "x|1\r\n", 5), 5);
         ::close(fd);
-        window_->loadSource(line.source);
+        loadFile(line.source);
         QCOMPARE(text("sourcePathEdit"), dir_->path() + "/caf\u00e9.txt");
-        QTRY_COMPARE(text("previewLine"), QStringLiteral("x|1"));
+        QCOMPARE(text("previewLine"), QStringLiteral("x|1"));
         box("fieldsEdit")->setText("1");
         click("ripButton");
         QCOMPARE(listed(), QStringList{"x"});
@@ -184,14 +187,14 @@ class IoTest : public QObject, WindowFixture {
              "caf\xc3\xa9\r\n"},
         };
         for (const auto& [source, saved] : rows) {
-            window_->loadSource(file("s.txt", source));
-            QTRY_VERIFY(text("previewLine").startsWith("caf\u00e9\u00a7"));
+            loadFile(file("s.txt", source));
+            QVERIFY(text("previewLine").startsWith("caf\u00e9\u00a7"));
             box("splitEdit")->setText("\u00a7");
             box("joinEdit")->setText("\u00b7");
             rip(path("s.txt"), "2,1");
             answer(path("saved.txt"));
             click("saveButton");
-            QTRY_COMPARE(readFile(path("saved.txt")), saved);
+            QCOMPARE(readFile(path("saved.txt")), saved);
         }
     }
 };
