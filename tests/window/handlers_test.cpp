@@ -250,32 +250,26 @@ class HandlersTest : public QObject, WindowFixture {
         QVERIFY(tipAt(statusLine).startsWith(status()));
     }
 
-    // Where the controls fit, nothing scrolls. On a screen smaller than they
-    // need (640 x 400: 1280 x 800 at 200%), the window fits the screen and
-    // every control can be scrolled into sight. Typing in the list searches
-    // nothing.
+    // Where the controls fit, nothing scrolls; nor on a screen of 640 x 400
+    // (1280 x 800 at 200%): the window fits it, the list and the hint give
+    // up room, and Rip, >>, Save and the status line are in sight. Typing in
+    // the list searches nothing.
     void fitsTheScreen() {
         auto* scroll = control<QScrollArea>(*window_, "Scroll");
-        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
-        QVERIFY(!scroll->verticalScrollBar()->isVisible());
         const QRect small(0, 0, 640, 400);
-        const QRect placed =
-            kolvane::fitOnScreen(window_->size(), window_->minimumSizeHint(), small);
-        QCOMPARE(placed, small);
-        window_->setGeometry(placed);
-        QApplication::processEvents();                        // the layout follows
-        QVERIFY(scroll->horizontalScrollBar()->isVisible());  // a mouse reaches the rest
-        for (const char* name :
-             {"sourcePathEdit", "loadButton", "ripButton", "splitEdit", "joinEdit", "fieldsEdit",
-              "skipEmptyCheck", "hideListCheck", "templateCheck", "previewLine", "nextLineButton",
-              "resultList", "statusLabel", "toFileCheck", "saveButton"}) {
-            QWidget* widget = control(*window_, name);
-            scroll->ensureWidgetVisible(widget, 0, 0);
-            // In sight to its full height, and whole or 100 pixels of it.
-            const QRect shown(widget->mapTo(scroll->viewport(), QPoint()), widget->size());
-            const QRect seen = shown.intersected(scroll->viewport()->rect());
-            QVERIFY2(seen.height() == shown.height(), name);
-            QVERIFY2(seen.width() >= std::min(shown.width(), 100), name);
+        for (const QRect& screen : {QRect(QPoint(), window_->size()), small}) {
+            const QRect placed =
+                kolvane::fitOnScreen(window_->size(), window_->minimumSizeHint(), screen);
+            QCOMPARE(placed, screen);
+            window_->setGeometry(placed);
+            QApplication::processEvents();  // the layout follows
+            QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+            QVERIFY(!scroll->verticalScrollBar()->isVisible());
+            for (const char* name : {"ripButton", "nextLineButton", "saveButton", "statusLabel"}) {
+                QWidget* widget = control(*window_, name);
+                const QRect shown(widget->mapTo(scroll->viewport(), QPoint()), widget->size());
+                QVERIFY2(scroll->viewport()->rect().contains(shown), name);
+            }
         }
         rip(file("s.txt", "b\r\na\r\n"), "1");
         list()->setCurrentIndex(list()->model()->index(0, 0));
