@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -33,14 +34,17 @@ QString systemReason(int code) {
 }
 
 // Opens a device or FIFO for writing without waiting in open(): a FIFO
-// without a reader answers ENXIO and is tried again until one comes.
+// without a reader answers ENXIO and is tried again until one comes (a
+// socket answers ENXIO too, for good).
 int openDevice(const QString& path, SaveControl& control, int& error) {
     const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    const bool fifo = ::stat(name.constData(), &st) == 0 && S_ISFIFO(st.st_mode);
     for (;;) {
         const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) return fd;
         error = errno;
-        if (error != ENXIO && error != EINTR) return -1;
+        if (!(error == ENXIO && fifo) && error != EINTR) return -1;
         if (control.cancel.load()) return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
     }

@@ -125,6 +125,38 @@ class IoTest : public QObject, WindowFixture {
         QTRY_VERIFY(control(*window_, "saveButton")->isEnabled());
     }
 
+    // A save that lasts shows its progress, and "Stop" in the place of
+    // "Save", until the file is whole.
+    void saveProgress() {
+        auto clock = std::chrono::steady_clock::now();
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool released = false;
+        auto services = testServices();
+        services.pump.now = [&] { return clock; };
+        services.writeBlock = [&](QFileDevice& file, const char* data, qint64 size) {
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, std::chrono::seconds(5), [&] { return released; });
+            return file.write(data, size) == size;
+        };
+        open({}, std::move(services));
+        rip(file("s.txt", numberedLines(3)), "1");
+        answer(path("saved.txt"));
+        QTest::mouseClick(control<QPushButton>(*window_, "saveButton"), Qt::LeftButton);
+        clock += std::chrono::milliseconds(400);
+        QWidget* bar = control(*window_, "ripProgress");
+        QWidget* stop = control(*window_, "stopButton");
+        QTRY_VERIFY(bar->isVisible() && stop->isVisible());
+        {
+            std::lock_guard lock(mutex);
+            released = true;
+        }
+        changed.notify_all();
+        settle();
+        QCOMPARE(readFile(path("saved.txt")), QByteArray("a1\r\na2\r\na3\r\n"));
+        QVERIFY(!bar->isVisible() && control(*window_, "saveButton")->isVisible());
+    }
+
     // Closing mid-rip asks as closing after it does: Cancel rips on, Save
     // saves what was ripped and closes, Discard closes.
     void closingMidRip() {
