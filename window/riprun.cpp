@@ -38,6 +38,10 @@ void MainWindow::onRipClicked() {
     if (model_->unsaved() && !mayDropResults(UnsavedBefore::ripping)) return;
     const Settings start = settings();
     const std::string path = sourcePath();
+    if (start.toFile && sameFile(path, start.outfile)) {
+        return showStatus(QStringLiteral("Not ripped: the output file %1 is the source file itself")
+                              .arg(QString::fromLocal8Bit(start.outfile.c_str())));
+    }
     // A source that can be read only once continues where the preview left
     // it, with what the preview read of it first. Anything else is opened
     // before the list is cleared: a mistyped path keeps the results. Read on a
@@ -52,10 +56,6 @@ void MainWindow::onRipClicked() {
             return showStatus(message, message);
         }
         source = std::move(*opened);
-    }
-    if (start.toFile && sameFile(path, start.outfile)) {
-        return showStatus(QStringLiteral("Not ripped: the output file %1 is the source file itself")
-                              .arg(QString::fromLocal8Bit(start.outfile.c_str())));
     }
     model_->beginClear();
     store_.clear();
