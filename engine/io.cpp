@@ -261,10 +261,10 @@ Expected<std::unique_ptr<Writer>> FileOpener::openAppend(const std::string& path
     if (stopAsked_ && ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
         return openFifo(path);
     }
-    // Opening a FIFO waits for its reader.
+    // Anything but a FIFO opens at once; a FIFO without a stop to ask waits
+    // for its reader, as a plain open does.
     const int fd = retryInterrupted(
-        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666); },
-        stopAsked_);
+        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666); });
     if (fd < 0) return systemError("Cannot open", path, errno);
     return std::unique_ptr<Writer>(new DescriptorWriter(fd, true, true, stopAsked_));
 }

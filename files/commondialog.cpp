@@ -1,6 +1,8 @@
 #include "commondialog.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -48,8 +50,14 @@ std::optional<QString> CommonDialog::showOpen(QWidget* parent) {
     return remember(dialogs_.showOpen(parent, fileName_));
 }
 
-std::optional<QString> CommonDialog::showSave(QWidget* parent, SaveKind kind) {
-    return remember(dialogs_.showSave(parent, fileName_, kind));
+std::optional<QString> CommonDialog::showSave(QWidget* parent, SaveKind kind,
+                                              const QString& source) {
+    QString start = fileName_;
+    const QFileInfo from(source);
+    if (!source.isEmpty() && (start.isEmpty() || QFileInfo(start) == from)) {
+        start = from.dir().filePath(from.completeBaseName() + QStringLiteral("-ripped.txt"));
+    }
+    return remember(dialogs_.showSave(parent, start, kind));
 }
 
 }  // namespace kolvane

@@ -35,7 +35,11 @@ class CommonDialog {
     explicit CommonDialog(FileDialogs& dialogs) : dialogs_(dialogs) {}
 
     std::optional<QString> showOpen(QWidget* parent);
-    std::optional<QString> showSave(QWidget* parent, SaveKind kind = SaveKind::Replace);
+    // `source`: the file the results come from. A dialog that would start on
+    // it (or on nothing) starts on "<its name>-ripped.txt" beside it instead,
+    // so that a hasty Enter does not aim at the source.
+    std::optional<QString> showSave(QWidget* parent, SaveKind kind = SaveKind::Replace,
+                                    const QString& source = {});
 
   private:
     std::optional<QString> remember(std::optional<QString> chosen);

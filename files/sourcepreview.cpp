@@ -19,18 +19,27 @@ namespace {
 // How long one read of a slow source may wait before the deadline is checked.
 constexpr std::chrono::milliseconds kReadWait{10};
 
+std::string mebibytes(std::size_t bytes) {
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
 // Walks the lines of a source block by block, ending them as the rip's reader
 // does (LF, CR LF or CR; a last line without one), and keeps at most
 // kKeptBytes of the line it is asked to keep.
 class LineSkimmer {
   public:
-    enum class Outcome { line, end, failed, late };
+    enum class Outcome { line, end, failed, late, cancelled };
 
-    LineSkimmer(ByteSource& source, std::optional<std::chrono::steady_clock::time_point> deadline)
-        : source_(source), deadline_(deadline), block_(SourcePreview::kBlockBytes) {}
+    LineSkimmer(ByteSource& source, std::optional<std::chrono::steady_clock::time_point> deadline,
+                const std::atomic<bool>* cancel)
+        : source_(source),
+          deadline_(deadline),
+          cancel_(cancel),
+          block_(SourcePreview::kBlockBytes) {}
 
-    // Passes one line; into `keep` when given.
-    Outcome next(PreviewLine* keep) {
+    // Passes one line; into `keep` when given. With `onlyKept`, stops once
+    // `keep` is full: the rest of the line is not read.
+    Outcome next(PreviewLine* keep, bool onlyKept = false) {
         bool any = false;  // a byte of this line was seen
         for (;;) {
             if (pos_ == len_) {
@@ -55,6 +64,7 @@ class LineSkimmer {
                 const std::size_t room = SourcePreview::kKeptBytes - keep->start.size();
                 keep->start.append(at, std::min(take, room));
                 keep->cut = keep->cut || take > room;
+                if (onlyKept && take > room) return Outcome::line;
             }
             any = true;
             pos_ += take;
@@ -79,6 +89,7 @@ class LineSkimmer {
   private:
     std::optional<Outcome> fill() {
         for (;;) {
+            if (cancel_ && cancel_->load()) return Outcome::cancelled;
             if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) return Outcome::late;
             IoResult r = source_.read(block_);
             if (r.failed()) {
@@ -97,6 +108,7 @@ class LineSkimmer {
 
     ByteSource& source_;
     std::optional<std::chrono::steady_clock::time_point> deadline_;
+    const std::atomic<bool>* cancel_;
     std::vector<char> block_;
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
@@ -108,6 +120,86 @@ class LineSkimmer {
 };
 
 }  // namespace
+
+// A source that can be read only once, with every byte read from it kept, so
+// that it can be read again from its start: by the preview as often as it
+// asks, and once by the rip, which then gets the rest of the source too.
+class KeptSource : public ByteSource {
+  public:
+    KeptSource(std::unique_ptr<ByteSource> source, std::size_t most)
+        : source_(std::move(source)), most_(most) {}
+
+    void rewind() { at_ = 0; }
+    // From now on nothing more is kept: the rip's reading.
+    void release() { keeping_ = false; }
+
+    IoResult read(std::span<char> buf) override {
+        if (at_ < kept_.size()) {
+            const std::size_t n = std::min(buf.size(), kept_.size() - at_);
+            std::memcpy(buf.data(), kept_.data() + at_, n);
+            at_ += n;
+            // Served to the rip: the memory goes at once.
+            if (!keeping_ && at_ == kept_.size()) std::string().swap(kept_), at_ = 0;
+            return IoResult{n, 0, {}};
+        }
+        if (!keeping_) return source_->read(buf);
+        const std::size_t room = most_ - kept_.size();
+        if (room == 0) {
+            return IoResult{0, 0,
+                            "the preview keeps at most " + mebibytes(most_) +
+                                " of a source that can be read only once; Rip reads all of it"};
+        }
+        IoResult r = source_->read(buf.first(std::min(buf.size(), room)));
+        kept_.append(buf.data(), r.bytes);
+        at_ += r.bytes;
+        return r;
+    }
+    std::optional<std::uint64_t> size() const override { return source_->size(); }
+    std::uint64_t consumed() const override {
+        const std::uint64_t read = source_->consumed();
+        const std::uint64_t ahead = kept_.size() - at_;
+        return read > ahead ? read - ahead : 0;
+    }
+    std::optional<FileIdentity> identity() const override { return source_->identity(); }
+
+  private:
+    std::unique_ptr<ByteSource> source_;
+    std::size_t most_;
+    std::string kept_;
+    std::size_t at_ = 0;  // the next byte of kept_ to serve
+    bool keeping_ = true;
+};
+
+SourcePreview::SourcePreview(std::chrono::milliseconds deadline, std::size_t keptOnce)
+    : deadline_(deadline), keptOnce_(keptOnce) {}
+
+SourcePreview::~SourcePreview() = default;
+
+Expected<ByteSource*> SourcePreview::once(const std::string& path, const Identity& file) {
+    const bool same = once_ && onceFile_.path == file.path && onceFile_.device == file.device &&
+                      onceFile_.inode == file.inode;
+    if (!same) {
+        once_.reset();
+        auto opened = openWithoutBlocking(path, kReadWait);
+        if (!opened) return opened.error();
+        once_ = std::make_unique<KeptSource>(std::move(*opened), keptOnce_);
+        onceFile_ = file;
+    }
+    once_->rewind();
+    return static_cast<ByteSource*>(once_.get());
+}
+
+std::unique_ptr<ByteSource> SourcePreview::takeSource(const std::string& path) {
+    bool regular = false;
+    const std::optional<Identity> now = identify(path, regular);
+    if (!once_ || !now || now->path != onceFile_.path || now->device != onceFile_.device ||
+        now->inode != onceFile_.inode) {
+        return nullptr;
+    }
+    once_->rewind();
+    once_->release();
+    return std::move(once_);
+}
 
 std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string& path,
                                                                bool& regular) {
@@ -126,7 +218,8 @@ std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string
 }
 
 Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path,
-                                                         std::int64_t number) {
+                                                         std::int64_t number,
+                                                         const std::atomic<bool>* cancel) {
     if (path.empty()) return Error{"Cannot read", "", "no source file given", 0, 0};
     bool regular = false;
     const std::optional<Identity> before = identify(path, regular);
@@ -143,27 +236,34 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
     }
     mark_.reset();
     // A regular file is read here, to the line's end however far; anything
-    // else may wait for a writer or never end a line, and gets a deadline.
-    std::unique_ptr<ByteSource> source;
+    // else may wait for a writer or never end a line, gets a deadline, and is
+    // read only as far as the wanted line's start.
+    std::unique_ptr<ByteSource> file;
+    ByteSource* source = nullptr;
     if (regular) {
-        auto file = FileSource::open(path, now.offset);
-        if (!file) return file.error();
-        source = resume ? std::move(*file) : readAsText(std::move(*file));
-    } else {
-        auto opened = openWithoutBlocking(path, kReadWait);
+        auto opened = FileSource::open(path, now.offset);
         if (!opened) return opened.error();
-        source = std::move(*opened);
+        file = resume ? std::move(*opened) : readAsText(std::move(*opened));
+        source = file.get();
+    } else {
+        auto kept = once(path, *before);
+        if (!kept) return kept.error();
+        source = *kept;
     }
     using Clock = std::chrono::steady_clock;
-    LineSkimmer skimmer(*source, regular ? std::nullopt : std::optional(Clock::now() + deadline_));
+    LineSkimmer skimmer(*source, regular ? std::nullopt : std::optional(Clock::now() + deadline_),
+                        cancel);
     std::optional<PreviewLine> found;
     while (now.line < number) {
         const bool wanted = now.line + 1 == number;
         PreviewLine kept;
-        const LineSkimmer::Outcome outcome = skimmer.next(wanted ? &kept : nullptr);
+        const LineSkimmer::Outcome outcome = skimmer.next(wanted ? &kept : nullptr, !regular);
         if (outcome == LineSkimmer::Outcome::failed) {
             const IoResult& failure = skimmer.failure();
             return Error{"Cannot read", path, failure.cause, now.line + 1, failure.code};
+        }
+        if (outcome == LineSkimmer::Outcome::cancelled) {
+            return Error{"Cannot read", path, "the preview was given up", now.line + 1, 0};
         }
         if (outcome == LineSkimmer::Outcome::late) {
             return Error{"Cannot read", path,

@@ -2,13 +2,16 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "error.h"
+#include "io.h"
 
 namespace kolvane {
 
@@ -24,6 +27,12 @@ struct PreviewLine {
 // read ends, so stepping to the next line deep into a large file reads one
 // line, not all before it. Memory stays bounded whatever the line's length:
 // a line is read to its end, but only its start is kept.
+//
+// A source that is no regular file (a FIFO, a device) can be read only once:
+// what the preview reads of it is kept, with the source still open, and the
+// rip takes both (takeSource()), so that no line is lost between the two.
+class KeptSource;
+
 class SourcePreview {
   public:
     // Bytes of a line kept for showing: many screens of text, a blink to scan.
@@ -33,13 +42,28 @@ class SourcePreview {
     // How long a source that is no regular file (a FIFO, a device) may take to
     // give its line before the preview gives up: the window waits that long.
     static constexpr std::chrono::milliseconds kDeadline{250};
+    // The most kept of a source that can be read only once. A line that ends
+    // beyond it is not shown (an Error says why); the rip still gets every
+    // byte, the kept ones first.
+    static constexpr std::size_t kKeptOnceBytes = std::size_t{64} << 20;
 
-    explicit SourcePreview(std::chrono::milliseconds deadline = kDeadline) : deadline_(deadline) {}
+    explicit SourcePreview(std::chrono::milliseconds deadline = kDeadline,
+                           std::size_t keptOnce = kKeptOnceBytes);
+    ~SourcePreview();
+    SourcePreview(const SourcePreview&) = delete;
+    SourcePreview& operator=(const SourcePreview&) = delete;
 
     // Line `number` (1-based) of the file at `path`: nullopt when the file has
     // fewer lines, an Error when it cannot be opened or read, or when a source
     // that is no regular file has not given the line within the deadline.
-    Expected<std::optional<PreviewLine>> line(const std::string& path, std::int64_t number);
+    // Setting `cancel` makes it give up within one block with an Error.
+    Expected<std::optional<PreviewLine>> line(const std::string& path, std::int64_t number,
+                                              const std::atomic<bool>* cancel = nullptr);
+
+    // The source at `path` from its first byte, when the preview holds it open
+    // because it cannot be read again: what was kept, then the rest. nullptr
+    // when it holds no such source for `path`, which is then opened afresh.
+    std::unique_ptr<ByteSource> takeSource(const std::string& path);
 
   private:
     // What identifies one version of a file. Size and modification time alone
@@ -68,8 +92,15 @@ class SourcePreview {
         std::int64_t line = 0;     // lines read up to offset
         std::uint64_t offset = 0;  // just past that line's terminator
     };
+    // Opens the source at `path` that is no regular file, or goes on with
+    // the one kept open for it, from its first byte.
+    Expected<ByteSource*> once(const std::string& path, const Identity& file);
+
     std::optional<Mark> mark_;
     std::chrono::milliseconds deadline_;
+    std::size_t keptOnce_;
+    std::unique_ptr<KeptSource> once_;
+    Identity onceFile_;
 };
 
 }  // namespace kolvane

@@ -2,11 +2,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QDir>
 
 namespace kolvane {
 
-CommandLine readCommandLine(const QStringList& arguments) {
+CommandLine readCommandLine(const QStringList& arguments, const std::string& workDir) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Pulls chosen fields out of every line of a delimited text file."));
@@ -41,8 +41,14 @@ CommandLine readCommandLine(const QStringList& arguments) {
         return line;
     }
     // Made absolute against the directory the program starts in, so sourcePathEdit
-    // says which file it is.
-    if (!files.isEmpty()) line.source = QFileInfo(files.front()).absoluteFilePath();
+    // says which file it is. Latin-1 keeps every byte through the cleaning.
+    if (files.isEmpty()) return line;
+    QString path = files.front();
+    if (!path.startsWith(QLatin1Char('/'))) {
+        path = QString::fromLatin1(workDir.data(), static_cast<qsizetype>(workDir.size())) +
+               QLatin1Char('/') + path;
+    }
+    line.source = QDir::cleanPath(path).toLatin1().toStdString();
     return line;
 }
 

@@ -86,17 +86,25 @@ void MainWindow::buildControls() {
     joinLabel = label("joinLabel", QStringLiteral("New field Separator :"));
     joinEdit = textBox("joinEdit", QStringLiteral(":"), 91);
     fieldsLabel = label("fieldsLabel", QStringLiteral("Rip fields : "));
-    fieldsEdit = textBox("fieldsEdit", QString(), 211);
-    fieldsHintLabel =
-        label("fieldsHintLabel", QStringLiteral("(separate fields with ,  eg. : 2,4)"));
+    fieldsEdit = textBox("fieldsEdit", QString(), 150);
+    // On a narrow screen (a small one at 200%) the hint gives up room first,
+    // cut in the middle and whole in its tooltip, so that the check boxes
+    // beside it and the buttons stay in sight.
+    fieldsHintLabel = named(new ElidingLabel(QStringLiteral("(separate fields with ,  eg. : 2,4)")),
+                            "fieldsHintLabel");
+    fieldsHintLabel->setTextFormat(Qt::PlainText);
+    fieldsHintLabel->setMinimumWidth(40);
     skipEmptyCheck =
         named(new QCheckBox(QStringLiteral("Skip line on 1 empty value")), "skipEmptyCheck");
     hideListCheck =
         named(new QCheckBox(QStringLiteral("hide list while ripping")), "hideListCheck");
     templateCheck =
         named(new QCheckBox(QStringLiteral("Use smartcombine [1]...[2]")), "templateCheck");
+    // Their designed widths, and narrower only where the screen is.
     splitEdit->setMaximumWidth(94);
     joinEdit->setMaximumWidth(91);
+    splitEdit->setMinimumWidth(50);
+    joinEdit->setMinimumWidth(50);
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(2);
@@ -131,6 +139,8 @@ void MainWindow::buildControls() {
     QSizePolicy keepRoom = resultList->sizePolicy();
     keepRoom.setRetainSizeWhenHidden(true);
     resultList->setSizePolicy(keepRoom);
+    // On a small screen the list gives up its room first, down to a few rows.
+    resultList->setMinimumHeight(60);
 
     // Bottom row: the status line, file-to-file mode and "Save". During a
     // long rip the progress bar takes the right part of the status line's

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 #include <string_view>
 
 namespace kolvane {
@@ -14,5 +15,15 @@ QString displayText(std::string_view bytes);
 // the last of them an ellipsis (…) when the text goes on. Decodes no more of
 // `bytes` than it shows, so a gigabyte costs what a screenful does.
 QString displayStart(std::string_view bytes, qsizetype maxChars);
+
+// How the window shows a text's bytes.
+enum class ShownAs { utf8, windows1252 };
+// What displayStart() decides for `bytes` and `maxChars`.
+ShownAs shownAs(std::string_view bytes, qsizetype maxChars);
+
+// The bytes that typed `text` stands for beside a source shown `as`: in
+// Windows-1252, the byte the user sees for each character that has one (§ is
+// 0xA7), UTF-8 for any other; else UTF-8.
+std::string typedBytes(const QString& text, ShownAs as);
 
 }  // namespace kolvane

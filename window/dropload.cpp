@@ -1,6 +1,7 @@
 // A file dropped on the window loads as if chosen in the open dialog.
+#include <sys/stat.h>
+
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 
@@ -8,20 +9,26 @@
 
 namespace kolvane {
 
-// One local file, and not while a rip runs (its buttons are off, and loading
-// is theirs). Several files or a web address are refused rather than guessed
-// at; so is a folder, which could never load.
-std::optional<QString> MainWindow::droppableFile(const QMimeData* mime) const {
-    if (session_->running() || !mime || !mime->hasUrls()) return std::nullopt;
+// One local file, and only while the window's state allows loading. Several files or a web address
+// are refused rather than guessed at; so is a folder, which could never load.
+std::optional<std::string> MainWindow::droppableFile(const QMimeData* mime) const {
+    if (!actionsOf(state_).load || !mime || !mime->hasUrls()) return std::nullopt;
     const QList<QUrl> urls = mime->urls();
     if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
-    const QString path = urls.front().toLocalFile();
-    if (path.isEmpty() || QFileInfo(path).isDir()) return std::nullopt;
+    // The name's own bytes: a name that is not UTF-8 travels percent-encoded,
+    // and decoding it to text would lose it.
+    const std::string path =
+        QByteArray::fromPercentEncoding(urls.front().path(QUrl::FullyEncoded).toLatin1())
+            .toStdString();
+    struct stat st {};
+    if (path.empty() || (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+        return std::nullopt;
+    }
     return path;
 }
 
 void MainWindow::takeDrop(QDropEvent* event) {
-    const std::optional<QString> file = droppableFile(event->mimeData());
+    const std::optional<std::string> file = droppableFile(event->mimeData());
     // Always a copy: accepting a move would let the sender delete the file.
     if (!file || !(event->possibleActions() & Qt::CopyAction)) return event->ignore();
     event->setDropAction(Qt::CopyAction);

@@ -5,10 +5,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
+#include <utility>
 
 #include "displaytext.h"
 #include "elidinglabel.h"
+#include "frontrules.h"
 #include "mainwindow.h"
+#include "resultmodel.h"
+#include "sourceopen.h"
 
 namespace kolvane {
 
@@ -17,6 +22,11 @@ namespace {
 const QString kNoFile = QStringLiteral("No file opened...");
 const QString kDefaultOutput = QStringLiteral("default : tmpresult.txt");
 const QString kNothingSaved = QStringLiteral("Nothing saved...");
+
+// The longest the window waits for a preview or a save in place. Work done by
+// then shows at once, as if it ran here; longer work answers later, and the
+// window's events run meanwhile.
+constexpr std::chrono::milliseconds kAnswerWait{40};
 
 std::string localPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -41,23 +51,60 @@ void MainWindow::onLoadClicked() {
 }
 
 void MainWindow::loadSource(const QString& path) {
-    sourcePathEdit->setText(path);
-    // The box, not the dialog or the drop, names the source from here on.
-    auto first = preview_.line(sourcePath(), 1);
-    if (!first) return showStatus(kNoFile, reasonOf(first.error()));
-    // A file without a single line has nothing to preview: a failed load.
-    if (!*first) return showStatus(kNoFile);
-    record_.previewLineNumber = 1;
-    setPreview(std::move(**first), 1);
+    loadSource(localPath(path));
+}
+
+void MainWindow::loadSource(const std::string& path) {
+    sourcePathBytes_ = path;
+    sourceShownAs_ = ShownAs::utf8;
+    sourcePathEdit->setText(displayText(path));
+    askPreview(true);
 }
 
 void MainWindow::onNextLineClicked() {
+    askPreview(false);
+}
+
+void MainWindow::askPreview(bool load) {
+    previewAsks_.push_back(load);
+    if (!previewTask_.running()) runPreview();
+}
+
+void MainWindow::runPreview() {
+    // A text box's own cursor is the I-beam.
+    if (previewAsks_.empty()) return previewLine->setCursor(Qt::IBeamCursor);
+    const bool load = previewAsks_.front();
+    previewAsks_.pop_front();
     // Raised first: it stays raised whether or not the line can be read.
-    ++record_.previewLineNumber;
-    auto wanted = preview_.line(sourcePath(), record_.previewLineNumber);
-    if (!wanted) return showStatus(kNoFile, reasonOf(wanted.error()));
-    // Past the last line the box keeps what it shows.
-    if (*wanted) setPreview(std::move(**wanted), record_.previewLineNumber);
+    const std::int64_t number = load ? 1 : ++record_.previewLineNumber;
+    // The box, not the dialog or the drop, names the source from here on.
+    previewCancel_ = false;
+    auto read = [this, path = sourcePath(), number] {
+        return preview_.line(path, number, &previewCancel_);
+    };
+    auto show = [this, load, number](PreviewAnswer answer) {
+        if (!answer) {
+            showStatus(kNoFile, reasonOf(answer.error()));
+        } else if (*answer) {
+            if (load) record_.previewLineNumber = 1;
+            setPreview(std::move(**answer), number);
+        } else if (load) {
+            // A file without a single line has nothing to preview: a failed
+            // load. Past the last line, ">>" leaves the box as it is.
+            showStatus(kNoFile);
+        }
+        runPreview();
+    };
+    previewTask_.start(this, std::move(read), std::move(show), kAnswerWait);
+    // Still reading: the box says so until its line comes.
+    if (previewTask_.running()) previewLine->setCursor(Qt::BusyCursor);
+}
+
+void MainWindow::dropPreview() {
+    previewAsks_.clear();
+    previewCancel_ = true;
+    previewTask_.drop();
+    previewLine->setCursor(Qt::IBeamCursor);
 }
 
 void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
@@ -68,6 +115,10 @@ void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
     previewCut_ = bytes.cut;
     previewShown_ = line;
     previewLine->setText(displayStart(previewBytes_, kPreviewChars));
+    // Once a line of the source shows as Windows-1252, so does the source.
+    if (line > 0 && shownAs(previewBytes_, kPreviewChars) == ShownAs::windows1252) {
+        sourceShownAs_ = ShownAs::windows1252;
+    }
     // The start of a long line, field 1, is what helps.
     previewLine->setCursorPosition(0);
     updateFieldTip();
@@ -77,15 +128,39 @@ void MainWindow::onSaveClicked() {
     saveList();
 }
 
-bool MainWindow::saveList() {
+std::optional<bool> MainWindow::saveList() {
     if (store_.empty()) return showStatus(kNothingSaved), false;
-    const std::optional<QString> chosen = fileDialog_.showSave(this);
+    const std::string source = sourcePath();
+    const std::optional<QString> chosen = fileDialog_.showSave(
+        this, SaveKind::Replace, source.empty() ? QString() : displayText(source));
     if (!chosen) return showStatus(kNothingSaved), false;
-    if (const std::optional<QString> why = saver_.save(store_, *chosen)) {
-        return showStatus(kNothingSaved, *why), false;
+    // Results never go over the file they came from, whatever the dialog was
+    // told: a "replace?" answered in haste would lose the source.
+    if (writesInto(identityAt(localPath(*chosen)), identityAt(source))) {
+        showStatus(QStringLiteral("Not saved: %1 is the source file itself").arg(*chosen));
+        return false;
     }
-    unsaved_ = false;
-    return true;
+    saveControl_ = std::make_unique<SaveControl>();
+    enter(WindowState::saving);
+    saveTicker_->start();
+    // The list stays as it is meanwhile: no rip may start while saving.
+    auto write = [this, path = *chosen, control = saveControl_.get()] {
+        return saver_.save(store_, path, *control);
+    };
+    saveTask_.start(
+        this, std::move(write), [this](std::optional<QString> why) { saveFinished(why); },
+        kAnswerWait);
+    if (state_ == WindowState::saving) return std::nullopt;
+    return !model_->unsaved();
+}
+
+void MainWindow::saveFinished(const std::optional<QString>& why) {
+    saveTicker_->stop();
+    enter(WindowState::idle);
+    const bool closing = std::exchange(closePending_, false);
+    if (why) return showStatus(kNothingSaved, *why);
+    model_->markSaved();
+    if (closing) close();
 }
 
 // Also runs in the middle of a rip, between two lines; the rip waits while the
@@ -103,7 +178,9 @@ void MainWindow::onToFileClicked() {
 }
 
 std::string MainWindow::sourcePath() const {
-    return localPath(sourcePathEdit->text());
+    const QString shown = sourcePathEdit->text();
+    if (sourcePathBytes_ && shown == displayText(*sourcePathBytes_)) return *sourcePathBytes_;
+    return localPath(shown);
 }
 
 void MainWindow::showStatus(const QString& text, const QString& why) {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 
 #include "resultmodel.h"
 #include "resultview.h"
@@ -15,7 +16,8 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
     : QWidget(parent),
       model_(new ResultModel(store_, this)),
       session_(new RipSession(
-          store_, [this] { return settings(); }, std::move(services.pump), this)),
+          store_, [this] { return settings(); }, [this] { return state_ == WindowState::ripping; },
+          std::move(services.pump), this)),
       fileDialog_(dialogs),
       saver_(std::move(services.writeBlock)),
       askUnsaved_(std::move(services.askUnsaved)),
@@ -27,12 +29,18 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
     placeOnScreen();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // Both threads end within a step of their work once asked.
+    previewCancel_ = true;
+    if (saveControl_) saveControl_->cancel = true;
+}
 
-QMessageBox::StandardButton askUnsavedResults(QWidget* window) {
+QMessageBox::StandardButton askUnsavedResults(QWidget* window, UnsavedBefore before) {
     return QMessageBox::question(
         window, QStringLiteral("Kolvane"),
-        QStringLiteral("The result list has not been saved. Save it before closing?"),
+        before == UnsavedBefore::closing
+            ? QStringLiteral("The result list has not been saved. Save it before closing?")
+            : QStringLiteral("The result list has not been saved. Save it before ripping again?"),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
 }
 
@@ -47,8 +55,14 @@ void MainWindow::connectSignals() {
     // makes the preview's line one of another file, so it goes.
     connect(sourcePathEdit, &QLineEdit::returnPressed, this,
             [this] { loadSource(sourcePathEdit->text()); });
+    // Enter in a setting rips, as "Rip" does: nothing while it is disabled.
+    for (QLineEdit* box : {splitEdit, joinEdit, fieldsEdit}) {
+        connect(box, &QLineEdit::returnPressed, ripButton, &QPushButton::click);
+    }
     connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] {
+        dropPreview();
         record_.previewLineNumber = 0;
+        sourceShownAs_ = ShownAs::utf8;
         setPreview({}, 0);
     });
     // A line typed into the preview is the user's own: its tooltip follows it.
@@ -58,7 +72,14 @@ void MainWindow::connectSignals() {
         previewShown_ = 0;
         updateFieldTip();
     });
-    connect(stopButton, &QPushButton::clicked, session_, &RipSession::stop);
+    connect(stopButton, &QPushButton::clicked, this, &MainWindow::stopWork);
+    // While a save runs, its progress is looked at this often.
+    saveTicker_ = new QTimer(this);
+    saveTicker_->setInterval(50);
+    connect(saveTicker_, &QTimer::timeout, this, [this] {
+        if (saveControl_)
+            showBusy(saveControl_->written.load(), store_.bytes() + 2 * store_.size());
+    });
     connect(session_, &RipSession::progress, this, &MainWindow::showProgress);
     connect(session_, &RipSession::finished, this, &MainWindow::ripFinished);
     // The preview's tooltip follows its line and every setting that shapes it.
@@ -85,7 +106,7 @@ void MainWindow::connectKeys() {
     // Enabled only while a rip runs; otherwise Escape goes where it always did.
     stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     stopKey_->setEnabled(false);
-    connect(stopKey_, &QShortcut::activated, session_, &RipSession::stop);
+    connect(stopKey_, &QShortcut::activated, this, &MainWindow::stopWork);
 }
 
 }  // namespace kolvane

@@ -2,15 +2,21 @@
 
 #include <QMessageBox>
 #include <QWidget>
+#include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
+#include "backgroundtask.h"
 #include "commondialog.h"
+#include "displaytext.h"
 #include "listsaver.h"
 #include "resultstore.h"
 #include "ripsession.h"
 #include "sourcepreview.h"
+#include "windowstate.h"
 
 class QCheckBox;
 class QDropEvent;
@@ -23,6 +29,7 @@ class QPushButton;
 class QScrollArea;
 class QShortcut;
 class QStackedWidget;
+class QTimer;
 
 namespace kolvane {
 
@@ -34,8 +41,12 @@ class ResultView;
 // centred, shrunk to fit but not below `minimum`, never off its top or left.
 QRect fitOnScreen(QSize wanted, QSize minimum, const QRect& available);
 
-// Asks whether to save results before the window closes: Save, Discard or Cancel.
-QMessageBox::StandardButton askUnsavedResults(QWidget* window);
+// What would replace or drop results that were not saved.
+enum class UnsavedBefore { closing, ripping };
+
+// Asks whether to save results before the window closes or a rip replaces
+// them: Save, Discard or Cancel.
+QMessageBox::StandardButton askUnsavedResults(QWidget* window, UnsavedBefore before);
 
 // What the handlers share besides the controls.
 struct WindowRecord {
@@ -50,7 +61,8 @@ struct WindowRecord {
 struct WindowServices {
     PumpPolicy pump;  // when a rip lets events run; its clock also times the rip
     ListSaver::BlockWriter writeBlock = ListSaver::writeWhole;  // how Save writes
-    std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved = askUnsavedResults;
+    std::function<QMessageBox::StandardButton(QWidget*, UnsavedBefore)> askUnsaved =
+        askUnsavedResults;
 };
 
 // The window `Kolvane`: every setting of a rip, the source path and a preview
@@ -66,9 +78,11 @@ class MainWindow : public QWidget {
                         QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Takes `path` as the source: into sourcePathEdit, its first line into previewLine, or
-    // "No file opened...". What a confirmed open dialog, a dropped file and
-    // `kolvane FILE` all do.
+    // Takes the file named by the bytes `path` as the source: shown decoded
+    // in sourcePathEdit, its first line into previewLine, or "No file
+    // opened...". What a confirmed open dialog, a dropped file and `kolvane
+    // FILE` all do. The bytes are kept: a name that is not UTF-8 still opens.
+    void loadSource(const std::string& path);
     void loadSource(const QString& path);
 
   public slots:
@@ -97,28 +111,45 @@ class MainWindow : public QWidget {
 
     // The settings as the controls hold them now.
     Settings settings() const;
-    // Decides in one place what a running rip leaves enabled: the four buttons
-    // off, Escape on, the list hidden when hideListCheck says so; drops and the keys
-    // of the buttons follow from these.
-    void setRipping(bool on);
+    // Moves the window to `next` and applies what actionsOf() says for it;
+    // the list hides for a rip when hideListCheck says so at its start.
+    void enter(WindowState next);
+    // Escape and "Stop": a rip stops at its next event pass, a save gives up.
+    void stopWork();
     void showProgress(const Progress& progress);
+    // The progress bar and "Stop", once the work has lasted long enough.
+    void showBusy(std::uint64_t done, std::optional<std::uint64_t> total);
     void ripFinished(const RunResult& result);
-    // Saves the list through the save dialog; false when nothing was saved.
-    bool saveList();
+    // Before results not saved go: whether to go on (after a save that
+    // worked, or a discard).
+    bool mayDropResults(UnsavedBefore before);
+    // Saves the list through the save dialog, on another thread: true when
+    // saved, false when nothing was, nullopt while it is still being written
+    // (saveFinished() tells the end).
+    std::optional<bool> saveList();
+    void saveFinished(const std::optional<QString>& why);
+    // Loads the source (`load`) or shows its next line, as the user asked,
+    // reading off the window's thread. Asks made while one is read wait
+    // their turn, so each means what it would have meant at once.
+    void askPreview(bool load);
+    void runPreview();
+    // Gives up the preview being read and any asked, at once.
+    void dropPreview();
     // Shows `bytes`, line `line` of the source (0: typed by hand), in previewLine.
     void setPreview(PreviewLine bytes, std::int64_t line);
 
     // Answers a drag or drop: accepted only for one local file while idle.
     void takeDrop(QDropEvent* event);
-    std::optional<QString> droppableFile(const QMimeData* mime) const;
+    std::optional<std::string> droppableFile(const QMimeData* mime) const;
     // previewLine's tooltip: its line's numbered fields and the result line that
     // the settings as they are now would give for it.
     void updateFieldTip();
     // One of the handlers' fixed status texts; `why` (the system's reason, when
     // there is one) goes into the tooltip.
     void showStatus(const QString& text, const QString& why = QString());
-    // The source path as the rip, the load and >> all take it: sourcePathEdit, in the
-    // file system's encoding.
+    // The source path as the rip, the load and >> all take it: the bytes it
+    // was given as while sourcePathEdit still shows them, else the box's text
+    // in the file system's encoding.
     std::string sourcePath() const;
 
     // Source row
@@ -161,21 +192,38 @@ class MainWindow : public QWidget {
     CommonDialog fileDialog_;
     SourcePreview preview_;
     ListSaver saver_;
-    std::function<QMessageBox::StandardButton(QWidget*)> askUnsaved_;
+    std::function<QMessageBox::StandardButton(QWidget*, UnsavedBefore)> askUnsaved_;
     std::function<std::chrono::steady_clock::time_point()> now_;
     // The bytes previewLine shows decoded, whether they are only the start of their
     // line, and their line of the source (0: typed).
     std::string previewBytes_;
     bool previewCut_ = false;
     std::int64_t previewShown_ = 0;
-    // The list holds results of the last rip that were not saved since.
-    bool unsaved_ = false;
-    std::chrono::steady_clock::time_point ripStart_;
-    // While a rip runs: whether it hid the list, and where the disabled
-    // "Rip" sent the focus (it goes back to "Rip" unless the user moved on).
-    bool listHidden_ = false;
-    bool focusBack_ = false;
-    QWidget* focusParked_ = nullptr;
+    // The source path's bytes as given, and how its lines show: the split and
+    // join strings typed mean the bytes the user sees.
+    std::optional<std::string> sourcePathBytes_;
+    ShownAs sourceShownAs_ = ShownAs::utf8;
+
+    WindowState state_ = WindowState::idle;
+    std::chrono::steady_clock::time_point busySince_;
+    // Where the focus went when a state disabled the button that had it; it
+    // goes back to that button at idle unless the user moved on.
+    struct ParkedFocus {
+        QPushButton* button = nullptr;
+        QWidget* at = nullptr;
+    } parked_;
+    // The user answered Save to closing: once the rip has stopped, save; once
+    // saved, close.
+    bool closePending_ = false;
+
+    using PreviewAnswer = Expected<std::optional<PreviewLine>>;
+    std::deque<bool> previewAsks_;  // true: a load, false: ">>"
+    std::atomic<bool> previewCancel_{false};
+    std::unique_ptr<SaveControl> saveControl_;
+    QTimer* saveTicker_ = nullptr;
+    // Last: they end their threads before what those threads use goes.
+    BackgroundTask<PreviewAnswer> previewTask_;
+    BackgroundTask<std::optional<QString>> saveTask_;
 };
 
 }  // namespace kolvane

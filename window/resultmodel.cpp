@@ -49,6 +49,7 @@ void ResultModel::beginClear() {
 
 void ResultModel::endClear() {
     rows_ = 0;
+    saved_ = false;
     endResetModel();
     sync();
 }

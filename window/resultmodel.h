@@ -25,9 +25,14 @@ class ResultModel : public QAbstractListModel {
     void beginClear();
     void endClear();
 
+    // Whether the list holds results not saved since it was last emptied.
+    bool unsaved() const { return rows_ > 0 && !saved_; }
+    void markSaved() { saved_ = true; }
+
   private:
     const ResultStore& store_;
     int rows_ = 0;  // rows the view has been told about
+    bool saved_ = false;
 };
 
 }  // namespace kolvane

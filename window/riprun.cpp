@@ -7,6 +7,7 @@
 #include <QShortcut>
 #include <QStackedWidget>
 #include <algorithm>
+#include <utility>
 
 #include "elidinglabel.h"
 #include "frontrules.h"
@@ -32,64 +33,103 @@ const QString kStoppedNote = QStringLiteral(" (stopped)");
 
 void MainWindow::onRipClicked() {
     // The disabled button keeps a click out; a direct call must not nest rips.
-    if (session_->running()) return;
+    if (state_ != WindowState::idle) return;
+    // Asked before the source is taken: a cancel must leave a source that
+    // can be read only once where it was.
+    if (model_->unsaved() && !mayDropResults(UnsavedBefore::ripping)) return;
     const Settings start = settings();
     const std::string path = sourcePath();
-    // Opened before the list is cleared: a mistyped path keeps the results.
-    // Read on a thread of its own, so that a source without data (a FIFO, a
-    // stalled network file) never holds the window's events up.
-    auto source = openWithoutBlocking(path, kReadWait);
-    if (!source) {
-        const QString message = QString::fromLocal8Bit(source.error().message());
-        return showStatus(message, message);
-    }
-    // The output is opened at the first result line: until then its path is
-    // all there is to compare with the source just opened.
-    if (start.toFile && writesInto(identityAt(start.outfile), (*source)->identity())) {
+    // Compared by path before the source is taken, so a refusal loses none
+    // of what a pipe gave the preview; the rip compares what it opens.
+    if (start.toFile && writesInto(identityAt(start.outfile), identityAt(path))) {
         return showStatus(QStringLiteral("Not ripped: the output file %1 is the source file itself")
                               .arg(QString::fromLocal8Bit(start.outfile.c_str())));
+    }
+    // A source that can be read only once continues where the preview left
+    // it, with what the preview read of it first. Anything else is opened
+    // before the list is cleared: a mistyped path keeps the results. Read on a
+    // thread of its own, so that a source without data (a FIFO, a stalled
+    // network file) never holds the window's events up.
+    dropPreview();
+    std::unique_ptr<ByteSource> source = preview_.takeSource(path);
+    if (!source) {
+        auto opened = openWithoutBlocking(path, kReadWait);
+        if (!opened) {
+            const QString message = QString::fromLocal8Bit(opened.error().message());
+            return showStatus(message, message);
+        }
+        source = std::move(*opened);
     }
     model_->beginClear();
     store_.clear();
     model_->endClear();
     session_->prepare(start);
-    setRipping(true);
-    showProgress(Progress{0, false, 0, (*source)->size()});
-    session_->run(**source, path);
+    enter(WindowState::ripping);
+    showProgress(Progress{0, false, 0, source->size()});
+    session_->run(*source, path);
 }
 
-void MainWindow::setRipping(bool on) {
-    if (on) focusBack_ = focusWidget() == ripButton;
-    if (!on && listHidden_) resultList->show();
-    for (QPushButton* b : {loadButton, ripButton, nextLineButton, saveButton}) b->setEnabled(!on);
-    stopKey_->setEnabled(on);
-    // Read once: toggling the box during the rip changes nothing for this rip.
-    if (on) listHidden_ = hideListCheck->checkState() == Qt::Checked;
-    if (on && listHidden_) resultList->hide();
-    if (on) {
-        focusParked_ = focusWidget();
-        ripStart_ = now_();
-    } else if (focusBack_ && focusWidget() == focusParked_) {
-        ripButton->setFocus(Qt::OtherFocusReason);
+bool MainWindow::mayDropResults(UnsavedBefore before) {
+    const QMessageBox::StandardButton answer = askUnsaved_(this, before);
+    if (answer == QMessageBox::Discard) return true;
+    // A save that goes on in the background has not worked yet.
+    return answer == QMessageBox::Save && saveList().value_or(false);
+}
+
+void MainWindow::enter(WindowState next) {
+    const WindowState was = std::exchange(state_, next);
+    const StateActions on = actionsOf(next);
+    QWidget* const focused = focusWidget();
+    QPushButton* lostFocus = nullptr;
+    const std::pair<QPushButton*, bool> buttons[] = {{loadButton, on.load},
+                                                     {ripButton, on.rip},
+                                                     {nextLineButton, on.nextLine},
+                                                     {saveButton, on.save}};
+    for (const auto& [button, enabled] : buttons) {
+        button->setEnabled(enabled);
+        if (!enabled && button == focused) lostFocus = button;
     }
-    if (!on) ripProgress->hide();
-    if (!on) saveOrStop_->setCurrentWidget(saveButton);
+    stopKey_->setEnabled(on.stop);
+    stopButton->setEnabled(on.stop);
+    if (!actionsOf(was).busy && on.busy) busySince_ = now_();
+    if (!on.busy) {
+        ripProgress->hide();
+        saveOrStop_->setCurrentWidget(saveButton);
+    }
+    // Read once: toggling the box during the rip changes nothing for this rip.
+    if (next == WindowState::ripping && was == WindowState::idle) {
+        resultList->setVisible(hideListCheck->checkState() != Qt::Checked);
+    }
+    if (next == WindowState::idle) resultList->show();
+    if (lostFocus) parked_ = {lostFocus, focusWidget()};
+    if (parked_.button && parked_.button->isEnabled()) {
+        if (focusWidget() == parked_.at) parked_.button->setFocus(Qt::OtherFocusReason);
+        parked_ = {};
+    }
+}
+
+void MainWindow::stopWork() {
+    if (state_ == WindowState::ripping) enter(WindowState::stopping);
+    if (state_ == WindowState::saving && saveControl_) saveControl_->cancel = true;
 }
 
 void MainWindow::showProgress(const Progress& progress) {
     // Rows, count and progress first, so that the coming event pass paints them.
     model_->sync();
     if (progress.sawLine) showStatus(QString::fromStdString(statusText(progress.ripcount)));
-    if (!ripProgress->isVisible() && now_() - ripStart_ >= kShowBusyAfter) {
+    showBusy(progress.bytesRead, progress.totalBytes);
+}
+
+void MainWindow::showBusy(std::uint64_t done, std::optional<std::uint64_t> total) {
+    if (!ripProgress->isVisible() && now_() - busySince_ >= kShowBusyAfter) {
         ripProgress->show();
         saveOrStop_->setCurrentWidget(stopButton);
     }
     // A pipe or a device tells no size: the bar only says that work goes on.
-    if (!progress.totalBytes || *progress.totalBytes == 0) return ripProgress->setRange(0, 0);
-    const double done = static_cast<double>(std::min(progress.bytesRead, *progress.totalBytes)) /
-                        static_cast<double>(*progress.totalBytes);
+    if (!total || *total == 0) return ripProgress->setRange(0, 0);
+    const double part = static_cast<double>(std::min(done, *total)) / static_cast<double>(*total);
     ripProgress->setRange(0, 100);
-    ripProgress->setValue(static_cast<int>(done * 100));
+    ripProgress->setValue(static_cast<int>(part * 100));
 }
 
 void MainWindow::ripFinished(const RunResult& result) {
@@ -107,27 +147,46 @@ void MainWindow::ripFinished(const RunResult& result) {
     } else if (result.sawLine) {
         showStatus(count);
     }
-    unsaved_ = !store_.empty();
-    setRipping(false);
+    enter(WindowState::idle);
     // With an empty field box the rip reused the last parse, and so does the preview.
     updateFieldTip();
+    if (std::exchange(closePending_, false)) {
+        const std::optional<bool> saved = saveList();
+        if (!saved) closePending_ = true;
+        if (saved.value_or(false)) close();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // A running rip notices at its next event pass, closes its source and
-    // flushes its output; nothing here may go away before it has.
-    if (session_->running()) {
-        session_->stop();
+    const bool ripping = state_ == WindowState::ripping || state_ == WindowState::stopping;
+    // Already answered: the window closes once the list is saved.
+    if (closePending_) return event->ignore();
+    if (!model_->unsaved()) {
+        // A running rip notices at its next event pass, closes its source and
+        // flushes its output; nothing here may go away before it has.
+        if (ripping) enter(WindowState::stopping);
         return event->accept();
     }
-    if (unsaved_ && !store_.empty()) {
-        const QMessageBox::StandardButton answer = askUnsaved_(this);
-        // Anything but a save that worked or a discard keeps the window open.
-        if (answer == QMessageBox::Save ? !saveList() : answer != QMessageBox::Discard) {
-            return event->ignore();
+    const QMessageBox::StandardButton answer = askUnsaved_(this, UnsavedBefore::closing);
+    if (answer == QMessageBox::Discard) {
+        stopWork();
+        // A save given up leaves the old file; its thread ends within a step.
+        if (state_ == WindowState::saving) {
+            saveTask_.drop();
+            enter(WindowState::idle);
         }
+        return event->accept();
     }
-    event->accept();
+    // Anything but Save or Discard keeps the window open, and its work going.
+    if (answer != QMessageBox::Save) return event->ignore();
+    if (ripping || state_ == WindowState::saving) {
+        if (ripping) enter(WindowState::stopping);
+        closePending_ = true;
+        return event->ignore();
+    }
+    const std::optional<bool> saved = saveList();
+    if (!saved) closePending_ = true;
+    saved.value_or(false) ? event->accept() : event->ignore();
 }
 
 }  // namespace kolvane

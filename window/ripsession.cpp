@@ -4,35 +4,42 @@
 
 namespace kolvane {
 
-RipSession::RipSession(ResultStore& list, std::function<Settings()> settings, PumpPolicy policy,
-                       QObject* parent)
+RipSession::RipSession(ResultStore& list, std::function<Settings()> settings,
+                       std::function<bool()> goOn, PumpPolicy policy, QObject* parent)
     : QObject(parent),
       settings_(std::move(settings)),
+      goOn_(std::move(goOn)),
       now_(policy.now),
+      // The output opens on the rip's thread: a FIFO without a reader is
+      // given up as soon as the window asks to stop.
+      opener_([this] { return stopWanted_.load(); }),
       ripper_(list, opener_, std::move(policy)) {}
 
 void RipSession::prepare(const Settings& settings) {
-    if (!running_) ripper_.prepare(settings);
+    ripper_.prepare(settings);
 }
 
 void RipSession::run(ByteSource& source, const std::string& sourceName) {
-    if (running_) return;
-    running_ = true;
-    stopAsked_ = false;
+    stopWanted_ = false;
     const RunResult result = ripper_.run(source, sourceName, *this);
-    running_ = false;
     emit finished(result);
 }
 
 bool RipSession::idle() {
     QCoreApplication::processEvents();
-    return !stopAsked_;
+    return goOn();
 }
 
 bool RipSession::pump(const Progress& progress) {
     emit this->progress(progress);
     QCoreApplication::processEvents();
-    return !stopAsked_;
+    return goOn();
+}
+
+bool RipSession::goOn() {
+    const bool go = goOn_();
+    stopWanted_ = !go;
+    return go;
 }
 
 }  // namespace kolvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -12,17 +13,18 @@ namespace kolvane {
 
 // The running rip of one window. Between two lines it lets the window's events
 // run and then reads the settings afresh, so a setting changed meanwhile takes
-// effect from the next line on. Only one rip runs at a time.
+// effect from the next line on. The window decides whether a rip may start
+// and whether it goes on; the session keeps no state of its own about that.
 class RipSession : public QObject, private RipHost {
     Q_OBJECT
 
   public:
     // `settings` reads the controls as they are now; `list` takes the results
-    // unless the settings send them to a file.
-    RipSession(ResultStore& list, std::function<Settings()> settings, PumpPolicy policy,
-               QObject* parent = nullptr);
+    // unless the settings send them to a file; `goOn`, asked after every event
+    // pass, says whether the rip goes on.
+    RipSession(ResultStore& list, std::function<Settings()> settings, std::function<bool()> goOn,
+               PumpPolicy policy, QObject* parent = nullptr);
 
-    bool running() const { return running_; }
     std::int64_t ripcount() const { return ripper_.ripcount(); }
     // The clock of the pump policy, which the window times a rip by too.
     const std::function<std::chrono::steady_clock::time_point()>& clock() const { return now_; }
@@ -32,10 +34,8 @@ class RipSession : public QObject, private RipHost {
     // Starts a rip: parses the field list in plain mode and sets the count to 0.
     void prepare(const Settings& settings);
     // Rips every line of `source` and returns when it ends; finished() reports
-    // how. Refused while a rip runs: rips never nest.
+    // how. The caller keeps rips from nesting.
     void run(ByteSource& source, const std::string& sourceName);
-    // Ends the running rip at its next event pass; what was ripped stays.
-    void stop() { stopAsked_ = running_; }
 
   signals:
     // At every event pass, before the events run.
@@ -46,13 +46,15 @@ class RipSession : public QObject, private RipHost {
     Settings settings() override { return settings_(); }
     bool pump(const Progress& progress) override;
     bool idle() override;
+    // Asks the window, and tells the rip's thread, whether to go on.
+    bool goOn();
 
     std::function<Settings()> settings_;
+    std::function<bool()> goOn_;
+    std::atomic<bool> stopWanted_{false};
     std::function<std::chrono::steady_clock::time_point()> now_;
     FileOpener opener_;
     Ripper ripper_;
-    bool running_ = false;
-    bool stopAsked_ = false;
 };
 
 }  // namespace kolvane

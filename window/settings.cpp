@@ -11,10 +11,6 @@ namespace kolvane {
 
 namespace {
 
-std::string bytes(const QString& text) {
-    return text.toUtf8().toStdString();
-}
-
 const QString kPreviewTip =
     QStringLiteral("One line of the source file, to find the field numbers by; >> shows the next.");
 
@@ -22,9 +18,11 @@ const QString kPreviewTip =
 
 Settings MainWindow::settings() const {
     Settings s;
-    s.split = readEscapes(bytes(splitEdit->text()));
-    s.join = readEscapes(bytes(joinEdit->text()));
-    s.fields = bytes(fieldsEdit->text());
+    // Typed as the source shows: beside a source shown as Windows-1252, a
+    // typed § means the byte 0xA7 that shows as §.
+    s.split = readEscapes(typedBytes(splitEdit->text(), sourceShownAs_));
+    s.join = readEscapes(typedBytes(joinEdit->text(), sourceShownAs_));
+    s.fields = typedBytes(fieldsEdit->text(), sourceShownAs_);
     s.skipEmpty = skipEmptyCheck->checkState() != Qt::Unchecked;
     s.toFile = toFileCheck->checkState() != Qt::Unchecked;
     s.smart = templateCheck->checkState() != Qt::Unchecked;

@@ -50,10 +50,18 @@ double seconds(const QElapsedTimer& clock) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e9;
 }
 
+// Until what the click started is done: a load or ">>" reads its line, and
+// a save writes, on another thread while the window's events run.
 double timeClick(QPushButton* button) {
     QElapsedTimer clock;
     clock.start();
     button->click();
+    QWidget* window = button->window();
+    auto* preview = window->findChild<QWidget*>(QStringLiteral("previewLine"));
+    auto* save = window->findChild<QWidget*>(QStringLiteral("saveButton"));
+    while (preview->cursor().shape() == Qt::BusyCursor || !save->isEnabled()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
     return seconds(clock);
 }
 

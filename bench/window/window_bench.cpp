@@ -127,7 +127,10 @@ int main(int argc, char** argv) {
 
     AnsweringDialogs dialogs;
     dialogs.answer = windowOut;
-    kolvane::MainWindow window(dialogs);
+    // Each round rips over the last one's results on purpose.
+    kolvane::WindowServices services;
+    services.askUnsaved = [](QWidget*, kolvane::UnsavedBefore) { return QMessageBox::Discard; };
+    kolvane::MainWindow window(dialogs, std::move(services));
     window.show();
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
     window.findChild<QLineEdit*>(QStringLiteral("sourcePathEdit"))->setText(reference);

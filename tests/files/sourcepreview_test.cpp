@@ -82,7 +82,7 @@ class SourcePreviewTest : public QObject {
     }
 
     // A FIFO gives its line once its writer comes; a FIFO without a writer
-    // and a device that never ends a line fail at the deadline.
+    // fails at the deadline; a device that never ends a line shows its start.
     void slowSources() {
         SourcePreview preview(std::chrono::milliseconds(50));
         const QString lonely = dir_.filePath("lonely"), fifo = dir_.filePath("fifo");
@@ -95,7 +95,43 @@ class SourcePreviewTest : public QObject {
         });
         QCOMPARE(ask(preview, fifo, 1), QByteArray("a|b"));
         writer.join();
-        QCOMPARE(ask(preview, "/dev/zero", 1), QByteArray("<error>"));
+        SourcePreview patient;
+        QCOMPARE(ask(patient, "/dev/zero", 1),
+                 QByteArray(qsizetype(SourcePreview::kKeptBytes), '\0') + "+");
+    }
+
+    // A source read once keeps what the preview read, and no more than its
+    // bound: a line past it fails, and the rip's source still gives every
+    // byte from the first, once.
+    void readOnce() {
+        SourcePreview preview(std::chrono::seconds(5), std::size_t{1} << 20);
+        const QString fifo = dir_.filePath("once");
+        QCOMPARE(::mkfifo(local(fifo).c_str(), 0600), 0);
+        const std::string all = "l1\nl2\n" + std::string(std::size_t{2} << 20, 'w') + "\nlast\n";
+        std::thread writer([&] {
+            const int fd = ::open(local(fifo).c_str(), O_WRONLY);
+            for (std::size_t at = 0; at < all.size();) {
+                const ssize_t n = ::write(fd, all.data() + at, all.size() - at);
+                if (n <= 0) break;
+                at += std::size_t(n);
+            }
+            ::close(fd);
+        });
+        const QList<QByteArray> seen{ask(preview, fifo, 2), ask(preview, fifo, 1),
+                                     ask(preview, fifo, 4)};
+        std::string got;
+        if (auto source = preview.takeSource(local(fifo))) {
+            std::vector<char> buf(1 << 16);
+            for (;;) {
+                const kolvane::IoResult r = source->read(buf);
+                if (r.failed() || (r.bytes == 0 && !r.noDataYet)) break;
+                got.append(buf.data(), r.bytes);
+            }
+        }
+        writer.join();
+        QCOMPARE(seen, (QList<QByteArray>{"l2", "l1", "<error>"}));
+        QVERIFY(got == all);
+        QVERIFY(!preview.takeSource(local(fifo)));
     }
 };
 

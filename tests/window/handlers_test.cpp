@@ -138,9 +138,10 @@ class HandlersTest : public QObject, WindowFixture {
     // The list's bytes, not what it shows, are saved, and copied decoded;
     // success leaves the status line alone. Empty, nothing is asked. A failed
     // write says "Nothing saved..." with its reason and keeps the file there.
+    // The source itself is refused.
     void save() {
         bool failing = false;
-        kolvane::WindowServices services;
+        auto services = testServices();
         services.writeBlock = [&](QFileDevice& file, const char* data, qint64 size) {
             return failing ? file.write(data, size / 2) < 0 : file.write(data, size) == size;
         };
@@ -163,20 +164,32 @@ class HandlersTest : public QObject, WindowFixture {
         QCOMPARE(status(), kNothingSaved);
         QVERIFY(!statusTip().isEmpty());
         QCOMPARE(readFile(path("saved.txt")), saved);
+        // Never over the source, however the dialog is answered.
+        const QByteArray source = readFile(path("s.txt"));
+        answer(path("s.txt"));
+        click("saveButton");
+        QCOMPARE(status(), "Not saved: " + path("s.txt") + " is the source file itself");
+        QCOMPARE(readFile(path("s.txt")), source);
     }
 
-    // Closing asks once while the list holds results not saved since the
-    // last rip: Cancel keeps the window, Save saves first, Discard closes.
+    // Closing, and a rip that would replace them, ask while the list holds
+    // results not saved since the last rip: Cancel keeps the window and the
+    // list, Save saves first, Discard goes on.
     void unsavedResults() {
-        int asked = 0;
+        QStringList asked;
         auto reply = QMessageBox::Cancel;
-        kolvane::WindowServices services;
-        services.askUnsaved = [&](QWidget*) { return ++asked, reply; };
+        auto services = testServices();
+        services.askUnsaved = [&](QWidget*, kolvane::UnsavedBefore before) {
+            asked << (before == kolvane::UnsavedBefore::closing ? "close" : "rip");
+            return reply;
+        };
         open({}, std::move(services));
         QVERIFY(window_->close());  // empty list
         window_->show();
         rip(file("s.txt", numberedLines(2)), "1");
         QVERIFY(!window_->close());
+        rip(path("s.txt"), "2");
+        QCOMPARE(listed(), (QStringList{"a1", "a2"}));
         reply = QMessageBox::Save;
         answer(path("saved.txt"));
         QVERIFY(window_->close());
@@ -184,14 +197,15 @@ class HandlersTest : public QObject, WindowFixture {
         window_->show();
         QVERIFY(window_->close());  // saved since
         window_->show();
-        rip(path("s.txt"), "2");
+        rip(path("s.txt"), "2");  // saved since: nothing asked
         reply = QMessageBox::Discard;
         QVERIFY(window_->close());
         window_->show();
         chooseOutfile(path("out.txt"));
         rip(path("s.txt"), "2");
+        QCOMPARE(readFile(path("out.txt")), QByteArray("b1\r\nb2\r\n"));
         QVERIFY(window_->close());  // file to file: nothing in the list
-        QCOMPARE(asked, 3);
+        QCOMPARE(asked, (QStringList{"close", "rip", "close", "close", "rip"}));
     }
 
     // Numbered fields and the result line, data never markup, following
@@ -199,7 +213,7 @@ class HandlersTest : public QObject, WindowFixture {
     void fieldTip() {
         auto tip = [&] { return tipText(box("previewLine")); };
         box("splitEdit")->setText(",");
-        window_->loadSource(file("s.txt", "<b>x</b>,uniform@delta.com,&amp;\r\na, ,c\r\n"));
+        loadFile(file("s.txt", "<b>x</b>,uniform@delta.com,&amp;\r\na, ,c\r\n"));
         QTest::keyClicks(box("fieldsEdit"), "2,1");
         QTest::keyClicks(box("joinEdit"), "-");
         QCOMPARE(tip(),
@@ -219,10 +233,10 @@ class HandlersTest : public QObject, WindowFixture {
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write("one\r\nstart|") == 11);
         for (int i = 0; i < 100; ++i) huge.write(QByteArray(1 << 20, 'x'));
         huge.close();
-        window_->loadSource(huge.fileName());
+        loadFile(huge.fileName());
         click("nextLineButton");
-        QVERIFY(text("previewLine").startsWith("start|x") &&
-                text("previewLine").endsWith(QChar(0x2026)));
+        QTRY_VERIFY(text("previewLine").startsWith("start|x") &&
+                    text("previewLine").endsWith(QChar(0x2026)));
         QVERIFY(text("previewLine").size() < 1000 && box("previewLine")->cursorPosition() == 0);
         QTest::keyClicks(box("fieldsEdit"), "1");
         QTRY_VERIFY(tipText(box("previewLine")).endsWith("Result: start"));
@@ -242,6 +256,7 @@ class HandlersTest : public QObject, WindowFixture {
         QCOMPARE(QGuiApplication::clipboard()->text().size(), (100 << 20) + 6);
         answer(path("saved.txt"));
         click("saveButton");
+        QTRY_VERIFY(control(*window_, "saveButton")->isEnabled());
         QCOMPARE(QFileInfo(path("saved.txt")).size(), qint64(100 << 20) + 14);
         rip(path(QString(200, 'm')), "1");
         auto* statusLine = control<kolvane::ElidingLabel>(*window_, "statusLabel");
@@ -249,32 +264,26 @@ class HandlersTest : public QObject, WindowFixture {
         QVERIFY(tipAt(statusLine).startsWith(status()));
     }
 
-    // Where the controls fit, nothing scrolls. On a screen smaller than they
-    // need (640 x 400: 1280 x 800 at 200%), the window fits the screen and
-    // every control can be scrolled into sight. Typing in the list searches
-    // nothing.
+    // Where the controls fit, nothing scrolls; nor on a screen of 640 x 400
+    // (1280 x 800 at 200%): the window fits it, the list and the hint give
+    // up room, and Rip, >>, Save and the status line are in sight. Typing in
+    // the list searches nothing.
     void fitsTheScreen() {
         auto* scroll = control<QScrollArea>(*window_, "Scroll");
-        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
-        QVERIFY(!scroll->verticalScrollBar()->isVisible());
         const QRect small(0, 0, 640, 400);
-        const QRect placed =
-            kolvane::fitOnScreen(window_->size(), window_->minimumSizeHint(), small);
-        QCOMPARE(placed, small);
-        window_->setGeometry(placed);
-        QApplication::processEvents();                        // the layout follows
-        QVERIFY(scroll->horizontalScrollBar()->isVisible());  // a mouse reaches the rest
-        for (const char* name :
-             {"sourcePathEdit", "loadButton", "ripButton", "splitEdit", "joinEdit", "fieldsEdit",
-              "skipEmptyCheck", "hideListCheck", "templateCheck", "previewLine", "nextLineButton",
-              "resultList", "statusLabel", "toFileCheck", "saveButton"}) {
-            QWidget* widget = control(*window_, name);
-            scroll->ensureWidgetVisible(widget, 0, 0);
-            // In sight to its full height, and whole or 100 pixels of it.
-            const QRect shown(widget->mapTo(scroll->viewport(), QPoint()), widget->size());
-            const QRect seen = shown.intersected(scroll->viewport()->rect());
-            QVERIFY2(seen.height() == shown.height(), name);
-            QVERIFY2(seen.width() >= std::min(shown.width(), 100), name);
+        for (const QRect& screen : {QRect(QPoint(), window_->size()), small}) {
+            const QRect placed =
+                kolvane::fitOnScreen(window_->size(), window_->minimumSizeHint(), screen);
+            QCOMPARE(placed, screen);
+            window_->setGeometry(placed);
+            QApplication::processEvents();  // the layout follows
+            QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+            QVERIFY(!scroll->verticalScrollBar()->isVisible());
+            for (const char* name : {"ripButton", "nextLineButton", "saveButton", "statusLabel"}) {
+                QWidget* widget = control(*window_, name);
+                const QRect shown(widget->mapTo(scroll->viewport(), QPoint()), widget->size());
+                QVERIFY2(scroll->viewport()->rect().contains(shown), name);
+            }
         }
         rip(file("s.txt", "b\r\na\r\n"), "1");
         list()->setCurrentIndex(list()->model()->index(0, 0));

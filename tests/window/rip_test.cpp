@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QProgressBar>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <future>
@@ -81,7 +82,7 @@ class RipTest : public QObject, WindowFixture {
             if (pass != 3) return;
             box("joinEdit")->setText("-");
             window_->onRipClicked();
-            for (const char* keys : {"Ctrl+O", "Ctrl+S", "F5"})
+            for (const char* keys : {"Ctrl+O", "Ctrl+S", "F5", "Return"})
                 QTest::keySequence(box("fieldsEdit"), QKeySequence(QString::fromLatin1(keys)));
         });
         QCOMPARE(listed(), (QStringList{"a1:b1", "a2:b2", "a3-b3", "a4-b4"}));
@@ -90,8 +91,16 @@ class RipTest : public QObject, WindowFixture {
         box("fieldsEdit")->setText("2");
         for (const char* keys : {"Ctrl+O", "Ctrl+S", "F5"})
             QTest::keySequence(box("fieldsEdit"), QKeySequence(QString::fromLatin1(keys)));
-        QCOMPARE(dialogs_.shown, (QStringList{"open ", "save "}));
+        QCOMPARE(dialogs_.shown, (QStringList{"open ", "save " + path("s-ripped.txt")}));
         QCOMPARE(listed().first(), QStringLiteral("b1"));
+        // Enter in a setting's box rips as well.
+        const std::array<const char*, 3> rows[] = {
+            {"splitEdit", "1", "a1"}, {"joinEdit", "2", "b1"}, {"fieldsEdit", "3", "c1"}};
+        for (const auto& [name, fields, first] : rows) {
+            box("fieldsEdit")->setText(fields);
+            QTest::keyClick(box(name), Qt::Key_Return);
+            QCOMPARE(listed().first(), QString::fromLatin1(first));
+        }
     }
 
     // Clicks on toFileCheck run between two lines; the next line goes where the
@@ -171,7 +180,7 @@ class RipTest : public QObject, WindowFixture {
     // output flushed.
     void stopping() {
         auto clock = std::chrono::steady_clock::now();
-        kolvane::WindowServices services;
+        auto services = testServices();
         services.pump.now = [&] { return clock; };
         open({}, std::move(services));
         auto* bar = control<QProgressBar>(*window_, "ripProgress");

@@ -63,6 +63,14 @@ struct ScriptedDialogs : FileDialogs {
     }
 };
 
+// The real services, but the question about unsaved results answers Discard:
+// a test that rips twice asks no person.
+inline WindowServices testServices() {
+    WindowServices services;
+    services.askUnsaved = [](QWidget*, UnsavedBefore) { return QMessageBox::Discard; };
+    return services;
+}
+
 class WindowFixture {
   protected:
     void setUp() {
@@ -76,7 +84,7 @@ class WindowFixture {
     }
     // A new window as started from `startDir` (else from here), shown and
     // active: shortcuts answer only in the active window.
-    void open(const QString& startDir = {}, WindowServices services = {}) {
+    void open(const QString& startDir = {}, WindowServices services = testServices()) {
         window_.reset();
         dialogs_ = {};
         services.pump.interval = std::chrono::milliseconds{0};  // a pass before every line
@@ -108,8 +116,22 @@ class WindowFixture {
             shown << list()->model()->index(row, 0).data().toString();
         return shown;
     }
+    // Clicks a button and waits for what it started on another thread: a
+    // preview's line (the box shows a busy cursor until it comes) or a save
+    // (Save is off while Load is on).
     void click(const char* name) {
         QTest::mouseClick(control<QPushButton>(*window_, name), Qt::LeftButton);
+        settle();
+    }
+    void settle() {
+        QTRY_VERIFY(box("previewLine")->cursor().shape() != Qt::BusyCursor &&
+                    (control(*window_, "saveButton")->isEnabled() ||
+                     !control(*window_, "loadButton")->isEnabled()));
+    }
+    template <class Path>
+    void loadFile(const Path& source) {
+        window_->loadSource(source);
+        settle();
     }
     void answer(const std::optional<QString>& path) {
         dialogs_.answers << path.value_or(QString());
