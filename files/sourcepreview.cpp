@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "io.h"
+#include "lineend.h"
 #include "sourceopen.h"
 #include "textsource.h"
 
@@ -48,7 +49,6 @@ class LineSkimmer {
                 continue;
             }
             const char* at = block_.data() + pos_;
-            const std::size_t left = len_ - pos_;
             if (afterCr_) {
                 afterCr_ = false;
                 if (*at == '\n') {
@@ -56,10 +56,12 @@ class LineSkimmer {
                     continue;
                 }
             }
-            const auto* lf = static_cast<const char*>(std::memchr(at, '\n', left));
-            const auto* cr = static_cast<const char*>(std::memchr(at, '\r', lf ? lf - at : left));
-            const char* end = cr ? cr : lf;
-            const std::size_t take = end ? static_cast<std::size_t>(end - at) : left;
+            // The rip's one line-end rule; a CR that ends the block ends the
+            // line too, and a LF that starts the next block is its own.
+            const auto brk = findLineBreak(block_.data(), pos_, len_, eof_);
+            const bool crAtEnd = !brk && block_[len_ - 1] == '\r';
+            const std::size_t eol = brk ? brk->eol : crAtEnd ? len_ - 1 : len_;
+            const std::size_t take = eol - pos_;
             if (keep) {
                 const std::size_t room = SourcePreview::kKeptBytes - keep->start.size();
                 keep->start.append(at, std::min(take, room));
@@ -67,10 +69,12 @@ class LineSkimmer {
                 if (onlyKept && take > room) return Outcome::line;
             }
             any = true;
-            pos_ += take;
-            if (!end) continue;
-            ++pos_;
-            afterCr_ = *end == '\r';
+            if (!brk && !crAtEnd) {
+                pos_ = len_;
+                continue;
+            }
+            pos_ = brk ? brk->next : len_;
+            afterCr_ = crAtEnd;
             // The LF of a CR LF that a block cut in two belongs to this line.
             // A read that fails here fails again at the next line.
             if (afterCr_ && pos_ == len_ && !eof_ && fill()) return Outcome::line;
