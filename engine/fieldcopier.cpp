@@ -144,7 +144,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
     const std::size_t longest = std::min<std::size_t>(target.lineLimit, INT32_MAX - 1);
     const std::size_t lastWord = (to - 1 - maps.start) / 64;
 
-    while (pos < until) {
+    while (pos < until && pos < to) {
         const std::size_t eol = lineEndFrom(maps, pos, lastWord);
         if (eol >= to || eol - pos > longest) return pos;
         const std::size_t length = eol - pos;
