@@ -11,18 +11,43 @@
 
 namespace kolvane {
 
-// Where a line's wanted fields stand: slot i is field plan.wanted()[i], as
-// offsets into the line. The spans the line has a field for are a prefix,
-// since the wanted fields ascend.
+// Where a line's wanted fields stand, as a cut says it to emitSteps():
+// whether a step's field is missing, where its value is, and whether it is
+// the line's last field (which a template trims and never tests).
+//
+// LineCut: slot i is field plan.wanted()[i], as offsets into the line; the
+// slots the line has a field for are a prefix, since the wanted fields
+// ascend. Only the wanted fields are kept, whatever their numbers.
 struct FieldSpan {
     std::size_t begin = 0;
     std::size_t end = 0;
 };
 struct LineCut {
+    static constexpr bool kWholeLines = false;  // may hold a range to the line's end
     const FieldSpan* spans = nullptr;
-    std::size_t filled = 0;  // spans the line has a field for
+    std::size_t filled = 0;  // slots the line has a field for
     std::size_t fields = 0;  // fields cut, up to the highest wanted one
     bool reachedEnd = true;  // the last field cut runs to the line's end
+    const std::size_t* wanted = nullptr;
+
+    bool missing(const RipPlan::Step& step) const { return step.slot >= filled; }
+    FieldSpan span(const RipPlan::Step& step) const { return spans[step.slot]; }
+    bool last(const RipPlan::Step& step) const { return reachedEnd && wanted[step.slot] == fields; }
+};
+// StopCut: field k of the line runs from stop[k - 1] + 1 to stop[k] (a
+// one-byte split; stop[0] is -1), for every field up to `got`. The copier's
+// cut of a short line: no slot per field to fill.
+struct StopCut {
+    static constexpr bool kWholeLines = true;  // never a range to the line's end
+    const std::int32_t* stop = nullptr;
+    std::size_t got = 0;
+    bool reachedEnd = false;
+
+    bool missing(const RipPlan::Step& step) const { return step.field - 1 >= got; }
+    FieldSpan span(const RipPlan::Step& step) const {
+        return {std::size_t(stop[step.field - 1] + 1), std::size_t(stop[step.field])};
+    }
+    bool last(const RipPlan::Step& step) const { return reachedEnd && step.field == got; }
 };
 
 // Ways to put a result's bytes: counting them, copying them exactly, or with
@@ -107,30 +132,35 @@ void putToEnd(const RipPlan& plan, std::string_view line, std::size_t from, Out&
 // a template's last field goes in without its edge spaces and is never
 // tested. `complete` is cleared when a value the skip rule tests is blank.
 // The plan's mode and skip rule come in as constants, so a loop over many
-// lines tests neither per value (emitResult() picks them for one line).
-template <bool kTemplate, bool kCheckBlank, class Out>
-void emitSteps(const RipPlan& plan, std::string_view line, const LineCut& cut, Out& out,
-               bool& complete) {
+// lines tests neither per value; emitResult() picks them for one line and
+// adds the closing text, which a loop may put together with its line end.
+template <bool kTemplate, bool kCheckBlank, class Out, class Cut>
+[[gnu::always_inline]] inline void emitSteps(const RipPlan& plan, std::string_view line,
+                                             const Cut& cut, Out& out, bool& complete) {
+    // Kept in locals: a store through the output's char pointer could alias
+    // the plan, and the plan's own would be loaded again after every copy.
     const char* const text = plan.text();
-    constexpr bool templ = kTemplate;
-    for (const RipPlan::Step& step : plan.steps()) {
-        out.put(text + step.literal, step.literalSize);
-        if (step.slot >= cut.filled) {  // no such field, or a number below 1
-            if constexpr (templ) {
-                out.put(text + step.placeholder, step.placeholderSize);
+    const RipPlan::Step* const end = plan.steps().data() + plan.steps().size();
+    for (const RipPlan::Step* step = plan.steps().data(); step != end; ++step) {
+        out.put(text + step->literal, step->literalSize);
+        if (cut.missing(*step)) {  // no such field, or a number below 1
+            if constexpr (kTemplate) {
+                out.put(text + step->placeholder, step->placeholderSize);
             } else {
                 complete = false;  // an empty value
             }
             continue;
         }
-        const FieldSpan span = cut.spans[step.slot];
-        if (step.toEnd) {
-            putToEnd(plan, line, span.begin, out, complete);
-            continue;
+        const FieldSpan span = cut.span(*step);
+        if constexpr (!Cut::kWholeLines) {
+            if (step->toEnd) {
+                putToEnd(plan, line, span.begin, out, complete);
+                continue;
+            }
         }
         const char* value = line.data() + span.begin;
         std::size_t n = span.end - span.begin;
-        if (templ && cut.reachedEnd && plan.wanted()[step.slot] == cut.fields) {
+        if (kTemplate && cut.last(*step)) {
             while (n > 0 && *value == ' ') ++value, --n;
             while (n > 0 && value[n - 1] == ' ') --n;
         } else if (kCheckBlank && complete && isBlank({value, n})) {
@@ -138,10 +168,9 @@ void emitSteps(const RipPlan& plan, std::string_view line, const LineCut& cut, O
         }
         out.put(value, n);
     }
-    const std::string_view closing = plan.closing();
-    out.put(closing.data(), closing.size());
 }
 
+// The steps, then the closing text: a whole result line.
 template <class Out>
 void emitResult(const RipPlan& plan, std::string_view line, const LineCut& cut, Out& out,
                 bool& complete) {
@@ -152,6 +181,8 @@ void emitResult(const RipPlan& plan, std::string_view line, const LineCut& cut, 
         plan.checksBlank() ? emitSteps<false, true>(plan, line, cut, out, complete)
                            : emitSteps<false, false>(plan, line, cut, out, complete);
     }
+    const std::string_view closing = plan.closing();
+    out.put(closing.data(), closing.size());
 }
 
 }  // namespace kolvane

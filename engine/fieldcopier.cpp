@@ -88,7 +88,7 @@ bool FieldCopier::takes(const RipPlan& plan) {
 void FieldCopier::configure(const RipPlan& plan, std::string_view eol) {
     plan_ = &plan;
     split_ = plan.split().empty() ? 0 : plan.split()[0];
-    eol_.assign(eol);
+    eol_.assign(plan.closing()).append(eol);
     eolSize_ = eol.size();
     eol_.append(CopyWide::kWide, '\0');
 }
@@ -134,12 +134,14 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
     st.limit = st.p + target.room.free();
     LineEnd* endsOut = st.ends.data();
     const RipPlan& plan = *plan_;
-    const std::vector<std::size_t>& wanted = plan.wanted();
     const std::size_t most = plan.highest();
     const std::size_t values = plan.steps().size();
+    const std::size_t fixed = plan.fixedSize() + eolSize_;
+    // The closing text and the line end, in one copy.
+    const char* const closing = eol_.data();
+    const std::size_t closingSize = eol_.size() - CopyWide::kWide;
     std::int32_t stop[kMostFields + 2];
     stop[0] = -1;
-    FieldSpan spans[kMostFields];
     // Field stops are 32-bit; longer lines take the general path.
     const std::size_t longest = std::min<std::size_t>(target.lineLimit, INT32_MAX - 1);
     const std::size_t lastWord = (to - 1 - maps.start) / 64;
@@ -155,19 +157,15 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
             continue;
         }
         const char* const line = data + pos;
-        LineCut cut{spans, 0, 0, false};
-        cut.fields = cutStops(maps, pos, eol, most, stop, cut.reachedEnd);
-        for (; cut.filled < wanted.size() && wanted[cut.filled] <= cut.fields; ++cut.filled) {
-            const std::size_t k = wanted[cut.filled];
-            spans[cut.filled] = {std::size_t(stop[k - 1] + 1), std::size_t(stop[k])};
-        }
+        StopCut cut{stop, 0, false};
+        cut.got = cutStops(maps, pos, eol, most, stop, cut.reachedEnd);
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
         // is sized by the general path.
-        if (kTemplate && cut.fields > 0 && hasBracket(line, std::size_t(stop[cut.fields]))) {
+        if (kTemplate && cut.got > 0 && hasBracket(line, std::size_t(stop[cut.got]))) {
             return pos;
         }
-        const std::size_t bound = length * values + plan.fixedSize() + eolSize_;
+        const std::size_t bound = length * values + fixed;
         if (bound > kBoundedResult || bound - eolSize_ > std::max(target.maxResult, length)) {
             return pos;
         }
@@ -186,7 +184,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         CopyWide out{st.p};
         emitSteps<kTemplate, kCheckBlank>(plan, {line, length}, cut, out, complete);
         if (!kCheckBlank || complete) {
-            out.put(eol_.data(), eolSize_);
+            out.put(closing, closingSize);
             st.p = out.p;
             endsOut[st.endsUsed++] = {st.startUsed + std::size_t(st.p - st.start), st.lines + 1};
         }

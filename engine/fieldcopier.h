@@ -100,7 +100,7 @@ class FieldCopier {
 
     const RipPlan* plan_ = nullptr;
     char split_ = 0;
-    std::string eol_;  // padded for wide loads
+    std::string eol_;  // the plan's closing text and the line end, padded for wide loads
     std::size_t eolSize_ = 0;
 };
 

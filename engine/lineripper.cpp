@@ -66,7 +66,7 @@ void eachSeparator(std::string_view line, std::string_view split, const Separato
 LineCut FieldCutter::cut(const RipPlan& plan, std::string_view line, const SeparatorBits& bits) {
     const std::vector<std::size_t>& wanted = plan.wanted();
     if (slots_.size() < wanted.size()) slots_.resize(wanted.size());
-    LineCut cut{slots_.data(), 0, 1, true};
+    LineCut cut{slots_.data(), 0, 1, true, wanted.data()};
     if (wanted.empty()) return cut;
     const std::size_t splitSize = plan.split().size();
     std::size_t fieldStart = 0;

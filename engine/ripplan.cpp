@@ -59,6 +59,7 @@ RipPlan::RipPlan(const Settings& settings, const FieldList& fields)
     wanted_ = std::move(numbers);
     for (Step& step : steps_) {
         if (step.slot == kNoField) continue;
+        step.field = step.slot;
         step.slot = static_cast<std::uint32_t>(
             std::lower_bound(wanted_.begin(), wanted_.end(), step.slot) - wanted_.begin());
     }

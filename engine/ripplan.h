@@ -54,6 +54,7 @@ class RipPlan {
         std::uint32_t literal = 0;  // offsets and sizes in text()
         std::uint32_t literalSize = 0;
         std::uint32_t slot = kNoField;  // kNoField: a number below 1, which matches nothing
+        std::uint32_t field = 0;        // the field's number; 0 for one below 1
         std::uint32_t placeholder = 0;  // a template's "[n]", kept for a missing field
         std::uint32_t placeholderSize = 0;
         bool toEnd = false;  // this field and every one after it, joined
