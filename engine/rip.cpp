@@ -81,7 +81,6 @@ class Ripper::Relay : public RipHost, public LineSink {
         std::unique_lock lock(mutex_);
         for (;;) {
             changed_.wait_for(lock, kIdleEvery, [&] { return asking_ || done_; });
-            handOver(lock);
             if (asking_) {
                 const Progress progress = progress_;
                 lock.unlock();
@@ -93,9 +92,13 @@ class Ripper::Relay : public RipHost, public LineSink {
                 asking_ = false;
                 answered_ = true;
                 changed_.notify_all();
+                // Taken into the list while the rip goes on: its rows show
+                // at the next pass, and the two threads work at once.
+                handOver(lock);
             } else if (done_) {
                 break;
             } else {
+                handOver(lock);
                 lock.unlock();
                 const bool keep = host_.idle();
                 lock.lock();
@@ -134,7 +137,12 @@ class Ripper::Relay : public RipHost, public LineSink {
         if (inline_) return list_->commitLines(bytes, lines, lineBase);
         std::lock_guard lock(mutex_);
         const std::size_t shift = pending_.size();
-        pending_.append(bytes);
+        if (shift == 0) {
+            pending_.swap(bytes);  // taken over, not copied
+            bytes.swap(spare_);
+        } else {
+            pending_.append(bytes);
+        }
         for (const LineEnd& line : lines)
             pendingEnds_.push_back({shift + line.end, line.sourceLine});
         bytes.clear();
@@ -154,6 +162,7 @@ class Ripper::Relay : public RipHost, public LineSink {
         lock.unlock();
         list_->commitLines(bytes, ends, 0);
         lock.lock();
+        if (spare_.capacity() < bytes.capacity()) spare_.swap(bytes);  // for the next take-over
     }
 
     RipHost& host_;
@@ -171,6 +180,7 @@ class Ripper::Relay : public RipHost, public LineSink {
     bool done_ = false;
     std::string pending_;
     std::vector<LineEnd> pendingEnds_;
+    std::string spare_;  // a buffer the list gave back, for the rip to fill
 };
 
 Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound) {
