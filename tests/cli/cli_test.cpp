@@ -172,6 +172,18 @@ const CliCase kScripts[] = {
     {"InterruptedWhileWaiting", stopWhileWaiting("--threads 1", "INT"), "", "130\nwhole\n1\n", "", 0},
     {"TerminatedWhileWaitingThreads", stopWhileWaiting("--threads 3", "TERM"), "", "143\nwhole\n1\n", "", 0},
     // A stop while the rip waits for another process, in a call that would wait for ever.
+    // A line that never ends is asked about every few MiB: a stop ends it at
+    // once, not at the line limit, gigabytes later.
+    {"StopDuringEndlessLine", "{ $R -f 1 /dev/zero 2>e & } && pid=$! && timeout 5 sh -c 'until [ \"$(awk \"/rchar/{print \\$2}\" /proc/'$pid'/io)\" -gt 50000000 ] 2>/dev/null; do :; done'; "
+     "kill -TERM $pid; timeout 1.5 tail -s 0.05 --pid=$pid -f /dev/null || { echo hung; kill -KILL $pid; }; wait $pid; echo $?; sed 's/[0-9][0-9]* values/N values/' e",
+     "", kTerminated, "", 0},
+    // Too little address space for the threads asked for: a clear error or
+    // fewer threads, never an abort (a sanitizer's build reserves more than
+    // the limit allows, and is left out).
+    {"SmallAddressSpace", "seq 300000 | sed 's/^/x|/' >big && if ldd $R | grep -q libasan; then echo 1; else "
+     "(ulimit -v 40000; $R --threads 7 -f 2 big >o 2>e; s=$?; [ $s -eq 0 ] && seq 300000 | cmp -s - o && echo 1; "
+     "[ $s -eq 1 ] && grep -c '^kolvane-rip: Cannot rip big at line [0-9]*: Cannot allocate memory$' e); fi",
+     "", "1\n", "", 0},
     {"StopOpeningFifoSource", stopWhileBlocked("mkfifo p && { $R -f 1 p 2>e & } &&", "wait_for_partner"), "", kTerminated, "", 0},
     {"StopOpeningFifoOutput", stopWhileBlocked("mkfifo p && { $R -f 1 -a p in.txt 2>e & } &&", "wait_for_partner"), "", kTerminated, "", 0},
     {"StopWritingUnreadPipe", stopWhileBlocked(kUnreadPipe, "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
