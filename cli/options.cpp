@@ -69,6 +69,10 @@ struct Given {
     std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding;
     std::vector<std::string> sources;
     bool skipEmpty = false, count = false, header = false, skipHeader = false, guess = false;
+    bool quoted = false, csv = false;
+    std::string quoteOutput = "needed";
+    CLI::Option* splitOption = nullptr;
+    CLI::Option* joinOption = nullptr;
     unsigned threads = ParallelRipper::defaultThreads();
     CLI::Option* fieldsOption = nullptr;
     CLI::Option* templOption = nullptr;
@@ -82,18 +86,26 @@ void addOptions(CLI::App& app, Given& g) {
         return app.add_option(names, target, help)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     };
-    value("-s,--split,-d,--delimiter", g.split, "split string between fields; \\t is a tab")
-        ->type_name("STR")
-        ->capture_default_str();
+    g.splitOption =
+        value("-s,--split,-d,--delimiter", g.split, "split string between fields; \\t is a tab")
+            ->type_name("STR")
+            ->capture_default_str();
     g.fieldsOption =
         value("-f,--fields", g.fields, "fields to keep, e.g. 2,4 or 1,3-5,7-")->type_name("LIST");
     g.templOption = value("-t,--template", g.templ, "a template instead, e.g. \"[2]-[1]\"")
                         ->type_name("TEMPLATE")
                         ->excludes(g.fieldsOption);
-    value("-j,--join,--output-delimiter", g.join, "new field separator; \\t is a tab")
-        ->type_name("STR")
-        ->capture_default_str();
+    g.joinOption =
+        value("-j,--join,--output-delimiter", g.join, "new field separator; \\t is a tab")
+            ->type_name("STR")
+            ->capture_default_str();
     app.add_flag("-k,--skip-empty", g.skipEmpty, "skip a line on one empty value");
+    app.add_flag("-q,--quoted", g.quoted, "fields may be in double quotes, as CSV has them");
+    app.add_flag("--csv", g.csv, "the same as --quoted -s , -j ,");
+    value("--quote-output", g.quoteOutput,
+          "in quoted mode, quote a value when needed (the default), always or never")
+        ->check(CLI::IsMember({"needed", "always", "never"}))
+        ->type_name("WHEN");
     app.add_flag("-H,--header", g.header,
                  "the first line holds field names, usable in -f and -t; it is ripped first");
     app.add_flag("--skip-header", g.skipHeader, "as --header, without writing the header's line");
@@ -153,8 +165,13 @@ std::variant<Options, Exit> checked(Given& g) {
         return usage("unknown encoding \"" + g.encoding + "\" (iconv -l lists the names)");
     }
     options.encoding = g.encoding;
-    options.settings.split = readEscapes(g.split);
-    options.settings.join = readEscapes(g.join);
+    // --csv is quoted mode with commas, unless -s or -j says otherwise.
+    options.settings.split = readEscapes(g.csv && !g.splitOption->count() ? "," : g.split);
+    options.settings.join = readEscapes(g.csv && !g.joinOption->count() ? "," : g.join);
+    options.settings.quoted = g.quoted || g.csv;
+    options.settings.quoteOutput = g.quoteOutput == "always"  ? QuoteOutput::always
+                                   : g.quoteOutput == "never" ? QuoteOutput::never
+                                                              : QuoteOutput::needed;
     options.settings.skipEmpty = g.skipEmpty;
     options.settings.smart = !plain;
     options.settings.fields = g.templ;

@@ -112,8 +112,8 @@ Expected<OpenedSource> takeHeader(std::unique_ptr<ByteSource> input, const std::
     auto line = readFirstLine(*input, sourceName(source), [] { return stopSignal == 0; });
     if (!line) return line.error();
     OpenedSource opened;
-    opened.header =
-        headerNames(std::string_view(line->bytes).substr(0, line->end), options.settings.split);
+    opened.header = headerNames(std::string_view(line->bytes).substr(0, line->end),
+                                options.settings.split, options.settings.quoted);
     // The first source's header is ripped like any line, unless skipped;
     // a later source's header never is.
     const bool keep = first && options.header == Options::Header::keep;

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "bytescan.h"
 #include "fieldlist.h"
+#include "quotedvalue.h"
+#include "quotemask.h"
 #include "ripplan.h"
 
 namespace kolvane {
@@ -29,6 +32,7 @@ struct LineCut {
     std::size_t fields = 0;  // fields cut, up to the highest wanted one
     bool reachedEnd = true;  // the last field cut runs to the line's end
     const std::size_t* wanted = nullptr;
+    std::string* scratch = nullptr;  // for unquoting values, in quoted mode
 
     bool missing(const RipPlan::Step& step) const { return step.slot >= filled; }
     FieldSpan span(const RipPlan::Step& step) const { return spans[step.slot]; }
@@ -99,6 +103,25 @@ void putToEnd(const RipPlan& plan, std::string_view line, std::size_t from, Out&
               bool& complete) {
     const std::string_view split = plan.split();
     const std::string_view join = plan.join();
+    if (plan.quoted()) {
+        // Fields are where quotes allow: found first, put one by one.
+        std::string scratch;
+        std::size_t start = from;
+        bool first = true;
+        auto field = [&](std::size_t end) {
+            if (!first) out.put(join.data(), join.size());
+            first = false;
+            const std::string_view raw = line.substr(start, end - start);
+            if (plan.checksBlank() && complete && isBlankQuoted(raw)) complete = false;
+            putQuotedValue(out, raw, plan.quoteOutput(), join, scratch);
+        };
+        forEachQuotedStop(line.substr(from), split, [&](std::size_t at) {
+            field(from + at);
+            start = from + at + split.size();
+        });
+        field(line.size());
+        return;
+    }
     if (!plan.checksBlank() && split.size() == 1 && join.size() == 1) {
         out.putReplacing(line.data() + from, line.size() - from, split[0], join[0]);
         return;
@@ -124,6 +147,24 @@ void putToEnd(const RipPlan& plan, std::string_view line, std::size_t from, Out&
         }
     }
     value(line.size());
+}
+
+// One field's raw bytes in quoted mode: unquoted, then as the plan writes
+// values; a template's last field is trimmed after unquoting and not tested.
+template <class Out>
+void putQuotedField(const RipPlan& plan, std::string_view raw, bool lastOfTemplate, bool checkBlank,
+                    std::string& scratch, Out& out, bool& complete) {
+    if (lastOfTemplate) {
+        scratch.clear();
+        appendUnquoted(scratch, raw);
+        const std::string_view value = trimSpaces(scratch);
+        const std::size_t at = std::size_t(value.data() - scratch.data()), n = value.size();
+        scratch.resize(scratch.size() + CopyWide::kWide);  // room behind for wide moves
+        out.put(scratch.data() + at, n);
+        return;
+    }
+    if (checkBlank && complete && isBlankQuoted(raw)) complete = false;
+    putQuotedValue(out, raw, plan.quoteOutput(), plan.join(), scratch);
 }
 
 // The one rule for the result line, whoever cut the line and however the
@@ -160,6 +201,13 @@ template <bool kTemplate, bool kCheckBlank, class Out, class Cut>
         }
         const char* value = line.data() + span.begin;
         std::size_t n = span.end - span.begin;
+        if constexpr (!Cut::kWholeLines) {
+            if (plan.quoted()) {
+                putQuotedField(plan, {value, n}, kTemplate && cut.last(*step), kCheckBlank,
+                               *cut.scratch, out, complete);
+                continue;
+            }
+        }
         if (kTemplate && cut.last(*step)) {
             while (n > 0 && *value == ' ') ++value, --n;
             while (n > 0 && value[n - 1] == ' ') --n;

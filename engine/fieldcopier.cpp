@@ -79,7 +79,7 @@ void OutputRoom::grow(std::size_t n) {
 }
 
 bool FieldCopier::takes(const RipPlan& plan) {
-    if (plan.split().size() != 1 || plan.stepwise()) return false;
+    if (plan.split().size() != 1 || plan.stepwise() || plan.quoted()) return false;
     if (plan.highest() > kMostFields || plan.steps().size() > kMostValues) return false;
     return std::none_of(plan.steps().begin(), plan.steps().end(),
                         [](const RipPlan::Step& step) { return step.toEnd; });

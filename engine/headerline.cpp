@@ -7,6 +7,8 @@
 #include "lineend.h"
 #include "lineripper.h"
 #include "parallelblock.h"
+#include "quotedvalue.h"
+#include "quotemask.h"
 
 namespace kolvane {
 
@@ -50,9 +52,22 @@ Expected<FirstLine> readFirstLine(ByteSource& source, const std::string& sourceN
     }
 }
 
-std::vector<std::string> headerNames(std::string_view line, std::string_view split) {
+std::vector<std::string> headerNames(std::string_view line, std::string_view split, bool quoted) {
     std::vector<std::string> names;
-    for (const std::string_view field : cutFields(line, split, 32767)) names.emplace_back(field);
+    if (!quoted) {
+        for (const std::string_view field : cutFields(line, split, 32767))
+            names.emplace_back(field);
+        return names;
+    }
+    std::size_t start = 0;
+    auto name = [&](std::size_t end) {
+        appendUnquoted(names.emplace_back(), line.substr(start, end - start));
+    };
+    forEachQuotedStop(line, split, [&](std::size_t at) {
+        name(at);
+        start = at + split.size();
+    });
+    name(line.size());
     return names;
 }
 

@@ -42,7 +42,8 @@ struct FirstLine {
 Expected<FirstLine> readFirstLine(ByteSource& source, const std::string& sourceName,
                                   const std::function<bool()>& keepGoing);
 
-// The names a header line gives its fields, field 1 first.
-std::vector<std::string> headerNames(std::string_view line, std::string_view split);
+// The names a header line gives its fields, field 1 first; in quoted mode
+// cut with quotes respected and unquoted.
+std::vector<std::string> headerNames(std::string_view line, std::string_view split, bool quoted);
 
 }  // namespace kolvane

@@ -112,12 +112,23 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
     if (ends_.size() <= lastWord + 1 - origin_) {
         ends_.resize(lastWord + 2 - origin_);
         seps_.resize(lastWord + 2 - origin_);
+        if (quoted_) quotes_.resize(lastWord + 2 - origin_);
     }
     words_ = std::max(words_, lastWord + 1 - origin_);
     // Whole words are marked again from the start of the one holding `from`:
     // the bytes before it are the same, so are their bits.
-    markLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_,
-                  ends_.data() + (firstWord - origin_), seps_.data() + (firstWord - origin_));
+    const std::size_t w = firstWord - origin_;
+    if (quoted_) {
+        markQuotedLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_,
+                            ends_.data() + w, seps_.data() + w, quotes_.data() + w);
+        const std::size_t base = origin_ * 64;
+        carry_ =
+            maskQuotes(data + base, from - base, to - base, to - base, quotedSplit_, ends_.data(),
+                       split_ < 0 ? nullptr : seps_.data(), quotes_.data(), carry_);
+    } else {
+        markLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_, ends_.data() + w,
+                      seps_.data() + w);
+    }
     // Bytes past `to` are padding, or not read yet.
     const unsigned tail = unsigned(to % 64);
     if (tail != 0) {

@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "bitwalk.h"
+#include "quotemask.h"
 
 namespace kolvane {
 
@@ -36,6 +38,15 @@ class LineIndex {
     // The byte to mark besides line ends; none when `byte` is negative.
     void setSplit(int byte) { split_ = byte; }
     int split() const { return split_; }
+    // In quoted mode the maps leave out the line ends and split bytes inside
+    // quoted values, so records and fields are found from them as lines are;
+    // `split` is the whole split string, which a quote may follow.
+    void setQuoted(bool quoted, std::string_view split) {
+        quoted_ = quoted;
+        quotedSplit_.assign(split);
+    }
+    // The next index() starts at the start of a record, not inside one.
+    void atRecordStart() { carry_ = {}; }
 
     // Forgets what was indexed; the next index() starts the maps at `from`.
     void restart(std::size_t from) {
@@ -77,6 +88,10 @@ class LineIndex {
     std::size_t words_ = 0;  // words indexed since the last restart
     std::size_t origin_ = 0;
     int split_ = -1;
+    bool quoted_ = false;
+    std::string quotedSplit_;
+    std::vector<std::uint64_t> quotes_;
+    QuoteCarry carry_;  // where the last index() left off, in quoted mode
 };
 
 // For each of `words` runs of 64 bytes from p: bit i of ends[w] is set when

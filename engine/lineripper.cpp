@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "bitwalk.h"
+#include "quotemask.h"
 
 namespace kolvane {
 
@@ -43,8 +44,16 @@ bool replaceAll(std::string& text, std::string_view what, std::string_view with,
 // and without overlap, until it returns false.
 template <class Visit>
 void eachSeparator(std::string_view line, std::string_view split, const SeparatorBits& bits,
-                   Visit&& separator) {
+                   bool quoted, Visit&& separator) {
     if (split.empty()) return;
+    if (quoted) {
+        // A split string inside quotes is the value's: the quotes decide.
+        bool going = true;
+        forEachQuotedStop(line, split, [&](std::size_t at) {
+            if (going) going = separator(at);
+        });
+        return;
+    }
     if (split.size() == 1 && bits.words != nullptr && bits.byte == split[0]) {
         BitWalk walk(bits.words, bits.first, bits.first + line.size());
         for (std::size_t at = walk.next(); at < bits.first + line.size(); at = walk.next()) {
@@ -66,12 +75,12 @@ void eachSeparator(std::string_view line, std::string_view split, const Separato
 LineCut FieldCutter::cut(const RipPlan& plan, std::string_view line, const SeparatorBits& bits) {
     const std::vector<std::size_t>& wanted = plan.wanted();
     if (slots_.size() < wanted.size()) slots_.resize(wanted.size());
-    LineCut cut{slots_.data(), 0, 1, true, wanted.data()};
+    LineCut cut{slots_.data(), 0, 1, true, wanted.data(), &scratch_};
     if (wanted.empty()) return cut;
     const std::size_t splitSize = plan.split().size();
     std::size_t fieldStart = 0;
     std::size_t field = 1;  // the field that ends at the next separator
-    eachSeparator(line, plan.split(), bits, [&](std::size_t at) {
+    eachSeparator(line, plan.split(), bits, plan.quoted(), [&](std::size_t at) {
         if (wanted[cut.filled] == field) {
             slots_[cut.filled++] = {fieldStart, at};
             if (cut.filled == wanted.size()) {

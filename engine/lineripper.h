@@ -23,6 +23,7 @@ class FieldCutter {
 
   private:
     std::vector<FieldSpan> slots_;
+    std::string scratch_;  // a quoted value, unquoted
 };
 
 // The fields of `line` as a rip numbers them: field k is element k-1. At most

@@ -27,6 +27,18 @@ constexpr std::size_t kAskEvery = std::size_t{4} << 20;
 // warm, whatever the block's size.
 constexpr std::size_t kIndexWindow = std::size_t{256} << 10;
 
+// The line ends inside a quoted record (CR LF counted once).
+std::int64_t lineEndsIn(std::string_view record) {
+    std::int64_t ends = 0;
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        if (record[i] == '\n' ||
+            (record[i] == '\r' && (i + 1 == record.size() || record[i + 1] != '\n'))) {
+            ++ends;
+        }
+    }
+    return ends;
+}
+
 }  // namespace
 
 IoResult lineTooLong(std::size_t limit) {
@@ -66,6 +78,7 @@ void RipBlock::reset(std::size_t nominal) {
     outOfMemory.reset();
     tooLong.reset();
     failure.reset();
+    unclosedQuote = false;
     sawLine = false;
     ends.clear();
     output.clear();
@@ -96,7 +109,7 @@ bool BlockReader::read(RipBlock& block) {
     } catch (const std::bad_alloc&) {
         // No room to carry a line over to the next block: rip the lines before it.
         block.failure = noMemoryForLine(block.size);
-        block.size = lastLineEnd(block.data, 0, block.size);
+        block.size = quoted_ ? lastRecordEnd(block, false) : lastLineEnd(block.data, 0, block.size);
         ended_ = true;
         return true;
     }
@@ -118,8 +131,11 @@ bool BlockReader::fill(RipBlock& block) {
     carry_.clear();
     std::size_t searched = 0;  // bytes before this hold no line end
     std::size_t unasked = 0;   // bytes of one line read since keepGoing() was asked
+    quoteCarry_ = {};          // a block starts at a record
+    quoteScanned_ = recordEnd_ = 0;
     // The last line end in what has not been searched yet, or 0.
     auto lastEnd = [&] {
+        if (quoted_) return lastRecordEnd(block, false);
         const std::size_t cut = lastLineEnd(block.data, searched, block.size);
         if (cut == 0 && block.size > 0) searched = block.size - 1;  // a CR may yet end a line
         return cut;
@@ -154,7 +170,16 @@ bool BlockReader::fill(RipBlock& block) {
         }
         if (r.bytes == 0) {
             ended_ = true;
-            return block.size > 0;
+            if (quoted_ && block.size > 0) {
+                // A quote still open at the source's end never closes: the
+                // records before it are ripped, and that is an error.
+                lastRecordEnd(block, true);
+                if (quoteCarry_.state == QuoteState::quoted) {
+                    block.size = recordEnd_;
+                    block.unclosedQuote = true;
+                }
+            }
+            return block.size > 0 || block.unclosedQuote;
         }
         block.size += r.bytes;
         if (block.capacity <= blockSize_) continue;
@@ -168,14 +193,30 @@ bool BlockReader::fill(RipBlock& block) {
         }
     }
     // Reading failed: only the lines that surely ended are ripped.
-    block.size = lastLineEnd(block.data, 0, block.size);
+    block.size = quoted_ ? lastRecordEnd(block, false) : lastLineEnd(block.data, 0, block.size);
     ended_ = true;
     return true;
 }
 
+std::size_t BlockReader::lastRecordEnd(const RipBlock& block, bool final) {
+    for (; quoteScanned_ < block.size; ++quoteScanned_) {
+        const std::size_t i = quoteScanned_;
+        const char c = block.data[i];
+        const bool ends = (c == '\n' || c == '\r') && quoteCarry_.state != QuoteState::quoted &&
+                          quoteCarry_.splitLeft == 0;
+        // A CR as the last byte read may be the first half of a CR LF.
+        if (ends && c == '\r' && i + 1 == block.size && !final) break;
+        stepQuote(quoteCarry_, block.data, i, block.size, quotedSplit_);
+        if (ends && !(c == '\r' && i + 1 < block.size && block.data[i + 1] == '\n')) {
+            recordEnd_ = i + 1;
+        }
+    }
+    return recordEnd_;
+}
+
 bool BlockReader::stop(RipBlock& block) {
     stopped_ = true;
-    block.size = lastLineEnd(block.data, 0, block.size);
+    block.size = quoted_ ? lastRecordEnd(block, false) : lastLineEnd(block.data, 0, block.size);
     carry_.clear();
     ended_ = true;
     return block.size > 0;
@@ -188,6 +229,7 @@ void BlockRipper::configure(const RipPlan& plan, const std::string& eol) {
     if (copying_) copier_.configure(plan, eol);
     eol_ = eol;
     index_.setSplit(splitByte(plan.split()));
+    index_.setQuoted(plan.quoted(), plan.split());
     indexed_ = indexedFrom_ = 0;  // indexed again with the new split byte
 }
 
@@ -212,8 +254,12 @@ std::size_t BlockRipper::rip(RipBlock& b, std::size_t from, std::size_t until,
     std::size_t pos = from;
     OutputRoom room(b.output);
     FieldCopier::Target target{room, b.ends, b.lines, b.sawLine, lineLimit, ripper_.maxResult()};
-    // A new block, or a place the maps do not hold: index from here.
-    if (from == 0 || from < indexedFrom_ || from > indexed_) indexFrom(b, from);
+    // A new block, or a place the maps do not hold: index from here, where
+    // a record starts.
+    if (from == 0 || from < indexedFrom_ || from > indexed_) {
+        index_.atRecordStart();
+        indexFrom(b, from);
+    }
     until = std::min(until, b.size);
     while (pos < until) {
         try {
@@ -237,7 +283,8 @@ std::size_t BlockRipper::rip(RipBlock& b, std::size_t from, std::size_t until,
                 if (!ripOne(b, line, bits)) return pos;
                 room.resume();
             }
-            ++b.lines;
+            // A quoted record may hold line ends: it counts its source lines.
+            b.lines += 1 + (plan_->quoted() ? lineEndsIn(line) : 0);
             pos = next;
         } catch (const std::bad_alloc&) {
             b.outOfMemory = b.lines + 1;  // the line at pos, not yet counted

@@ -13,6 +13,7 @@
 #include "lineindex.h"
 #include "lineripper.h"
 #include "linesink.h"
+#include "quotemask.h"
 #include "ripplan.h"
 
 namespace kolvane {
@@ -39,6 +40,7 @@ struct RipBlock {
     std::optional<std::int64_t> outOfMemory;  // the line that could not be ripped
     std::optional<std::int64_t> tooLong;      // the line whose result passed the bound
     std::optional<IoResult> failure;          // why reading stopped after this block
+    bool unclosedQuote = false;               // the source ends in a quote never closed
     bool sawLine = false;
     bool ripped = false;  // guarded by the ripper's mutex while queued
 
@@ -77,6 +79,12 @@ class BlockReader {
     // it does: a caller with other blocks and results in flight lets them
     // go first, so that one long line at a time is held, not one per block.
     void onLongLine(std::function<void()> before) { longLine_ = std::move(before); }
+    // Fields may be quoted: blocks are cut only where a record ends, never at
+    // a line end inside quotes, so that every block starts at a record.
+    void cutAtRecords(std::string split) {
+        quoted_ = true;
+        quotedSplit_ = std::move(split);
+    }
 
   private:
     bool fill(RipBlock& block);
@@ -90,6 +98,14 @@ class BlockReader {
     std::size_t lineLimit_;
     std::function<bool()> keepGoing_;
     std::function<void()> longLine_;
+    // Quoted mode: how far the block is read with quotes respected, the
+    // state there, and just past the last record end found.
+    std::size_t lastRecordEnd(const RipBlock& block, bool final);
+    bool quoted_ = false;
+    std::string quotedSplit_;
+    QuoteCarry quoteCarry_;
+    std::size_t quoteScanned_ = 0;
+    std::size_t recordEnd_ = 0;
     std::string carry_;  // the bytes read after the last whole line
     bool ended_ = false;
     bool stopped_ = false;

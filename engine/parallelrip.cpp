@@ -51,6 +51,10 @@ bool ParallelRipper::commit(RipBlock& block, const std::string& sourceName, RunR
         result.error = readError(sourceName, *block.failure, linesBefore_ + 1);
         return false;
     }
+    if (block.unclosedQuote) {
+        result.error = quoteNeverClosed(sourceName, linesBefore_ + 1);
+        return false;
+    }
     // Between two blocks, which end on line ends: where a stop leaves whole lines.
     if (!host_->pump(Progress{ripcount(), result.sawLine, 0, std::nullopt})) {
         result.stopped = true;
@@ -148,6 +152,7 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
     // may, and is read by the caller's thread only.
     anyoneReads_ = source.size().has_value();
     BlockReader reader(source, blockSize_, lineLimit_, [&] { return host.pump(Progress{}); });
+    if (plan.quoted()) reader.cutAtRecords(std::string(plan.split()));
     // A long line waits until every block before it is committed and its
     // results written: memory then holds this line and its result, about
     // twice the line, whatever the thread count.

@@ -81,6 +81,9 @@ class Ripper::Relay : public RipHost, public LineSink {
         std::unique_lock lock(mutex_);
         for (;;) {
             changed_.wait_for(lock, kIdleEvery, [&] { return asking_ || done_; });
+            // The list shows every line ripped before the pass: a stop
+            // asked at the pass keeps exactly those.
+            handOver(lock);
             if (asking_) {
                 const Progress progress = progress_;
                 lock.unlock();
@@ -92,13 +95,9 @@ class Ripper::Relay : public RipHost, public LineSink {
                 asking_ = false;
                 answered_ = true;
                 changed_.notify_all();
-                // Taken into the list while the rip goes on: its rows show
-                // at the next pass, and the two threads work at once.
-                handOver(lock);
             } else if (done_) {
                 break;
             } else {
-                handOver(lock);
                 lock.unlock();
                 const bool keep = host_.idle();
                 lock.lock();
@@ -188,6 +187,11 @@ Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_
                                  ? std::to_string(bound >> 20) + " MiB"
                                  : std::to_string(bound) + " bytes";
     return Error{"Cannot rip", sourceName, "the result line would pass " + size, line, 0};
+}
+
+Error quoteNeverClosed(const std::string& sourceName, std::int64_t line) {
+    return Error{"Cannot rip", sourceName,
+                 "a quote opened at line " + std::to_string(line) + " is never closed", 0, 0};
 }
 
 std::string statusText(std::int64_t ripcount) {
@@ -304,6 +308,7 @@ RunResult Ripper::ripAll(ByteSource& source, const std::string& sourceName, Rela
         return true;
     };
     BlockReader reader(source, kBlockSize, defaultLineLimit(), [&] { return pass(0, true); });
+    if (settings_.quoted) reader.cutAtRecords(settings_.split);
     const std::size_t stride = std::max<std::size_t>(1, policy_.strideBytes);
     while (!result.error && !result.stopped) {
         // A stop asked while the block was read leaves its lines unripped.
@@ -324,6 +329,8 @@ RunResult Ripper::ripAll(ByteSource& source, const std::string& sourceName, Rela
             result.error = resultTooLong(sourceName, linesBefore_ + *block.tooLong, maxResult_);
         } else if (block.failure) {
             result.error = readError(sourceName, *block.failure, linesBefore_ + block.lines + 1);
+        } else if (block.unclosedQuote) {
+            result.error = quoteNeverClosed(sourceName, linesBefore_ + block.lines + 1);
         }
         linesBefore_ += block.lines;
     }

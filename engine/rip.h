@@ -65,6 +65,8 @@ std::string statusText(std::int64_t ripcount);
 
 // A line whose result would pass `bound` bytes stops the rip with this.
 Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound);
+// A quote that the source's end leaves open, at the record starting at `line`.
+Error quoteNeverClosed(const std::string& sourceName, std::int64_t line);
 
 struct RipBlock;
 class BlockRipper;

@@ -42,7 +42,9 @@ RipPlan::RipPlan(const Settings& settings, const FieldList& fields)
       join_(settings.join),
       templateText_(trimSpaces(settings.fields)),
       template_(settings.smart),
-      checkBlank_(settings.skipEmpty) {
+      checkBlank_(settings.skipEmpty),
+      quoted_(settings.quoted),
+      quoteOutput_(settings.quoteOutput) {
     if (template_) {
         planTemplate();
     } else {

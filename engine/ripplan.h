@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fieldlist.h"
+#include "quotedvalue.h"
 
 namespace kolvane {
 
@@ -20,6 +21,8 @@ struct Settings {
     bool toFile = false;      // append results to `outfile` instead of the list
     bool smart = false;       // `fields` is a template such as "[2]-[1]"
     std::string outfile{};    // where file-to-file mode appends
+    bool quoted = false;      // fields may be in double quotes, as CSV has them
+    QuoteOutput quoteOutput = QuoteOutput::needed;  // how quoted mode writes values
 
     bool operator==(const Settings&) const = default;
 };
@@ -73,6 +76,11 @@ class RipPlan {
     std::string_view split() const { return split_; }
     std::string_view join() const { return join_; }
     bool isTemplate() const { return template_; }
+    // Fields may be quoted: they are cut with quotes respected and their
+    // values unquoted, and a list's values quoted as quoteOutput() says (a
+    // template's never: the template is the user's own text).
+    bool quoted() const { return quoted_; }
+    QuoteOutput quoteOutput() const { return template_ ? QuoteOutput::never : quoteOutput_; }
     bool checksBlank() const { return checkBlank_; }
     // A template whose own brackets form no placeholder: only replacing one
     // field after the other rips it right.
@@ -92,6 +100,8 @@ class RipPlan {
     std::string templateText_;
     bool template_ = false;
     bool checkBlank_ = false;
+    bool quoted_ = false;
+    QuoteOutput quoteOutput_ = QuoteOutput::needed;
     bool stepwise_ = false;
     std::vector<Step> steps_;
     std::vector<std::size_t> wanted_;

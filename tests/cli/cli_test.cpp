@@ -75,6 +75,12 @@ const CliCase kRows[] = {
     {"BadEol", "--eol cr -f 1", "a\n", "", "--eol", 2},
     {"UnknownOptionNamedAlone", "--bogus -f 1", "a\n", "", "unknown option --bogus\nRun kolvane-rip --help", 2},
     {"EmptyAppendName", "-f 1 --append= --eol=lf", "a\n", "", "-a/--append needs a file name", 2},
+    // Quoted fields, as Python's csv reads them: a split string or a line end
+    // inside quotes is the value's; values that need it are quoted again.
+    {"CsvQuotedFields", "--csv -f 3,2", "1,\"Berg, Anna\",a@x\r\n2,\"say \"\"hi\"\"\",b\n3,\"two\nlines\",c\n4,12\" tv,d\n", "a@x,\"Berg, Anna\"\nb,\"say \"\"hi\"\"\"\nc,\"two\nlines\"\nd,\"12\"\" tv\"\n", "", 0},
+    {"QuotedTemplateAndSkip", "-q -s '|' -k -t '[1] <[2]>'", "\"\"|a\n\" x|y \"|b\n", " x|y  <b>\n", "", 0},
+    {"QuoteOutputAlwaysAndNever", "--csv --quote-output always -f 2,1 --threads 3", "a,\"b,c\"\n", "\"b,c\",\"a\"\n", "", 0},
+    {"QuotedHeaderNames", "--csv -H -f '\"Date, local\",id'", "\"id\",\"Date, local\"\r\n1,\"2020, x\"\r\n", "\"Date, local\",id\n\"2020, x\",1\n", "", 0},
     {"HeaderNamesRippedFirst", "-H -s , -f 'b c',1", "a,b c\r\n1,2\r\n", "b c:a\n2:1\n", "", 0},
     {"SkipHeaderTemplate", "--skip-header -t '[b]/[1]' --threads 2", "a|b\n1|2\n3|4\n", "2/1\n4/3\n", "", 0},
     {"HeaderAfterAMark", "-H -f b,a", "\xef\xbb\xbf" "a|b\n1|2\n", "b:a\n2:1\n", "", 0},
@@ -199,6 +205,8 @@ const CliCase kScripts[] = {
      "[ $(wc -l <p) -eq 200000 ] && echo same; done", "", "same\nsame\n", "", 0},
     // Names are the first source's; a later source's first line is its own
     // header, never ripped.
+    // A quote never closed is an error, not a value that swallows the rest.
+    {"QuoteNeverClosed", "$R --csv -f 1 --threads 2 in.txt", "a,b\n\"c\nd\n", "a\n", "kolvane-rip: Cannot rip in.txt: a quote opened at line 2 is never closed\n", 1},
     {"HeaderOfEachSource", "printf 'b|a\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
     // Compressed sources are read as what they hold, whatever their names.
     {"CompressedFileAndStdin", "gzip -c in.txt >z && xz -c in.txt >x.txt && $R -f 2 z - x.txt <z && cp in.txt t.gz && $R -f 1 t.gz",

@@ -220,12 +220,9 @@ TEST(QuotedValue, PutsAFieldsValueAsTheModeQuotesIt) {
     }
 }
 
-// Python's csv module (default dialect, newline='') reads the same files to
-// the same values. The files mix realistic quoting with byte soup, so stray
-// quotes, text after closing quotes and line ends inside quotes all occur.
-TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
-    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
-    std::mt19937_64 rng(4180);
+// Realistic quoting mixed with byte soup, so stray quotes, text after
+// closing quotes and line ends inside quotes all occur; no quote is left open.
+std::string quotedSoup(std::mt19937_64& rng) {
     std::string text;
     const char* pieces[] = {"a",  "Berg, Anna", "x\"y", "\"\"", "\r\n",    "\n",
                             "\r", ",",          " ",    "\"",   "12\" tv", "é"};
@@ -245,25 +242,39 @@ TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
         }
         text += rng() % 2 == 0 ? "\r\n" : "\n";
     }
-    {
-        // A quote left open would be read by Python as a value to the end.
-        Marked m(text, ",");
-        if (m.mask(",", {}).state == QuoteState::quoted) text += '"';
-    }
+    // A quote left open would be read by Python as a value to the end.
+    Marked m(text, ",");
+    if (m.mask(",", {}).state == QuoteState::quoted) text += '"';
+    return text;
+}
+
+// What Python's csv module (default dialect, newline='') reads: each value
+// followed by `valueEnd` but the last, each record by `recordEnd`; bytes go
+// 1:1 as latin-1. Empty lines give no record.
+std::string pythonReads(const std::string& text, const std::string& valueEnd,
+                        const std::string& recordEnd) {
     test::TempDir dir;
     const std::string in = dir.path("in.csv");
     const std::string out = dir.path("out.txt");
     test::writeFile(in, text);
-    // Values and records end with the ASCII unit and record separators,
-    // which the files never hold; bytes go 1:1 as latin-1.
     test::writeFile(dir.path("read.py"),
                     "import csv, sys\n"
                     "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
                     "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
                     "    for row in csv.reader(f):\n"
-                    "        if row: o.write('\\x1f'.join(row) + '\\x1e')\n");
-    ASSERT_EQ(std::system(("python3 " + dir.path("read.py") + " " + in + " " + out).c_str()), 0);
-    const std::string want = test::readFile(out);
+                    "        if row: o.write(sys.argv[3].join(row) + sys.argv[4])\n");
+    const std::string command = "python3 " + dir.path("read.py") + " " + in + " " + out + " '" +
+                                valueEnd + "' '" + recordEnd + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return test::readFile(out);
+}
+
+// Python's csv module reads the same files to the same values.
+TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
+    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    std::mt19937_64 rng(4180);
+    const std::string text = quotedSoup(rng);
+    const std::string want = pythonReads(text, "\x1f", "\x1e");
     for (int round = 0; round < 4; ++round) {
         std::vector<std::size_t> cuts;
         for (std::size_t at = 0; at < text.size();) {
@@ -279,6 +290,27 @@ TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
             got += '\x1e';
         }
         ASSERT_EQ(got, want) << "round " << round;
+    }
+}
+
+// The whole rip in quoted mode gives Python's values, on one thread and on
+// several, at block sizes that put block ends inside quoted values.
+TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
+    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    std::mt19937_64 rng(1180);
+    const std::string text = quotedSoup(rng);
+    const std::string want = pythonReads(text, "\x1f", "\r\n");
+    Settings s{.split = ",", .join = "\x1f"};
+    s.quoted = true;
+    s.quoteOutput = QuoteOutput::never;
+    const FieldList all({{1, FieldList::kToLastField}});
+    for (unsigned threads : {0U, 1U, 3U}) {
+        for (std::size_t block : {std::size_t{3}, std::size_t{7}, std::size_t{4096}}) {
+            const auto o =
+                test::ripToFile(text, s, threads, {.chunk = 97, .block = block, .fields = &all});
+            ASSERT_EQ(o.error, "") << threads << " " << block;
+            ASSERT_EQ(o.file, want) << threads << " " << block;
+        }
     }
 }
 
