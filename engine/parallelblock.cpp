@@ -199,6 +199,7 @@ bool BlockReader::fill(RipBlock& block) {
 }
 
 std::size_t BlockReader::lastRecordEnd(const RipBlock& block, bool final) {
+    if (quotedSplit_.size() == 1) return lastRecordEndByQuotes(block, final);
     for (; quoteScanned_ < block.size; ++quoteScanned_) {
         const std::size_t i = quoteScanned_;
         const char c = block.data[i];
@@ -211,6 +212,67 @@ std::size_t BlockReader::lastRecordEnd(const RipBlock& block, bool final) {
             recordEnd_ = i + 1;
         }
     }
+    return recordEnd_;
+}
+
+// The same for a one-byte split string, from quote to quote: between two
+// quotes the state cannot change but for where a field starts, so each run
+// without one is searched for its last line end a vector at a time.
+std::size_t BlockReader::lastRecordEndByQuotes(const RipBlock& block, bool final) {
+    const char* const data = block.data;
+    const std::size_t size = block.size;
+    const char split = quotedSplit_[0];
+    std::size_t pos = quoteScanned_;
+    while (pos < size) {
+        const auto* found = static_cast<const char*>(std::memchr(data + pos, '"', size - pos));
+        const std::size_t q = found != nullptr ? std::size_t(found - data) : size;
+        if (quoteCarry_.state == QuoteState::quoted) {
+            if (q == size) break;  // all of it inside the value
+            // A quote at the very end may be the first of "": decided later.
+            if (q + 1 == size && !final) {
+                pos = q;
+                break;
+            }
+            const bool doubled = q + 1 < size && data[q + 1] == '"';
+            quoteCarry_.state = doubled ? QuoteState::quoted : QuoteState::afterQuote;
+            pos = doubled ? q + 2 : q + 1;
+            continue;
+        }
+        // [pos, q) holds no quote: its line ends end records.
+        if (q > pos) {
+            const auto* lf = static_cast<const char*>(::memrchr(data + pos, '\n', q - pos));
+            const std::size_t from = lf != nullptr ? std::size_t(lf - data) + 1 : pos;
+            const auto* cr = static_cast<const char*>(::memrchr(data + from, '\r', q - from));
+            if (cr != nullptr && std::size_t(cr - data) + 1 == size && !final) {
+                // A CR at the very end may be the first half of a CR LF.
+                if (lf != nullptr) recordEnd_ = from;
+                pos = std::size_t(cr - data);
+                quoteCarry_.state = QuoteState::fieldStart;
+                break;
+            }
+            if (cr != nullptr && std::size_t(cr - data) + 1 < q && data[cr - data + 1] == '\n') {
+                cr = nullptr;  // the LF after it ends that record
+            }
+            if (cr != nullptr) {
+                recordEnd_ = std::size_t(cr - data) + 1;
+            } else if (lf != nullptr) {
+                recordEnd_ = from;
+            }
+            const char last = data[q - 1];
+            quoteCarry_.state = last == split || last == '\n' || last == '\r'
+                                    ? QuoteState::fieldStart
+                                    : QuoteState::unquoted;
+        }
+        if (q == size) {
+            pos = size;
+            break;
+        }
+        // A quote opens a value at a field's start, or is the second of "".
+        quoteCarry_.state =
+            quoteCarry_.state == QuoteState::unquoted ? QuoteState::unquoted : QuoteState::quoted;
+        pos = q + 1;
+    }
+    quoteScanned_ = pos;
     return recordEnd_;
 }
 

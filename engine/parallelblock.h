@@ -101,6 +101,7 @@ class BlockReader {
     // Quoted mode: how far the block is read with quotes respected, the
     // state there, and just past the last record end found.
     std::size_t lastRecordEnd(const RipBlock& block, bool final);
+    std::size_t lastRecordEndByQuotes(const RipBlock& block, bool final);
     bool quoted_ = false;
     std::string quotedSplit_;
     QuoteCarry quoteCarry_;
