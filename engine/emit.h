@@ -46,6 +46,7 @@ struct StopCut {
     const std::int32_t* stop = nullptr;
     std::size_t got = 0;
     bool reachedEnd = false;
+    std::string* scratch = nullptr;  // for unquoting values, in quoted mode
 
     bool missing(const RipPlan::Step& step) const { return step.field - 1 >= got; }
     FieldSpan span(const RipPlan::Step& step) const {
@@ -201,12 +202,10 @@ template <bool kTemplate, bool kCheckBlank, class Out, class Cut>
         }
         const char* value = line.data() + span.begin;
         std::size_t n = span.end - span.begin;
-        if constexpr (!Cut::kWholeLines) {
-            if (plan.quoted()) {
-                putQuotedField(plan, {value, n}, kTemplate && cut.last(*step), kCheckBlank,
-                               *cut.scratch, out, complete);
-                continue;
-            }
+        if (plan.quoted()) {
+            putQuotedField(plan, {value, n}, kTemplate && cut.last(*step), kCheckBlank,
+                           *cut.scratch, out, complete);
+            continue;
         }
         if (kTemplate && cut.last(*step)) {
             while (n > 0 && *value == ' ') ++value, --n;

@@ -79,7 +79,7 @@ void OutputRoom::grow(std::size_t n) {
 }
 
 bool FieldCopier::takes(const RipPlan& plan) {
-    if (plan.split().size() != 1 || plan.stepwise() || plan.quoted()) return false;
+    if (plan.split().size() != 1 || plan.stepwise()) return false;
     if (plan.highest() > kMostFields || plan.steps().size() > kMostValues) return false;
     return std::none_of(plan.steps().begin(), plan.steps().end(),
                         [](const RipPlan::Step& step) { return step.toEnd; });
@@ -142,6 +142,9 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
     const std::size_t closingSize = eol_.size() - CopyWide::kWide;
     std::int32_t stop[kMostFields + 2];
     stop[0] = -1;
+    const bool quoted = plan.quoted();
+    // A quoted value may double its quotes and gain two: room for that.
+    const std::size_t perValue = quoted ? 2 : 1;
     // Field stops are 32-bit; longer lines take the general path.
     const std::size_t longest = std::min<std::size_t>(target.lineLimit, INT32_MAX - 1);
     const std::size_t lastWord = (to - 1 - maps.start) / 64;
@@ -157,7 +160,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
             continue;
         }
         const char* const line = data + pos;
-        StopCut cut{stop, 0, false};
+        StopCut cut{stop, 0, false, &scratch_};
         cut.got = cutStops(maps, pos, eol, most, stop, cut.reachedEnd);
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
@@ -165,7 +168,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         if (kTemplate && cut.got > 0 && hasBracket(line, std::size_t(stop[cut.got]))) {
             return pos;
         }
-        const std::size_t bound = length * values + fixed;
+        const std::size_t bound = (length * perValue + (quoted ? 2 : 0)) * values + fixed;
         if (bound > kBoundedResult || bound - eolSize_ > std::max(target.maxResult, length)) {
             return pos;
         }
@@ -189,7 +192,10 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
             endsOut[st.endsUsed++] = {st.startUsed + std::size_t(st.p - st.start), st.lines + 1};
         }
         st.sawLine = true;
-        ++st.lines;
+        // A quoted record may hold line ends: it counts its source lines.
+        st.lines +=
+            1 +
+            (quoted && std::memchr(line, '"', length) != nullptr ? lineEndsIn({line, length}) : 0);
         pos = next;
     }
     return pos;

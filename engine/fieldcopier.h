@@ -100,7 +100,8 @@ class FieldCopier {
 
     const RipPlan* plan_ = nullptr;
     char split_ = 0;
-    std::string eol_;  // the plan's closing text and the line end, padded for wide loads
+    std::string scratch_;  // a quoted value, unquoted
+    std::string eol_;      // the plan's closing text and the line end, padded for wide loads
     std::size_t eolSize_ = 0;
 };
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string_view>
 
 namespace kolvane {
 
@@ -50,6 +52,19 @@ inline std::optional<LineBreak> findLineBreak(const char* data, std::size_t from
     const std::size_t eol = cr != nullptr ? std::size_t(cr - data) : lfAt;
     if (eol == size || (eol + 1 == size && data[eol] == '\r' && !final)) return std::nullopt;
     return LineBreak{eol, terminatorEnd(data, eol, size)};
+}
+
+// The line ends inside a record that quotes carried over several lines
+// (CR LF counted once): how many source lines it spans, less one.
+inline std::int64_t lineEndsIn(std::string_view record) {
+    std::int64_t ends = 0;
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        if (record[i] == '\n' ||
+            (record[i] == '\r' && (i + 1 == record.size() || record[i + 1] != '\n'))) {
+            ++ends;
+        }
+    }
+    return ends;
 }
 
 }  // namespace kolvane

@@ -27,18 +27,6 @@ constexpr std::size_t kAskEvery = std::size_t{4} << 20;
 // warm, whatever the block's size.
 constexpr std::size_t kIndexWindow = std::size_t{256} << 10;
 
-// The line ends inside a quoted record (CR LF counted once).
-std::int64_t lineEndsIn(std::string_view record) {
-    std::int64_t ends = 0;
-    for (std::size_t i = 0; i < record.size(); ++i) {
-        if (record[i] == '\n' ||
-            (record[i] == '\r' && (i + 1 == record.size() || record[i + 1] != '\n'))) {
-            ++ends;
-        }
-    }
-    return ends;
-}
-
 }  // namespace
 
 IoResult lineTooLong(std::size_t limit) {

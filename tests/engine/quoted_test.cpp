@@ -252,19 +252,21 @@ std::string quotedSoup(std::mt19937_64& rng) {
 // followed by `valueEnd` but the last, each record by `recordEnd`; bytes go
 // 1:1 as latin-1. Empty lines give no record.
 std::string pythonReads(const std::string& text, const std::string& valueEnd,
-                        const std::string& recordEnd) {
+                        const std::string& recordEnd, int padTo = 0) {
     test::TempDir dir;
     const std::string in = dir.path("in.csv");
     const std::string out = dir.path("out.txt");
     test::writeFile(in, text);
-    test::writeFile(dir.path("read.py"),
-                    "import csv, sys\n"
-                    "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
-                    "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
-                    "    for row in csv.reader(f):\n"
-                    "        if row: o.write(sys.argv[3].join(row) + sys.argv[4])\n");
+    test::writeFile(
+        dir.path("read.py"),
+        "import csv, sys\n"
+        "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
+        "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
+        "    for row in csv.reader(f):\n"
+        "        n = int(sys.argv[5]) or len(row)\n"
+        "        if row: o.write(sys.argv[3].join((row + [''] * n)[:n]) + sys.argv[4])\n");
     const std::string command = "python3 " + dir.path("read.py") + " " + in + " " + out + " '" +
-                                valueEnd + "' '" + recordEnd + "'";
+                                valueEnd + "' '" + recordEnd + "' " + std::to_string(padTo);
     EXPECT_EQ(std::system(command.c_str()), 0);
     return test::readFile(out);
 }
@@ -303,13 +305,19 @@ TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
     Settings s{.split = ",", .join = "\x1f"};
     s.quoted = true;
     s.quoteOutput = QuoteOutput::never;
+    // To the line's end by the general path; fields 1 to 6 by the copier, the
+    // fields a record lacks empty.
     const FieldList all({{1, FieldList::kToLastField}});
-    for (unsigned threads : {0U, 1U, 3U}) {
-        for (std::size_t block : {std::size_t{3}, std::size_t{7}, std::size_t{4096}}) {
-            const auto o =
-                test::ripToFile(text, s, threads, {.chunk = 97, .block = block, .fields = &all});
-            ASSERT_EQ(o.error, "") << threads << " " << block;
-            ASSERT_EQ(o.file, want) << threads << " " << block;
+    const FieldList six({{1, 6}});
+    const std::string wantSix = pythonReads(text, "\x1f", "\r\n", 6);
+    for (const auto& [list, expected] : {std::pair{&all, &want}, std::pair{&six, &wantSix}}) {
+        for (unsigned threads : {0U, 1U, 3U}) {
+            for (std::size_t block : {std::size_t{3}, std::size_t{7}, std::size_t{4096}}) {
+                const auto o = test::ripToFile(text, s, threads,
+                                               {.chunk = 97, .block = block, .fields = list});
+                ASSERT_EQ(o.error, "") << threads << " " << block;
+                ASSERT_EQ(o.file, *expected) << threads << " " << block;
+            }
         }
     }
 }
