@@ -179,6 +179,9 @@ TEST(Run, ResultMayBeAsLongAsItsLine) {
     EXPECT_FALSE(rig.into("1").run("0123456789abcdef|x\n").error);
     EXPECT_EQ(test::items(rig.store), std::vector<std::string>{"0123456789abcdef"});
     EXPECT_TRUE(rig.into("1,1").run("0123456789abcdef|x\n").error);
+    // Exactly as long as its line is still within the bound.
+    EXPECT_FALSE(rig.into("1,2").run("0123456789abcdef|x\n").error);
+    EXPECT_EQ(test::items(rig.store), std::vector<std::string>{"0123456789abcdef:x"});
 }
 
 TEST(Run, NoSourceFileGiven) {
