@@ -111,6 +111,12 @@ class Ripper::Relay : public RipHost, public LineSink {
         return result;
     }
 
+    // Whether the host asked to stop since the rip began.
+    bool stopAsked() {
+        std::lock_guard lock(mutex_);
+        return stopAsked_ || !keep_;
+    }
+
     // The rip's side.
     Settings settings() override {
         std::lock_guard lock(mutex_);
@@ -336,6 +342,12 @@ RunResult Ripper::ripAll(ByteSource& source, const std::string& sourceName, Rela
     }
     result.stopped = result.stopped || reader.stopped();
     if (auto error = closeFile(); error && !result.error) result.error = std::move(error);
+    // An output that waited for a reader and was given up when a stop was
+    // asked: the rip stopped, it did not fail.
+    if (result.error && result.error->code == EINTR && host.stopAsked()) {
+        result.error.reset();
+        result.stopped = true;
+    }
     return result;
 }
 

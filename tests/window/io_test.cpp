@@ -133,6 +133,34 @@ class IoTest : public QObject, WindowFixture {
         QTRY_VERIFY(control(*window_, "saveButton")->isEnabled());
     }
 
+    // File to file onto a FIFO: the rip's thread waits for the reader, the
+    // window's events go on meanwhile, and without a reader Escape ends it.
+    void fifoAsRipOutput() {
+        const QByteArray fifo = QFile::encodeName(path("out"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        chooseOutfile(path("out"));
+        std::string got;
+        GapMeter meter;
+        std::thread reader;
+        meter.onTick = [&](int ticks) {
+            if (ticks == 10) reader = std::thread([&] { got = readFifo(fifo.constData()); });
+        };
+        meter.start();
+        rip(file("s.txt", numberedLines(3)), "1");
+        reader.join();
+        QCOMPARE(QByteArray::fromStdString(got), QByteArray("a1\r\na2\r\na3\r\n"));
+        QVERIFY2(meter.longest < 100, qPrintable(QString::number(meter.longest)));
+        QCOMPARE(status(), QStringLiteral("3 values ripped"));
+
+        meter.ticks = 0;
+        meter.onTick = [&](int ticks) {
+            if (ticks == 20) QTest::keyClick(window_.get(), Qt::Key_Escape);
+        };
+        rip(path("s.txt"), "1");
+        QCOMPARE(status(), QStringLiteral("0 values ripped (stopped)"));
+        QVERIFY2(meter.longest < 100, qPrintable(QString::number(meter.longest)));
+    }
+
     // A save that lasts shows its progress, and "Stop" in the place of
     // "Save", until the file is whole.
     void saveProgress() {
