@@ -50,20 +50,17 @@ RipPlan::RipPlan(const Settings& settings, const FieldList& fields)
     } else {
         planList(fields);
     }
-    // Steps named field numbers so far; a line is cut into the distinct
-    // ones, ascending, and a step reads its field's slot.
-    std::vector<std::size_t> numbers;
+    // A line is cut into the distinct fields the steps name, ascending, and
+    // a step reads its field's slot.
     for (const Step& step : steps_) {
-        if (step.slot != kNoField) numbers.push_back(step.slot);
+        if (step.field != 0) wanted_.push_back(step.field);
     }
-    std::sort(numbers.begin(), numbers.end());
-    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    wanted_ = std::move(numbers);
+    std::sort(wanted_.begin(), wanted_.end());
+    wanted_.erase(std::unique(wanted_.begin(), wanted_.end()), wanted_.end());
     for (Step& step : steps_) {
-        if (step.slot == kNoField) continue;
-        step.field = step.slot;
+        if (step.field == 0) continue;
         step.slot = static_cast<std::uint32_t>(
-            std::lower_bound(wanted_.begin(), wanted_.end(), step.slot) - wanted_.begin());
+            std::lower_bound(wanted_.begin(), wanted_.end(), step.field) - wanted_.begin());
     }
     fixedSize_ = closingSize_;
     for (const Step& step : steps_) fixedSize_ += step.literalSize + step.placeholderSize;
@@ -77,11 +74,6 @@ std::uint32_t RipPlan::addText(std::string_view text) {
     return at;
 }
 
-// A field number as a step holds it until the slots are known.
-std::uint32_t RipPlan::slotOf(std::int64_t field) {
-    return field >= 1 ? static_cast<std::uint32_t>(field) : kNoField;
-}
-
 void RipPlan::planList(const FieldList& fields) {
     const auto joinAt = addText(join_);
     auto add = [&](std::int64_t field, bool toEnd) {
@@ -90,8 +82,8 @@ void RipPlan::planList(const FieldList& fields) {
             step.literal = joinAt;
             step.literalSize = static_cast<std::uint32_t>(join_.size());
         }
-        step.slot = slotOf(field);
-        step.toEnd = toEnd && step.slot != kNoField;
+        step.field = field >= 1 ? static_cast<std::uint32_t>(field) : 0;  // 0 matches nothing
+        step.toEnd = toEnd && step.field != 0;
         steps_.push_back(step);
     };
     for (const FieldRange& e : fields.entries()) {
@@ -115,7 +107,7 @@ void RipPlan::planTemplate() {
         Step step;
         step.literal = addText(part.literal);
         step.literalSize = static_cast<std::uint32_t>(part.literal.size());
-        step.slot = static_cast<std::uint32_t>(part.field);
+        step.field = static_cast<std::uint32_t>(part.field);
         step.placeholder = addText(part.placeholder);
         step.placeholderSize = static_cast<std::uint32_t>(part.placeholder.size());
         steps_.push_back(step);

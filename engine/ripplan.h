@@ -91,7 +91,6 @@ class RipPlan {
 
   private:
     std::uint32_t addText(std::string_view text);
-    std::uint32_t slotOf(std::int64_t field);
     void planList(const FieldList& fields);
     void planTemplate();
 
