@@ -22,6 +22,8 @@
 #   KOLVANE_BENCH_BUILD=DIR   build directory (default build-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/hyperfine_stats.sh
+source bench/hyperfine_stats.sh
 
 runs="${KOLVANE_BENCH_RUNS:-3}"
 build="${KOLVANE_BENCH_BUILD:-build-bench}"
@@ -116,20 +118,7 @@ for f in "${formats[@]}"; do
 done
 rm -f "$out/plain.txt"
 
-stats=$(awk '
-  function num() { v = $2; gsub(/[ ,]/, "", v); return v }
-  /"command":/ { sub(/^[^:]*: *"/, ""); sub(/",? *$/, ""); name = $0 }
-  /"mean":/    { mean = num() }
-  /"stddev":/  { sd = num() }
-  /"median":/  { med = num() }
-  /"user":/    { user = num() }
-  /"system":/  { sys = num() }
-  /"min":/     { min = num() }
-  /"max":/     { print name "|" mean "|" sd "|" med "|" min "|" user + sys }
-' "$results/compressed.json")
-stat_of() {  # job column (2 mean, 4 median, 5 min, 6 cpu)
-  printf '%s\n' "$stats" | awk -F'|' -v n="$1" -v c="$2" '$1 == n { print $c }'
-}
+stats=$(hyperfine_stats "$results/compressed.json")
 
 echo "Time per job (hyperfine, $runs runs after 1 warm-up; rips append to a file)"
 printf '%s\n' "$stats" | awk -F'|' '

@@ -22,6 +22,8 @@
 # The hot loop's pieces are timed by build-bench/bench/micro_hotloop (Google Benchmark).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/hyperfine_stats.sh
+source bench/hyperfine_stats.sh
 
 runs="${KOLVANE_BENCH_RUNS:-10}"
 build="${KOLVANE_BENCH_BUILD:-build-bench}"
@@ -111,20 +113,7 @@ for f in f2,4 f4,2,2 t; do
 done
 
 # name|mean|stddev|median|min|user+system per job, in the order run.
-stats=$(awk '
-  function num() { v = $2; gsub(/[ ,]/, "", v); return v }
-  /"command":/ { sub(/^[^:]*: *"/, ""); sub(/",? *$/, ""); name = $0 }
-  /"mean":/    { mean = num() }
-  /"stddev":/  { sd = num() }
-  /"median":/  { med = num() }
-  /"user":/    { user = num() }
-  /"system":/  { sys = num() }
-  /"min":/     { min = num() }
-  /"max":/     { print name "|" mean "|" sd "|" med "|" min "|" user + sys }
-' "$results/speed.json")
-stat_of() {  # job column (2 mean, 4 median, 5 min, 6 cpu)
-  printf '%s\n' "$stats" | awk -F'|' -v n="$1" -v c="$2" '$1 == n { print $c }'
-}
+stats=$(hyperfine_stats "$results/speed.json")
 
 echo "Time per job (hyperfine, $runs runs after 1 warm-up; output to a file except the null jobs)"
 printf '%s\n' "$stats" | awk -F'|' -v bytes="$ref_bytes" '
