@@ -18,6 +18,8 @@
 #   KOLVANE_BENCH_BUILD=DIR   build directory (default build-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/hyperfine_stats.sh
+source bench/hyperfine_stats.sh
 
 runs="${KOLVANE_BENCH_RUNS:-5}"
 build="${KOLVANE_BENCH_BUILD:-build-bench}"
@@ -88,32 +90,20 @@ for f in T1-utf16 T1-cp1252 Tn-utf8 Tn-utf16 Tn-cp1252; do
 done
 
 # name|mean|median|min|user+system per job, in the order run.
-stats=$(awk '
-  function num() { v = $2; gsub(/[ ,]/, "", v); return v }
-  /"command":/ { sub(/^[^:]*: *"/, ""); sub(/",? *$/, ""); name = $0 }
-  /"mean":/    { mean = num() }
-  /"median":/  { med = num() }
-  /"user":/    { user = num() }
-  /"system":/  { sys = num() }
-  /"min":/     { min = num() }
-  /"max":/     { print name "|" mean "|" med "|" min "|" user + sys }
-' "$results/encoding.json")
-stat_of() {  # job column (2 mean, 3 median, 4 min, 5 cpu)
-  printf '%s\n' "$stats" | awk -F'|' -v n="$1" -v c="$2" '$1 == n { print $c }'
-}
+stats=$(hyperfine_stats "$results/encoding.json")
 
 echo "Time per job (hyperfine, $runs runs after 1 warm-up)"
 printf '%s\n' "$stats" | awk -F'|' '
   BEGIN { printf "  %-22s %8s %8s %8s %8s\n", "job", "mean s", "median", "min", "cpu s" }
-  { printf "  %-22s %8.3f %8.3f %8.3f %8.3f\n", $1, $2, $3, $4, $5 }'
+  { printf "  %-22s %8.3f %8.3f %8.3f %8.3f\n", $1, $2, $4, $5, $6 }'
 echo
 
 ratio() {  # label numerator-job denominator-job [target]
   awk -v l="$1" -v t="${4:-}" \
     -v a="$(stat_of "$2" 2)" -v b="$(stat_of "$3" 2)" \
-    -v am="$(stat_of "$2" 3)" -v bm="$(stat_of "$3" 3)" \
-    -v an="$(stat_of "$2" 4)" -v bn="$(stat_of "$3" 4)" \
-    -v ac="$(stat_of "$2" 5)" -v bc="$(stat_of "$3" 5)" 'BEGIN {
+    -v am="$(stat_of "$2" 4)" -v bm="$(stat_of "$3" 4)" \
+    -v an="$(stat_of "$2" 5)" -v bn="$(stat_of "$3" 5)" \
+    -v ac="$(stat_of "$2" 6)" -v bc="$(stat_of "$3" 6)" 'BEGIN {
     r = a / b
     verdict = t == "" ? "" : r <= t ? "ok" : "MISSED"
     printf "  %-30s %6.2f %6.2f %6.2f %6.2f   %-12s %s\n", l, r, am / bm, an / bn, ac / bc,

@@ -19,6 +19,8 @@
 # Hyperfine's JSON, the outputs and a copy of the summary stay in bench/data/results/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/hyperfine_stats.sh
+source bench/hyperfine_stats.sh
 
 runs="${KOLVANE_BENCH_RUNS:-3}"
 build="${KOLVANE_BENCH_BUILD:-build-bench}"
@@ -112,23 +114,11 @@ if [ -n "$quoted" ]; then
   cmp -s "$out/ref-quoted-T1.txt" "$out/ref-plain-T1.txt" || { echo "--quoted changed a file without quotes"; exit 1; }
 fi
 
-stats=$(awk '
-  function num() { v = $2; gsub(/[ ,]/, "", v); return v }
-  /"command":/ { sub(/^[^:]*: *"/, ""); sub(/",? *$/, ""); name = $0 }
-  /"mean":/    { mean = num() }
-  /"median":/  { med = num() }
-  /"user":/    { user = num() }
-  /"system":/  { sys = num() }
-  /"min":/     { min = num() }
-  /"max":/     { print name "|" mean "|" med "|" min "|" user + sys }
-' "$results/quoted-speed.json")
-stat_of() {  # job column (2 mean, 3 median, 4 min, 5 cpu)
-  printf '%s\n' "$stats" | awk -F'|' -v n="$1" -v c="$2" '$1 == n { print $c }'
-}
+stats=$(hyperfine_stats "$results/quoted-speed.json")
 echo "Time per job (hyperfine, $runs runs after 1 warm-up; output to a file)"
 printf '%s\n' "$stats" | awk -F'|' '
   BEGIN { printf "  %-24s %8s %8s %8s %8s\n", "job", "mean s", "median", "min", "cpu s" }
-  { printf "  %-24s %8.3f %8.3f %8.3f %8.3f\n", $1, $2, $3, $4, $5 }'
+  { printf "  %-24s %8.3f %8.3f %8.3f %8.3f\n", $1, $2, $4, $5, $6 }'
 echo
 
 ratio() {  # label numerator-job denominator-job [comparison target]
@@ -137,7 +127,7 @@ ratio() {  # label numerator-job denominator-job [comparison target]
   b="$(stat_of "$3" 2)"
   [ -n "$a" ] && [ -n "$b" ] || return 0
   awk -v l="$1" -v op="${4:-}" -v t="${5:-}" -v a="$a" -v b="$b" \
-    -v ac="$(stat_of "$2" 5)" -v bc="$(stat_of "$3" 5)" 'BEGIN {
+    -v ac="$(stat_of "$2" 6)" -v bc="$(stat_of "$3" 6)" 'BEGIN {
     r = a / b
     verdict = op == "" ? "" : (op == ">=" ? r >= t : r <= t) ? "ok" : "MISSED"
     target = op == "" ? "" : "target " op " " t
