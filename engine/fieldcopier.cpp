@@ -193,9 +193,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         }
         st.sawLine = true;
         // A quoted record may hold line ends: it counts its source lines.
-        st.lines +=
-            1 +
-            (quoted && std::memchr(line, '"', length) != nullptr ? lineEndsIn({line, length}) : 0);
+        st.lines += 1 + (quoted ? lineEndsIn({line, length}) : 0);
         pos = next;
     }
     return pos;

@@ -6,6 +6,10 @@
 #include <optional>
 #include <string_view>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kolvane {
 
 // The one rule for where a line ends, used by every reader of lines: a line
@@ -55,10 +59,22 @@ inline std::optional<LineBreak> findLineBreak(const char* data, std::size_t from
 }
 
 // The line ends inside a record that quotes carried over several lines
-// (CR LF counted once): how many source lines it spans, less one.
+// (CR LF counted once): how many source lines it spans, less one. Nearly
+// every record holds none: that is found 16 bytes a look, and only a record
+// that does is counted byte by byte.
 inline std::int64_t lineEndsIn(std::string_view record) {
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= record.size(); i += 16) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(record.data() + i));
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(c, lf), _mm_cmpeq_epi8(c, cr))) != 0)
+            break;
+    }
+#endif
     std::int64_t ends = 0;
-    for (std::size_t i = 0; i < record.size(); ++i) {
+    for (; i < record.size(); ++i) {
         if (record[i] == '\n' ||
             (record[i] == '\r' && (i + 1 == record.size() || record[i + 1] != '\n'))) {
             ++ends;

@@ -121,6 +121,7 @@ bool BlockReader::fill(RipBlock& block) {
     std::size_t unasked = 0;   // bytes of one line read since keepGoing() was asked
     quoteCarry_ = {};          // a block starts at a record
     quoteScanned_ = recordEnd_ = 0;
+    crPending_ = false;
     // The last line end in what has not been searched yet, or 0.
     auto lastEnd = [&] {
         if (quoted_) return lastRecordEnd(block, false);
@@ -203,64 +204,52 @@ std::size_t BlockReader::lastRecordEnd(const RipBlock& block, bool final) {
     return recordEnd_;
 }
 
-// The same for a one-byte split string, from quote to quote: between two
-// quotes the state cannot change but for where a field starts, so each run
-// without one is searched for its last line end a vector at a time.
+// The same for a one-byte split string, 64 bytes a look: the maps made as
+// the index makes them, quotes masked, and the last line end left standing
+// is the last record end. A CR at the very end of what was read may be the
+// first half of a CR LF: it is decided when the next byte is known.
 std::size_t BlockReader::lastRecordEndByQuotes(const RipBlock& block, bool final) {
+    constexpr std::size_t kWords = 1024;  // 64 KiB a look
     const char* const data = block.data;
     const std::size_t size = block.size;
-    const char split = quotedSplit_[0];
-    std::size_t pos = quoteScanned_;
-    while (pos < size) {
-        const auto* found = static_cast<const char*>(std::memchr(data + pos, '"', size - pos));
-        const std::size_t q = found != nullptr ? std::size_t(found - data) : size;
-        if (quoteCarry_.state == QuoteState::quoted) {
-            if (q == size) break;  // all of it inside the value
-            // A quote at the very end may be the first of "": decided later.
-            if (q + 1 == size && !final) {
-                pos = q;
-                break;
+    if (crPending_ && (final || size > crAt_ + 1)) {
+        crPending_ = false;
+        recordEnd_ = crAt_ + 1;  // an LF behind it is found below, and ends the record
+    }
+    if (maskEnds_.empty()) {
+        maskEnds_.resize(kWords + 1);
+        maskSeps_.resize(kWords + 1);
+        maskQuoteBits_.resize(kWords + 1);
+    }
+    const int split = static_cast<unsigned char>(quotedSplit_[0]);
+    for (std::size_t from = quoteScanned_; from < size;) {
+        const std::size_t to = std::min(size, from + kWords * 64);
+        const std::size_t words = (to - from + 63) / 64;
+        // Reads up to 63 bytes past the block's size, into its padding.
+        markQuotedLineBytes(data + from, words, split, maskEnds_.data(), maskSeps_.data(),
+                            maskQuoteBits_.data());
+        quoteCarry_ =
+            maskQuotes(data + from, 0, to - from, size - from, quotedSplit_, maskEnds_.data(),
+                       maskSeps_.data(), maskQuoteBits_.data(), quoteCarry_);
+        if ((to - from) % 64 != 0)
+            maskEnds_[words - 1] &= (std::uint64_t{1} << (to - from) % 64) - 1;
+        for (std::size_t w = words; w-- > 0;) {
+            std::uint64_t bits = maskEnds_[w];
+            if (bits == 0) continue;
+            std::size_t at = from + w * 64 + 63 - std::size_t(__builtin_clzll(bits));
+            if (at + 1 == size && data[at] == '\r' && !final) {
+                crPending_ = true;
+                crAt_ = at;
+                bits &= ~(std::uint64_t{1} << (at - from - w * 64));
+                if (bits == 0) continue;
+                at = from + w * 64 + 63 - std::size_t(__builtin_clzll(bits));
             }
-            const bool doubled = q + 1 < size && data[q + 1] == '"';
-            quoteCarry_.state = doubled ? QuoteState::quoted : QuoteState::afterQuote;
-            pos = doubled ? q + 2 : q + 1;
-            continue;
-        }
-        // [pos, q) holds no quote: its line ends end records.
-        if (q > pos) {
-            const auto* lf = static_cast<const char*>(::memrchr(data + pos, '\n', q - pos));
-            const std::size_t from = lf != nullptr ? std::size_t(lf - data) + 1 : pos;
-            const auto* cr = static_cast<const char*>(::memrchr(data + from, '\r', q - from));
-            if (cr != nullptr && std::size_t(cr - data) + 1 == size && !final) {
-                // A CR at the very end may be the first half of a CR LF.
-                if (lf != nullptr) recordEnd_ = from;
-                pos = std::size_t(cr - data);
-                quoteCarry_.state = QuoteState::fieldStart;
-                break;
-            }
-            if (cr != nullptr && std::size_t(cr - data) + 1 < q && data[cr - data + 1] == '\n') {
-                cr = nullptr;  // the LF after it ends that record
-            }
-            if (cr != nullptr) {
-                recordEnd_ = std::size_t(cr - data) + 1;
-            } else if (lf != nullptr) {
-                recordEnd_ = from;
-            }
-            const char last = data[q - 1];
-            quoteCarry_.state = last == split || last == '\n' || last == '\r'
-                                    ? QuoteState::fieldStart
-                                    : QuoteState::unquoted;
-        }
-        if (q == size) {
-            pos = size;
+            recordEnd_ = at + 1;
             break;
         }
-        // A quote opens a value at a field's start, or is the second of "".
-        quoteCarry_.state =
-            quoteCarry_.state == QuoteState::unquoted ? QuoteState::unquoted : QuoteState::quoted;
-        pos = q + 1;
+        from = to;
     }
-    quoteScanned_ = pos;
+    quoteScanned_ = size;
     return recordEnd_;
 }
 

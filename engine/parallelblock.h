@@ -107,6 +107,9 @@ class BlockReader {
     QuoteCarry quoteCarry_;
     std::size_t quoteScanned_ = 0;
     std::size_t recordEnd_ = 0;
+    bool crPending_ = false;  // the last byte read is a CR that may start a CR LF
+    std::size_t crAt_ = 0;
+    std::vector<std::uint64_t> maskEnds_, maskSeps_, maskQuoteBits_;
     std::string carry_;  // the bytes read after the last whole line
     bool ended_ = false;
     bool stopped_ = false;

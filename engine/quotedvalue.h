@@ -1,8 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace kolvane {
 
@@ -31,6 +36,26 @@ bool isBlankQuoted(std::string_view raw);
 // Whether `needed` quotes this value.
 bool needsQuotes(std::string_view value, std::string_view join);
 
+// Whether a value of at most 32 bytes holds a quote, CR, LF or `byte`,
+// reading the 32 bytes from its start whatever its size.
+inline bool holdsSpecialPadded(std::string_view value, char byte) {
+#ifdef __SSE2__
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data()));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data() + 16));
+    auto hits = [byte](__m128i c) {
+        const __m128i a = _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('"')),
+                                       _mm_cmpeq_epi8(c, _mm_set1_epi8(byte)));
+        const __m128i b = _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('\r')),
+                                       _mm_cmpeq_epi8(c, _mm_set1_epi8('\n')));
+        return std::uint32_t(_mm_movemask_epi8(_mm_or_si128(a, b)));
+    };
+    const std::uint64_t bits = std::uint64_t(hits(lo)) | std::uint64_t(hits(hi)) << 16;
+    return (bits & ((std::uint64_t{1} << value.size()) - 1)) != 0;
+#else
+    return needsQuotes(value, std::string_view(&byte, 1));
+#endif
+}
+
 // Quotes and padding behind them, for a put() that reads past what it copies.
 inline constexpr char kQuotes[] =
     "\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\""
@@ -50,7 +75,19 @@ void putQuotedValue(Out& out, std::string_view raw, QuoteOutput mode, std::strin
         if (scratch.size() < raw.size() + kRoom) scratch.resize(raw.size() + kRoom);
         value = {scratch.data(), std::size_t(unquoteTo(scratch.data(), raw) - scratch.data())};
     }
-    if (mode == QuoteOutput::never || (mode == QuoteOutput::needed && !needsQuotes(value, join))) {
+    bool quote = mode == QuoteOutput::always;
+    if (mode == QuoteOutput::needed) {
+        if constexpr (requires { Out::kWide; }) {
+            // The bytes behind a value may be read, as wide moves do: a short
+            // value is tested in one look, with no loop over its bytes.
+            quote = value.size() <= 32 && join.size() <= 1
+                        ? holdsSpecialPadded(value, join.empty() ? '"' : join[0])
+                        : needsQuotes(value, join);
+        } else {
+            quote = needsQuotes(value, join);
+        }
+    }
+    if (!quote) {
         out.put(value.data(), value.size());
         return;
     }

@@ -295,6 +295,30 @@ TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
     }
 }
 
+// A record counts the source lines it spans (CR LF once), wherever reads
+// and blocks cut it: the line an unclosed quote opened at says so.
+TEST(QuotedLines, CountsSourceLinesAtEveryCut) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) {
+        text +=
+            "1,\"two\r\nlines\",x\r\n2,\"0123456789abc\nand more after the end\",y\r\n3,z\r\r\n";
+    }
+    text += "4,\"open\r\n";
+    Settings s{.split = ",", .join = ":"};
+    s.quoted = true;
+    const FieldList both({{2, 1}});
+    for (unsigned threads : {0U, 1U, 3U}) {
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{97}}) {
+            for (std::size_t block : {std::size_t{3}, std::size_t{64}, std::size_t{4096}}) {
+                const auto o = test::ripToFile(text, s, threads,
+                                               {.chunk = chunk, .block = block, .fields = &both});
+                ASSERT_EQ(o.error, "Cannot rip src.txt: a quote opened at line 241 is never closed")
+                    << threads << " " << chunk << " " << block;
+            }
+        }
+    }
+}
+
 // The whole rip in quoted mode gives Python's values, on one thread and on
 // several, at block sizes that put block ends inside quoted values.
 TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
