@@ -193,7 +193,9 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         }
         st.sawLine = true;
         // A quoted record may hold line ends: it counts its source lines.
-        st.lines += 1 + (quoted ? lineEndsIn({line, length}) : 0);
+        st.lines += 1;
+        if (quoted && firstBit(maps.hidden, pos - maps.start, eol - maps.start) < eol - maps.start)
+            st.lines += lineEndsIn({line, length});
         pos = next;
     }
     return pos;

@@ -112,7 +112,11 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
     if (ends_.size() <= lastWord + 1 - origin_) {
         ends_.resize(lastWord + 2 - origin_);
         seps_.resize(lastWord + 2 - origin_);
-        if (quoted_) quotes_.resize(lastWord + 2 - origin_);
+    }
+    // Sized on their own: maps grown by plain rips have none.
+    if (quoted_ && quotes_.size() < ends_.size()) {
+        quotes_.resize(ends_.size());
+        hidden_.resize(ends_.size());
     }
     words_ = std::max(words_, lastWord + 1 - origin_);
     // Whole words are marked again from the start of the one holding `from`:
@@ -122,9 +126,12 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
         markQuotedLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_,
                             ends_.data() + w, seps_.data() + w, quotes_.data() + w);
         const std::size_t base = origin_ * 64;
+        const std::size_t words = lastWord + 1 - firstWord;
+        std::copy_n(ends_.data() + w, words, hidden_.data() + w);
         carry_ =
             maskQuotes(data + base, from - base, to - base, to - base, quotedSplit_, ends_.data(),
                        split_ < 0 ? nullptr : seps_.data(), quotes_.data(), carry_);
+        for (std::size_t k = w; k < w + words; ++k) hidden_[k] &= ~ends_[k];
     } else {
         markLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_, ends_.data() + w,
                       seps_.data() + w);
@@ -135,6 +142,7 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
         const std::uint64_t keep = (std::uint64_t{1} << tail) - 1;
         ends_[lastWord - origin_] &= keep;
         seps_[lastWord - origin_] &= keep;
+        if (quoted_) hidden_[lastWord - origin_] &= keep;
     }
 }
 

@@ -75,12 +75,19 @@ class LineIndex {
     // The maps themselves, for a loop over many lines: bit b of word i of each
     // stands for byte start + 64 i + b; no seps when no byte is marked. The
     // word after the last indexed one may be read; its bits mean nothing.
+    // In quoted mode `hidden` marks the line ends left out, which lie inside
+    // quoted values: the few records holding one count the source lines they
+    // span; null in plain mode.
     struct Maps {
         const std::uint64_t* ends;
         const std::uint64_t* seps;
         std::size_t start;
+        const std::uint64_t* hidden = nullptr;
     };
-    Maps maps() const { return {ends_.data(), split_ < 0 ? nullptr : seps_.data(), origin_ * 64}; }
+    Maps maps() const {
+        return {ends_.data(), split_ < 0 ? nullptr : seps_.data(), origin_ * 64,
+                quoted_ ? hidden_.data() : nullptr};
+    }
 
   private:
     std::vector<std::uint64_t> ends_;  // word i holds bytes 64 (origin_ + i) on
@@ -91,6 +98,7 @@ class LineIndex {
     bool quoted_ = false;
     std::string quotedSplit_;
     std::vector<std::uint64_t> quotes_;
+    std::vector<std::uint64_t> hidden_;
     QuoteCarry carry_;  // where the last index() left off, in quoted mode
 };
 

@@ -221,6 +221,24 @@ std::size_t BlockReader::lastRecordEndByQuotes(const RipBlock& block, bool final
         maskSeps_.resize(kWords + 1);
         maskQuoteBits_.resize(kWords + 1);
     }
+    const std::size_t left = size - quoteScanned_;
+    if (left > 0 && quoteCarry_.state != QuoteState::quoted &&
+        std::memchr(data + quoteScanned_, '"', left) == nullptr) {
+        // No quote: its line ends end records, as in plain text.
+        if (const std::size_t end = lastLineEnd(data, quoteScanned_, size)) recordEnd_ = end;
+        const char last = data[size - 1];
+        if (last == '\r' && !final) {
+            crPending_ = true;
+            crAt_ = size - 1;
+        } else if (last == '\r') {
+            recordEnd_ = size;
+        }
+        quoteCarry_.state = last == '\r' || last == '\n' || last == quotedSplit_[0]
+                                ? QuoteState::fieldStart
+                                : QuoteState::unquoted;
+        quoteScanned_ = size;
+        return recordEnd_;
+    }
     const int split = static_cast<unsigned char>(quotedSplit_[0]);
     for (std::size_t from = quoteScanned_; from < size;) {
         const std::size_t to = std::min(size, from + kWords * 64);
