@@ -112,8 +112,9 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
     if (ends_.size() <= lastWord + 1 - origin_) {
         ends_.resize(lastWord + 2 - origin_);
         seps_.resize(lastWord + 2 - origin_);
-        if (quoted_) quotes_.resize(lastWord + 2 - origin_);
     }
+    // Sized on its own: maps grown by plain rips have none.
+    if (quoted_ && quotes_.size() < ends_.size()) quotes_.resize(ends_.size());
     words_ = std::max(words_, lastWord + 1 - origin_);
     // Whole words are marked again from the start of the one holding `from`:
     // the bytes before it are the same, so are their bits.
