@@ -1,0 +1,176 @@
+// The settings the window adds for quoted fields and names, the offer of the
+// settings a loaded source seems to want, and what it says is wrong before
+// and after a rip. The engine's tests prove the reading of quotes, names and
+// formats; these prove what the window makes of them.
+#include <QPushButton>
+
+#include "windowtest.h"
+
+using namespace kolvane::test;
+
+namespace {
+
+struct RipRow {
+    const char* name;
+    bool quoted, names, smart;
+    QString fields;
+    QStringList listed;
+};
+
+struct OfferRow {
+    const char* name;
+    QByteArray bytes;
+    QString offer;
+    QString split;  // once used
+    bool quoted, names;
+};
+
+struct WarningRow {
+    const char* name;
+    bool names;
+    QString fields, split;
+    QString fieldsProblem, splitProblem;  // empty: none
+};
+
+}  // namespace
+
+class OptionsTest : public QObject, WindowFixture {
+    Q_OBJECT
+
+    bool outlined(QLineEdit* box) { return box->styleSheet().contains(QStringLiteral("red")); }
+
+  private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    // Quoted values come out unquoted, and a name picks its column; the
+    // header line is ripped first, as any line. The names come from the line
+    // the rip reads: this source was never loaded.
+    void quotedAndNames() {
+        const QString source = file("s.csv",
+                                    "id;name;mail\r\n"
+                                    "1;\"Berg; Anna\";a@x\r\n"
+                                    "2;Bo;\"b@x\"\r\n");
+        const RipRow rows[] = {
+            {"quotes as text",
+             false,
+             false,
+             false,
+             "3,2",
+             {"mail:name", " Anna\":\"Berg", "\"b@x\":Bo"}},
+            {"quoted", true, false, false, "3,2", {"mail:name", "a@x:Berg; Anna", "b@x:Bo"}},
+            {"names", true, true, false, "mail, name", {"mail:name", "a@x:Berg; Anna", "b@x:Bo"}},
+            {"an unknown name", true, true, false, "mail,Emial", {"mail:", "a@x:", "b@x:"}},
+            {"names in a template",
+             true,
+             true,
+             true,
+             "[mail] <[name]> [1]",
+             {"mail <name> id", "a@x <Berg; Anna> 1", "b@x <Bo> 2"}},
+        };
+        box("splitEdit")->setText(";");
+        for (const RipRow& row : rows) {
+            check("quotedCheck")->setChecked(row.quoted);
+            check("headerCheck")->setChecked(row.names);
+            check("templateCheck")->setChecked(row.smart);
+            rip(source, row.fields);
+            QVERIFY2(listed() == row.listed, row.name);
+        }
+        // They follow the smartcombine box in the tab chain, in this order.
+        QCOMPARE(check("templateCheck")->nextInFocusChain(), check("quotedCheck"));
+        QCOMPARE(check("quotedCheck")->nextInFocusChain(), check("headerCheck"));
+        QCOMPARE(check("quotedCheck")->text(), QStringLiteral("Fields may be quoted (\"...\")"));
+    }
+
+    // Loading offers what the settings lack and changes nothing until "Use".
+    void offer() {
+        const OfferRow rows[] = {
+            {"split by ';' and quoted",
+             "\"1\";\"Anna Berg\";\"Oslo\"\r\n\"2\";\"Bo\";\"Rome\"\r\n\"3\";\"Cy\";\"Lima\"\r\n",
+             "Fields seem to be split by ';' and quoted: use these settings?", ";", true, false},
+            {"tabs and names",
+             "id\tname\tcity\r\n1\tAnna\tOslo\r\n2\tBo\tRome\r\n3\tCy\tLima\r\n4\tDi\tBonn\r\n",
+             "Fields seem to be split by tabs, and the first line to hold names: use these "
+             "settings?",
+             "\\t", false, true},
+        };
+        QWidget* bar = nullptr;
+        for (const OfferRow& row : rows) {
+            open();
+            bar = control(*window_, "suggestionBar");
+            loadFile(file("s.txt", row.bytes));
+            QTRY_VERIFY2(bar->isVisible(), row.name);
+            QCOMPARE(control<QLabel>(*window_, "suggestionLabel")->text(), row.offer);
+            QCOMPARE(text("splitEdit"), QStringLiteral("|"));
+            QVERIFY(!check("quotedCheck")->isChecked() && !check("headerCheck")->isChecked());
+            click("useSuggestionButton");
+            QVERIFY(!bar->isVisible());
+            QCOMPARE(text("splitEdit"), row.split);
+            QCOMPARE(check("quotedCheck")->isChecked(), row.quoted);
+            QCOMPARE(check("headerCheck")->isChecked(), row.names);
+        }
+        // Dismissed, it leaves the settings as they were.
+        loadFile(file("t.txt", rows[0].bytes));
+        QTRY_VERIFY(bar->isVisible());
+        box("splitEdit")->setText("|");
+        click("dismissSuggestionButton");
+        QVERIFY(!bar->isVisible());
+        QCOMPARE(text("splitEdit"), QStringLiteral("|"));
+    }
+
+    // An entry or a split string the window cannot use is outlined and says
+    // why; fixed, the box looks and reads as usual again.
+    void warnings() {
+        loadFile(file("s.txt", "id|name|Email\r\n1|Anna|a@x\r\n"));
+        const QString usualFieldsTip = box("fieldsEdit")->toolTip();
+        const WarningRow rows[] = {
+            {"a word", false, "2,Email", "|",
+             "'Email' is not a field number: it gives an empty value", ""},
+            {"each once", false, "0,x,0", "|",
+             "'0' is not a field number: it gives an empty value\n'x' is not a field number: it "
+             "gives an empty value",
+             ""},
+            {"a known name", true, "Email, 1", "|", "", ""},
+            {"an unknown name", true, "Emial,9", "|",
+             "'Emial' is not a name in the first line: it gives an empty value", ""},
+            {"names apart, a number is a number", true, "-1", "|",
+             "'-1' is not a field number: it gives an empty value", ""},
+            {"no split string", false, "2, 3.4,", "", "",
+             "The split string is empty: every line gives one field"},
+        };
+        for (const WarningRow& row : rows) {
+            check("headerCheck")->setChecked(row.names);
+            box("fieldsEdit")->setText(row.fields);
+            box("splitEdit")->setText(row.split);
+            QVERIFY2(outlined(box("fieldsEdit")) == !row.fieldsProblem.isEmpty(), row.name);
+            QCOMPARE(box("fieldsEdit")->toolTip(),
+                     row.fieldsProblem.isEmpty() ? usualFieldsTip : row.fieldsProblem);
+            QVERIFY2(outlined(box("splitEdit")) == !row.splitProblem.isEmpty(), row.name);
+            if (!row.splitProblem.isEmpty())
+                QCOMPARE(box("splitEdit")->toolTip(), row.splitProblem);
+        }
+        // A template's brackets are its own text.
+        box("fieldsEdit")->setText("Email: [3]");
+        QVERIFY(outlined(box("fieldsEdit")));
+        check("templateCheck")->setChecked(true);
+        QVERIFY(!outlined(box("fieldsEdit")));
+    }
+
+    // The hint beside the status comes after a rip whose every result is
+    // empty, and goes with the next rip that has a value; the status stays.
+    void emptyResults() {
+        const QString source = file("s.txt", "a,b\r\nc,d\r\n");
+        const std::pair<QString, bool> rows[] = {
+            {"2", true}, {"2,3", true}, {"1", false}, {"2,1", false}, {"3", true}};
+        auto* hint = control<QLabel>(*window_, "emptyHintLabel");
+        for (const auto& [fields, empty] : rows) {
+            rip(source, fields);
+            QCOMPARE(status(), QStringLiteral("2 values ripped"));
+            QVERIFY2(hint->isVisible() == empty, qPrintable(fields));
+        }
+        QCOMPARE(hint->text(), QStringLiteral("every result is empty: check the split string"));
+    }
+};
+
+QTEST_MAIN(OptionsTest)
+#include "options_test.moc"

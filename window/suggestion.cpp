@@ -1,0 +1,105 @@
+#include "suggestion.h"
+
+#include <sys/stat.h>
+
+#include <QStringList>
+#include <algorithm>
+#include <array>
+
+#include "fieldlist.h"
+#include "formatguess.h"
+#include "io.h"
+#include "textsource.h"
+
+namespace kolvane {
+
+namespace {
+
+// Lines looked at for whether the split string in use occurs at all.
+constexpr std::size_t kLinesLooked = 10;
+
+constexpr std::array<std::string_view, 5> kOfferedSplits = {",", ";", "\t", "|", ":"};
+
+bool occursInFirstLines(std::string_view sample, std::string_view split) {
+    std::size_t start = 0;
+    for (std::size_t line = 0; line < kLinesLooked && start < sample.size(); ++line) {
+        const std::size_t end = std::min(sample.find('\n', start), sample.size());
+        if (countSeparators(sample.substr(start, end - start), split) > 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string guessSample(const std::string& path, std::string_view previewed) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::string(previewed);
+    auto file = FileSource::open(path);
+    if (!file) return std::string(previewed);
+    const std::unique_ptr<ByteSource> text = readAsText(std::move(*file));
+    std::string sample(kGuessSampleBytes + 1, '\0');
+    std::size_t filled = 0;
+    while (filled < sample.size()) {
+        const IoResult got = text->read(std::span(sample).subspan(filled));
+        if (got.failed()) return std::string(previewed);
+        if (got.bytes == 0) break;
+        filled += got.bytes;
+    }
+    sample.resize(filled);
+    return sample;
+}
+
+Suggestion suggestFor(std::string_view sample, bool whole, const Settings& now, bool namesOn) {
+    Suggestion offer;
+    Expected<FormatGuess> guess = guessFormat(sample, whole);
+    if (!guess || guess->oneColumn()) return offer;
+    if (guess->split != now.split) {
+        const bool offered = std::find(kOfferedSplits.begin(), kOfferedSplits.end(),
+                                       guess->split) != kOfferedSplits.end();
+        // A split string that occurs is the user's choice, right or not.
+        if (!offered || occursInFirstLines(sample, now.split)) return offer;
+        offer.split = guess->split;
+    }
+    offer.quoted = guess->quoted && !now.quoted;
+    // Above title lines the first line is a title, not the names.
+    offer.header = guess->header && guess->titleLines == 0 && !namesOn;
+    return offer;
+}
+
+QString suggestionText(const Suggestion& suggestion) {
+    QStringList fields;
+    if (suggestion.split) {
+        fields << (*suggestion.split == "\t" ? QStringLiteral("split by tabs")
+                                             : QStringLiteral("split by '%1'")
+                                                   .arg(QString::fromStdString(*suggestion.split)));
+    }
+    if (suggestion.quoted) fields << QStringLiteral("quoted");
+    QString text;
+    if (!fields.empty()) {
+        text = QStringLiteral("Fields seem to be ") + fields.join(QStringLiteral(" and "));
+    }
+    if (suggestion.header) {
+        text += text.isEmpty() ? QStringLiteral("The first line seems to hold names")
+                               : QStringLiteral(", and the first line to hold names");
+    }
+    const auto settings = fields.size() + (suggestion.header ? 1 : 0);
+    return text + (settings > 1 ? QStringLiteral(": use these settings?")
+                                : QStringLiteral(": use this setting?"));
+}
+
+QString typedSplit(std::string_view split) {
+    QString typed;
+    for (const QChar c : QString::fromStdString(std::string(split))) {
+        if (c == QLatin1Char('\t')) {
+            typed += QStringLiteral("\\t");
+        } else if (c == QLatin1Char('\\')) {
+            typed += QStringLiteral("\\\\");
+        } else {
+            typed += c;
+        }
+    }
+    return typed;
+}
+
+}  // namespace kolvane
