@@ -39,13 +39,14 @@ std::optional<std::size_t> namedColumn(std::string_view entry,
     return found.first;
 }
 
-QString problemWith(std::string_view entry, const QString& shown,
+QString problemWith(std::string_view entry, const QString& shown, bool namesOn,
                     const std::optional<std::vector<std::string>>& header) {
     if (fieldNumber(entry) >= 1) return {};
     const std::string_view name = trimSpaces(entry);
-    if (!header || looksNumeric(name)) {
+    if (!namesOn || looksNumeric(name)) {
         return QStringLiteral("'%1' is not a field number: it gives an empty value").arg(shown);
     }
+    if (!header) return {};
     const Named found = columnsNamed(*header, name);
     if (found.first == 0) {
         return QStringLiteral("'%1' is not a name in the first line: it gives an empty value")
@@ -80,14 +81,15 @@ std::string numberNamedFields(std::string_view list, const std::vector<std::stri
     return numbered;
 }
 
-QString fieldsWarning(const QString& box, ShownAs shownAs,
+QString fieldsWarning(const QString& box, ShownAs shownAs, bool namesOn,
                       const std::optional<std::vector<std::string>>& header) {
     // A blank box keeps the last list, and a blank entry is an empty value asked for.
     if (box.trimmed().isEmpty()) return {};
     QStringList problems;
     for (const QString& entry : box.split(QLatin1Char(','))) {
         if (entry.trimmed().isEmpty()) continue;
-        const QString problem = problemWith(typedBytes(entry, shownAs), entry.trimmed(), header);
+        const QString problem =
+            problemWith(typedBytes(entry, shownAs), entry.trimmed(), namesOn, header);
         if (!problem.isEmpty() && !problems.contains(problem)) problems << problem;
     }
     return problems.join(QLatin1Char('\n'));

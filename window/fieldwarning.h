@@ -18,9 +18,10 @@ std::string numberNamedFields(std::string_view list, const std::vector<std::stri
 
 // What is wrong with the field box's list `box` (shown as `shownAs`), one line
 // per entry the window cannot use: "'Email' is not a field number: it gives
-// an empty value". With `header` (names on and the first line known) a name
-// is checked against it. Empty when every entry is usable.
-QString fieldsWarning(const QString& box, ShownAs shownAs,
+// an empty value". With names on, a name is checked against `header`, the
+// first line's names, and passes while that line is not known (nullopt).
+// Empty when every entry is usable.
+QString fieldsWarning(const QString& box, ShownAs shownAs, bool namesOn,
                       const std::optional<std::vector<std::string>>& header);
 
 }  // namespace kolvane

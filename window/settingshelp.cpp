@@ -119,7 +119,9 @@ void MainWindow::applySuggestion() {
 void MainWindow::updateWarnings() {
     const Settings now = settings();
     mark(fieldsEdit,
-         now.smart ? QString() : fieldsWarning(fieldsEdit->text(), sourceShownAs_, headerNow(now)));
+         now.smart ? QString()
+                   : fieldsWarning(fieldsEdit->text(), sourceShownAs_,
+                                   headerCheck->checkState() != Qt::Unchecked, headerNow(now)));
     mark(splitEdit, now.split.empty() ? kEmptySplit : QString());
 }
 

@@ -23,6 +23,7 @@ struct OfferRow {
     QString offer;
     QString split;  // once used
     bool quoted, names;
+    QString tip;  // in the preview's tooltip then
 };
 
 struct WarningRow {
@@ -87,12 +88,13 @@ class OptionsTest : public QObject, WindowFixture {
         const OfferRow rows[] = {
             {"split by ';' and quoted",
              "\"1\";\"Anna Berg\";\"Oslo\"\r\n\"2\";\"Bo\";\"Rome\"\r\n\"3\";\"Cy\";\"Lima\"\r\n",
-             "Fields seem to be split by ';' and quoted: use these settings?", ";", true, false},
+             "Fields seem to be split by ';' and quoted: use these settings?", ";", true, false,
+             "[2] Anna Berg   [3] Oslo"},
             {"tabs and names",
              "id\tname\tcity\r\n1\tAnna\tOslo\r\n2\tBo\tRome\r\n3\tCy\tLima\r\n4\tDi\tBonn\r\n",
              "Fields seem to be split by tabs, and the first line to hold names: use these "
              "settings?",
-             "\\t", false, true},
+             "\\t", false, true, "[2] name   [3] city"},
         };
         QWidget* bar = nullptr;
         for (const OfferRow& row : rows) {
@@ -108,6 +110,7 @@ class OptionsTest : public QObject, WindowFixture {
             QCOMPARE(text("splitEdit"), row.split);
             QCOMPARE(check("quotedCheck")->isChecked(), row.quoted);
             QCOMPARE(check("headerCheck")->isChecked(), row.names);
+            QVERIFY2(box("previewLine")->toolTip().contains(row.tip), row.name);
         }
         // Dismissed, it leaves the settings as they were.
         loadFile(file("t.txt", rows[0].bytes));
