@@ -4,6 +4,7 @@
 // formats; these prove what the window makes of them.
 #include <QPushButton>
 
+#include "suggestion.h"
 #include "windowtest.h"
 
 using namespace kolvane::test;
@@ -24,6 +25,12 @@ struct OfferRow {
     QString split;  // once used
     bool quoted, names;
     QString tip;  // in the preview's tooltip then
+};
+
+struct GuessRow {
+    const char* name;
+    std::string sample, split;
+    kolvane::Suggestion offered;
 };
 
 struct WarningRow {
@@ -121,6 +128,24 @@ class OptionsTest : public QObject, WindowFixture {
         QCOMPARE(text("splitEdit"), QStringLiteral("|"));
     }
 
+    // What is offered, and when nothing is: the split string in use is the
+    // user's as soon as it occurs, and only the usual ones are offered.
+    void whatIsOffered() {
+        const GuessRow rows[] = {
+            {"the split string occurs", "1;a|b;x\n2;c|d;y\n3;e;z\n", "|", {}},
+            {"a space is not offered", "ab cd ef\ngh ij kl\nmn op qr\n", "|", {}},
+            {"quotes for the split string in use",
+             "\"1\",\"Anna\"\n\"2\",\"Bo\"\n\"3\",\"Cy\"\n",
+             ",",
+             {std::nullopt, true, false}},
+        };
+        for (const GuessRow& row : rows) {
+            QVERIFY2(
+                kolvane::suggestFor(row.sample, true, {.split = row.split}, false) == row.offered,
+                row.name);
+        }
+    }
+
     // An entry or a split string the window cannot use is outlined and says
     // why; fixed, the box looks and reads as usual again.
     void warnings() {
@@ -138,7 +163,7 @@ class OptionsTest : public QObject, WindowFixture {
              "'Emial' is not a name in the first line: it gives an empty value", ""},
             {"names apart, a number is a number", true, "-1", "|",
              "'-1' is not a field number: it gives an empty value", ""},
-            {"no split string", false, "2, 3.4,", "", "",
+            {"no split string", false, "2,  , 3.4,", "", "",
              "The split string is empty: every line gives one field"},
         };
         for (const WarningRow& row : rows) {
