@@ -92,6 +92,11 @@ class OptionsTest : public QObject, WindowFixture {
 
     // Loading offers what the settings lack and changes nothing until "Use".
     void offer() {
+        // Read as the rip reads it: decoded from UTF-16 once, at reading.
+        const auto utf16 = [](const QString& text) {
+            return QByteArray("\xff\xfe", 2) +
+                   QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        };
         const OfferRow rows[] = {
             {"split by ';' and quoted",
              "\"1\";\"Anna Berg\";\"Oslo\"\r\n\"2\";\"Bo\";\"Rome\"\r\n\"3\";\"Cy\";\"Lima\"\r\n",
@@ -102,6 +107,10 @@ class OptionsTest : public QObject, WindowFixture {
              "Fields seem to be split by tabs, and the first line to hold names: use these "
              "settings?",
              "\\t", false, true, "[2] name   [3] city"},
+            {"UTF-16", utf16("id;name\r\n1;Anna\r\n2;Bo\r\n3;Cy\r\n"),
+             "Fields seem to be split by ';', and the first line to hold names: use these "
+             "settings?",
+             ";", false, true, "[1] id   [2] name"},
         };
         QWidget* bar = nullptr;
         for (const OfferRow& row : rows) {
