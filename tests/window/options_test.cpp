@@ -2,7 +2,13 @@
 // settings a loaded source seems to want, and what it says is wrong before
 // and after a rip. The engine's tests prove the reading of quotes, names and
 // formats; these prove what the window makes of them.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QPushButton>
+#include <future>
+#include <thread>
 
 #include "suggestion.h"
 #include "windowtest.h"
@@ -88,6 +94,29 @@ class OptionsTest : public QObject, WindowFixture {
         QCOMPARE(check("templateCheck")->nextInFocusChain(), check("quotedCheck"));
         QCOMPARE(check("quotedCheck")->nextInFocusChain(), check("headerCheck"));
         QCOMPARE(check("quotedCheck")->text(), QStringLiteral("Fields may be quoted (\"...\")"));
+    }
+
+    // Names wait for a first line that has not come, with the window
+    // answering: Escape stops the rip there, which rips nothing.
+    void namesFromAStallingSource() {
+        const QByteArray fifo = QFile::encodeName(path("fifo"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        std::promise<void> release;
+        std::thread writer([&] {
+            const int fd = ::open(fifo.constData(), O_WRONLY);
+            QCOMPARE(::write(fd, "id|na", 5), 5);
+            release.get_future().wait();
+            ::close(fd);
+        });
+        check("headerCheck")->setChecked(true);
+        QTimer::singleShot(200, window_.get(),
+                           [&] { QTest::keyClick(window_.get(), Qt::Key_Escape); });
+        rip(path("fifo"), "name");
+        release.set_value();
+        writer.join();
+        QCOMPARE(status(), QStringLiteral("0 values ripped (stopped)"));
+        QVERIFY(listed().empty());
+        QCOMPARE(buttonsOn(), 4);
     }
 
     // Loading offers what the settings lack and changes nothing until "Use".
