@@ -263,13 +263,14 @@ void MainWindow::describeControls() {
 }
 
 void MainWindow::chainTabOrder() {
-    QWidget* order[] = {sourcePathEdit, loadButton,          ripButton,
-                        resultList,     saveButton,          splitEdit,
-                        joinEdit,       fieldsEdit,          skipEmptyCheck,
-                        previewLine,    nextLineButton,      toFileCheck,
-                        hideListCheck,  templateCheck,       quotedCheck,
-                        headerCheck,    useSuggestionButton, dismissSuggestionButton};
+    QWidget* order[] = {sourcePathEdit, loadButton,  ripButton,     resultList,     saveButton,
+                        splitEdit,      joinEdit,    fieldsEdit,    skipEmptyCheck, previewLine,
+                        nextLineButton, toFileCheck, hideListCheck, templateCheck};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+    // The controls added since the design follow its last one.
+    QWidget* added[] = {templateCheck, quotedCheck, headerCheck, useSuggestionButton,
+                        dismissSuggestionButton};
+    for (std::size_t i = 1; i < std::size(added); ++i) QWidget::setTabOrder(added[i - 1], added[i]);
 }
 
 void MainWindow::placeOnScreen() {

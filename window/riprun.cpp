@@ -66,7 +66,8 @@ void MainWindow::onRipClicked() {
     emptyHintLabel->hide();
     session_->prepare(start);
     enter(WindowState::ripping);
-    // Names are taken once, from the line the rip itself reads first.
+    // Names are taken once, from the line the rip itself reads first; the
+    // field list is parsed again with them.
     if (!takeHeaderLine(source, path)) return;
     if (headerCheck->checkState() != Qt::Unchecked) session_->prepare(settings());
     showProgress(Progress{0, false, 0, source->size()});

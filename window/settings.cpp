@@ -36,7 +36,8 @@ Settings MainWindow::settings() const {
         s.fields = numberNamedFields(s.fields, *header);
     } else if (header) {
         auto resolved = resolveTemplateNames(s.fields, *header);
-        // A name two columns share stays text, as any other bracket does.
+        // A template with a name two columns share stays as typed: which
+        // column it means is not known.
         if (resolved.index() == 0) s.fields = std::get<0>(std::move(resolved));
     }
     return s;
