@@ -100,6 +100,9 @@ void MainWindow::buildControls() {
         named(new QCheckBox(QStringLiteral("hide list while ripping")), "hideListCheck");
     templateCheck =
         named(new QCheckBox(QStringLiteral("Use smartcombine [1]...[2]")), "templateCheck");
+    quotedCheck =
+        named(new QCheckBox(QStringLiteral("Fields may be quoted (\"...\")")), "quotedCheck");
+    headerCheck = named(new QCheckBox(QStringLiteral("First line holds names")), "headerCheck");
     // Their designed widths, and narrower only where the screen is.
     splitEdit->setMaximumWidth(94);
     joinEdit->setMaximumWidth(91);
@@ -114,6 +117,12 @@ void MainWindow::buildControls() {
     fields->addWidget(joinEdit, 0, 3);
     fields->addWidget(skipEmptyCheck, 0, 5);
     fields->addWidget(hideListCheck, 1, 5);
+    // In the room the design left under the separators: no row more.
+    auto* csvRow = new QHBoxLayout;
+    csvRow->addWidget(quotedCheck);
+    csvRow->addWidget(headerCheck);
+    csvRow->addStretch();
+    fields->addLayout(csvRow, 1, 0, 1, 5);
     fields->addWidget(fieldsLabel, 2, 0);
     fields->addWidget(fieldsEdit, 2, 1, 1, 2);
     fields->addWidget(fieldsHintLabel, 2, 3, 1, 2);
@@ -164,6 +173,12 @@ void MainWindow::buildControls() {
     saveOrStop_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* bottomRow = new QHBoxLayout;
     bottomRow->addWidget(statusLabel, 1);
+    // Beside the status, which stays the design's text.
+    emptyHintLabel = named(new ElidingLabel, "emptyHintLabel");
+    emptyHintLabel->setTextFormat(Qt::PlainText);
+    emptyHintLabel->setMinimumWidth(40);
+    emptyHintLabel->hide();
+    bottomRow->addWidget(emptyHintLabel);
     bottomRow->addWidget(ripProgress);
     bottomRow->addWidget(toFileCheck);
     bottomRow->addWidget(saveOrStop_);
@@ -173,6 +188,7 @@ void MainWindow::buildControls() {
     window->setContentsMargins(9, 9, 9, 9);
     window->addLayout(sourceRow);
     window->addWidget(settingsFrame);
+    window->addWidget(buildSuggestionBar());
     window->addWidget(resultList, 1);
     window->addLayout(bottomRow);
     // On a screen smaller than the controls need (a small one at 200%), the
@@ -215,6 +231,8 @@ void MainWindow::describeControls() {
         {skipEmptyCheck, "Skip line on 1 empty value"},
         {hideListCheck, "Hide list while ripping"},
         {templateCheck, "Use smartcombine"},
+        {quotedCheck, "Fields may be quoted"},
+        {headerCheck, "First line holds names"},
         {previewLine, "Preview line"},
         {nextLineButton, "Next line"},
         {ripProgress, "Rip progress"},
@@ -249,6 +267,10 @@ void MainWindow::chainTabOrder() {
                         splitEdit,      joinEdit,    fieldsEdit,    skipEmptyCheck, previewLine,
                         nextLineButton, toFileCheck, hideListCheck, templateCheck};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+    // The controls added since the design follow its last one.
+    QWidget* added[] = {templateCheck, quotedCheck, headerCheck, useSuggestionButton,
+                        dismissSuggestionButton};
+    for (std::size_t i = 1; i < std::size(added); ++i) QWidget::setTabOrder(added[i - 1], added[i]);
 }
 
 void MainWindow::placeOnScreen() {

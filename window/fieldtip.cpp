@@ -1,6 +1,7 @@
 #include "fieldtip.h"
 
 #include "displaytext.h"
+#include "headerline.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -31,10 +32,17 @@ QString paragraph(const QString& html) {
 }  // namespace
 
 QString fieldTip(std::string_view line, const Settings& settings, const FieldList& lastParse) {
-    const std::int64_t fields =
-        settings.split.empty() ? 1 : countSeparators(line, settings.split) + 1;
-    const std::vector<std::string_view> cut = cutFields(
+    std::int64_t fields = settings.split.empty() ? 1 : countSeparators(line, settings.split) + 1;
+    std::vector<std::string_view> cut = cutFields(
         line, settings.split, static_cast<std::size_t>(std::min<std::int64_t>(fields, kTipFields)));
+    // Quoted, a split string inside quotes splits nothing, and values show unquoted.
+    std::vector<std::string> unquoted;
+    if (settings.quoted && !settings.split.empty()) {
+        unquoted = headerNames(line, settings.split, true);
+        fields = static_cast<std::int64_t>(unquoted.size());
+        cut.assign(unquoted.begin(),
+                   unquoted.begin() + std::min<std::ptrdiff_t>(std::ssize(unquoted), kTipFields));
+    }
     const auto listed = static_cast<int>(cut.size());
 
     // "[1] 0   [2] uniform@delta.com   [3] ...", a new line before a field

@@ -58,6 +58,8 @@ void MainWindow::loadSource(const std::string& path) {
     sourcePathBytes_ = path;
     sourceShownAs_ = ShownAs::utf8;
     sourcePathEdit->setText(displayText(path));
+    offerSuggestion({});
+    firstLine_.reset();
     askPreview(true);
 }
 
@@ -88,6 +90,7 @@ void MainWindow::runPreview() {
         } else if (*answer) {
             if (load) record_.previewLineNumber = 1;
             setPreview(std::move(**answer), number);
+            if (load) guessSource();
         } else if (load) {
             // A file without a single line has nothing to preview: a failed
             // load. Past the last line, ">>" leaves the box as it is.
@@ -121,7 +124,11 @@ void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
     }
     // The start of a long line, field 1, is what helps.
     previewLine->setCursorPosition(0);
+    // Line 1 holds the names; a path edited by hand leaves them unknown.
+    if (line == 1) firstLine_ = previewBytes_;
+    if (line == 0) firstLine_.reset();
     updateFieldTip();
+    updateWarnings();
 }
 
 void MainWindow::onSaveClicked() {

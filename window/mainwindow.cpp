@@ -24,6 +24,7 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
       now_(session_->clock()) {
     buildControls();
     connectSignals();
+    connectSettingsHelp();
     connectKeys();
     recordStartDir();
     placeOnScreen();

@@ -16,6 +16,7 @@
 #include "resultstore.h"
 #include "ripsession.h"
 #include "sourcepreview.h"
+#include "suggestion.h"
 #include "windowstate.h"
 
 class QCheckBox;
@@ -152,6 +153,24 @@ class MainWindow : public QWidget {
     // in the file system's encoding.
     std::string sourcePath() const;
 
+    // Names, quotes, the suggestion and the warnings.
+    QWidget* buildSuggestionBar();
+    void connectSettingsHelp();
+    // The first line's names with the settings `s`, when names are on and it is known.
+    std::optional<std::vector<std::string>> headerNow(const Settings& s) const;
+    // Guesses the loaded source's format off the window's thread and offers
+    // what the settings lack; nothing changes until the user accepts.
+    void guessSource();
+    void offerSuggestion(const Suggestion& suggestion);
+    void applySuggestion();
+    // The red outline and tooltip on a box the window cannot use as it stands.
+    void updateWarnings();
+    // With names on, reads the source's first line before the rip and gives
+    // it back to the rip first; false when the rip ended there.
+    bool takeHeaderLine(std::unique_ptr<ByteSource>& source, const std::string& path);
+    // After a rip into the list: the hint when every result is empty.
+    void hintAtEmptyResults();
+
     // Source row
     QLineEdit* sourcePathEdit = nullptr;
     QPushButton* loadButton = nullptr;
@@ -168,11 +187,19 @@ class MainWindow : public QWidget {
     QCheckBox* skipEmptyCheck = nullptr;
     QCheckBox* hideListCheck = nullptr;
     QCheckBox* templateCheck = nullptr;
+    QCheckBox* quotedCheck = nullptr;
+    QCheckBox* headerCheck = nullptr;
     QLineEdit* previewLine = nullptr;
     QPushButton* nextLineButton = nullptr;
+    // The offer of settings a loaded source seems to want
+    QWidget* suggestionBar = nullptr;
+    ElidingLabel* suggestionLabel = nullptr;
+    QPushButton* useSuggestionButton = nullptr;
+    QPushButton* dismissSuggestionButton = nullptr;
     // Result list and bottom row
     ResultView* resultList = nullptr;
     ElidingLabel* statusLabel = nullptr;
+    ElidingLabel* emptyHintLabel = nullptr;
     QCheckBox* toFileCheck = nullptr;
     QPushButton* saveButton = nullptr;
     // Beyond the original controls: a rip's progress and its "Stop" button,
@@ -203,6 +230,10 @@ class MainWindow : public QWidget {
     // join strings typed mean the bytes the user sees.
     std::optional<std::string> sourcePathBytes_;
     ShownAs sourceShownAs_ = ShownAs::utf8;
+    // The source's first line, as the preview or the last rip read it: the
+    // names with "First line holds names". nullopt while it is not known.
+    std::optional<std::string> firstLine_;
+    Suggestion offered_;
 
     WindowState state_ = WindowState::idle;
     std::chrono::steady_clock::time_point busySince_;
@@ -224,6 +255,7 @@ class MainWindow : public QWidget {
     // Last: they end their threads before what those threads use goes.
     BackgroundTask<PreviewAnswer> previewTask_;
     BackgroundTask<std::optional<QString>> saveTask_;
+    BackgroundTask<Suggestion> guessTask_;
 };
 
 }  // namespace kolvane

@@ -63,8 +63,13 @@ void MainWindow::onRipClicked() {
     model_->beginClear();
     store_.clear();
     model_->endClear();
+    emptyHintLabel->hide();
     session_->prepare(start);
     enter(WindowState::ripping);
+    // Names are taken once, from the line the rip itself reads first; the
+    // field list is parsed again with them.
+    if (!takeHeaderLine(source, path)) return;
+    if (headerCheck->checkState() != Qt::Unchecked) session_->prepare(settings());
     showProgress(Progress{0, false, 0, source->size()});
     session_->run(*source, path);
 }
@@ -148,6 +153,7 @@ void MainWindow::ripFinished(const RunResult& result) {
         showStatus(count);
     }
     enter(WindowState::idle);
+    if (!result.error) hintAtEmptyResults();
     // With an empty field box the rip reused the last parse, and so does the preview.
     updateFieldTip();
     if (std::exchange(closePending_, false)) {

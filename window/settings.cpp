@@ -3,8 +3,11 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include "fieldnames.h"
 #include "fieldtip.h"
+#include "fieldwarning.h"
 #include "frontrules.h"
+#include "headerline.h"
 #include "mainwindow.h"
 
 namespace kolvane {
@@ -27,7 +30,22 @@ Settings MainWindow::settings() const {
     s.toFile = toFileCheck->checkState() != Qt::Unchecked;
     s.smart = templateCheck->checkState() != Qt::Unchecked;
     s.outfile = record_.outputPath;
+    s.quoted = quotedCheck->checkState() != Qt::Unchecked;
+    // Names become numbers here, so the rip and the tooltip take them alike.
+    if (const auto header = headerNow(s); header && !s.smart) {
+        s.fields = numberNamedFields(s.fields, *header);
+    } else if (header) {
+        auto resolved = resolveTemplateNames(s.fields, *header);
+        // A template with a name two columns share stays as typed: which
+        // column it means is not known.
+        if (resolved.index() == 0) s.fields = std::get<0>(std::move(resolved));
+    }
     return s;
+}
+
+std::optional<std::vector<std::string>> MainWindow::headerNow(const Settings& s) const {
+    if (headerCheck->checkState() == Qt::Unchecked || !firstLine_) return std::nullopt;
+    return headerNames(*firstLine_, s.split, s.quoted);
 }
 
 void MainWindow::updateFieldTip() {

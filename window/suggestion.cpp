@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QStringList>
+#include <algorithm>
 #include <array>
 
 #include "fieldlist.h"
@@ -37,7 +38,6 @@ std::string guessSample(const std::string& path, std::string_view previewed) {
     auto file = FileSource::open(path);
     if (!file) return std::string(previewed);
     const std::unique_ptr<ByteSource> text = readAsText(std::move(*file));
-    // One byte more than a guess takes tells whether the sample is all there is.
     std::string sample(kGuessSampleBytes + 1, '\0');
     std::size_t filled = 0;
     while (filled < sample.size()) {
@@ -52,7 +52,7 @@ std::string guessSample(const std::string& path, std::string_view previewed) {
 
 Suggestion suggestFor(std::string_view sample, bool whole, const Settings& now, bool namesOn) {
     Suggestion offer;
-    const Expected<FormatGuess> guess = guessFormat(sample, whole);
+    Expected<FormatGuess> guess = guessFormat(sample, whole);
     if (!guess || guess->oneColumn()) return offer;
     if (guess->split != now.split) {
         const bool offered = std::find(kOfferedSplits.begin(), kOfferedSplits.end(),
@@ -70,18 +70,20 @@ Suggestion suggestFor(std::string_view sample, bool whole, const Settings& now, 
 QString suggestionText(const Suggestion& suggestion) {
     QStringList fields;
     if (suggestion.split) {
-        fields << (*suggestion.split == "\t"
-                       ? QStringLiteral("split by tabs")
-                       : QStringLiteral("split by '%1'").arg(QString::fromStdString(*suggestion.split)));
+        fields << (*suggestion.split == "\t" ? QStringLiteral("split by tabs")
+                                             : QStringLiteral("split by '%1'")
+                                                   .arg(QString::fromStdString(*suggestion.split)));
     }
     if (suggestion.quoted) fields << QStringLiteral("quoted");
     QString text;
-    if (!fields.empty()) text = QStringLiteral("Fields seem to be ") + fields.join(QStringLiteral(" and "));
+    if (!fields.empty()) {
+        text = QStringLiteral("Fields seem to be ") + fields.join(QStringLiteral(" and "));
+    }
     if (suggestion.header) {
         text += text.isEmpty() ? QStringLiteral("The first line seems to hold names")
                                : QStringLiteral(", and the first line to hold names");
     }
-    const int settings = static_cast<int>(fields.size()) + (suggestion.header ? 1 : 0);
+    const auto settings = fields.size() + (suggestion.header ? 1 : 0);
     return text + (settings > 1 ? QStringLiteral(": use these settings?")
                                 : QStringLiteral(": use this setting?"));
 }

@@ -184,6 +184,17 @@ TEST(Run, ResultMayBeAsLongAsItsLine) {
     EXPECT_EQ(test::items(rig.store), std::vector<std::string>{"0123456789abcdef:x"});
 }
 
+// A window's one ripper takes quoted mode after plain rips, which sized its
+// index without the quote map.
+TEST(Run, QuotedRipAfterAPlainOne) {
+    test::Rig rig("\n");
+    const std::string line = "1|\"b|c\"|d\n";
+    rig.into("2").run(line);
+    rig.current.quoted = true;
+    EXPECT_FALSE(rig.run(line).error);
+    EXPECT_EQ(test::items(rig.store), std::vector<std::string>{"b|c"});
+}
+
 TEST(Run, NoSourceFileGiven) {
     auto source = FileSource::open("");
     ASSERT_FALSE(source);

@@ -1,0 +1,166 @@
+// What the window adds around the settings: names from the first line and
+// quoted fields, the offer of the settings a loaded source seems to want, the
+// warnings on a box it cannot use, and the hint after a rip of empty results.
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "elidinglabel.h"
+#include "fieldwarning.h"
+#include "formatguess.h"
+#include "headerline.h"
+#include "lineripper.h"
+#include "mainwindow.h"
+
+namespace kolvane {
+
+namespace {
+
+// A guess that takes no longer than this shows at once, with the preview.
+constexpr std::chrono::milliseconds kGuessWait{40};
+
+const QString kEmptySplit = QStringLiteral("The split string is empty: every line gives one field");
+const QString kEmptyResults = QStringLiteral("every result is empty: check the split string");
+const char* const kUsualTip = "usualTip";
+
+// Outlines `box` in red with `problem` as its tooltip, or gives it back its
+// own look and tooltip when there is none.
+void mark(QLineEdit* box, const QString& problem) {
+    if (!box->property(kUsualTip).isValid()) box->setProperty(kUsualTip, box->toolTip());
+    box->setStyleSheet(problem.isEmpty() ? QString()
+                                         : QStringLiteral("QLineEdit { border: 1px solid red; }"));
+    box->setToolTip(problem.isEmpty() ? box->property(kUsualTip).toString() : problem);
+    box->setAccessibleDescription(problem);
+}
+
+QPushButton* barButton(const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+QWidget* MainWindow::buildSuggestionBar() {
+    suggestionBar = new QWidget;
+    suggestionBar->setObjectName(QStringLiteral("suggestionBar"));
+    // One line whatever the offer's length: cut in the middle, whole in its tooltip.
+    suggestionLabel = new ElidingLabel;
+    suggestionLabel->setObjectName(QStringLiteral("suggestionLabel"));
+    suggestionLabel->setTextFormat(Qt::PlainText);
+    suggestionLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    suggestionLabel->setMinimumWidth(60);
+    useSuggestionButton = barButton("useSuggestionButton", QStringLiteral("Use"));
+    useSuggestionButton->setToolTip(QStringLiteral("Take these settings"));
+    dismissSuggestionButton = barButton("dismissSuggestionButton", QStringLiteral("Dismiss"));
+    dismissSuggestionButton->setToolTip(QStringLiteral("Keep the settings as they are"));
+    auto* row = new QHBoxLayout(suggestionBar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(suggestionLabel, 1);
+    row->addWidget(useSuggestionButton);
+    row->addWidget(dismissSuggestionButton);
+    suggestionBar->hide();
+    return suggestionBar;
+}
+
+void MainWindow::connectSettingsHelp() {
+    connect(useSuggestionButton, &QPushButton::clicked, this, &MainWindow::applySuggestion);
+    connect(dismissSuggestionButton, &QPushButton::clicked, this, [this] { offerSuggestion({}); });
+    // The user taking a setting the offer is about in hand answers the offer.
+    connect(splitEdit, &QLineEdit::textEdited, this, [this] { offerSuggestion({}); });
+    connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] { offerSuggestion({}); });
+    for (QCheckBox* box : {quotedCheck, headerCheck}) {
+        connect(box, &QCheckBox::clicked, this, [this] { offerSuggestion({}); });
+        connect(box, &QCheckBox::toggled, this, &MainWindow::updateFieldTip);
+    }
+    for (QLineEdit* box : {splitEdit, fieldsEdit}) {
+        connect(box, &QLineEdit::textChanged, this, &MainWindow::updateWarnings);
+    }
+    for (QCheckBox* box : {quotedCheck, headerCheck, templateCheck}) {
+        connect(box, &QCheckBox::toggled, this, &MainWindow::updateWarnings);
+    }
+    emptyHintLabel->setText(kEmptyResults);
+}
+
+void MainWindow::guessSource() {
+    const Settings now = settings();
+    const bool namesOn = headerCheck->checkState() != Qt::Unchecked;
+    const std::string path = sourcePath();
+    auto guess = [path, previewed = previewBytes_, now, namesOn] {
+        const std::string sample = guessSample(path, previewed);
+        const bool whole = sample.size() <= kGuessSampleBytes;
+        return suggestFor(std::string_view(sample).substr(0, kGuessSampleBytes), whole, now,
+                          namesOn);
+    };
+    // An answer for a source no longer in the box is dropped.
+    auto offer = [this, path](Suggestion suggestion) {
+        if (sourcePath() == path) offerSuggestion(suggestion);
+    };
+    guessTask_.start(this, std::move(guess), std::move(offer), kGuessWait);
+}
+
+void MainWindow::offerSuggestion(const Suggestion& suggestion) {
+    offered_ = suggestion;
+    suggestionLabel->setText(suggestion.any() ? suggestionText(suggestion) : QString());
+    suggestionBar->setVisible(suggestion.any());
+}
+
+void MainWindow::applySuggestion() {
+    const Suggestion taken = std::exchange(offered_, {});
+    if (taken.split) splitEdit->setText(typedSplit(*taken.split));
+    if (taken.quoted) quotedCheck->setChecked(true);
+    if (taken.header) headerCheck->setChecked(true);
+    offerSuggestion({});
+}
+
+void MainWindow::updateWarnings() {
+    const Settings now = settings();
+    mark(fieldsEdit,
+         now.smart ? QString()
+                   : fieldsWarning(fieldsEdit->text(), sourceShownAs_,
+                                   headerCheck->checkState() != Qt::Unchecked, headerNow(now)));
+    mark(splitEdit, now.split.empty() ? kEmptySplit : QString());
+}
+
+bool MainWindow::takeHeaderLine(std::unique_ptr<ByteSource>& source, const std::string& path) {
+    if (headerCheck->checkState() == Qt::Unchecked) return true;
+    // The line is read as the rip reads: the window answers meanwhile, and a
+    // stop ends the wait.
+    auto line = readFirstLine(*source, path, [this] {
+        QCoreApplication::processEvents();
+        return state_ == WindowState::ripping;
+    });
+    if (!line) {
+        ripFinished(RunResult{line.error()});
+        return false;
+    }
+    if (state_ != WindowState::ripping) {
+        ripFinished(RunResult{std::nullopt, true});
+        return false;
+    }
+    firstLine_ = line->bytes.substr(0, line->end);
+    updateWarnings();
+    // The header line is ripped first, as any line is, so the results have their own header.
+    source = std::make_unique<PrefixedSource>(std::move(line->bytes), std::move(source));
+    return true;
+}
+
+void MainWindow::hintAtEmptyResults() {
+    if (store_.empty()) return;
+    const Settings now = settings();
+    const RipPlan plan(now, fieldListFor(now, session_->fields()));
+    LineRipper ripper;
+    ripper.configure(plan);
+    // What a line without any of the wanted values gives.
+    std::string empty;
+    ripper.rip({}, empty);
+    for (std::size_t i = 0; i < store_.size(); ++i) {
+        if (store_.at(i) != empty) return;
+    }
+    emptyHintLabel->show();
+}
+
+}  // namespace kolvane
