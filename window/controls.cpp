@@ -10,9 +10,11 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 #include <limits>
 
+#include "columngrid.h"
 #include "elidinglabel.h"
 #include "icons.h"
 #include "mainwindow.h"
@@ -127,6 +129,9 @@ void MainWindow::buildControls() {
     previewRow->addWidget(previewLine, 1);
     previewRow->addWidget(nextLineButton);
 
+    columnGrid_ = new ColumnGrid(
+        fieldsEdit, {[this] { return settings(); }, [this] { return session_->fields(); }});
+
     settingsFrame = named(new QGroupBox(QStringLiteral("Settings")), "settingsFrame");
     auto* frame = new QVBoxLayout(settingsFrame);
     frame->addLayout(fields);
@@ -173,6 +178,7 @@ void MainWindow::buildControls() {
     window->setContentsMargins(9, 9, 9, 9);
     window->addLayout(sourceRow);
     window->addWidget(settingsFrame);
+    window->addWidget(columnGrid_);
     window->addWidget(resultList, 1);
     window->addLayout(bottomRow);
     // On a screen smaller than the controls need (a small one at 200%), the
@@ -249,12 +255,19 @@ void MainWindow::chainTabOrder() {
                         splitEdit,      joinEdit,    fieldsEdit,    skipEmptyCheck, previewLine,
                         nextLineButton, toFileCheck, hideListCheck, templateCheck};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+    QWidget::setTabOrder(order[std::size(order) - 1], columnGrid_->showCheck());
+    QWidget::setTabOrder(columnGrid_->showCheck(), columnGrid_->table());
 }
 
 void MainWindow::placeOnScreen() {
     // The content's own size: a scroll area asks for less than it holds.
-    const QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
+    QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
     if (const QScreen* where = screen()) {
+        // The column grid shows from the start only where it fits.
+        if (wanted.height() > where->availableGeometry().height()) {
+            columnGrid_->setShown(false);
+            wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
+        }
         setGeometry(fitOnScreen(wanted, minimumSizeHint(), where->availableGeometry()));
     } else {
         resize(wanted);

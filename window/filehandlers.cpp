@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <utility>
 
+#include "columngrid.h"
 #include "displaytext.h"
 #include "elidinglabel.h"
 #include "frontrules.h"
@@ -59,6 +60,7 @@ void MainWindow::loadSource(const std::string& path) {
     sourceShownAs_ = ShownAs::utf8;
     sourcePathEdit->setText(displayText(path));
     askPreview(true);
+    columnGrid_->loadSource(path);
 }
 
 void MainWindow::onNextLineClicked() {
