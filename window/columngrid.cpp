@@ -194,9 +194,16 @@ ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
     header->setResizeContentsPrecision(20);
     header->setMaximumSectionSize(fontMetrics().averageCharWidth() * 36);
     columnTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    columnTable->setFixedHeight(columnTable->verticalHeader()->defaultSectionSize() * kRowsShown +
-                                header->sizeHint().height() + 2 * columnTable->frameWidth() +
-                                columnTable->horizontalScrollBar()->sizeHint().height() + 4);
+    // A few rows at most, so the result list keeps its room; on a small
+    // screen the grid gives up rows too, down to two, before anything scrolls.
+    const auto rowsHigh = [&](int rows) {
+        return columnTable->verticalHeader()->defaultSectionSize() * rows +
+               header->sizeHint().height() + 2 * columnTable->frameWidth() +
+               columnTable->horizontalScrollBar()->sizeHint().height() + 4;
+    };
+    columnTable->setMinimumHeight(rowsHigh(2));
+    columnTable->setMaximumHeight(rowsHigh(kRowsShown));
+    columnTable->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     connect(header, &QHeaderView::sectionClicked, this, &ColumnGrid::toggle);
 
     auto* layout = new QVBoxLayout(this);
