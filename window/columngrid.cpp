@@ -18,6 +18,7 @@
 #include <cerrno>
 
 #include "displaytext.h"
+#include "elidinglabel.h"
 #include "fieldnames.h"
 #include "headerline.h"
 #include "lineripper.h"
@@ -37,8 +38,9 @@ constexpr qsizetype kTipChars = 400;
 // the 50 ms a change may take to show.
 constexpr int kRowsShown = 7;
 constexpr std::chrono::milliseconds kPause{15};
-// How long a load may wait for its sample before the window goes on.
-constexpr std::chrono::milliseconds kAnswerWait{30};
+// A load waits for no sample: the preview's own wait is all that a load
+// may hold up the window.
+constexpr std::chrono::milliseconds kAnswerWait{0};
 
 // One line of a cell: a value spanning lines shows where they break.
 QString oneLine(QString text) {
@@ -166,10 +168,10 @@ ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
     showColumnsCheck = new QCheckBox(QStringLiteral("Show columns"));
     showColumnsCheck->setObjectName(QStringLiteral("showColumnsCheck"));
     showColumnsCheck->setChecked(true);
-    noteLabel = new QLabel;
+    noteLabel = new ElidingLabel;
     noteLabel->setObjectName(QStringLiteral("columnNoteLabel"));
     noteLabel->setTextFormat(Qt::PlainText);
-    noteLabel->hide();
+    noteLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* top = new QHBoxLayout;
     top->addWidget(showColumnsCheck);
     top->addWidget(noteLabel, 1);
@@ -195,14 +197,14 @@ ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
     header->setMaximumSectionSize(fontMetrics().averageCharWidth() * 36);
     columnTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     // A few rows at most, so the result list keeps its room; on a small
-    // screen the grid gives up rows too, down to two, before anything scrolls.
+    // screen the grid gives up rows too, down to one, before anything scrolls.
     const auto rowsHigh = [&](int rows) {
         return columnTable->verticalHeader()->defaultSectionSize() * rows +
-               header->sizeHint().height() + 2 * columnTable->frameWidth() +
-               columnTable->horizontalScrollBar()->sizeHint().height() + 4;
+               header->sizeHint().height() + 2 * columnTable->frameWidth() + 4;
     };
-    columnTable->setMinimumHeight(rowsHigh(2));
-    columnTable->setMaximumHeight(rowsHigh(kRowsShown));
+    columnTable->setMinimumHeight(rowsHigh(1));
+    columnTable->setMaximumHeight(rowsHigh(kRowsShown) +
+                                  columnTable->horizontalScrollBar()->sizeHint().height());
     columnTable->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     connect(header, &QHeaderView::sectionClicked, this, &ColumnGrid::toggle);
 
@@ -241,7 +243,6 @@ void ColumnGrid::refreshSoon() {
 
 void ColumnGrid::showNote(const QString& text) {
     noteLabel->setText(text);
-    noteLabel->setVisible(!text.isEmpty());
 }
 
 void ColumnGrid::loadSource(const std::string& path) {
@@ -250,8 +251,9 @@ void ColumnGrid::loadSource(const std::string& path) {
     cancel_ = false;
     sample_ = {};
     refresh();
-    if (path.empty()) return showNote({});
-    showNote(QStringLiteral("Reading the first lines..."));
+    readNote_ = path.empty() ? QString() : QStringLiteral("Reading the first lines...");
+    showNote(readNote_);
+    if (path.empty()) return;
     auto read = [this, path]() -> Expected<SampleText> {
         // Only a regular file can be read again by the rip: reading a FIFO or
         // a device here would take its lines from the rip.
@@ -266,9 +268,9 @@ void ColumnGrid::loadSource(const std::string& path) {
         return readSample(*text, path, SampleText::Limits{}, &cancel_);
     };
     auto show = [this](Expected<SampleText> answer) {
-        if (!answer) return showNote(QString::fromStdString(answer.error().message()));
-        sample_ = std::move(*answer);
-        showNote(sample_.cut ? QStringLiteral("Long lines are shown cut.") : QString());
+        readNote_ = answer ? QString() : QString::fromStdString(answer.error().message());
+        if (answer) sample_ = std::move(*answer);
+        showNote(readNote_);
         refresh();
     };
     reader_.start(this, std::move(read), std::move(show), kAnswerWait);
@@ -288,9 +290,17 @@ void ColumnGrid::refresh() {
     if (records.size() > kRecords) records.pop_back();
 
     ColumnModel::Content content;
-    std::size_t columns = std::min(names_.size(), kColumns);
-    for (const SampleRecord& record : records) {
-        columns = std::max(columns, std::min(record.fieldCount, kColumns));
+    std::size_t widest = names_.size();
+    for (const SampleRecord& record : records) widest = std::max(widest, record.fieldCount);
+    const std::size_t columns = std::min(widest, kColumns);
+    if (readNote_.isEmpty()) {
+        QStringList notes;
+        if (sample_.cut) notes << QStringLiteral("Long lines are shown cut.");
+        if (widest > columns) {
+            notes
+                << QStringLiteral("The first %1 of %2 fields are shown.").arg(columns).arg(widest);
+        }
+        showNote(notes.join(QLatin1Char(' ')));
     }
     for (std::size_t k = 0; k < columns; ++k) {
         content.headers.push_back(

@@ -12,7 +12,6 @@
 #include "ripplan.h"
 
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QTableView;
 class QTimer;
@@ -20,6 +19,7 @@ class QTimer;
 namespace kolvane {
 
 class ColumnModel;
+class ElidingLabel;
 
 // The column grid: the source's first records split by the settings as they
 // are now, a numbered column for each field, the chosen ones marked with
@@ -69,7 +69,7 @@ class ColumnGrid : public QWidget {
     void showNote(const QString& text);
 
     QCheckBox* showColumnsCheck = nullptr;
-    QLabel* noteLabel = nullptr;
+    ElidingLabel* noteLabel = nullptr;  // what is read, what failed, what is cut
     QTableView* columnTable = nullptr;
     ColumnModel* model_ = nullptr;
     QLineEdit* fieldsEdit_;
@@ -77,6 +77,7 @@ class ColumnGrid : public QWidget {
     QTimer* pause_ = nullptr;
     bool header_ = false;
     SampleText sample_;
+    QString readNote_;                // the sample is being read, or why it could not be
     std::vector<std::string> names_;  // the header's, when header_
     std::atomic<bool> cancel_{false};
     // Last: it ends its thread before what the thread uses goes.
