@@ -56,7 +56,7 @@ Expected<SampleText> readSample(ByteSource& source, const std::string& sourceNam
         if (afterCr && data[0] == '\n') pos = 1;
         afterCr = false;
         while (pos < r.bytes) {
-            if (full()) {
+            if (!inLine && full()) {
                 sample.more = true;
                 return sample;
             }

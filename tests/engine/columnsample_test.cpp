@@ -39,6 +39,7 @@ INSTANTIATE_TEST_SUITE_P(ColumnSample, Samples, testing::Values(
     SampleCase{"EveryLineEnd", "a\r\nb\rc\nd", 1, kLoose, "a\nb\nc\nd\n"},
     SampleCase{"CrLfSplitBetweenReads", "ab\r\ncd\r", 3, kLoose, "ab\ncd\n"},
     SampleCase{"EmptyLinesStay", "\n\nx", 64, kLoose, "\n\nx\n"},
+    SampleCase{"LineOfTheBoundIsWhole", "abcd\nxy", 64, {10, 4}, "abcd\nxy\n"},
     SampleCase{"LongLineKeptInPart", "abcdefgh\nxy\n", 3, {10, 4}, "abcd\nxy\n", true},
     SampleCase{"LinesBounded", "a\nb\nc\n", 64, {2}, "a\nb\n", false, true},
     SampleCase{"KeptBytesBounded", "ab\ncd\nef\n", 64, {10, 10, 4}, "ab\ncd\n", false, true},

@@ -1,6 +1,11 @@
 // The column grid through the real window: header clicks and Space edit the
 // field box, and the headers and results follow the settings.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QTableView>
 
 #include "columngrid.h"
@@ -78,19 +83,38 @@ class ColumnGridTest : public QObject, WindowFixture {
     // toggles that field as a click does.
     void keyboardToggles() {
         showCustomers();
-        check("showColumnsCheck")->setFocus();
+        check("templateCheck")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTRY_VERIFY(check("showColumnsCheck")->hasFocus());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTRY_VERIFY(grid()->hasFocus());
         QTest::keyClick(grid(), Qt::Key_Right);
         QTest::keyClick(grid(), Qt::Key_Right);
         QTest::keyClick(grid(), Qt::Key_Space);
         QCOMPARE(text("fieldsEdit"), QStringLiteral("3"));
+        QTRY_COMPARE(headerText(2), QStringLiteral("3 (1st)"));  // the current column stays
         QTest::keyClick(grid(), Qt::Key_Left);
         QTest::keyClick(grid(), Qt::Key_Space);
         QCOMPARE(text("fieldsEdit"), QStringLiteral("3,2"));
         QTest::keyClick(grid(), Qt::Key_Right);
         QTest::keyClick(grid(), Qt::Key_Space);
         QCOMPARE(text("fieldsEdit"), QStringLiteral("2"));
+    }
+
+    // A pipe is left to the preview and the rip: the grid says why it shows
+    // nothing, and waits on no writer, so the next file loads at once.
+    void pipeIsNotRead() {
+        const QByteArray fifo = QFile::encodeName(path("fifo"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        // Should a reader be stuck opening it, it would hold up the next load.
+        const auto unstick =
+            qScopeGuard([&] { ::close(::open(fifo.constData(), O_WRONLY | O_NONBLOCK)); });
+        check("showColumnsCheck")->setChecked(true);
+        loadFile(path("fifo"));
+        QTRY_VERIFY(control<QLabel>(*window_, "columnNoteLabel")
+                        ->text()
+                        .endsWith(QStringLiteral("it is no regular file")));
+        showCustomers();
     }
 
     // Names and places in the headers, and the result column, follow every
