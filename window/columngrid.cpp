@@ -69,6 +69,52 @@ bool placeholderName(const QString& name) {
            !name.contains(QLatin1Char(']'));
 }
 
+// What a rip would use with the header's `names`: the template's "[name]"s,
+// or the list's names, turned into numbers. Says why a template's could not be.
+QString resolveNames(Settings& settings, FieldList& fields, const std::vector<std::string>& names) {
+    if (settings.smart) {
+        auto resolved = resolveTemplateNames(settings.fields, names);
+        if (resolved.index() != 0) return QString::fromStdString(std::get<1>(resolved));
+        settings.fields = std::get<0>(resolved);
+        return {};
+    }
+    // A list that does not resolve is read by numbers, as the box reads it.
+    auto entries = readFieldEntries(settings.fields, true);
+    if (entries.index() != 0) return {};
+    auto resolved = resolveFieldNames(std::get<0>(entries), names);
+    if (resolved.index() == 0) fields = std::get<0>(resolved);
+    return {};
+}
+
+// Each of `columns` fields' places in the result (1 for the first value), in
+// the order the result has them.
+std::vector<std::vector<std::size_t>> placesIn(const Settings& settings, const FieldList& fields,
+                                               std::size_t columns) {
+    std::vector<std::vector<std::size_t>> places(columns);
+    std::size_t place = 0;
+    auto mark = [&](std::size_t field) {
+        ++place;
+        if (field >= 1 && field <= columns) places[field - 1].push_back(place);
+    };
+    if (settings.smart) {
+        std::vector<TemplatePart> parts;
+        parseTemplate(settings.fields, parts);
+        for (const TemplatePart& part : parts) {
+            if (part.field > 0) mark(part.field);
+        }
+        return places;
+    }
+    for (const FieldRange& range : fields.entries()) {
+        if (range.first < 1 || range.last < range.first) {
+            mark(0);
+            continue;
+        }
+        const auto last = std::min<std::size_t>(std::size_t(range.last), columns);
+        for (auto field = std::size_t(range.first); field <= last; ++field) mark(field);
+    }
+    return places;
+}
+
 }  // namespace
 
 // The sample's records as rows, a column for each field and the result last.
@@ -308,47 +354,10 @@ void ColumnGrid::refresh() {
                 ? QStringLiteral("%1 %2").arg(k + 1).arg(displayStart(names_[k], kCellChars))
                 : QString::number(k + 1));
     }
-    content.places.resize(columns);
 
-    // What a rip would use: names turned into numbers when the header gives them.
     FieldList fields = fieldListFor(settings, sources_.lastParse());
-    if (header_ && settings.smart) {
-        auto resolved = resolveTemplateNames(settings.fields, names_);
-        if (resolved.index() == 0) {
-            settings.fields = std::get<0>(resolved);
-        } else {
-            content.resultTip = QString::fromStdString(std::get<1>(resolved));
-        }
-    } else if (header_ && !settings.smart) {
-        auto entries = readFieldEntries(settings.fields, true);
-        if (entries.index() == 0) {
-            auto resolved = resolveFieldNames(std::get<0>(entries), names_);
-            if (resolved.index() == 0) fields = std::get<0>(resolved);
-        }
-    }
-
-    // Each column's places in the result, in the order the result has them.
-    std::size_t place = 0;
-    auto mark = [&](std::size_t field) {
-        ++place;
-        if (field >= 1 && field <= columns) content.places[field - 1].push_back(place);
-    };
-    if (settings.smart) {
-        std::vector<TemplatePart> parts;
-        parseTemplate(settings.fields, parts);
-        for (const TemplatePart& part : parts) {
-            if (part.field > 0) mark(part.field);
-        }
-    } else {
-        for (const FieldRange& range : fields.entries()) {
-            if (range.first < 1 || range.last < range.first) {
-                mark(0);
-                continue;
-            }
-            const auto last = std::min<std::size_t>(std::size_t(range.last), columns);
-            for (auto field = std::size_t(range.first); field <= last; ++field) mark(field);
-        }
-    }
+    if (header_) content.resultTip = resolveNames(settings, fields, names_);
+    content.places = placesIn(settings, fields, columns);
 
     const RipPlan plan(settings, fields);
     LineRipper ripper;
