@@ -10,9 +10,11 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 #include <limits>
 
+#include "columngrid.h"
 #include "elidinglabel.h"
 #include "icons.h"
 #include "mainwindow.h"
@@ -136,6 +138,9 @@ void MainWindow::buildControls() {
     previewRow->addWidget(previewLine, 1);
     previewRow->addWidget(nextLineButton);
 
+    columnGrid_ = new ColumnGrid(
+        fieldsEdit, {[this] { return settings(); }, [this] { return session_->fields(); }});
+
     settingsFrame = named(new QGroupBox(QStringLiteral("Settings")), "settingsFrame");
     auto* frame = new QVBoxLayout(settingsFrame);
     frame->addLayout(fields);
@@ -189,6 +194,7 @@ void MainWindow::buildControls() {
     window->addLayout(sourceRow);
     window->addWidget(settingsFrame);
     window->addWidget(buildSuggestionBar());
+    window->addWidget(columnGrid_);
     window->addWidget(resultList, 1);
     window->addLayout(bottomRow);
     // On a screen smaller than the controls need (a small one at 200%), the
@@ -268,15 +274,25 @@ void MainWindow::chainTabOrder() {
                         nextLineButton, toFileCheck, hideListCheck, templateCheck};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
     // The controls added since the design follow its last one.
-    QWidget* added[] = {templateCheck, quotedCheck, headerCheck, useSuggestionButton,
-                        dismissSuggestionButton};
+    QWidget* added[] = {templateCheck,
+                        quotedCheck,
+                        headerCheck,
+                        useSuggestionButton,
+                        dismissSuggestionButton,
+                        columnGrid_->showCheck(),
+                        columnGrid_->table()};
     for (std::size_t i = 1; i < std::size(added); ++i) QWidget::setTabOrder(added[i - 1], added[i]);
 }
 
 void MainWindow::placeOnScreen() {
     // The content's own size: a scroll area asks for less than it holds.
-    const QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
+    QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
     if (const QScreen* where = screen()) {
+        // The column grid shows from the start only where it fits.
+        if (wanted.height() > where->availableGeometry().height()) {
+            columnGrid_->setShown(false);
+            wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
+        }
         setGeometry(fitOnScreen(wanted, minimumSizeHint(), where->availableGeometry()));
     } else {
         resize(wanted);

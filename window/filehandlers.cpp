@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <utility>
 
+#include "columngrid.h"
 #include "displaytext.h"
 #include "elidinglabel.h"
 #include "frontrules.h"
@@ -61,6 +62,7 @@ void MainWindow::loadSource(const std::string& path) {
     offerSuggestion({});
     firstLine_.reset();
     askPreview(true);
+    columnGrid_->loadSource(path);
 }
 
 void MainWindow::onNextLineClicked() {

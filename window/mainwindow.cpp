@@ -7,6 +7,7 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include "columngrid.h"
 #include "resultmodel.h"
 #include "resultview.h"
 
@@ -65,6 +66,7 @@ void MainWindow::connectSignals() {
         record_.previewLineNumber = 0;
         sourceShownAs_ = ShownAs::utf8;
         setPreview({}, 0);
+        columnGrid_->loadSource({});
     });
     // A line typed into the preview is the user's own: its tooltip follows it.
     connect(previewLine, &QLineEdit::textEdited, this, [this](const QString& typed) {
@@ -86,10 +88,14 @@ void MainWindow::connectSignals() {
     // The preview's tooltip follows its line and every setting that shapes it.
     for (QLineEdit* box : {previewLine, splitEdit, joinEdit, fieldsEdit}) {
         connect(box, &QLineEdit::textChanged, this, &MainWindow::updateFieldTip);
+        connect(box, &QLineEdit::textChanged, columnGrid_, &ColumnGrid::refreshSoon);
     }
     for (QCheckBox* box : {skipEmptyCheck, templateCheck}) {
         connect(box, &QCheckBox::toggled, this, &MainWindow::updateFieldTip);
+        connect(box, &QCheckBox::toggled, columnGrid_, &ColumnGrid::refreshSoon);
     }
+    connect(quotedCheck, &QCheckBox::toggled, columnGrid_, &ColumnGrid::refreshSoon);
+    connect(headerCheck, &QCheckBox::toggled, columnGrid_, &ColumnGrid::setHeaderNames);
 }
 
 void MainWindow::connectKeys() {

@@ -34,6 +34,7 @@ class QTimer;
 
 namespace kolvane {
 
+class ColumnGrid;
 class ElidingLabel;
 class ResultModel;
 class ResultView;
@@ -209,7 +210,8 @@ class MainWindow : public QWidget {
     QPushButton* stopButton = nullptr;
     QStackedWidget* saveOrStop_ = nullptr;
     QShortcut* stopKey_ = nullptr;
-    QScrollArea* scroll_ = nullptr;  // holds every control
+    QScrollArea* scroll_ = nullptr;     // holds every control
+    ColumnGrid* columnGrid_ = nullptr;  // the first records' columns, under the settings
 
     // The handlers' shared record, the results, and the helpers behind them.
     WindowRecord record_;

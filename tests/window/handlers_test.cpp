@@ -265,13 +265,16 @@ class HandlersTest : public QObject, WindowFixture {
     }
 
     // Where the controls fit, nothing scrolls; nor on a screen of 640 x 400
-    // (1280 x 800 at 200%): the window fits it, the list and the hint give
+    // (1280 x 800 at 200%), with the column grid or without: the window fits
+    // it, the list, the grid and the hint give
     // up room, and Rip, >>, Save and the status line are in sight. Typing in
     // the list searches nothing.
     void fitsTheScreen() {
         auto* scroll = control<QScrollArea>(*window_, "Scroll");
-        const QRect small(0, 0, 640, 400);
-        for (const QRect& screen : {QRect(QPoint(), window_->size()), small}) {
+        const QRect small(0, 0, 640, 400), fits(QPoint(), window_->size());
+        for (const auto& [screen, grid] : std::initializer_list<std::pair<QRect, bool>>{
+                 {fits, false}, {fits, true}, {small, false}, {small, true}}) {
+            check("showColumnsCheck")->setChecked(grid);
             const QRect placed =
                 kolvane::fitOnScreen(window_->size(), window_->minimumSizeHint(), screen);
             QCOMPARE(placed, screen);

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "error.h"
+#include "io.h"
+
+namespace kolvane {
+
+// The first lines of a source, each kept to a bounded start, for a view of
+// its columns: bounded in lines, in bytes kept and in bytes read, so a line
+// of gigabytes costs no more than a few blocks of it.
+struct SampleText {
+    // How much is read and kept at most.
+    struct Limits {
+        std::size_t lines = 1000;  // quoted records may take several lines each
+        std::size_t lineBytes = std::size_t{16} << 10;
+        std::size_t keptBytes = std::size_t{4} << 20;
+        std::size_t readBytes = std::size_t{64} << 20;
+    };
+
+    // Each line's kept start, followed by LF whatever ended it in the source.
+    std::string text;
+    bool cut = false;   // a line was kept only in part
+    bool more = false;  // the source goes on beyond the last line kept
+};
+
+// Reads the sample from `source` (already read as text). Setting `cancel`
+// makes it give up within one block, with an Error.
+Expected<SampleText> readSample(ByteSource& source, const std::string& sourceName,
+                                const SampleText::Limits& limits,
+                                const std::atomic<bool>* cancel = nullptr);
+
+// One record of a sample: its bytes and its fields' raw bytes (quotes and
+// all, in quoted mode), views into the sample's text.
+struct SampleRecord {
+    std::string_view bytes;
+    std::vector<std::string_view> fields;  // at most the `maxFields` asked for
+    std::size_t fieldCount = 0;            // all the record has
+};
+
+// Cuts `text` into at most `maxRecords` records as a rip would: one a line,
+// or, with `quoted`, as many lines as a quoted value runs over.
+std::vector<SampleRecord> splitSample(std::string_view text, std::string_view split, bool quoted,
+                                      std::size_t maxRecords, std::size_t maxFields);
+
+}  // namespace kolvane

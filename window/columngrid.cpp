@@ -1,0 +1,434 @@
+#include "columngrid.h"
+
+#include <sys/stat.h>
+
+#include <QAbstractTableModel>
+#include <QCheckBox>
+#include <QFont>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cerrno>
+
+#include "displaytext.h"
+#include "elidinglabel.h"
+#include "fieldnames.h"
+#include "headerline.h"
+#include "lineripper.h"
+#include "quotedvalue.h"
+#include "textsource.h"
+
+namespace kolvane {
+
+namespace {
+
+// Characters of a cell and of a result shown before the rest is cut off; the
+// tooltip of a cell shows more.
+constexpr qsizetype kCellChars = 40;
+constexpr qsizetype kResultChars = 80;
+constexpr qsizetype kTipChars = 400;
+// Rows the grid shows at once, and its pause before a refresh: well within
+// the 50 ms a change may take to show.
+constexpr int kRowsShown = 7;
+constexpr std::chrono::milliseconds kPause{15};
+// A load waits for no sample: the preview's own wait is all that a load
+// may hold up the window.
+constexpr std::chrono::milliseconds kAnswerWait{0};
+
+// One line of a cell: a value spanning lines shows where they break.
+QString oneLine(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\u21b5"));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\u21b5"));
+    text.replace(QLatin1Char('\r'), QStringLiteral("\u21b5"));
+    text.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return text;
+}
+
+QString ordinal(std::size_t n) {
+    const std::size_t tens = n % 100;
+    const char* suffix = tens >= 11 && tens <= 13 ? "th"
+                         : n % 10 == 1            ? "st"
+                         : n % 10 == 2            ? "nd"
+                         : n % 10 == 3            ? "rd"
+                                                  : "th";
+    return QString::number(n) + QLatin1String(suffix);
+}
+
+// A name fit for "[name]": a template reads brackets of digits as numbers.
+bool placeholderName(const QString& name) {
+    bool number = false;
+    name.toLongLong(&number);
+    return !name.isEmpty() && !number && !name.contains(QLatin1Char('[')) &&
+           !name.contains(QLatin1Char(']'));
+}
+
+// What a rip would use with the header's `names`: the template's "[name]"s,
+// or the list's names, turned into numbers. Says why a template's could not be.
+QString resolveNames(Settings& settings, FieldList& fields, const std::vector<std::string>& names) {
+    if (settings.smart) {
+        auto resolved = resolveTemplateNames(settings.fields, names);
+        if (resolved.index() != 0) return QString::fromStdString(std::get<1>(resolved));
+        settings.fields = std::get<0>(resolved);
+        return {};
+    }
+    // A list that does not resolve is read by numbers, as the box reads it.
+    auto entries = readFieldEntries(settings.fields, true);
+    if (entries.index() != 0) return {};
+    auto resolved = resolveFieldNames(std::get<0>(entries), names);
+    if (resolved.index() == 0) fields = std::get<0>(resolved);
+    return {};
+}
+
+// Each of `columns` fields' places in the result (1 for the first value), in
+// the order the result has them.
+std::vector<std::vector<std::size_t>> placesIn(const Settings& settings, const FieldList& fields,
+                                               std::size_t columns) {
+    std::vector<std::vector<std::size_t>> places(columns);
+    std::size_t place = 0;
+    auto mark = [&](std::size_t field) {
+        ++place;
+        if (field >= 1 && field <= columns) places[field - 1].push_back(place);
+    };
+    if (settings.smart) {
+        std::vector<TemplatePart> parts;
+        parseTemplate(settings.fields, parts);
+        for (const TemplatePart& part : parts) {
+            if (part.field > 0) mark(part.field);
+        }
+        return places;
+    }
+    for (const FieldRange& range : fields.entries()) {
+        if (range.first < 1 || range.last < range.first) {
+            mark(0);
+            continue;
+        }
+        const auto last = std::min<std::size_t>(std::size_t(range.last), columns);
+        for (auto field = std::size_t(range.first); field <= last; ++field) mark(field);
+    }
+    return places;
+}
+
+}  // namespace
+
+// The sample's records as rows, a column for each field and the result last.
+class ColumnModel : public QAbstractTableModel {
+  public:
+    struct Content {
+        std::vector<SampleRecord> rows;
+        bool quoted = false;
+        std::vector<QString> headers;                  // one for each field column
+        std::vector<std::vector<std::size_t>> places;  // each column's places in the result
+        std::vector<QString> results;                  // one for each row
+        QString resultHeader = QStringLiteral("Result");
+        QString resultTip;
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void set(Content content) {
+        beginResetModel();
+        content_ = std::move(content);
+        endResetModel();
+    }
+    int fieldColumns() const { return int(content_.headers.size()); }
+    bool chosen(int column) const {
+        return column < fieldColumns() && !content_.places[std::size_t(column)].empty();
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : int(content_.rows.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() || content_.headers.empty() ? 0 : fieldColumns() + 1;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto row = std::size_t(index.row());
+        const int column = index.column();
+        if (role == Qt::BackgroundRole && chosen(column)) {
+            QColor tint = QPalette().color(QPalette::Highlight);
+            tint.setAlpha(40);
+            return tint;
+        }
+        if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+        const bool tip = role == Qt::ToolTipRole;
+        if (column == fieldColumns()) return content_.results[row];
+        const SampleRecord& record = content_.rows[row];
+        if (std::size_t(column) >= record.fields.size()) return {};
+        std::string_view value = record.fields[std::size_t(column)];
+        std::string unquoted;
+        if (content_.quoted) {
+            appendUnquoted(unquoted, value);
+            value = unquoted;
+        }
+        return oneLine(displayStart(value, tip ? kTipChars : kCellChars));
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal) {
+            return QAbstractTableModel::headerData(section, orientation, role);
+        }
+        if (section == fieldColumns()) {
+            if (role == Qt::DisplayRole) return content_.resultHeader;
+            if (role == Qt::ToolTipRole) return content_.resultTip;
+            return {};
+        }
+        const auto& places = content_.places[std::size_t(section)];
+        switch (role) {
+            case Qt::DisplayRole: {
+                QString text = content_.headers[std::size_t(section)];
+                QStringList shown;
+                for (std::size_t place : places) shown << ordinal(place);
+                if (!shown.empty())
+                    text += QStringLiteral(" (") + shown.join(QStringLiteral(", ")) + ')';
+                return text;
+            }
+            case Qt::FontRole: {
+                QFont font;
+                font.setBold(!places.empty());
+                return font;
+            }
+            case Qt::ToolTipRole:
+                return places.empty()
+                           ? QStringLiteral("Click to add field %1 to the fields").arg(section + 1)
+                           : QStringLiteral("Click to take field %1 out of the fields")
+                                 .arg(section + 1);
+            default:
+                return {};
+        }
+    }
+
+  private:
+    Content content_;
+};
+
+ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
+    : QWidget(parent), fieldsEdit_(fieldsEdit), sources_(std::move(sources)) {
+    showColumnsCheck = new QCheckBox(QStringLiteral("Show columns"));
+    showColumnsCheck->setObjectName(QStringLiteral("showColumnsCheck"));
+    showColumnsCheck->setChecked(true);
+    noteLabel = new ElidingLabel;
+    noteLabel->setObjectName(QStringLiteral("columnNoteLabel"));
+    noteLabel->setTextFormat(Qt::PlainText);
+    noteLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* top = new QHBoxLayout;
+    top->addWidget(showColumnsCheck);
+    top->addWidget(noteLabel, 1);
+
+    model_ = new ColumnModel(this);
+    columnTable = new QTableView;
+    columnTable->setObjectName(QStringLiteral("columnGrid"));
+    columnTable->setAccessibleName(QStringLiteral("Columns of the first lines"));
+    columnTable->setModel(model_);
+    columnTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The current cell's column is the one Space toggles; the chosen ones
+    // are marked by their tint, so no selection is shown besides.
+    columnTable->setSelectionMode(QAbstractItemView::NoSelection);
+    // Tab leaves the grid: the arrows move in it.
+    columnTable->setTabKeyNavigation(false);
+    columnTable->setWordWrap(false);
+    columnTable->installEventFilter(this);
+    QHeaderView* header = columnTable->horizontalHeader();
+    header->setSectionsClickable(true);
+    // Widths from the first rows only, within bounds: measuring every cell
+    // of a wide sample would hold up the window.
+    header->setResizeContentsPrecision(20);
+    header->setMaximumSectionSize(fontMetrics().averageCharWidth() * 36);
+    columnTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    // A few rows at most, so the result list keeps its room; on a small
+    // screen the grid gives up rows too, down to one, before anything scrolls.
+    const auto rowsHigh = [&](int rows) {
+        return columnTable->verticalHeader()->defaultSectionSize() * rows +
+               header->sizeHint().height() + 2 * columnTable->frameWidth() + 4;
+    };
+    columnTable->setMinimumHeight(rowsHigh(1));
+    columnTable->setMaximumHeight(rowsHigh(kRowsShown) +
+                                  columnTable->horizontalScrollBar()->sizeHint().height());
+    columnTable->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    connect(header, &QHeaderView::sectionClicked, this, &ColumnGrid::toggle);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addLayout(top);
+    layout->addWidget(columnTable);
+
+    pause_ = new QTimer(this);
+    pause_->setSingleShot(true);
+    pause_->setInterval(kPause);
+    connect(pause_, &QTimer::timeout, this, &ColumnGrid::refresh);
+    connect(showColumnsCheck, &QCheckBox::toggled, this, [this](bool on) {
+        columnTable->setVisible(on);
+        if (on) refresh();
+    });
+}
+
+ColumnGrid::~ColumnGrid() {
+    cancel_ = true;
+}
+
+void ColumnGrid::setShown(bool shown) {
+    showColumnsCheck->setChecked(shown);
+}
+
+void ColumnGrid::setHeaderNames(bool on) {
+    header_ = on;
+    refreshSoon();
+}
+
+void ColumnGrid::refreshSoon() {
+    if (showColumnsCheck->isChecked()) pause_->start();
+}
+
+void ColumnGrid::showNote(const QString& text) {
+    noteLabel->setText(text);
+}
+
+void ColumnGrid::loadSource(const std::string& path) {
+    cancel_ = true;
+    reader_.drop();
+    cancel_ = false;
+    sample_ = {};
+    refresh();
+    readNote_ = path.empty() ? QString() : QStringLiteral("Reading the first lines...");
+    showNote(readNote_);
+    if (path.empty()) return;
+    auto read = [this, path]() -> Expected<SampleText> {
+        // Only a regular file can be read again by the rip: reading a FIFO or
+        // a device here would take its lines from the rip.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return systemError("Cannot open", path, errno);
+        if (!S_ISREG(st.st_mode)) {
+            return Error{"Cannot show columns of", path, "it is no regular file", 0, 0};
+        }
+        auto opened = FileSource::open(path, 0);
+        if (!opened) return opened.error();
+        const auto text = readAsText(std::move(*opened));
+        return readSample(*text, path, SampleText::Limits{}, &cancel_);
+    };
+    auto show = [this](Expected<SampleText> answer) {
+        readNote_ = answer ? QString() : QString::fromStdString(answer.error().message());
+        if (answer) sample_ = std::move(*answer);
+        showNote(readNote_);
+        refresh();
+    };
+    reader_.start(this, std::move(read), std::move(show), kAnswerWait);
+}
+
+void ColumnGrid::refresh() {
+    pause_->stop();
+    if (!showColumnsCheck->isChecked()) return;
+    Settings settings = sources_.settings();
+    std::vector<SampleRecord> records =
+        splitSample(sample_.text, settings.split, settings.quoted, kRecords + 1, kColumns);
+    names_.clear();
+    if (header_ && !records.empty()) {
+        names_ = headerNames(records.front().bytes, settings.split, settings.quoted);
+        records.erase(records.begin());
+    }
+    if (records.size() > kRecords) records.pop_back();
+
+    ColumnModel::Content content;
+    std::size_t widest = names_.size();
+    for (const SampleRecord& record : records) widest = std::max(widest, record.fieldCount);
+    const std::size_t columns = std::min(widest, kColumns);
+    if (readNote_.isEmpty()) {
+        QStringList notes;
+        if (sample_.cut) notes << QStringLiteral("Long lines are shown cut.");
+        if (widest > columns) {
+            notes
+                << QStringLiteral("The first %1 of %2 fields are shown.").arg(columns).arg(widest);
+        }
+        showNote(notes.join(QLatin1Char(' ')));
+    }
+    for (std::size_t k = 0; k < columns; ++k) {
+        content.headers.push_back(
+            k < names_.size() && !names_[k].empty()
+                ? QStringLiteral("%1 %2").arg(k + 1).arg(displayStart(names_[k], kCellChars))
+                : QString::number(k + 1));
+    }
+
+    FieldList fields = fieldListFor(settings, sources_.lastParse());
+    if (header_) content.resultTip = resolveNames(settings, fields, names_);
+    content.places = placesIn(settings, fields, columns);
+
+    const RipPlan plan(settings, fields);
+    LineRipper ripper;
+    ripper.configure(plan);
+    std::string result;
+    for (const SampleRecord& record : records) {
+        result.clear();
+        const bool complete = record.bytes.empty() || ripper.rip(record.bytes, result);
+        content.results.push_back(settings.skipEmpty && !complete
+                                      ? QStringLiteral("(skipped: a value is blank)")
+                                      : oneLine(displayStart(result, kResultChars)));
+    }
+    content.rows = std::move(records);
+    content.quoted = settings.quoted;
+
+    const int current = columnTable->currentIndex().column();
+    model_->set(std::move(content));
+    columnTable->resizeColumnsToContents();
+    if (model_->rowCount() > 0) {
+        columnTable->setCurrentIndex(
+            model_->index(0, std::clamp(current, 0, model_->fieldColumns() - 1)));
+    }
+}
+
+void ColumnGrid::toggle(int column) {
+    if (column < 0 || column >= model_->fieldColumns() || !fieldsEdit_->isEnabled()) return;
+    const int field = column + 1;
+    const QString number = QString::number(field);
+    const QString name = std::size_t(column) < names_.size()
+                             ? QString::fromUtf8(names_[std::size_t(column)])
+                             : QString();
+    const QString text = fieldsEdit_->text();
+    QString kept;
+    if (sources_.settings().smart) {
+        kept = text;
+        kept.remove(QLatin1Char('[') + number + QLatin1Char(']'));
+        if (placeholderName(name)) kept.remove(QLatin1Char('[') + name + QLatin1Char(']'));
+        if (kept == text) {
+            fieldsEdit_->insert(QLatin1Char('[') + (placeholderName(name) ? name : number) +
+                                QLatin1Char(']'));
+            return;
+        }
+    } else {
+        QStringList entries = text.split(QLatin1Char(','));
+        const auto before = entries.size();
+        entries.removeIf([&](const QString& entry) {
+            const QString trimmed = entry.trimmed();
+            return trimmed == number || (!name.isEmpty() && trimmed == name) ||
+                   fieldNumber(entry.toStdString()) == field;
+        });
+        if (entries.size() == before) {
+            const bool comma =
+                !text.trimmed().isEmpty() && !text.trimmed().endsWith(QLatin1Char(','));
+            fieldsEdit_->end(false);
+            fieldsEdit_->insert(comma ? QLatin1Char(',') + number : number);
+            return;
+        }
+        kept = entries.join(QLatin1Char(','));
+    }
+    // Through the box's own editing, so that Ctrl+Z brings the field back.
+    fieldsEdit_->selectAll();
+    fieldsEdit_->insert(kept);
+}
+
+bool ColumnGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == columnTable && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        toggle(columnTable->currentIndex().column());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace kolvane
