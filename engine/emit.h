@@ -203,6 +203,18 @@ template <bool kTemplate, bool kCheckBlank, class Out, class Cut>
         const char* value = line.data() + span.begin;
         std::size_t n = span.end - span.begin;
         if (plan.quoted()) {
+            if constexpr (requires { Out::kWide; }) {
+                // Most values open with no quote and hold nothing to quote:
+                // they go as they are, tested in one look, with no call.
+                const std::string_view join = plan.join();
+                if (n <= 32 && (n == 0 || *value != '"') && !(kTemplate && cut.last(*step)) &&
+                    plan.quoteOutput() == QuoteOutput::needed && join.size() <= 1 &&
+                    !holdsSpecialPadded({value, n}, join.empty() ? '"' : join[0])) {
+                    if (kCheckBlank && complete && isBlank({value, n})) complete = false;
+                    out.put(value, n);
+                    continue;
+                }
+            }
             putQuotedField(plan, {value, n}, kTemplate && cut.last(*step), kCheckBlank,
                            *cut.scratch, out, complete);
             continue;
