@@ -146,4 +146,15 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
     }
 }
 
+void LineIndex::adopt(QuotedMaps& maps) {
+    ends_.swap(maps.ends);
+    seps_.swap(maps.seps);
+    quotes_.swap(maps.quotes);
+    hidden_.swap(maps.hidden);
+    origin_ = 0;
+    words_ = (maps.bytes + 63) / 64;
+    maps.bytes = 0;
+    carry_ = {};
+}
+
 }  // namespace kolvane

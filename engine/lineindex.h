@@ -25,6 +25,20 @@ inline int splitByte(std::string_view split) {
     return split.size() == 1 ? static_cast<unsigned char>(split[0]) : -1;
 }
 
+// The maps of a quoted text's first `bytes` bytes, as LineIndex makes them,
+// made elsewhere (by the reader that had to mask them to cut blocks at
+// records) for an index to take over: bit b of word i stands for byte 64 i + b.
+struct QuotedMaps {
+    std::vector<std::uint64_t> ends, seps, quotes, hidden;
+    std::size_t bytes = 0;  // none are good when 0
+    int split = -1;         // the split byte they were made for
+
+    void grow(std::size_t words) {
+        if (ends.size() >= words) return;
+        for (auto* map : {&ends, &seps, &quotes, &hidden}) map->resize(words);
+    }
+};
+
 // Bit maps of a buffer's line ends (CR and LF) and of one split byte, made by a
 // single vectorised pass, so that a byte is looked at once: lines are then found
 // and cut into fields from the bits alone. The buffer must be readable up to
@@ -47,6 +61,11 @@ class LineIndex {
     }
     // The next index() starts at the start of a record, not inside one.
     void atRecordStart() { carry_ = {}; }
+
+    // Takes over maps of a quoted text's bytes [0, maps.bytes), made for the
+    // split byte this index marks, as if index() had made them; `maps` gets
+    // this index's old ones, and no good bytes.
+    void adopt(QuotedMaps& maps);
 
     // Forgets what was indexed; the next index() starts the maps at `from`.
     void restart(std::size_t from) {

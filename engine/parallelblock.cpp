@@ -122,6 +122,7 @@ bool BlockReader::fill(RipBlock& block) {
     quoteCarry_ = {};          // a block starts at a record
     quoteScanned_ = recordEnd_ = 0;
     crPending_ = false;
+    block.maps.bytes = 0;
     // The last line end in what has not been searched yet, or 0.
     auto lastEnd = [&] {
         if (quoted_) return lastRecordEnd(block, false);
@@ -187,7 +188,7 @@ bool BlockReader::fill(RipBlock& block) {
     return true;
 }
 
-std::size_t BlockReader::lastRecordEnd(const RipBlock& block, bool final) {
+std::size_t BlockReader::lastRecordEnd(RipBlock& block, bool final) {
     if (quotedSplit_.size() == 1) return lastRecordEndByQuotes(block, final);
     for (; quoteScanned_ < block.size; ++quoteScanned_) {
         const std::size_t i = quoteScanned_;
@@ -206,25 +207,23 @@ std::size_t BlockReader::lastRecordEnd(const RipBlock& block, bool final) {
 
 // The same for a one-byte split string, 64 bytes a look: the maps made as
 // the index makes them, quotes masked, and the last line end left standing
-// is the last record end. A CR at the very end of what was read may be the
-// first half of a CR LF: it is decided when the next byte is known.
-std::size_t BlockReader::lastRecordEndByQuotes(const RipBlock& block, bool final) {
-    constexpr std::size_t kWords = 1024;  // 64 KiB a look
+// is the last record end. A block of its nominal size keeps its maps, so the
+// ripper need not make them again; one grown for a long line is masked a
+// window at a time, so its maps never grow with it. A CR at the very end of
+// what was read may be the first half of a CR LF: it is decided when the
+// next byte is known.
+std::size_t BlockReader::lastRecordEndByQuotes(RipBlock& block, bool final) {
     const char* const data = block.data;
     const std::size_t size = block.size;
     if (crPending_ && (final || size > crAt_ + 1)) {
         crPending_ = false;
         recordEnd_ = crAt_ + 1;  // an LF behind it is found below, and ends the record
     }
-    if (maskEnds_.empty()) {
-        maskEnds_.resize(kWords + 1);
-        maskSeps_.resize(kWords + 1);
-        maskQuoteBits_.resize(kWords + 1);
-    }
     const std::size_t left = size - quoteScanned_;
     if (left > 0 && quoteCarry_.state != QuoteState::quoted &&
         std::memchr(data + quoteScanned_, '"', left) == nullptr) {
         // No quote: its line ends end records, as in plain text.
+        block.maps.bytes = 0;  // and the ripper makes the maps
         if (const std::size_t end = lastLineEnd(data, quoteScanned_, size)) recordEnd_ = end;
         const char last = data[size - 1];
         if (last == '\r' && !final) {
@@ -239,36 +238,66 @@ std::size_t BlockReader::lastRecordEndByQuotes(const RipBlock& block, bool final
         quoteScanned_ = size;
         return recordEnd_;
     }
-    const int split = static_cast<unsigned char>(quotedSplit_[0]);
+    QuotedMaps& kept = block.maps;
+    const bool keep = block.capacity <= blockSize_ && kept.bytes == quoteScanned_;
+    constexpr std::size_t kWords = 1024;  // a window of 64 KiB when the maps are not kept
     for (std::size_t from = quoteScanned_; from < size;) {
-        const std::size_t to = std::min(size, from + kWords * 64);
-        const std::size_t words = (to - from + 63) / 64;
+        const std::size_t to = keep ? size : std::min(size, from + kWords * 64);
+        // Maps of the words holding [from, to), word 0 holding byte `base`.
+        const std::size_t base = keep ? 0 : from / 64 * 64;
+        const std::size_t first = from / 64 - base / 64;
+        const std::size_t words = (to - 1) / 64 + 1 - from / 64;
+        QuotedMaps& m = keep ? kept : scratch_;
+        m.grow(first + words + 1);
+        const std::uint64_t below = (std::uint64_t{1} << from % 64) - 1;
+        const std::uint64_t endsBelow = m.ends[first] & below, sepsBelow = m.seps[first] & below,
+                            hiddenBelow = m.hidden[first] & below;
         // Reads up to 63 bytes past the block's size, into its padding.
-        markQuotedLineBytes(data + from, words, split, maskEnds_.data(), maskSeps_.data(),
-                            maskQuoteBits_.data());
-        quoteCarry_ =
-            maskQuotes(data + from, 0, to - from, size - from, quotedSplit_, maskEnds_.data(),
-                       maskSeps_.data(), maskQuoteBits_.data(), quoteCarry_);
-        if ((to - from) % 64 != 0)
-            maskEnds_[words - 1] &= (std::uint64_t{1} << (to - from) % 64) - 1;
-        for (std::size_t w = words; w-- > 0;) {
-            std::uint64_t bits = maskEnds_[w];
-            if (bits == 0) continue;
-            std::size_t at = from + w * 64 + 63 - std::size_t(__builtin_clzll(bits));
+        markQuotedLineBytes(data + from / 64 * 64, words,
+                            static_cast<unsigned char>(quotedSplit_[0]), &m.ends[first],
+                            &m.seps[first], &m.quotes[first]);
+        std::copy_n(&m.ends[first], words, &m.hidden[first]);
+        quoteCarry_ = maskQuotes(data + base, from - base, to - base, size - base, quotedSplit_,
+                                 m.ends.data(), m.seps.data(), m.quotes.data(), quoteCarry_);
+        for (std::size_t w = first; w < first + words; ++w) m.hidden[w] &= ~m.ends[w];
+        // Bits before `from` were masked by an earlier look; past `to`, they
+        // stand for bytes not read yet.
+        m.ends[first] = (m.ends[first] & ~below) | endsBelow;
+        m.seps[first] = (m.seps[first] & ~below) | sepsBelow;
+        m.hidden[first] = (m.hidden[first] & ~below) | hiddenBelow;
+        if ((to - base) % 64 != 0) {
+            const std::uint64_t inside = (std::uint64_t{1} << (to - base) % 64) - 1;
+            m.ends[first + words - 1] &= inside;
+            m.seps[first + words - 1] &= inside;
+            m.hidden[first + words - 1] &= inside;
+        }
+        takeLastRecordEnd(m.ends.data(), base, from, to, data, size, final);
+        from = to;
+    }
+    kept.bytes = keep ? size : 0;
+    kept.split = static_cast<unsigned char>(quotedSplit_[0]);
+    quoteScanned_ = size;
+    return recordEnd_;
+}
+
+void BlockReader::takeLastRecordEnd(const std::uint64_t* ends, std::size_t base, std::size_t from,
+                                    std::size_t to, const char* data, std::size_t size,
+                                    bool final) {
+    for (std::size_t w = (to - 1 - base) / 64 + 1; w-- > (from - base) / 64;) {
+        std::uint64_t bits = ends[w];
+        while (bits != 0) {
+            const std::size_t at = base + w * 64 + 63 - std::size_t(__builtin_clzll(bits));
+            if (at < from) return;
             if (at + 1 == size && data[at] == '\r' && !final) {
                 crPending_ = true;
                 crAt_ = at;
-                bits &= ~(std::uint64_t{1} << (at - from - w * 64));
-                if (bits == 0) continue;
-                at = from + w * 64 + 63 - std::size_t(__builtin_clzll(bits));
+                bits &= ~(std::uint64_t{1} << (at - base) % 64);
+                continue;
             }
             recordEnd_ = at + 1;
-            break;
+            return;
         }
-        from = to;
     }
-    quoteScanned_ = size;
-    return recordEnd_;
 }
 
 bool BlockReader::stop(RipBlock& block) {
@@ -313,7 +342,13 @@ std::size_t BlockRipper::rip(RipBlock& b, std::size_t from, std::size_t until,
     FieldCopier::Target target{room, b.ends, b.lines, b.sawLine, lineLimit, ripper_.maxResult()};
     // A new block, or a place the maps do not hold: index from here, where
     // a record starts.
-    if (from == 0 || from < indexedFrom_ || from > indexed_) {
+    if (from == 0 && b.size > 0 && b.maps.bytes >= b.size && b.maps.split == index_.split() &&
+        plan_->quoted()) {
+        // The reader masked the block to cut it: its maps are taken over.
+        index_.adopt(b.maps);
+        indexedFrom_ = 0;
+        indexed_ = b.size;
+    } else if (from == 0 || from < indexedFrom_ || from > indexed_) {
         index_.atRecordStart();
         indexFrom(b, from);
     }

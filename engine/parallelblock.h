@@ -41,6 +41,7 @@ struct RipBlock {
     std::optional<std::int64_t> tooLong;      // the line whose result passed the bound
     std::optional<IoResult> failure;          // why reading stopped after this block
     bool unclosedQuote = false;               // the source ends in a quote never closed
+    QuotedMaps maps;                          // in quoted mode, made while reading
     bool sawLine = false;
     bool ripped = false;  // guarded by the ripper's mutex while queued
 
@@ -100,8 +101,12 @@ class BlockReader {
     std::function<void()> longLine_;
     // Quoted mode: how far the block is read with quotes respected, the
     // state there, and just past the last record end found.
-    std::size_t lastRecordEnd(const RipBlock& block, bool final);
-    std::size_t lastRecordEndByQuotes(const RipBlock& block, bool final);
+    std::size_t lastRecordEnd(RipBlock& block, bool final);
+    std::size_t lastRecordEndByQuotes(RipBlock& block, bool final);
+    // Moves recordEnd_ past the last line end in [from, to) that surely ends
+    // a record, by masked line-end bits whose word 0 holds byte `base`.
+    void takeLastRecordEnd(const std::uint64_t* ends, std::size_t base, std::size_t from,
+                           std::size_t to, const char* data, std::size_t size, bool final);
     bool quoted_ = false;
     std::string quotedSplit_;
     QuoteCarry quoteCarry_;
@@ -109,8 +114,8 @@ class BlockReader {
     std::size_t recordEnd_ = 0;
     bool crPending_ = false;  // the last byte read is a CR that may start a CR LF
     std::size_t crAt_ = 0;
-    std::vector<std::uint64_t> maskEnds_, maskSeps_, maskQuoteBits_;
-    std::string carry_;  // the bytes read after the last whole line
+    QuotedMaps scratch_;  // a grown block's maps, a window at a time
+    std::string carry_;   // the bytes read after the last whole line
     bool ended_ = false;
     bool stopped_ = false;
 };

@@ -85,7 +85,11 @@ struct StringSource : ByteSource {
     explicit StringSource(std::string d, std::size_t c = SIZE_MAX, std::size_t f = SIZE_MAX)
         : data(std::move(d)), chunk(c), failAt(f) {}
 
+    bool pauses = false;  // every other read has nothing yet, as an idle pipe
+    bool paused = false;
+
     IoResult read(std::span<char> buf) override {
+        if (pauses && pos < data.size() && (paused = !paused)) return IoResult{0, 0, {}, true};
         if (pos >= failAt) return IoResult{0, EIO, std::strerror(EIO)};
         std::size_t n = std::min({buf.size(), chunk, failAt - pos, data.size() - pos});
         std::memcpy(buf.data(), data.data() + pos, n);
@@ -229,6 +233,7 @@ struct FileRip {
     std::size_t block = 5, lineLimit = defaultLineLimit();
     std::size_t maxResult = LineRipper::kMaxResultBytes;
     const FieldList* fields = nullptr;  // a checked list, as the command line gives
+    bool pauses = false;                // the source has nothing yet between pieces
 };
 
 // What a rip to a file leaves: the file, the count and the error, if any.
@@ -252,6 +257,7 @@ inline FileOutcome ripToFile(const std::string& text, const Settings& s, unsigne
     OutputFile out(
         "out", [&] { return opener.openAppend("out"); }, "\r\n");
     StringSource source(text, how.chunk, how.failAt);
+    source.pauses = how.pauses;
     RunResult result;
     Rig host;
     host.current = s;
