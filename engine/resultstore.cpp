@@ -43,10 +43,11 @@ std::optional<Error> ResultStore::commitLines(std::string& bytes, std::span<cons
     if (lines.empty()) return std::nullopt;
     const std::size_t used = lines.back().end;
     std::size_t base = 0;
-    if (used > kChunkSize && bytes.capacity() - used <= used / 8) {
-        // More than a chunk stays where it was built: copying a result of a
-        // gigabyte would hold it twice. One with much room to spare is
-        // copied instead, so the list costs its bytes, not its buffers'.
+    if (used >= kChunkSize / 2 && bytes.capacity() - used <= used / 8) {
+        // A chunk's worth or more stays where it was built: copying a result
+        // of a gigabyte would hold it twice, and the rip's pieces would cost
+        // the window's thread a copy. One with much room to spare is copied
+        // instead, so the list costs its bytes, not its buffers'.
         chunks_.emplace_back().swap(bytes);
         chunks_.back().resize(used);
     } else {
