@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "faultin.h"
+
 namespace kolvane {
 
 namespace {
@@ -148,8 +150,9 @@ std::optional<Error> ListHandover::deliver(LineSink& list) {
         spare = sparePieces_.size() + pieces.size();
     }
     for (; spare < kSparePieces; ++spare) {
-        std::string piece(pieceBytes_, '\0');
-        piece.clear();
+        std::string piece;
+        piece.reserve(pieceBytes_);
+        faultIn(piece.data(), piece.capacity());
         pieces.push_back(std::move(piece));
     }
     std::lock_guard lock(mutex_);

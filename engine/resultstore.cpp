@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "faultin.h"
+
 namespace kolvane {
 
 void ResultStore::clear() {
@@ -31,6 +33,7 @@ void ResultStore::append(std::string_view item) {
 void ResultStore::index(std::size_t offset, std::size_t size) {
     if ((size_ & (kIndexBlock - 1)) == 0) {
         index_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kIndexBlock));
+        faultIn(index_.back().get(), kIndexBlock * sizeof(std::uint64_t));
     }
     index_.back()[size_ & (kIndexBlock - 1)] =
         static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits | offset;
