@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 #include "faultin.h"
@@ -10,10 +11,20 @@ namespace kolvane {
 
 void ResultStore::clear() {
     // Give the memory back: the next rip may be much smaller.
-    std::vector<std::string>().swap(chunks_);
-    std::vector<std::unique_ptr<std::uint64_t[]>>().swap(index_);
+    auto chunks = std::exchange(chunks_, {});
+    auto index = std::exchange(index_, {});
     size_ = 0;
     bytes_ = 0;
+    if (chunks.size() < kReleaseAside) return;
+    if (release_.joinable()) release_.join();
+    try {
+        release_ = std::jthread([chunks = std::move(chunks), index = std::move(index)]() mutable {
+            chunks.clear();
+            index.clear();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the memory goes here.
+    }
 }
 
 std::string& ResultStore::chunkFor(std::size_t bytes) {
