@@ -42,6 +42,11 @@ bool ListHandover::add(std::string& bytes, std::span<const LineEnd> lines) {
         // piece never grows, so the list may read what was released of it.
         const std::size_t at = piece_.size();
         const std::size_t room = pieceBytes_ - at;
+        // Only this may fail for want of memory, and then before any line
+        // is half taken.
+        const std::size_t need = pieceEnds_.size() + lines.size();
+        if (pieceEnds_.capacity() < need)
+            pieceEnds_.reserve(std::max(need, 2 * pieceEnds_.capacity()));
         std::size_t taken = 0;
         for (; taken < lines.size() && lines[taken].end - from <= room; ++taken) {
             pieceEnds_.push_back({at + lines[taken].end - from, lines[taken].sourceLine});
