@@ -45,7 +45,7 @@ const HandoverCase kCases[] = {
     {"LinesAfterAReleaseGoOnInTheSamePiece",
      8,
      {{{"ab"}, true}, {{"cd"}, true}, {{"efg", "hij"}}, {{"k"}, true}}},
-    {"AddLongerThanAPieceGoesWhole", 4, {{{"a"}, true}, {{"bcdef", "g"}}, {{"hi"}, true}}},
+    {"AddLongerThanAPieceGoesWhole", 4, {{{"a"}}, {{"bcdef", "g"}}, {{"hi"}, true}}},
     {"EmptyLines", 2, {{{"", "ab", ""}, true}, {{"", ""}}, {{"c", ""}, true}}},
 };
 
