@@ -37,7 +37,7 @@ bool ListHandover::add(std::string& bytes, std::span<const LineEnd> lines) {
     bool sealed = false;
     std::size_t from = 0;
     while (!lines.empty()) {
-        if (piece_.capacity() < pieceBytes_) piece_ = newPiece();
+        if (piece_.capacity() < pieceCapacity()) piece_ = newPiece();
         // Whole lines only: a line never straddles two pieces, and the
         // piece never grows, so the list may read what was released of it.
         const std::size_t at = piece_.size();
@@ -103,9 +103,12 @@ std::string ListHandover::newPiece() {
             return piece;
         }
     }
+    return freshPiece();
+}
+
+std::string ListHandover::freshPiece() const {
     std::string piece;
-    // Past the short-string buffer, so that moving the piece never moves its bytes.
-    piece.reserve(std::max<std::size_t>(pieceBytes_, 64));
+    piece.reserve(pieceCapacity());
     return piece;
 }
 
@@ -155,8 +158,7 @@ std::optional<Error> ListHandover::deliver(LineSink& list) {
         spare = sparePieces_.size() + pieces.size();
     }
     for (; spare < kSparePieces; ++spare) {
-        std::string piece;
-        piece.reserve(pieceBytes_);
+        std::string piece = freshPiece();
         faultIn(piece.data(), piece.capacity());
         pieces.push_back(std::move(piece));
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <mutex>
 #include <span>
@@ -43,9 +44,11 @@ class ListHandover {
     };
 
     // The rip's side.
-    void appendToPiece(const char* bytes, std::span<const LineEnd> lines, std::size_t from);
     void seal();
     std::string newPiece();
+    std::string freshPiece() const;
+    // Past the short-string buffer, so that moving a piece never moves its bytes.
+    std::size_t pieceCapacity() const { return std::max<std::size_t>(pieceBytes_, 64); }
     std::vector<LineEnd> newEnds();
 
     std::size_t pieceBytes_;

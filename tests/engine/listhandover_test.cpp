@@ -75,15 +75,15 @@ TEST_P(Handover, ListHoldsEveryLineReleasedAndAPrefixOfTheRest) {
 INSTANTIATE_TEST_SUITE_P(Pieces, Handover, testing::ValuesIn(kCases), test::rowName);
 
 TEST(ListHandover, LinesDeliveredWhileTheRipAddsArriveWholeAndInOrder) {
-    ListHandover handover(64);
+    ListHandover handover(8);
     ResultStore list;
     Lines want;
-    for (std::size_t i = 0; i < 20000; ++i) want.emplace_back(i * 7 % 50, char('a' + i % 26));
+    for (std::size_t i = 0; i < 20000; ++i) want.emplace_back(i * 5 % 7, char('a' + i % 26));
     std::atomic<bool> done = false;
     std::thread rip([&] {
-        for (std::size_t i = 0; i < want.size(); i += 5) {
-            add(handover, Lines(want.begin() + i, want.begin() + i + 5));
-            if (i % 35 == 0) handover.release();
+        for (std::size_t i = 0; i < want.size(); i += 2) {
+            add(handover, Lines(want.begin() + i, want.begin() + i + 2));
+            if (i % 14 == 0) handover.release();
         }
         handover.release();
         done = true;
