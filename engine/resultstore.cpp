@@ -41,11 +41,13 @@ void ResultStore::append(std::string_view item) {
     chunk.append(item);
 }
 
+void ResultStore::newIndexBlock() {
+    index_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kIndexBlock));
+    faultIn(index_.back().get(), kIndexBlock * sizeof(std::uint64_t));
+}
+
 void ResultStore::index(std::size_t offset, std::size_t size) {
-    if ((size_ & (kIndexBlock - 1)) == 0) {
-        index_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kIndexBlock));
-        faultIn(index_.back().get(), kIndexBlock * sizeof(std::uint64_t));
-    }
+    if ((size_ & (kIndexBlock - 1)) == 0) newIndexBlock();
     index_.back()[size_ & (kIndexBlock - 1)] =
         static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits | offset;
     ++size_;
@@ -69,11 +71,23 @@ std::optional<Error> ResultStore::commitLines(std::string& bytes, std::span<cons
         base = chunk.size();
         chunk.append(bytes, 0, used);
     }
+    // A block's worth of starts at a time: the window's thread indexes
+    // millions of lines in its passes.
+    const std::uint64_t chunk = static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits;
     std::size_t from = 0;
-    for (const LineEnd& line : lines) {
-        index(base + from, line.end - from);
-        from = line.end;
+    while (!lines.empty()) {
+        const std::size_t slot = size_ & (kIndexBlock - 1);
+        if (slot == 0) newIndexBlock();
+        std::uint64_t* starts = index_.back().get() + slot;
+        const std::size_t n = std::min(lines.size(), kIndexBlock - slot);
+        for (std::size_t i = 0; i < n; ++i) {
+            starts[i] = chunk | (base + from);
+            from = lines[i].end;
+        }
+        size_ += n;
+        lines = lines.subspan(n);
     }
+    bytes_ += used;
     bytes.clear();
     return std::nullopt;
 }

@@ -52,6 +52,7 @@ class ResultStore : public LineSink {
     std::string& chunkFor(std::size_t bytes);
     // Indexes a new item at `offset` of the last chunk.
     void index(std::size_t offset, std::size_t size);
+    void newIndexBlock();
 
     std::vector<std::string> chunks_;
     std::vector<std::unique_ptr<std::uint64_t[]>> index_;  // chunk << kOffsetBits | offset
