@@ -143,9 +143,11 @@ std::optional<Error> ListHandover::deliver(LineSink& list) {
         }
         out.ends.clear();
         ends.push_back(std::move(out.ends));
-        // What the list did not keep is filled again; a buffer that grew
-        // past a piece, for a long line, is let go.
-        if (out.owned.capacity() >= pieceBytes_ && out.owned.capacity() < 2 * pieceBytes_) {
+        // What the list did not keep is filled again if it is a piece: a
+        // buffer that grew past one, for a long line, is let go, and one too
+        // small would be taken for a piece and swapped out half filled.
+        const std::size_t capacity = out.owned.capacity();
+        if (capacity >= pieceCapacity() && capacity < 2 * pieceCapacity()) {
             out.owned.clear();
             pieces.push_back(std::move(out.owned));
         }
