@@ -2,16 +2,29 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <utility>
+
+#include "faultin.h"
 
 namespace kolvane {
 
 void ResultStore::clear() {
     // Give the memory back: the next rip may be much smaller.
-    std::vector<std::string>().swap(chunks_);
-    std::vector<std::unique_ptr<std::uint64_t[]>>().swap(index_);
+    auto chunks = std::exchange(chunks_, {});
+    auto index = std::exchange(index_, {});
     size_ = 0;
     bytes_ = 0;
+    if (chunks.size() < kReleaseAside) return;
+    if (release_.joinable()) release_.join();
+    try {
+        release_ = std::jthread([chunks = std::move(chunks), index = std::move(index)]() mutable {
+            chunks.clear();
+            index.clear();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the memory goes here.
+    }
 }
 
 std::string& ResultStore::chunkFor(std::size_t bytes) {
@@ -28,10 +41,13 @@ void ResultStore::append(std::string_view item) {
     chunk.append(item);
 }
 
+void ResultStore::newIndexBlock() {
+    index_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kIndexBlock));
+    faultIn(index_.back().get(), kIndexBlock * sizeof(std::uint64_t));
+}
+
 void ResultStore::index(std::size_t offset, std::size_t size) {
-    if ((size_ & (kIndexBlock - 1)) == 0) {
-        index_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kIndexBlock));
-    }
+    if ((size_ & (kIndexBlock - 1)) == 0) newIndexBlock();
     index_.back()[size_ & (kIndexBlock - 1)] =
         static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits | offset;
     ++size_;
@@ -43,10 +59,11 @@ std::optional<Error> ResultStore::commitLines(std::string& bytes, std::span<cons
     if (lines.empty()) return std::nullopt;
     const std::size_t used = lines.back().end;
     std::size_t base = 0;
-    if (used > kChunkSize && bytes.capacity() - used <= used / 8) {
-        // More than a chunk stays where it was built: copying a result of a
-        // gigabyte would hold it twice. One with much room to spare is
-        // copied instead, so the list costs its bytes, not its buffers'.
+    if (used >= kChunkSize / 2 && bytes.capacity() - used <= used / 8) {
+        // A chunk's worth or more stays where it was built: copying a result
+        // of a gigabyte would hold it twice, and the rip's pieces would cost
+        // the window's thread a copy. One with much room to spare is copied
+        // instead, so the list costs its bytes, not its buffers'.
         chunks_.emplace_back().swap(bytes);
         chunks_.back().resize(used);
     } else {
@@ -54,11 +71,23 @@ std::optional<Error> ResultStore::commitLines(std::string& bytes, std::span<cons
         base = chunk.size();
         chunk.append(bytes, 0, used);
     }
+    // A block's worth of starts at a time: the window's thread indexes
+    // millions of lines in its passes.
+    const std::uint64_t chunk = static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits;
     std::size_t from = 0;
-    for (const LineEnd& line : lines) {
-        index(base + from, line.end - from);
-        from = line.end;
+    while (!lines.empty()) {
+        const std::size_t slot = size_ & (kIndexBlock - 1);
+        if (slot == 0) newIndexBlock();
+        std::uint64_t* starts = index_.back().get() + slot;
+        const std::size_t n = std::min(lines.size(), kIndexBlock - slot);
+        for (std::size_t i = 0; i < n; ++i) {
+            starts[i] = chunk | (base + from);
+            from = lines[i].end;
+        }
+        size_ += n;
+        lines = lines.subspan(n);
     }
+    bytes_ += used;
     bytes.clear();
     return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "linesink.h"
@@ -22,6 +23,8 @@ class ResultStore : public LineSink {
                                      std::int64_t lineBase) override;
     std::int64_t delivered() const override { return static_cast<std::int64_t>(size_); }
 
+    // Empties the list; the memory of a large one is given back on a thread
+    // of its own, since unmapping it takes milliseconds.
     void clear();
     void append(std::string_view item);
 
@@ -39,6 +42,8 @@ class ResultStore : public LineSink {
     // briefly need twice the memory.
     static constexpr int kIndexBits = 16;
     static constexpr std::size_t kIndexBlock = std::size_t{1} << kIndexBits;
+    // Chunks from which clearing gives the memory back on a thread of its own.
+    static constexpr std::size_t kReleaseAside = 8;
 
     std::uint64_t start(std::size_t index) const {
         return index_[index >> kIndexBits][index & (kIndexBlock - 1)];
@@ -47,12 +52,14 @@ class ResultStore : public LineSink {
     std::string& chunkFor(std::size_t bytes);
     // Indexes a new item at `offset` of the last chunk.
     void index(std::size_t offset, std::size_t size);
+    void newIndexBlock();
 
     std::vector<std::string> chunks_;
     std::vector<std::unique_ptr<std::uint64_t[]>> index_;  // chunk << kOffsetBits | offset
     std::string eol_;
     std::size_t size_ = 0;
     std::uint64_t bytes_ = 0;
+    std::jthread release_;  // giving the last large list's memory back
 };
 
 }  // namespace kolvane

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "frontrules.h"
+#include "listhandover.h"
 #include "parallelblock.h"
 
 namespace kolvane {
@@ -16,7 +17,7 @@ namespace kolvane {
 namespace {
 
 // Bytes read at a time: many lines, and a few strides between two passes.
-constexpr std::size_t kBlockSize = std::size_t{256} << 10;
+constexpr std::size_t kBlockSize = std::size_t{512} << 10;
 
 // Decides, stride by stride, when the host's events are due.
 class Pacer {
@@ -79,8 +80,12 @@ class Ripper::Relay : public RipHost, public LineSink {
             return rip();
         }
         std::unique_lock lock(mutex_);
+        auto idleAt = std::chrono::steady_clock::now() + kIdleEvery;
         for (;;) {
-            changed_.wait_for(lock, kIdleEvery, [&] { return asking_ || done_; });
+            // A full piece is taken as soon as it is there: a pass then
+            // finds little left to take, and the rip little to wait for.
+            changed_.wait_until(lock, idleAt, [&] { return asking_ || done_ || pieceReady_; });
+            pieceReady_ = false;
             // The list shows every line ripped before the pass: a stop
             // asked at the pass keeps exactly those.
             handOver(lock);
@@ -95,17 +100,20 @@ class Ripper::Relay : public RipHost, public LineSink {
                 asking_ = false;
                 answered_ = true;
                 changed_.notify_all();
+                idleAt = std::chrono::steady_clock::now() + kIdleEvery;
             } else if (done_) {
                 break;
-            } else {
+            } else if (std::chrono::steady_clock::now() >= idleAt) {
                 lock.unlock();
                 const bool keep = host_.idle();
                 lock.lock();
                 stopAsked_ = stopAsked_ || !keep;
+                idleAt = std::chrono::steady_clock::now() + kIdleEvery;
             }
         }
         lock.unlock();
         worker.join();
+        lines_.release();
         lock.lock();
         handOver(lock);
         return result;
@@ -128,6 +136,9 @@ class Ripper::Relay : public RipHost, public LineSink {
             settings_ = host_.settings();
             return keep;
         }
+        // The lines before the pass reach the list in it; the rip goes on
+        // filling the same piece after them.
+        lines_.release();
         std::unique_lock lock(mutex_);
         progress_ = progress;
         asking_ = true;
@@ -140,17 +151,11 @@ class Ripper::Relay : public RipHost, public LineSink {
     std::optional<Error> commitLines(std::string& bytes, std::span<const LineEnd> lines,
                                      std::int64_t lineBase) override {
         if (inline_) return list_->commitLines(bytes, lines, lineBase);
-        std::lock_guard lock(mutex_);
-        const std::size_t shift = pending_.size();
-        if (shift == 0) {
-            pending_.swap(bytes);  // taken over, not copied
-            bytes.swap(spare_);
-        } else {
-            pending_.append(bytes);
+        if (lines_.add(bytes, lines)) {
+            std::lock_guard lock(mutex_);
+            pieceReady_ = true;
+            changed_.notify_all();
         }
-        for (const LineEnd& line : lines)
-            pendingEnds_.push_back({shift + line.end, line.sourceLine});
-        bytes.clear();
         return std::nullopt;
     }
     std::int64_t delivered() const override { return 0; }
@@ -161,13 +166,9 @@ class Ripper::Relay : public RipHost, public LineSink {
 
     // Commits the lines handed over to the list, on the caller's thread.
     void handOver(std::unique_lock<std::mutex>& lock) {
-        if (pendingEnds_.empty()) return;
-        std::string bytes = std::exchange(pending_, {});
-        std::vector<LineEnd> ends = std::exchange(pendingEnds_, {});
         lock.unlock();
-        list_->commitLines(bytes, ends, 0);
+        lines_.deliver(*list_);  // the list is memory: it takes every line
         lock.lock();
-        if (spare_.capacity() < bytes.capacity()) spare_.swap(bytes);  // for the next take-over
     }
 
     RipHost& host_;
@@ -183,9 +184,8 @@ class Ripper::Relay : public RipHost, public LineSink {
     bool keep_ = true;
     bool stopAsked_ = false;
     bool done_ = false;
-    std::string pending_;
-    std::vector<LineEnd> pendingEnds_;
-    std::string spare_;  // a buffer the list gave back, for the rip to fill
+    bool pieceReady_ = false;
+    ListHandover lines_;
 };
 
 Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound) {

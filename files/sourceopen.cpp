@@ -1,11 +1,33 @@
 #include "sourceopen.h"
 
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+
+#include <algorithm>
+#include <iterator>
 
 #include "textsource.h"
 #include "threadedsource.h"
 
 namespace kolvane {
+
+namespace {
+
+// File systems whose reads come from a local disk or from memory. Any other,
+// a network or FUSE file system among them, may keep a read waiting.
+bool onLocalDisk(const std::string& path) {
+    struct statfs fs {};
+    if (::statfs(path.c_str(), &fs) != 0) return false;
+    // exFAT, NTFS (both drivers), ZFS and bcachefs have no name in <linux/magic.h>.
+    constexpr unsigned long kLocal[] = {
+        EXT4_SUPER_MAGIC, XFS_SUPER_MAGIC, BTRFS_SUPER_MAGIC, TMPFS_MAGIC, F2FS_SUPER_MAGIC,
+        RAMFS_MAGIC,      SQUASHFS_MAGIC,  MSDOS_SUPER_MAGIC, 0x2011BAB0,  0x5346544E,
+        0x7366746E,       0x2FC12FC1,      0xCA451A4E};
+    return std::ranges::find(kLocal, static_cast<unsigned long>(fs.f_type)) != std::end(kLocal);
+}
+
+}  // namespace
 
 Expected<std::unique_ptr<ByteSource>> openWithoutBlocking(const std::string& path,
                                                           std::chrono::milliseconds wait) {
@@ -22,6 +44,17 @@ Expected<std::unique_ptr<ByteSource>> openWithoutBlocking(const std::string& pat
     if (!opened) return opened.error();
     return std::unique_ptr<ByteSource>(
         std::make_unique<ThreadedSource>(readAsText(std::move(*opened)), wait));
+}
+
+Expected<std::unique_ptr<ByteSource>> openForRip(const std::string& path,
+                                                 std::chrono::milliseconds wait) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !onLocalDisk(path)) {
+        return openWithoutBlocking(path, wait);
+    }
+    auto opened = FileSource::open(path);
+    if (!opened) return opened.error();
+    return readAsText(std::move(*opened));
 }
 
 }  // namespace kolvane

@@ -17,4 +17,12 @@ namespace kolvane {
 Expected<std::unique_ptr<ByteSource>> openWithoutBlocking(const std::string& path,
                                                           std::chrono::milliseconds wait);
 
+// Opens the source of a rip, which reads on a thread of its own. A regular
+// file on a local file system is read there directly: its reads never stall,
+// and a reading thread would only copy every byte once more. Anything else is
+// opened as openWithoutBlocking() opens it, so that a stop never waits for a
+// read.
+Expected<std::unique_ptr<ByteSource>> openForRip(const std::string& path,
+                                                 std::chrono::milliseconds wait);
+
 }  // namespace kolvane

@@ -47,13 +47,13 @@ void MainWindow::onRipClicked() {
     }
     // A source that can be read only once continues where the preview left
     // it, with what the preview read of it first. Anything else is opened
-    // before the list is cleared: a mistyped path keeps the results. Read on a
-    // thread of its own, so that a source without data (a FIFO, a stalled
-    // network file) never holds the window's events up.
+    // before the list is cleared: a mistyped path keeps the results. One that
+    // may keep a read waiting (a FIFO, a network file) is read on a thread of
+    // its own, so that a stop never waits for it.
     dropPreview();
     std::unique_ptr<ByteSource> source = preview_.takeSource(path);
     if (!source) {
-        auto opened = openWithoutBlocking(path, kReadWait);
+        auto opened = openForRip(path, kReadWait);
         if (!opened) {
             const QString message = QString::fromLocal8Bit(opened.error().message());
             return showStatus(message, message);

@@ -259,6 +259,30 @@ TEST(Run, PumpChangesSettingsAndStopsBetweenLines) {
     EXPECT_EQ(test::readFile(second), after);
 }
 
+// In the list, a pass shows every line ripped before it, over a megabyte of
+// them, and a setting changed in it applies from the next line on.
+TEST(Run, PassInTheListShowsEveryLineBeforeIt) {
+    test::Rig rig("\n", PumpPolicy{std::chrono::milliseconds(0), 64 << 10});
+    std::string text;
+    for (int i = 1; i <= 200000; ++i) text += std::to_string(i) + "|x\n";
+    test::StringSource source(text, 64 << 10);
+    std::int64_t switched = 0;
+    rig.onPump = [&](int pump, const Progress& progress) {
+        EXPECT_EQ(static_cast<std::int64_t>(rig.store.size()), progress.ripcount);
+        if (pump == 20) {
+            switched = progress.ripcount;
+            rig.current.join = "-";
+        }
+        return true;
+    };
+    EXPECT_FALSE(rig.into("1,2").run(source).error);
+    ASSERT_GT(switched, 0);
+    Lines want;
+    for (int i = 1; i <= 200000; ++i)
+        want.push_back(std::to_string(i) + (i <= switched ? ":x" : "-x"));
+    EXPECT_TRUE(test::items(rig.store) == want);
+}
+
 // A source that has nothing yet never holds the rip: the host is asked to pump
 // after every read that brought nothing, whatever the stride, and can stop it,
 // also in the middle of a line that never ends.
