@@ -207,11 +207,23 @@ template <bool kTemplate, bool kCheckBlank, class Out, class Cut>
                 // Most values open with no quote and hold nothing to quote:
                 // they go as they are, tested in one look, with no call.
                 const std::string_view join = plan.join();
-                if (n <= 32 && (n == 0 || *value != '"') && !(kTemplate && cut.last(*step)) &&
-                    plan.quoteOutput() == QuoteOutput::needed && join.size() <= 1 &&
-                    !holdsSpecialPadded({value, n}, join.empty() ? '"' : join[0])) {
+                const char joinByte = join.empty() ? '"' : join[0];
+                const bool simple = !(kTemplate && cut.last(*step)) && join.size() <= 1 &&
+                                    plan.quoteOutput() == QuoteOutput::needed;
+                if (simple && n <= 32 && (n == 0 || *value != '"') &&
+                    !holdsSpecialPadded({value, n}, joinByte)) {
                     if (kCheckBlank && complete && isBlank({value, n})) complete = false;
                     out.put(value, n);
+                    continue;
+                }
+                // A quoted value with no quote inside is its inside; written
+                // again it is quoted just as it was, or not at all.
+                const std::string_view inside(value + 1, n >= 2 ? n - 2 : 0);
+                if (simple && n >= 2 && n <= 34 && *value == '"' && value[n - 1] == '"' &&
+                    !holdsBytePadded(inside, '"')) {
+                    if (kCheckBlank && complete && isBlank(inside)) complete = false;
+                    holdsSpecialPadded(inside, joinByte) ? out.put(value, n)
+                                                         : out.put(inside.data(), inside.size());
                     continue;
                 }
             }

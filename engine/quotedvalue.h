@@ -56,6 +56,21 @@ inline bool holdsSpecialPadded(std::string_view value, char byte) {
 #endif
 }
 
+// Whether a value of at most 32 bytes holds `byte`, reading as the above.
+inline bool holdsBytePadded(std::string_view value, char byte) {
+#ifdef __SSE2__
+    const __m128i b = _mm_set1_epi8(byte);
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data()));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data() + 16));
+    const std::uint64_t bits = std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, b)))) |
+                               std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(hi, b))))
+                                   << 16;
+    return (bits & ((std::uint64_t{1} << value.size()) - 1)) != 0;
+#else
+    return value.find(byte) != std::string_view::npos;
+#endif
+}
+
 // Quotes and padding behind them, for a put() that reads past what it copies.
 inline constexpr char kQuotes[] =
     "\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\""

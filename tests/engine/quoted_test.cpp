@@ -250,9 +250,12 @@ std::string quotedSoup(std::mt19937_64& rng) {
 
 // What Python's csv module (default dialect, newline='') reads: each value
 // followed by `valueEnd` but the last, each record by `recordEnd`; bytes go
-// 1:1 as latin-1. Empty lines give no record.
+// 1:1 as latin-1. Empty lines give no record. With `write`, records are
+// written back by its writer instead, `valueEnd` the delimiter, quoting as
+// needed.
 std::string pythonReads(const std::string& text, const std::string& valueEnd,
-                        const std::string& recordEnd, int padTo = 0) {
+                        const std::string& recordEnd, int padTo = 0, bool write = false,
+                        bool skipBlank = false) {
     test::TempDir dir;
     const std::string in = dir.path("in.csv");
     const std::string out = dir.path("out.txt");
@@ -262,11 +265,17 @@ std::string pythonReads(const std::string& text, const std::string& valueEnd,
         "import csv, sys\n"
         "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
         "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
+        "    w = csv.writer(o, delimiter=sys.argv[3], lineterminator=sys.argv[4])\n"
         "    for row in csv.reader(f):\n"
         "        n = int(sys.argv[5]) or len(row)\n"
-        "        if row: o.write(sys.argv[3].join((row + [''] * n)[:n]) + sys.argv[4])\n");
+        "        if not row: continue\n"
+        "        if sys.argv[7] == '1' and any(not v.strip(' ') for v in (row + [''] * n)[:n]): "
+        "continue\n"
+        "        if sys.argv[6] == '1': w.writerow((row + [''] * n)[:n])\n"
+        "        else: o.write(sys.argv[3].join((row + [''] * n)[:n]) + sys.argv[4])\n");
     const std::string command = "python3 " + dir.path("read.py") + " " + in + " " + out + " '" +
-                                valueEnd + "' '" + recordEnd + "' " + std::to_string(padTo);
+                                valueEnd + "' '" + recordEnd + "' " + std::to_string(padTo) +
+                                (write ? " 1" : " 0") + (skipBlank ? " 1" : " 0");
     EXPECT_EQ(std::system(command.c_str()), 0);
     return test::readFile(out);
 }
@@ -325,26 +334,38 @@ TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
     if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
     std::mt19937_64 rng(1180);
     const std::string text = quotedSoup(rng);
-    const std::string want = pythonReads(text, "\x1f", "\r\n");
-    Settings s{.split = ",", .join = "\x1f"};
-    s.quoted = true;
-    s.quoteOutput = QuoteOutput::never;
     // To the line's end by the general path; fields 1 to 6 by the copier, the
-    // fields a record lacks empty.
+    // fields a record lacks empty; and written back quoted where needed, also
+    // with the skip rule.
     const FieldList all({{1, FieldList::kToLastField}});
     const FieldList six({{1, 6}});
-    const std::string wantSix = pythonReads(text, "\x1f", "\r\n", 6);
-    for (const auto& [list, expected] : {std::pair{&all, &want}, std::pair{&six, &wantSix}}) {
+    struct Way {
+        const FieldList* list;
+        const char* join;
+        QuoteOutput mode;
+        bool skip;
+        std::string want;
+    };
+    const Way ways[] = {
+        {&all, "\x1f", QuoteOutput::never, false, pythonReads(text, "\x1f", "\r\n")},
+        {&six, "\x1f", QuoteOutput::never, false, pythonReads(text, "\x1f", "\r\n", 6)},
+        {&six, ",", QuoteOutput::needed, false, pythonReads(text, ",", "\r\n", 6, true)},
+        {&six, ",", QuoteOutput::needed, true, pythonReads(text, ",", "\r\n", 6, true, true)},
+    };
+    for (const Way& way : ways) {
+        Settings s{.split = ",", .join = way.join, .fields = {}, .skipEmpty = way.skip};
+        s.quoted = true;
+        s.quoteOutput = way.mode;
         for (unsigned threads : {0U, 1U, 3U}) {
             for (std::size_t block : {std::size_t{3}, std::size_t{7}, std::size_t{4096}}) {
                 // Pauses make the reader look at a block again as it grows.
                 const auto o = test::ripToFile(text, s, threads,
                                                {.chunk = block > 7 ? 5U : 97U,
                                                 .block = block,
-                                                .fields = list,
+                                                .fields = way.list,
                                                 .pauses = block > 7});
                 ASSERT_EQ(o.error, "") << threads << " " << block;
-                ASSERT_EQ(o.file, *expected) << threads << " " << block;
+                ASSERT_EQ(o.file, way.want) << way.join << " " << threads << " " << block;
             }
         }
     }
