@@ -80,7 +80,7 @@ void ParallelRipper::work(BlockRipper& worker, BlockReader& reader, const std::s
             try {
                 ok = commit(oldest, sourceName, result);
             } catch (const std::bad_alloc&) {
-                result.error = systemError("Cannot rip", sourceName, ENOMEM, linesBefore_ + 1);
+                reportNoMemory(result, linesBefore_ + 1);
             }
             oldest.release(blockSize_);
             lock.lock();
@@ -92,9 +92,16 @@ void ParallelRipper::work(BlockRipper& worker, BlockReader& reader, const std::s
             reading_ = true;
             RipBlock& block = *blocks_[read_ % slots];
             lock.unlock();
-            const bool got = reader.read(block);
+            bool got = false;
+            bool noMemory = false;
+            try {
+                got = reader.read(block);
+            } catch (const std::bad_alloc&) {
+                noMemory = true;  // not even for the message of a block's failure
+            }
             lock.lock();
             reading_ = false;
+            if (noMemory) readNoMemory_ = stop_ = true;
             if (!got) {
                 sourceDone_ = true;
             } else {
@@ -116,6 +123,12 @@ void ParallelRipper::work(BlockRipper& worker, BlockReader& reader, const std::s
         }
         wake_.notify_all();
     }
+}
+
+void ParallelRipper::reportNoMemory(RunResult& result, std::int64_t line) {
+    if (result.error || !noMemory_) return;
+    result.error = std::move(noMemory_);  // moved, not copied: no memory is needed
+    result.error->line = line;
 }
 
 void ParallelRipper::prepare(const Settings& settings) {
@@ -164,6 +177,9 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
         if (auto error = out_.flush(); error && !drained) drained = std::move(error);
     });
     RunResult result;
+    // Made now: where memory runs out, the message could not be.
+    noMemory_ = systemError("Cannot rip", sourceName, ENOMEM);
+    readNoMemory_ = false;
     std::vector<std::thread> helpers;
     for (unsigned i = 1; i < threads_; ++i) {
         try {
@@ -177,10 +193,13 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
             });
         } catch (const std::system_error&) {
             break;  // a thread limit: the threads there are do the work
+        } catch (const std::bad_alloc&) {
+            break;  // no memory for another thread's stack: the same
         }
     }
     work(*workers_[0], reader, sourceName, result);
     for (auto& helper : helpers) helper.join();
+    if (readNoMemory_) reportNoMemory(result, linesBefore_ + 1);
     result.stopped = result.stopped || reader.stopped();
     if (drained && !result.error) result.error = std::move(drained);
     if (auto error = out_.flush(); error && !result.error) result.error = std::move(error);

@@ -82,12 +82,18 @@ class ParallelRipper {
     // Used by the thread that holds the committing turn.
     std::int64_t linesBefore_ = 0;  // source lines in the blocks committed so far
 
+    // Puts the error made at the start of a run into `result`, at `line`,
+    // when it has none: reporting that memory ran out must itself need none.
+    void reportNoMemory(RunResult& result, std::int64_t line);
+    std::optional<Error> noMemory_;
+
     std::vector<std::unique_ptr<RipBlock>> blocks_;  // a ring: block i is blocks_[i % size]
     std::vector<std::unique_ptr<BlockRipper>> workers_;
     bool anyoneReads_ = true;  // any thread may read, not only the caller's
     std::mutex mutex_;
     std::condition_variable wake_;  // guarded by mutex_ from here on
     std::size_t read_ = 0;          // blocks read so far
+    bool readNoMemory_ = false;     // a read ran out of memory: the run stops
     std::size_t committed_ = 0;     // blocks committed so far
     bool reading_ = false;
     bool committing_ = false;
