@@ -249,6 +249,9 @@ std::optional<Error> Ripper::configure(const Settings& settings) {
             return writer;
         };
         file_.emplace(settings_.outfile, std::move(open), eol_);
+        // Written by a thread of its own while the rip goes on, as the
+        // command line's one-thread rip writes.
+        file_->setBackgroundWrites(true);
     }
     sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : listSide_;
     ripper_->configure(*plan_, sink_->eol());
