@@ -53,7 +53,11 @@ void MainWindow::onRipClicked() {
     dropPreview();
     std::unique_ptr<ByteSource> source = preview_.takeSource(path);
     if (!source) {
-        auto opened = openForRip(path, kReadWait);
+        // To a file, reading ahead on a thread of its own pays: the rip's
+        // thread only rips while one thread reads and another writes. Into
+        // the list, the window's thread is the third.
+        auto opened =
+            start.toFile ? openWithoutBlocking(path, kReadWait) : openForRip(path, kReadWait);
         if (!opened) {
             const QString message = QString::fromLocal8Bit(opened.error().message());
             return showStatus(message, message);
