@@ -219,10 +219,14 @@ std::size_t BlockReader::lastRecordEndByQuotes(RipBlock& block, bool final) {
         crPending_ = false;
         recordEnd_ = crAt_ + 1;  // an LF behind it is found below, and ends the record
     }
+    QuotedMaps& kept = block.maps;
+    const bool keep = block.capacity <= blockSize_ && kept.bytes == quoteScanned_;
     const std::size_t left = size - quoteScanned_;
-    if (left > 0 && quoteCarry_.state != QuoteState::quoted &&
+    if (!keep && left > 0 && quoteCarry_.state != QuoteState::quoted &&
         std::memchr(data + quoteScanned_, '"', left) == nullptr) {
-        // No quote: its line ends end records, as in plain text.
+        // No quote in a block whose maps are not kept: its line ends end
+        // records, as in plain text. (Maps that are kept cost the ripper
+        // that much less: they are made even where no quote is.)
         block.maps.bytes = 0;  // and the ripper makes the maps
         if (const std::size_t end = lastLineEnd(data, quoteScanned_, size)) recordEnd_ = end;
         const char last = data[size - 1];
@@ -238,8 +242,6 @@ std::size_t BlockReader::lastRecordEndByQuotes(RipBlock& block, bool final) {
         quoteScanned_ = size;
         return recordEnd_;
     }
-    QuotedMaps& kept = block.maps;
-    const bool keep = block.capacity <= blockSize_ && kept.bytes == quoteScanned_;
     constexpr std::size_t kWords = 1024;  // a window of 64 KiB when the maps are not kept
     for (std::size_t from = quoteScanned_; from < size;) {
         const std::size_t to = keep ? size : std::min(size, from + kWords * 64);
