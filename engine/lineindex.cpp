@@ -10,17 +10,21 @@ namespace kolvane {
 
 namespace {
 
+// The marking passes, with a third map of quotes (kQuotes) for quoted mode:
+// one set of loops, so plain and quoted text are marked alike.
 #if defined(__x86_64__)
 
-template <bool kSplit>
+template <bool kSplit, bool kQuotes>
 void markSse2(const char* p, std::size_t words, char split, std::uint64_t* ends,
-              std::uint64_t* seps) {
+              std::uint64_t* seps, std::uint64_t* quotes) {
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i sp = _mm_set1_epi8(split);
+    const __m128i quote = _mm_set1_epi8('"');
     for (std::size_t w = 0; w < words; ++w, p += 64) {
         std::uint64_t e = 0;
         std::uint64_t s = 0;
+        std::uint64_t q = 0;
         for (int k = 0; k < 4; ++k) {
             const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
             const auto eq = _mm_or_si128(_mm_cmpeq_epi8(c, lf), _mm_cmpeq_epi8(c, cr));
@@ -28,9 +32,14 @@ void markSse2(const char* p, std::size_t words, char split, std::uint64_t* ends,
             if constexpr (kSplit) {
                 s |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, sp)))) << (16 * k);
             }
+            if constexpr (kQuotes) {
+                q |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, quote))))
+                     << (16 * k);
+            }
         }
         ends[w] = e;
         if constexpr (kSplit) seps[w] = s;
+        if constexpr (kQuotes) quotes[w] = q;
     }
 }
 
@@ -39,12 +48,14 @@ __attribute__((target("avx2"))) inline std::uint64_t bitsOf(__m256i lo, __m256i 
            std::uint64_t(std::uint32_t(_mm256_movemask_epi8(hi))) << 32;
 }
 
-template <bool kSplit>
+template <bool kSplit, bool kQuotes>
 __attribute__((target("avx2"))) void markAvx2(const char* p, std::size_t words, char split,
-                                              std::uint64_t* ends, std::uint64_t* seps) {
+                                              std::uint64_t* ends, std::uint64_t* seps,
+                                              std::uint64_t* quotes) {
     const __m256i lf = _mm256_set1_epi8('\n');
     const __m256i cr = _mm256_set1_epi8('\r');
     const __m256i sp = _mm256_set1_epi8(split);
+    const __m256i quote = _mm256_set1_epi8('"');
     for (std::size_t w = 0; w < words; ++w, p += 64) {
         const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
         const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
@@ -52,39 +63,46 @@ __attribute__((target("avx2"))) void markAvx2(const char* p, std::size_t words, 
                          _mm256_or_si256(_mm256_cmpeq_epi8(hi, lf), _mm256_cmpeq_epi8(hi, cr)));
         if constexpr (kSplit)
             seps[w] = bitsOf(_mm256_cmpeq_epi8(lo, sp), _mm256_cmpeq_epi8(hi, sp));
+        if constexpr (kQuotes)
+            quotes[w] = bitsOf(_mm256_cmpeq_epi8(lo, quote), _mm256_cmpeq_epi8(hi, quote));
     }
 }
 
-using Mark = void (*)(const char*, std::size_t, char, std::uint64_t*, std::uint64_t*);
+using Mark = void (*)(const char*, std::size_t, char, std::uint64_t*, std::uint64_t*,
+                      std::uint64_t*);
 
 // Chosen once: every x86-64 has SSE2, AVX2 is used where the processor has it.
-template <bool kSplit>
+template <bool kSplit, bool kQuotes>
 Mark pick() {
-    return __builtin_cpu_supports("avx2") ? markAvx2<kSplit> : markSse2<kSplit>;
+    return __builtin_cpu_supports("avx2") ? markAvx2<kSplit, kQuotes> : markSse2<kSplit, kQuotes>;
 }
 
 #else
 
-template <bool kSplit>
+template <bool kSplit, bool kQuotes>
 void markPlain(const char* p, std::size_t words, char split, std::uint64_t* ends,
-               std::uint64_t* seps) {
+               std::uint64_t* seps, std::uint64_t* quotes) {
     for (std::size_t w = 0; w < words; ++w, p += 64) {
         std::uint64_t e = 0;
         std::uint64_t s = 0;
+        std::uint64_t q = 0;
         for (int i = 0; i < 64; ++i) {
             e |= std::uint64_t(p[i] == '\n' || p[i] == '\r') << i;
             if constexpr (kSplit) s |= std::uint64_t(p[i] == split) << i;
+            if constexpr (kQuotes) q |= std::uint64_t(p[i] == '"') << i;
         }
         ends[w] = e;
         if constexpr (kSplit) seps[w] = s;
+        if constexpr (kQuotes) quotes[w] = q;
     }
 }
 
-using Mark = void (*)(const char*, std::size_t, char, std::uint64_t*, std::uint64_t*);
+using Mark = void (*)(const char*, std::size_t, char, std::uint64_t*, std::uint64_t*,
+                      std::uint64_t*);
 
-template <bool kSplit>
+template <bool kSplit, bool kQuotes>
 Mark pick() {
-    return markPlain<kSplit>;
+    return markPlain<kSplit, kQuotes>;
 }
 
 #endif
@@ -93,12 +111,23 @@ Mark pick() {
 
 void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
                    std::uint64_t* seps) {
-    static const Mark withSplit = pick<true>();
-    static const Mark withoutSplit = pick<false>();
+    static const Mark withSplit = pick<true, false>();
+    static const Mark withoutSplit = pick<false, false>();
     if (split < 0) {
-        withoutSplit(p, words, 0, ends, seps);
+        withoutSplit(p, words, 0, ends, seps, nullptr);
     } else {
-        withSplit(p, words, char(split), ends, seps);
+        withSplit(p, words, char(split), ends, seps, nullptr);
+    }
+}
+
+void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
+                         std::uint64_t* seps, std::uint64_t* quotes) {
+    static const Mark withSplit = pick<true, true>();
+    static const Mark withoutSplit = pick<false, true>();
+    if (split < 0) {
+        withoutSplit(p, words, 0, ends, seps, quotes);
+    } else {
+        withSplit(p, words, char(split), ends, seps, quotes);
     }
 }
 

@@ -127,4 +127,9 @@ class LineIndex {
 void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
                    std::uint64_t* seps);
 
+// markLineBytes() with a third map from the same loads: bit i of quotes[w] is
+// set when byte 64 w + i is a double quote.
+void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
+                         std::uint64_t* seps, std::uint64_t* quotes);
+
 }  // namespace kolvane

@@ -27,11 +27,6 @@ struct QuoteCarry {
     bool operator==(const QuoteCarry&) const = default;
 };
 
-// markLineBytes() with a third map from the same loads: bit i of quotes[w] is
-// set when byte 64 w + i is a double quote.
-void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
-                         std::uint64_t* seps, std::uint64_t* quotes);
-
 // What one byte is to a reader of quoted fields.
 enum class QuoteByte : std::uint8_t {
     plain,   // an ordinary byte, a quote, a line end, or the rest of a split string
@@ -86,7 +81,7 @@ QuoteCarry forEachQuotedStop(std::string_view record, std::string_view split, At
 // Clears the line-end and split bits of bytes [from, to) of `data` that stand
 // inside quoted values, so that records and fields are found from the bits as
 // in plain text. Bit b of word i of `ends`, `seps` and `quotes` (as
-// markQuotedLineBytes() makes them) stands for byte 64 i + b of `data`; `seps`
+// markQuotedLineBytes() in lineindex.h makes them) stands for byte 64 i + b of `data`; `seps`
 // may be null when there is no one-byte split, and `quotes` when the quotes
 // are to be found here. Bits outside [from, to) are left alone. `carry` is the state before byte
 // `from`; returns the state after byte to - 1. `size` (at least `to`) is how far the text goes, for
