@@ -148,31 +148,51 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
         hidden_.resize(ends_.size());
     }
     words_ = std::max(words_, lastWord + 1 - origin_);
+    if (quoted_) {
+        const std::size_t base = origin_ * 64;
+        carry_ = markQuotedMaps(data + base, from - base, to - base, to - base, quotedSplit_,
+                                ends_.data(), seps_.data(), quotes_.data(), hidden_.data(), carry_);
+        return;
+    }
     // Whole words are marked again from the start of the one holding `from`:
     // the bytes before it are the same, so are their bits.
     const std::size_t w = firstWord - origin_;
-    if (quoted_) {
-        markQuotedLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_,
-                            ends_.data() + w, seps_.data() + w, quotes_.data() + w);
-        const std::size_t base = origin_ * 64;
-        const std::size_t words = lastWord + 1 - firstWord;
-        std::copy_n(ends_.data() + w, words, hidden_.data() + w);
-        carry_ =
-            maskQuotes(data + base, from - base, to - base, to - base, quotedSplit_, ends_.data(),
-                       split_ < 0 ? nullptr : seps_.data(), quotes_.data(), carry_);
-        for (std::size_t k = w; k < w + words; ++k) hidden_[k] &= ~ends_[k];
-    } else {
-        markLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_, ends_.data() + w,
-                      seps_.data() + w);
-    }
+    markLineBytes(data + firstWord * 64, lastWord + 1 - firstWord, split_, ends_.data() + w,
+                  seps_.data() + w);
     // Bytes past `to` are padding, or not read yet.
     const unsigned tail = unsigned(to % 64);
     if (tail != 0) {
         const std::uint64_t keep = (std::uint64_t{1} << tail) - 1;
         ends_[lastWord - origin_] &= keep;
         seps_[lastWord - origin_] &= keep;
-        if (quoted_) hidden_[lastWord - origin_] &= keep;
     }
+}
+
+QuoteCarry markQuotedMaps(const char* data, std::size_t from, std::size_t to, std::size_t size,
+                          std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
+                          std::uint64_t* quotes, std::uint64_t* hidden, QuoteCarry carry) {
+    const int byte = splitByte(split);
+    const std::size_t first = from / 64;
+    const std::size_t words = (to - 1) / 64 + 1 - first;
+    const std::uint64_t below = (std::uint64_t{1} << from % 64) - 1;
+    const std::uint64_t endsBelow = ends[first] & below, sepsBelow = seps[first] & below,
+                        hiddenBelow = hidden[first] & below;
+    markQuotedLineBytes(data + first * 64, words, byte, ends + first, seps + first, quotes + first);
+    std::copy_n(ends + first, words, hidden + first);
+    carry = maskQuotes(data, from, to, size, split, ends, byte < 0 ? nullptr : seps, quotes, carry);
+    for (std::size_t w = first; w < first + words; ++w) hidden[w] &= ~ends[w];
+    // Marking starts at a word's start: the bits before `from` are put back
+    // as an earlier call masked them.
+    ends[first] = (ends[first] & ~below) | endsBelow;
+    seps[first] = (seps[first] & ~below) | sepsBelow;
+    hidden[first] = (hidden[first] & ~below) | hiddenBelow;
+    if (to % 64 != 0) {  // bytes past `to` are padding, or not read yet
+        const std::uint64_t keep = (std::uint64_t{1} << to % 64) - 1;
+        ends[first + words - 1] &= keep;
+        seps[first + words - 1] &= keep;
+        hidden[first + words - 1] &= keep;
+    }
+    return carry;
 }
 
 void LineIndex::adopt(QuotedMaps& maps) {

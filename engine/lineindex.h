@@ -132,4 +132,15 @@ void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* e
 void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
                          std::uint64_t* seps, std::uint64_t* quotes);
 
+// The maps of a quoted text's bytes [from, to), whose word 0 stands for
+// byte 0 of `data`: line ends, split bytes (`split`'s one byte, when it has
+// one), quotes, and the line ends inside quoted values (`hidden`), which the
+// first two leave out. `carry` is the state before `from`; returns the state
+// after to - 1. Bits before `from` stay as they were, bits from `to` on are
+// cleared; `data` is read to the end of the word holding to - 1, and `size`
+// says how far the text goes.
+QuoteCarry markQuotedMaps(const char* data, std::size_t from, std::size_t to, std::size_t size,
+                          std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
+                          std::uint64_t* quotes, std::uint64_t* hidden, QuoteCarry carry);
+
 }  // namespace kolvane

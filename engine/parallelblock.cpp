@@ -245,34 +245,14 @@ std::size_t BlockReader::lastRecordEndByQuotes(RipBlock& block, bool final) {
     constexpr std::size_t kWords = 1024;  // a window of 64 KiB when the maps are not kept
     for (std::size_t from = quoteScanned_; from < size;) {
         const std::size_t to = keep ? size : std::min(size, from + kWords * 64);
-        // Maps of the words holding [from, to), word 0 holding byte `base`.
+        // Maps whose word 0 holds byte `base`.
         const std::size_t base = keep ? 0 : from / 64 * 64;
-        const std::size_t first = from / 64 - base / 64;
-        const std::size_t words = (to - 1) / 64 + 1 - from / 64;
         QuotedMaps& m = keep ? kept : scratch_;
-        m.grow(first + words + 1);
-        const std::uint64_t below = (std::uint64_t{1} << from % 64) - 1;
-        const std::uint64_t endsBelow = m.ends[first] & below, sepsBelow = m.seps[first] & below,
-                            hiddenBelow = m.hidden[first] & below;
+        m.grow((to - 1 - base) / 64 + 2);
         // Reads up to 63 bytes past the block's size, into its padding.
-        markQuotedLineBytes(data + from / 64 * 64, words,
-                            static_cast<unsigned char>(quotedSplit_[0]), &m.ends[first],
-                            &m.seps[first], &m.quotes[first]);
-        std::copy_n(&m.ends[first], words, &m.hidden[first]);
-        quoteCarry_ = maskQuotes(data + base, from - base, to - base, size - base, quotedSplit_,
-                                 m.ends.data(), m.seps.data(), m.quotes.data(), quoteCarry_);
-        for (std::size_t w = first; w < first + words; ++w) m.hidden[w] &= ~m.ends[w];
-        // Bits before `from` were masked by an earlier look; past `to`, they
-        // stand for bytes not read yet.
-        m.ends[first] = (m.ends[first] & ~below) | endsBelow;
-        m.seps[first] = (m.seps[first] & ~below) | sepsBelow;
-        m.hidden[first] = (m.hidden[first] & ~below) | hiddenBelow;
-        if ((to - base) % 64 != 0) {
-            const std::uint64_t inside = (std::uint64_t{1} << (to - base) % 64) - 1;
-            m.ends[first + words - 1] &= inside;
-            m.seps[first + words - 1] &= inside;
-            m.hidden[first + words - 1] &= inside;
-        }
+        quoteCarry_ = markQuotedMaps(data + base, from - base, to - base, size - base, quotedSplit_,
+                                     m.ends.data(), m.seps.data(), m.quotes.data(), m.hidden.data(),
+                                     quoteCarry_);
         takeLastRecordEnd(m.ends.data(), base, from, to, data, size, final);
         from = to;
     }
