@@ -2,10 +2,6 @@
 
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 namespace kolvane {
 
 char* unquoteTo(char* out, std::string_view raw) {
@@ -59,16 +55,8 @@ namespace {
 bool holdsSpecial(std::string_view value, char byte) {
     std::size_t i = 0;
 #ifdef __SSE2__
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i other = _mm_set1_epi8(byte);
     for (; i + 16 <= value.size(); i += 16) {
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data() + i));
-        const __m128i hit =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(c, quote), _mm_cmpeq_epi8(c, other)),
-                         _mm_or_si128(_mm_cmpeq_epi8(c, cr), _mm_cmpeq_epi8(c, lf)));
-        if (_mm_movemask_epi8(hit) != 0) return true;
+        if (specialBits16(value.data() + i, byte) != 0) return true;
     }
 #endif
     for (; i < value.size(); ++i) {

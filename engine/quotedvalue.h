@@ -36,21 +36,38 @@ bool isBlankQuoted(std::string_view raw);
 // Whether `needed` quotes this value.
 bool needsQuotes(std::string_view value, std::string_view join);
 
+#ifdef __SSE2__
+// Bit i set when byte i of the 16 from p is a quote, CR, LF or `byte`.
+inline unsigned specialBits16(const char* p, char byte) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i a =
+        _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('"')), _mm_cmpeq_epi8(c, _mm_set1_epi8(byte)));
+    const __m128i b = _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('\r')),
+                                   _mm_cmpeq_epi8(c, _mm_set1_epi8('\n')));
+    return unsigned(_mm_movemask_epi8(_mm_or_si128(a, b)));
+}
+
+// Bit i set when byte i of the 16 from p is `byte`.
+inline unsigned byteBits16(const char* p, char byte) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_set1_epi8(byte))));
+}
+
+// Whether a value of at most 32 bytes has a bit set among those of two
+// 16-byte looks at its first 32 bytes.
+template <class Bits16>
+bool anyInPadded(std::string_view value, char byte, Bits16 bits16) {
+    const std::uint64_t bits = std::uint64_t(bits16(value.data(), byte)) |
+                               std::uint64_t(bits16(value.data() + 16, byte)) << 16;
+    return (bits & ((std::uint64_t{1} << value.size()) - 1)) != 0;
+}
+#endif
+
 // Whether a value of at most 32 bytes holds a quote, CR, LF or `byte`,
 // reading the 32 bytes from its start whatever its size.
 inline bool holdsSpecialPadded(std::string_view value, char byte) {
 #ifdef __SSE2__
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data()));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data() + 16));
-    auto hits = [byte](__m128i c) {
-        const __m128i a = _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('"')),
-                                       _mm_cmpeq_epi8(c, _mm_set1_epi8(byte)));
-        const __m128i b = _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('\r')),
-                                       _mm_cmpeq_epi8(c, _mm_set1_epi8('\n')));
-        return std::uint32_t(_mm_movemask_epi8(_mm_or_si128(a, b)));
-    };
-    const std::uint64_t bits = std::uint64_t(hits(lo)) | std::uint64_t(hits(hi)) << 16;
-    return (bits & ((std::uint64_t{1} << value.size()) - 1)) != 0;
+    return anyInPadded(value, byte, specialBits16);
 #else
     return needsQuotes(value, std::string_view(&byte, 1));
 #endif
@@ -59,13 +76,7 @@ inline bool holdsSpecialPadded(std::string_view value, char byte) {
 // Whether a value of at most 32 bytes holds `byte`, reading as the above.
 inline bool holdsBytePadded(std::string_view value, char byte) {
 #ifdef __SSE2__
-    const __m128i b = _mm_set1_epi8(byte);
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data()));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data() + 16));
-    const std::uint64_t bits = std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, b)))) |
-                               std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(hi, b))))
-                                   << 16;
-    return (bits & ((std::uint64_t{1} << value.size()) - 1)) != 0;
+    return anyInPadded(value, byte, byteBits16);
 #else
     return value.find(byte) != std::string_view::npos;
 #endif
