@@ -22,31 +22,20 @@
 #   KOLVANE_BENCH_BUILD=DIR   build directory (default build-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# shellcheck source=bench/hyperfine_stats.sh
-source bench/hyperfine_stats.sh
+# shellcheck source=bench/common.sh
+source bench/common.sh
 
 runs="${KOLVANE_BENCH_RUNS:-3}"
-build="${KOLVANE_BENCH_BUILD:-build-bench}"
-data=bench/data
-results="$data/results"
 out="$results/out"
-ref="$data/ref.txt"
-ref_lines=2000000
 
 if ! command -v hyperfine >/dev/null || [ ! -x /usr/bin/time ] || ! command -v zstd >/dev/null; then
   bash scripts/deps.sh --bench
 fi
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLVANE_GUI=OFF -DKOLVANE_TESTS=OFF \
-  -DKOLVANE_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kolvane-rip gen_reference >/dev/null
-rip="$build/cli/kolvane-rip"
+build_tools gen_reference
 
 mkdir -p "$out"
-if [ ! -f "$ref" ] || [ "$(cat "$ref.lines" 2>/dev/null)" != "$ref_lines" ]; then
-  "$build/bench/gen_reference" "$ref" "$ref_lines"
-  echo "$ref_lines" >"$ref.lines"
-fi
+generate gen_reference "$ref" "$ref_lines"
 # format|suffix|compressor|decompressor
 formats=(
   "gzip|gz|gzip -c|gzip -dc"

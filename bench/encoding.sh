@@ -18,16 +18,11 @@
 #   KOLVANE_BENCH_BUILD=DIR   build directory (default build-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# shellcheck source=bench/hyperfine_stats.sh
-source bench/hyperfine_stats.sh
+# shellcheck source=bench/common.sh
+source bench/common.sh
 
 runs="${KOLVANE_BENCH_RUNS:-5}"
-build="${KOLVANE_BENCH_BUILD:-build-bench}"
-data=bench/data
-results="$data/results"
 out="$results/out"
-ref="$data/ref.txt"
-ref_lines=2000000
 utf16="$data/ref-utf16le.txt"
 cp1252="$data/ref-cp1252.txt"
 
@@ -35,16 +30,10 @@ if ! command -v hyperfine >/dev/null || ! command -v iconv >/dev/null; then
   bash scripts/deps.sh --bench
 fi
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLVANE_GUI=OFF -DKOLVANE_TESTS=OFF \
-  -DKOLVANE_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kolvane-rip gen_reference >/dev/null
-rip="$build/cli/kolvane-rip"
+build_tools gen_reference
 
 mkdir -p "$out"
-if [ ! -f "$ref" ] || [ "$(cat "$ref.lines" 2>/dev/null)" != "$ref_lines" ]; then
-  "$build/bench/gen_reference" "$ref" "$ref_lines"
-  echo "$ref_lines" >"$ref.lines"
-fi
+generate gen_reference "$ref" "$ref_lines"
 # The copies are made again whenever the reference is newer.
 if [ ! -f "$utf16" ] || [ "$ref" -nt "$utf16" ]; then
   { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$ref"; } >"$utf16"

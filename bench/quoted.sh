@@ -19,34 +19,19 @@
 # Hyperfine's JSON, the outputs and a copy of the summary stay in bench/data/results/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# shellcheck source=bench/hyperfine_stats.sh
-source bench/hyperfine_stats.sh
+# shellcheck source=bench/common.sh
+source bench/common.sh
 
 runs="${KOLVANE_BENCH_RUNS:-3}"
-build="${KOLVANE_BENCH_BUILD:-build-bench}"
-data=bench/data
-results="$data/results"
 out="$results/quoted-out"
 csv="$data/quoted.csv"
 csv_records=2000000
-ref="$data/ref.txt"
-ref_lines=2000000
 
 if ! command -v hyperfine >/dev/null || ! command -v mlr >/dev/null || ! command -v python3 >/dev/null; then
   bash scripts/deps.sh --bench
 fi
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLVANE_GUI=OFF -DKOLVANE_TESTS=OFF \
-  -DKOLVANE_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kolvane-rip gen_reference gen_quoted >/dev/null
-rip="$build/cli/kolvane-rip"
-
-generate() {  # generator file count
-  if [ ! -f "$2" ] || [ "$(cat "$2.lines" 2>/dev/null)" != "$3" ]; then
-    "$build/bench/$1" "$2" "$3"
-    echo "$3" >"$2.lines"
-  fi
-}
+build_tools gen_reference gen_quoted
 
 mkdir -p "$out"
 generate gen_quoted "$csv" "$csv_records"

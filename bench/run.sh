@@ -22,16 +22,11 @@
 # The hot loop's pieces are timed by build-bench/bench/micro_hotloop (Google Benchmark).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# shellcheck source=bench/hyperfine_stats.sh
-source bench/hyperfine_stats.sh
+# shellcheck source=bench/common.sh
+source bench/common.sh
 
 runs="${KOLVANE_BENCH_RUNS:-10}"
-build="${KOLVANE_BENCH_BUILD:-build-bench}"
-data=bench/data
-results="$data/results"
 out="$results/out"
-ref="$data/ref.txt"
-ref_lines=2000000
 big="$data/ref-1g.txt"
 big_lines=11000000
 
@@ -39,21 +34,10 @@ if ! command -v hyperfine >/dev/null || ! command -v mawk >/dev/null || [ ! -x /
   bash scripts/deps.sh --bench
 fi
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLVANE_GUI=OFF -DKOLVANE_TESTS=OFF \
-  -DKOLVANE_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kolvane-rip gen_reference >/dev/null
-rip="$build/cli/kolvane-rip"
-
-# The line count is kept beside the data, so a file from another count is redone.
-generate() {  # file lines
-  if [ ! -f "$1" ] || [ "$(cat "$1.lines" 2>/dev/null)" != "$2" ]; then
-    "$build/bench/gen_reference" "$1" "$2"
-    echo "$2" >"$1.lines"
-  fi
-}
+build_tools gen_reference
 
 mkdir -p "$out"
-generate "$ref" "$ref_lines"
+generate gen_reference "$ref" "$ref_lines"
 ref_bytes=$(stat -c %s "$ref")
 summary="$results/summary.txt"
 exec > >(tee "$summary") 2>&1
@@ -178,7 +162,7 @@ peak "ref, cut" - "$out/mem.txt" cut -d'|' -f2,4 --output-delimiter=: "$ref"
 # shellcheck disable=SC2016  # the awk program's $2 and $4 are awk's
 peak "ref, mawk" - "$out/mem.txt" mawk -F'|' -v OFS=: '{print $2,$4}' "$ref"
 if [ -z "${KOLVANE_BENCH_SKIP_1G:-}" ]; then
-  generate "$big" "$big_lines" >/dev/null
+  generate gen_reference "$big" "$big_lines" >/dev/null
   label="$(($(stat -c %s "$big") / 1000000)) MB"
   rm -f "$out/mem.txt"
   peak "$label, Tn -f 2,4 -a FILE" check "" "$rip" -f 2,4 -a "$out/mem.txt" "$big"
