@@ -73,30 +73,15 @@ template <bool kClmul>
 QuoteCarry maskWords(const char* data, std::size_t from, std::size_t to, std::size_t size,
                      std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
                      const std::uint64_t* quotes, QuoteCarry c) {
+    if (from >= to) return c;
     Bits b = bitsOf(c.state);
-    for (std::size_t i = from; i < to; i += 64) {
-        const std::size_t w = i / 64;
-        const std::size_t n = std::min<std::size_t>(64, to - i);
-        const unsigned last = unsigned(n - 1);
-        const std::uint64_t range = lowBits(n);
-        const std::uint64_t q = (quotes != nullptr ? quotes[w] : quoteBits(data + i)) & range;
+    const std::size_t lastWord = (to - 1) / 64;
+    // Word w's bytes up to `range`, whose top bit is byte `last`: false when
+    // parity misreads it and it must be read byte by byte.
+    auto step = [&](std::size_t w, std::uint64_t range, unsigned last)
+        __attribute__((always_inline)) {
+        const std::uint64_t q = (quotes != nullptr ? quotes[w] : quoteBits(data + 64 * w)) & range;
         const std::uint64_t stops = (ends[w] | (seps != nullptr ? seps[w] : 0)) & range;
-        if ((q | b.inQuotes) == 0) {
-            // No quote where none is open, as in most of a file: only the
-            // stops say where it stands. With a quote map, the words up to the
-            // next quote are passed at a look each.
-            std::size_t next = w + 1;
-            if (quotes != nullptr) {
-                const std::size_t lastWord = (to - 1) / 64;
-                while (next <= lastWord && quotes[next] == 0) ++next;
-            }
-            const std::size_t at = std::min(next * 64, to) - 1;
-            const std::uint64_t stop = (ends[at / 64] | (seps != nullptr ? seps[at / 64] : 0));
-            b.atStart = (stop >> (at % 64)) & 1;
-            b.afterClose = 0;
-            i = next * 64 - 64;
-            continue;
-        }
         std::uint64_t parity = 0;
 #if defined(__x86_64__)
         if constexpr (kClmul) {
@@ -112,16 +97,37 @@ QuoteCarry maskWords(const char* data, std::size_t from, std::size_t to, std::si
         const std::uint64_t opening = q & inside;
         const std::uint64_t fieldStarts = stops & ~inside;
         if ((opening & ~((fieldStarts << 1) | b.atStart | (closing << 1) | b.afterClose)) != 0) {
-            c.state = stateOf(b);
-            c = maskQuotesExact(data, i, i + n, size, split, ends, seps, c);
-            b = bitsOf(c.state);
-            continue;
+            return false;
         }
         ends[w] &= ~(inside & range);
         if (seps != nullptr) seps[w] &= ~(inside & range);
         b.inQuotes = 0 - ((inside >> last) & 1);
         b.atStart = (fieldStarts >> last) & 1;
         b.afterClose = (closing >> last) & 1;
+        return true;
+    };
+    for (std::size_t w = from / 64; w <= lastWord; ++w) {
+        const bool whole = w < lastWord || to % 64 == 0;
+        if (whole && quotes != nullptr && (quotes[w] | b.inQuotes) == 0 && w < lastWord &&
+            quotes[w + 1] == 0) {
+            // A run of words with no quote where none is open, as in most of
+            // a plain file: only the stops say where it ends. Taken only for
+            // two such words or more, so that a file dense with quotes never
+            // guesses wrong here.
+            std::size_t next = w + 2;
+            while (next <= lastWord && quotes[next] == 0) ++next;
+            const std::size_t at = std::min(next * 64, to) - 1;
+            const std::uint64_t stop = (ends[at / 64] | (seps != nullptr ? seps[at / 64] : 0));
+            b.atStart = (stop >> (at % 64)) & 1;
+            b.afterClose = 0;
+            w = next - 1;
+            continue;
+        }
+        if (whole ? step(w, kAll, 63) : step(w, lowBits(to % 64), unsigned(to % 64 - 1))) continue;
+        const std::size_t i = w * 64;
+        c.state = stateOf(b);
+        c = maskQuotesExact(data, i, std::min(i + 64, to), size, split, ends, seps, c);
+        b = bitsOf(c.state);
     }
     c.state = stateOf(b);
     return c;
