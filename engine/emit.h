@@ -47,6 +47,9 @@ struct StopCut {
     std::size_t got = 0;
     bool reachedEnd = false;
     std::string* scratch = nullptr;  // for unquoting values, in quoted mode
+    // For a quoted-mode record with no quote in fields 1..got, written as
+    // Values::quoteFree: the byte that makes a value need quotes, or -1.
+    int joinTest = -1;
 
     bool missing(const RipPlan::Step& step) const { return step.field - 1 >= got; }
     FieldSpan span(const RipPlan::Step& step) const {
@@ -168,6 +171,12 @@ void putQuotedField(const RipPlan& plan, std::string_view raw, bool lastOfTempla
     putQuotedValue(out, raw, plan.quoteOutput(), plan.join(), scratch);
 }
 
+// How a line's values are read: as their bytes (plain mode), as their bytes
+// but quoted when they hold the cut's join byte (a quoted-mode record with no
+// quote in its cut fields, which reads as plain text), or as quoted mode
+// reads them.
+enum class Values { plain, quoteFree, quoted };
+
 // The one rule for the result line, whoever cut the line and however the
 // bytes are put: the steps in order, each literal then its field's value; a
 // field the line lacks is an empty value, or in a template its placeholder;
@@ -176,13 +185,17 @@ void putQuotedField(const RipPlan& plan, std::string_view raw, bool lastOfTempla
 // The plan's mode and skip rule come in as constants, so a loop over many
 // lines tests neither per value; emitResult() picks them for one line and
 // adds the closing text, which a loop may put together with its line end.
-template <bool kTemplate, bool kCheckBlank, class Out, class Cut>
+template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut>
 [[gnu::always_inline]] inline void emitSteps(const RipPlan& plan, std::string_view line,
                                              const Cut& cut, Out& out, bool& complete) {
     // Kept in locals: a store through the output's char pointer could alias
     // the plan, and the plan's own would be loaded again after every copy.
     const char* const text = plan.text();
     const RipPlan::Step* const end = plan.steps().data() + plan.steps().size();
+    const std::string_view join = kValues == Values::quoted ? plan.join() : std::string_view();
+    const char joinByte = join.empty() ? '"' : join[0];
+    const bool inlineTests =
+        kValues == Values::quoted && join.size() <= 1 && plan.quoteOutput() == QuoteOutput::needed;
     for (const RipPlan::Step* step = plan.steps().data(); step != end; ++step) {
         out.put(text + step->literal, step->literalSize);
         if (cut.missing(*step)) {  // no such field, or a number below 1
@@ -202,14 +215,11 @@ template <bool kTemplate, bool kCheckBlank, class Out, class Cut>
         }
         const char* value = line.data() + span.begin;
         std::size_t n = span.end - span.begin;
-        if (plan.quoted()) {
+        if constexpr (kValues == Values::quoted) {
             if constexpr (requires { Out::kWide; }) {
                 // Most values open with no quote and hold nothing to quote:
                 // they go as they are, tested in one look, with no call.
-                const std::string_view join = plan.join();
-                const char joinByte = join.empty() ? '"' : join[0];
-                const bool simple = !(kTemplate && cut.last(*step)) && join.size() <= 1 &&
-                                    plan.quoteOutput() == QuoteOutput::needed;
+                const bool simple = inlineTests && !(kTemplate && cut.last(*step));
                 if (simple && n <= 32 && (n == 0 || *value != '"') &&
                     !holdsSpecialPadded({value, n}, joinByte)) {
                     if (kCheckBlank && complete && isBlank({value, n})) complete = false;
@@ -237,6 +247,16 @@ template <bool kTemplate, bool kCheckBlank, class Out, class Cut>
         } else if (kCheckBlank && complete && isBlank({value, n})) {
             complete = false;
         }
+        if constexpr (kValues == Values::quoteFree) {
+            if (cut.joinTest >= 0 && (n <= 32 ? holdsBytePadded({value, n}, char(cut.joinTest))
+                                              : std::memchr(value, cut.joinTest, n) != nullptr)) {
+                // A value with no quote to double, quoted for its join byte.
+                out.put(kQuotes, 1);
+                out.put(value, n);
+                out.put(kQuotes, 1);
+                continue;
+            }
+        }
         out.put(value, n);
     }
 }
@@ -245,12 +265,21 @@ template <bool kTemplate, bool kCheckBlank, class Out, class Cut>
 template <class Out>
 void emitResult(const RipPlan& plan, std::string_view line, const LineCut& cut, Out& out,
                 bool& complete) {
+    constexpr Values kPlain = Values::plain, kQuoted = Values::quoted;
     if (plan.isTemplate()) {
-        plan.checksBlank() ? emitSteps<true, true>(plan, line, cut, out, complete)
-                           : emitSteps<true, false>(plan, line, cut, out, complete);
+        if (plan.quoted()) {
+            plan.checksBlank() ? emitSteps<true, true, kQuoted>(plan, line, cut, out, complete)
+                               : emitSteps<true, false, kQuoted>(plan, line, cut, out, complete);
+        } else {
+            plan.checksBlank() ? emitSteps<true, true, kPlain>(plan, line, cut, out, complete)
+                               : emitSteps<true, false, kPlain>(plan, line, cut, out, complete);
+        }
+    } else if (plan.quoted()) {
+        plan.checksBlank() ? emitSteps<false, true, kQuoted>(plan, line, cut, out, complete)
+                           : emitSteps<false, false, kQuoted>(plan, line, cut, out, complete);
     } else {
-        plan.checksBlank() ? emitSteps<false, true>(plan, line, cut, out, complete)
-                           : emitSteps<false, false>(plan, line, cut, out, complete);
+        plan.checksBlank() ? emitSteps<false, true, kPlain>(plan, line, cut, out, complete)
+                           : emitSteps<false, false, kPlain>(plan, line, cut, out, complete);
     }
     const std::string_view closing = plan.closing();
     out.put(closing.data(), closing.size());

@@ -16,21 +16,21 @@ namespace kolvane {
 
 namespace {
 
-// Whether [p, p + n) holds a '[' or a ']'; reads up to 15 bytes past it.
-inline bool hasBracket(const char* p, std::size_t n) {
+// Whether [p, p + n) holds byte `a` or byte `b`; reads up to 15 bytes past it.
+inline bool holdsEither(const char* p, std::size_t n, char a, char b) {
 #ifdef __SSE2__
-    const __m128i open = _mm_set1_epi8('[');
-    const __m128i close = _mm_set1_epi8(']');
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
     for (std::size_t i = 0; i < n; i += 16) {
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         auto mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(c, open), _mm_cmpeq_epi8(c, close))));
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(c, first), _mm_cmpeq_epi8(c, second))));
         if (n - i < 16) mask &= (1U << (n - i)) - 1;
         if (mask != 0) return true;
     }
     return false;
 #else
-    return std::memchr(p, '[', n) != nullptr || std::memchr(p, ']', n) != nullptr;
+    return std::memchr(p, a, n) != nullptr || std::memchr(p, b, n) != nullptr;
 #endif
 }
 
@@ -91,6 +91,19 @@ void FieldCopier::configure(const RipPlan& plan, std::string_view eol) {
     eol_.assign(plan.closing()).append(eol);
     eolSize_ = eol.size();
     eol_.append(CopyWide::kWide, '\0');
+    // A quoted-mode record with no quote in its cut fields is written as plain
+    // text, unless every value is to be quoted or a longer join might need
+    // finding; a value of it needs quotes only for holding the join byte, which
+    // cannot be the split byte, a quote or a line end there.
+    const std::string_view join = plan.join();
+    plainWhenQuoteFree_ =
+        plan.quoted() && (plan.quoteOutput() == QuoteOutput::never ||
+                          (plan.quoteOutput() == QuoteOutput::needed && join.size() <= 1));
+    joinTest_ = -1;
+    if (plan.quoteOutput() == QuoteOutput::needed && join.size() == 1 &&
+        std::string_view("\"\r\n").find(join[0]) == std::string_view::npos && join[0] != split_) {
+        joinTest_ = static_cast<unsigned char>(join[0]);
+    }
 }
 
 std::size_t FieldCopier::ripLines(const char* data, std::size_t pos, std::size_t until,
@@ -98,18 +111,40 @@ std::size_t FieldCopier::ripLines(const char* data, std::size_t pos, std::size_t
                                   Target& target) {
     const LineIndex::Maps maps = index.maps();
     if (maps.seps == nullptr || static_cast<char>(index.split()) != split_) return pos;
-    // Chosen once per call, so the loop tests neither mode per value.
-    if (plan_->isTemplate()) {
-        return plan_->checksBlank() ? ripRun<true, true>(data, pos, until, to, size, maps, target)
-                                    : ripRun<true, false>(data, pos, until, to, size, maps, target);
+    // Chosen once per call, so the loop tests no mode per value.
+    if (!plan_->quoted()) return pickRun<Values::plain>(data, pos, until, to, size, maps, target);
+    // Where no quote stands for a while, the records before the next one are
+    // plain text: they are ripped as such, with no test a quote would need.
+    while (true) {
+        stretchEnd_ = 0;
+        pos = pickRun<Values::quoted>(data, pos, until, to, size, maps, target);
+        const std::size_t quote = stretchEnd_;
+        if (quote <= pos) return pos;
+        const std::size_t at =
+            joinTest_ < 0 ? pickRun<Values::plain>(data, pos, until, quote, size, maps, target)
+                          : pickRun<Values::quoteFree>(data, pos, until, quote, size, maps, target);
+        if (at == pos) return pos;
+        pos = at;
     }
-    return plan_->checksBlank() ? ripRun<false, true>(data, pos, until, to, size, maps, target)
-                                : ripRun<false, false>(data, pos, until, to, size, maps, target);
+}
+
+template <Values kValues>
+std::size_t FieldCopier::pickRun(const char* data, std::size_t pos, std::size_t until,
+                                 std::size_t to, std::size_t size, const LineIndex::Maps& maps,
+                                 Target& target) {
+    if (plan_->isTemplate()) {
+        return plan_->checksBlank()
+                   ? ripRun<true, true, kValues>(data, pos, until, to, size, maps, target)
+                   : ripRun<true, false, kValues>(data, pos, until, to, size, maps, target);
+    }
+    return plan_->checksBlank()
+               ? ripRun<false, true, kValues>(data, pos, until, to, size, maps, target)
+               : ripRun<false, false, kValues>(data, pos, until, to, size, maps, target);
 }
 
 // The loop's state is written back to the target when it ends, however it
 // ends: growing the room or the line ends may throw.
-template <bool kTemplate, bool kCheckBlank>
+template <bool kTemplate, bool kCheckBlank, Values kValues>
 std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t until,
                                 std::size_t to, std::size_t size, const LineIndex::Maps& maps,
                                 Target& target) {
@@ -142,12 +177,23 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
     const std::size_t closingSize = eol_.size() - CopyWide::kWide;
     std::int32_t stop[kMostFields + 2];
     stop[0] = -1;
-    const bool quoted = plan.quoted();
-    // A quoted value may double its quotes and gain two: room for that.
-    const std::size_t perValue = quoted ? 2 : 1;
+    constexpr bool kQuoted = kValues == Values::quoted;
+    // A quoted value may double its quotes, and a value in quoted mode gain
+    // two: room for that.
+    constexpr std::size_t perValue = kQuoted ? 2 : 1;
+    constexpr std::size_t quotes = kValues == Values::plain ? 0 : 2;
     // Field stops are 32-bit; longer lines take the general path.
     const std::size_t longest = std::min<std::size_t>(target.lineLimit, INT32_MAX - 1);
     const std::size_t lastWord = (to - 1 - maps.start) / 64;
+    // The first quote, and the first line end inside quotes, at or after a
+    // point: found again only once a record passes them, so each map's words
+    // are looked at about once. The line end is looked for only in a record
+    // holding a quote, from where it is (0 is before any).
+    const auto firstFrom = [&](const std::uint64_t* map, std::size_t from) {
+        return maps.start + firstBit(map, from - maps.start, to - maps.start);
+    };
+    std::size_t nextQuote = kQuoted && pos < until && pos < to ? firstFrom(maps.quotes, pos) : 0;
+    std::size_t nextHidden = 0;
 
     while (pos < until && pos < to) {
         const std::size_t eol = lineEndFrom(maps, pos, lastWord);
@@ -160,15 +206,22 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
             continue;
         }
         const char* const line = data + pos;
-        StopCut cut{stop, 0, false, &scratch_};
+        if (kQuoted) {
+            if (nextQuote < pos) nextQuote = firstFrom(maps.quotes, pos);
+            if (plainWhenQuoteFree_ && eol < nextQuote && nextQuote - pos > kPlainStretch) {
+                stretchEnd_ = nextQuote;
+                return pos;
+            }
+        }
+        StopCut cut{stop, 0, false, &scratch_, joinTest_};
         cut.got = cutStops(maps, pos, eol, most, stop, cut.reachedEnd);
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
         // is sized by the general path.
-        if (kTemplate && cut.got > 0 && hasBracket(line, std::size_t(stop[cut.got]))) {
+        if (kTemplate && cut.got > 0 && holdsEither(line, std::size_t(stop[cut.got]), '[', ']')) {
             return pos;
         }
-        const std::size_t bound = (length * perValue + (quoted ? 2 : 0)) * values + fixed;
+        const std::size_t bound = (length * perValue + quotes) * values + fixed;
         if (bound > kBoundedResult || bound - eolSize_ > std::max(target.maxResult, length)) {
             return pos;
         }
@@ -185,7 +238,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         }
         bool complete = true;
         CopyWide out{st.p};
-        emitSteps<kTemplate, kCheckBlank>(plan, {line, length}, cut, out, complete);
+        emitSteps<kTemplate, kCheckBlank, kValues>(plan, {line, length}, cut, out, complete);
         if (!kCheckBlank || complete) {
             out.put(closing, closingSize);
             st.p = out.p;
@@ -194,8 +247,11 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         st.sawLine = true;
         // A quoted record may hold line ends: it counts its source lines.
         st.lines += 1;
-        if (quoted && firstBit(maps.hidden, pos - maps.start, eol - maps.start) < eol - maps.start)
-            st.lines += lineEndsIn({line, length});
+        // Only a record holding a quote can hold a line end inside quotes.
+        if (kQuoted && nextQuote < eol) {
+            if (nextHidden <= pos) nextHidden = firstFrom(maps.hidden, pos);
+            if (nextHidden < eol) st.lines += lineEndsIn({line, length});
+        }
         pos = next;
     }
     return pos;

@@ -96,16 +96,18 @@ class LineIndex {
     // word after the last indexed one may be read; its bits mean nothing.
     // In quoted mode `hidden` marks the line ends left out, which lie inside
     // quoted values: the few records holding one count the source lines they
-    // span; null in plain mode.
+    // span; `quotes` marks every quote, so that a record with none is cut and
+    // written as plain text. Both are null in plain mode.
     struct Maps {
         const std::uint64_t* ends;
         const std::uint64_t* seps;
         std::size_t start;
         const std::uint64_t* hidden = nullptr;
+        const std::uint64_t* quotes = nullptr;
     };
     Maps maps() const {
         return {ends_.data(), split_ < 0 ? nullptr : seps_.data(), origin_ * 64,
-                quoted_ ? hidden_.data() : nullptr};
+                quoted_ ? hidden_.data() : nullptr, quoted_ ? quotes_.data() : nullptr};
     }
 
   private:
