@@ -27,22 +27,23 @@ const std::string& plainText() {
 
 struct Maps {
     std::string text;
-    std::vector<std::uint64_t> ends, seps, quotes;
+    std::vector<std::uint64_t> ends, seps, quotes, hidden;
     explicit Maps(const std::string& source) : text(source) {
         text.resize(text.size() / 64 * 64);
         ends.resize(text.size() / 64 + 1);
         seps.resize(text.size() / 64 + 1);
         quotes.resize(text.size() / 64 + 1);
+        hidden.resize(text.size() / 64 + 1);
         text.append(kolvane::LineIndex::kPadding, '\0');
     }
     std::size_t size() const { return text.size() - kolvane::LineIndex::kPadding; }
 };
 
-enum class Pass { indexOnly, thenMask, fusedThenMask };
+enum class Pass { indexOnly, thenMask, marked };
 
 // The index pass with the mask after it, a window of 256 KiB at a time as the
 // block ripper indexes: the index alone, then the mask finding the quotes
-// itself, or the index marking the quotes too and the mask reading that map.
+// itself, or the quoted maps made as the index and the block reader make them.
 void BM_IndexAndMask(benchmark::State& state, const std::string* source, char split, Pass pass) {
     Maps m(*source);
     const std::string_view splitText(&split, 1);
@@ -52,18 +53,17 @@ void BM_IndexAndMask(benchmark::State& state, const std::string* source, char sp
         for (std::size_t from = 0; from < m.size(); from += kWindow) {
             const std::size_t to = std::min(m.size(), from + kWindow);
             const std::size_t w = from / 64;
-            if (pass == Pass::fusedThenMask) {
-                kolvane::markQuotedLineBytes(m.text.data() + from, (to - from) / 64, split,
-                                             m.ends.data() + w, m.seps.data() + w,
-                                             m.quotes.data() + w);
-            } else {
-                kolvane::markLineBytes(m.text.data() + from, (to - from) / 64, split,
-                                       m.ends.data() + w, m.seps.data() + w);
+            if (pass == Pass::marked) {
+                carry = kolvane::markQuotedMaps(m.text.data(), from, to, m.size(), splitText,
+                                                m.ends.data(), m.seps.data(), m.quotes.data(),
+                                                m.hidden.data(), carry);
+                continue;
             }
+            kolvane::markLineBytes(m.text.data() + from, (to - from) / 64, split, m.ends.data() + w,
+                                   m.seps.data() + w);
             if (pass != Pass::indexOnly) {
-                carry = kolvane::maskQuotes(
-                    m.text.data(), from, to, m.size(), splitText, m.ends.data(), m.seps.data(),
-                    pass == Pass::fusedThenMask ? m.quotes.data() : nullptr, carry);
+                carry = kolvane::maskQuotes(m.text.data(), from, to, m.size(), splitText,
+                                            m.ends.data(), m.seps.data(), nullptr, carry);
             }
         }
         benchmark::DoNotOptimize(carry);
@@ -75,15 +75,13 @@ BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_index_only, &quotedText(), ',', Pass::
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_index_then_mask, &quotedText(), ',', Pass::thenMask)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_fused_index_and_mask, &quotedText(), ',',
-                  Pass::fusedThenMask)
+BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_maps, &quotedText(), ',', Pass::marked)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_IndexAndMask, plain_index_only, &plainText(), '|', Pass::indexOnly)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_IndexAndMask, plain_index_then_mask, &plainText(), '|', Pass::thenMask)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_IndexAndMask, plain_fused_index_and_mask, &plainText(), '|',
-                  Pass::fusedThenMask)
+BENCHMARK_CAPTURE(BM_IndexAndMask, plain_maps, &plainText(), '|', Pass::marked)
     ->Unit(benchmark::kMillisecond);
 
 // The mask alone over maps already made (the index pass is not timed).

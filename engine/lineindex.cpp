@@ -68,6 +68,73 @@ __attribute__((target("avx2"))) void markAvx2(const char* p, std::size_t words, 
     }
 }
 
+// Marking and masking fused, for a one-byte split (kSplit) or none: each
+// word's line ends, split bytes and quotes go straight into its quote mask,
+// and only what the mask leaves is stored. Whole words from `first` on; a
+// word parity misreads is read byte by byte.
+template <bool kSplit>
+__attribute__((target("avx2,pclmul"))) QuoteCarry markAndMaskAvx2(
+    const char* data, std::size_t first, std::size_t words, std::string_view split,
+    std::size_t size, std::uint64_t* ends, std::uint64_t* seps, std::uint64_t* quotes,
+    std::uint64_t* hidden, QuoteCarry carry) {
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i sp = _mm256_set1_epi8(kSplit ? split[0] : 0);
+    const __m256i quote = _mm256_set1_epi8('"');
+    QuoteWordState state = QuoteWordState::of(carry.state);
+    std::uint64_t lastQuotes = 1;
+    for (std::size_t w = first; w < first + words; ++w) {
+        const char* p = data + 64 * w;
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        const std::uint64_t e =
+            bitsOf(_mm256_or_si256(_mm256_cmpeq_epi8(lo, lf), _mm256_cmpeq_epi8(lo, cr)),
+                   _mm256_or_si256(_mm256_cmpeq_epi8(hi, lf), _mm256_cmpeq_epi8(hi, cr)));
+        const std::uint64_t s =
+            kSplit ? bitsOf(_mm256_cmpeq_epi8(lo, sp), _mm256_cmpeq_epi8(hi, sp)) : 0;
+        const std::uint64_t q = bitsOf(_mm256_cmpeq_epi8(lo, quote), _mm256_cmpeq_epi8(hi, quote));
+        quotes[w] = q;
+        // A second word in a row with no quote, where none is open, needs no
+        // mask: so most of a plain file, and seldom a file thick with quotes,
+        // where guessing this wrong would cost more than the mask.
+        const std::uint64_t before = lastQuotes;
+        lastQuotes = q;
+        if ((q | before | state.inQuotes) == 0) {
+            ends[w] = e;
+            if (kSplit) seps[w] = s;
+            hidden[w] = 0;
+            state.atStart = (e | s) >> 63;
+            state.afterClose = 0;
+            continue;
+        }
+        std::uint64_t inside = 0;
+        if (maskWord(q, e | s, clmulPrefixXor(q), ~std::uint64_t{0}, 63, state, inside)) {
+            ends[w] = e & ~inside;
+            if (kSplit) seps[w] = s & ~inside;
+            hidden[w] = e & inside;
+            continue;
+        }
+        ends[w] = e;
+        if (kSplit) seps[w] = s;
+        const QuoteCarry exact = maskQuotesExact(data, 64 * w, 64 * w + 64, size, split, ends,
+                                                 kSplit ? seps : nullptr, {state.state(), 0});
+        hidden[w] = e & ~ends[w];
+        state = QuoteWordState::of(exact.state);
+    }
+    return {state.state(), 0};
+}
+
+using MarkAndMask = QuoteCarry (*)(const char*, std::size_t, std::size_t, std::string_view,
+                                   std::size_t, std::uint64_t*, std::uint64_t*, std::uint64_t*,
+                                   std::uint64_t*, QuoteCarry);
+
+// The fused pass where the processor has what it needs, else none.
+template <bool kSplit>
+MarkAndMask pickMarkAndMask() {
+    const bool can = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("pclmul");
+    return can ? markAndMaskAvx2<kSplit> : nullptr;
+}
+
 using Mark = void (*)(const char*, std::size_t, char, std::uint64_t*, std::uint64_t*,
                       std::uint64_t*);
 
@@ -105,7 +172,45 @@ Mark pick() {
     return markPlain<kSplit, kQuotes>;
 }
 
+using MarkAndMask = QuoteCarry (*)(const char*, std::size_t, std::size_t, std::string_view,
+                                   std::size_t, std::uint64_t*, std::uint64_t*, std::uint64_t*,
+                                   std::uint64_t*, QuoteCarry);
+
+template <bool kSplit>
+MarkAndMask pickMarkAndMask() {
+    return nullptr;
+}
+
 #endif
+
+// Marks and masks bytes [from, to) in two passes, for any split string and
+// any bounds.
+QuoteCarry markThenMask(const char* data, std::size_t from, std::size_t to, std::size_t size,
+                        std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
+                        std::uint64_t* quotes, std::uint64_t* hidden, QuoteCarry carry) {
+    const int byte = splitByte(split);
+    const std::size_t first = from / 64;
+    const std::size_t words = (to - 1) / 64 + 1 - first;
+    const std::uint64_t below = (std::uint64_t{1} << from % 64) - 1;
+    const std::uint64_t endsBelow = ends[first] & below, sepsBelow = seps[first] & below,
+                        hiddenBelow = hidden[first] & below;
+    markQuotedLineBytes(data + first * 64, words, byte, ends + first, seps + first, quotes + first);
+    std::copy_n(ends + first, words, hidden + first);
+    carry = maskQuotes(data, from, to, size, split, ends, byte < 0 ? nullptr : seps, quotes, carry);
+    for (std::size_t w = first; w < first + words; ++w) hidden[w] &= ~ends[w];
+    // Marking starts at a word's start: the bits before `from` are put back
+    // as an earlier call masked them.
+    ends[first] = (ends[first] & ~below) | endsBelow;
+    seps[first] = (seps[first] & ~below) | sepsBelow;
+    hidden[first] = (hidden[first] & ~below) | hiddenBelow;
+    if (to % 64 != 0) {  // bytes past `to` are padding, or not read yet
+        const std::uint64_t keep = (std::uint64_t{1} << to % 64) - 1;
+        ends[first + words - 1] &= keep;
+        seps[first + words - 1] &= keep;
+        hidden[first + words - 1] &= keep;
+    }
+    return carry;
+}
 
 }  // namespace
 
@@ -171,26 +276,23 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
 QuoteCarry markQuotedMaps(const char* data, std::size_t from, std::size_t to, std::size_t size,
                           std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
                           std::uint64_t* quotes, std::uint64_t* hidden, QuoteCarry carry) {
-    const int byte = splitByte(split);
-    const std::size_t first = from / 64;
-    const std::size_t words = (to - 1) / 64 + 1 - first;
-    const std::uint64_t below = (std::uint64_t{1} << from % 64) - 1;
-    const std::uint64_t endsBelow = ends[first] & below, sepsBelow = seps[first] & below,
-                        hiddenBelow = hidden[first] & below;
-    markQuotedLineBytes(data + first * 64, words, byte, ends + first, seps + first, quotes + first);
-    std::copy_n(ends + first, words, hidden + first);
-    carry = maskQuotes(data, from, to, size, split, ends, byte < 0 ? nullptr : seps, quotes, carry);
-    for (std::size_t w = first; w < first + words; ++w) hidden[w] &= ~ends[w];
-    // Marking starts at a word's start: the bits before `from` are put back
-    // as an earlier call masked them.
-    ends[first] = (ends[first] & ~below) | endsBelow;
-    seps[first] = (seps[first] & ~below) | sepsBelow;
-    hidden[first] = (hidden[first] & ~below) | hiddenBelow;
-    if (to % 64 != 0) {  // bytes past `to` are padding, or not read yet
-        const std::uint64_t keep = (std::uint64_t{1} << to % 64) - 1;
-        ends[first + words - 1] &= keep;
-        seps[first + words - 1] &= keep;
-        hidden[first + words - 1] &= keep;
+    static const MarkAndMask withSplit = pickMarkAndMask<true>();
+    static const MarkAndMask withoutSplit = pickMarkAndMask<false>();
+    const MarkAndMask fused = split.size() == 1 ? withSplit : withoutSplit;
+    // The whole words go through the fused pass; a part word at either end,
+    // whose bits outside the range must stay, through the two passes.
+    const std::size_t head = std::min(to, (from + 63) / 64 * 64);
+    const std::size_t tail = std::max(head, to / 64 * 64);
+    if (split.size() > 1 || fused == nullptr || head == tail) {
+        return markThenMask(data, from, to, size, split, ends, seps, quotes, hidden, carry);
+    }
+    if (from < head) {
+        carry = markThenMask(data, from, head, size, split, ends, seps, quotes, hidden, carry);
+    }
+    carry =
+        fused(data, head / 64, (tail - head) / 64, split, size, ends, seps, quotes, hidden, carry);
+    if (tail < to) {
+        carry = markThenMask(data, tail, to, size, split, ends, seps, quotes, hidden, carry);
     }
     return carry;
 }

@@ -36,34 +36,6 @@ inline std::uint64_t quoteBits(const char* p) {
 #endif
 }
 
-#if defined(__x86_64__)
-// The running parity in one instruction: a carry-less multiply by all ones.
-__attribute__((target("pclmul"))) inline std::uint64_t clmulPrefixXor(std::uint64_t x) {
-    const __m128i product =
-        _mm_clmulepi64_si128(_mm_set_epi64x(0, static_cast<long long>(x)), _mm_set1_epi8(-1), 0);
-    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(product));
-}
-#endif
-
-// The state between two words as three bits, so that carrying it from word
-// to word costs a shift or two rather than a chain of branches.
-struct Bits {
-    std::uint64_t inQuotes;    // all ones inside a quoted value
-    std::uint64_t atStart;     // 1 at a field's start
-    std::uint64_t afterClose;  // 1 just past a closing quote
-};
-
-inline Bits bitsOf(QuoteState s) {
-    return {s == QuoteState::quoted ? kAll : 0, std::uint64_t(s == QuoteState::fieldStart),
-            std::uint64_t(s == QuoteState::afterQuote)};
-}
-
-inline QuoteState stateOf(const Bits& b) {
-    if (b.inQuotes != 0) return QuoteState::quoted;
-    if (b.afterClose != 0) return QuoteState::afterQuote;
-    return b.atStart != 0 ? QuoteState::fieldStart : QuoteState::unquoted;
-}
-
 // Words of a one-byte split (or none), from a word boundary: the parity of the
 // quotes so far says which bytes are inside a quoted value. It reads a value
 // exactly unless a quote that parity takes for an opening one stands neither
@@ -74,7 +46,7 @@ QuoteCarry maskWords(const char* data, std::size_t from, std::size_t to, std::si
                      std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
                      const std::uint64_t* quotes, QuoteCarry c) {
     if (from >= to) return c;
-    Bits b = bitsOf(c.state);
+    QuoteWordState b = QuoteWordState::of(c.state);
     const std::size_t lastWord = (to - 1) / 64;
     // Word w's bytes up to `range`, whose top bit is byte `last`: false when
     // parity misreads it and it must be read byte by byte.
@@ -92,18 +64,10 @@ QuoteCarry maskWords(const char* data, std::size_t from, std::size_t to, std::si
 #else
         parity = prefixXor(q);
 #endif
-        const std::uint64_t inside = parity ^ b.inQuotes;
-        const std::uint64_t closing = q & ~inside;
-        const std::uint64_t opening = q & inside;
-        const std::uint64_t fieldStarts = stops & ~inside;
-        if ((opening & ~((fieldStarts << 1) | b.atStart | (closing << 1) | b.afterClose)) != 0) {
-            return false;
-        }
-        ends[w] &= ~(inside & range);
-        if (seps != nullptr) seps[w] &= ~(inside & range);
-        b.inQuotes = 0 - ((inside >> last) & 1);
-        b.atStart = (fieldStarts >> last) & 1;
-        b.afterClose = (closing >> last) & 1;
+        std::uint64_t inside = 0;
+        if (!maskWord(q, stops, parity, range, last, b, inside)) return false;
+        ends[w] &= ~inside;
+        if (seps != nullptr) seps[w] &= ~inside;
         return true;
     };
     for (std::size_t w = from / 64; w <= lastWord; ++w) {
@@ -125,11 +89,11 @@ QuoteCarry maskWords(const char* data, std::size_t from, std::size_t to, std::si
         }
         if (whole ? step(w, kAll, 63) : step(w, lowBits(to % 64), unsigned(to % 64 - 1))) continue;
         const std::size_t i = w * 64;
-        c.state = stateOf(b);
+        c.state = b.state();
         c = maskQuotesExact(data, i, std::min(i + 64, to), size, split, ends, seps, c);
-        b = bitsOf(c.state);
+        b = QuoteWordState::of(c.state);
     }
-    c.state = stateOf(b);
+    c.state = b.state();
     return c;
 }
 

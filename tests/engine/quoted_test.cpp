@@ -26,7 +26,7 @@ using Records = std::vector<std::vector<std::string>>;
 struct Marked {
     std::string bytes;  // the text, then padding
     std::size_t size;
-    std::vector<std::uint64_t> ends, seps, quotes;
+    std::vector<std::uint64_t> ends, seps, quotes, hidden;
 
     Marked(std::string_view text, std::string_view split) : bytes(text), size(text.size()) {
         const std::size_t words = (size + 63) / 64;
@@ -34,19 +34,27 @@ struct Marked {
         ends.assign(words + 1, 0);
         seps.assign(words + 1, 0);
         quotes.assign(words + 1, 0);
+        hidden.assign(words + 1, 0);
         markQuotedLineBytes(bytes.data(), words, splitByte(split), ends.data(), seps.data(),
                             quotes.data());
     }
-    // Masks [0, size) in windows ending at `cuts`, as a reader of blocks does,
-    // from the quote map or finding the quotes itself.
+    // The ways a text is masked: from the quote map, finding the quotes, or
+    // marked and masked in one, as the index and the block reader do.
+    enum Way { quoteMap, findQuotes, markAndMask };
+    // Masks [0, size) in windows ending at `cuts`, as a reader of blocks does.
     QuoteCarry mask(std::string_view split, std::vector<std::size_t> cuts, QuoteCarry carry = {},
-                    bool quoteMap = true) {
+                    Way way = quoteMap) {
         std::size_t from = 0;
         cuts.push_back(size);
         for (std::size_t to : cuts) {
-            carry = maskQuotes(bytes.data(), from, to, size, split, ends.data(),
-                               split.size() == 1 ? seps.data() : nullptr,
-                               quoteMap ? quotes.data() : nullptr, carry);
+            if (way == markAndMask && from < to) {
+                carry = markQuotedMaps(bytes.data(), from, to, size, split, ends.data(),
+                                       seps.data(), quotes.data(), hidden.data(), carry);
+            } else {
+                carry = maskQuotes(bytes.data(), from, to, size, split, ends.data(),
+                                   split.size() == 1 ? seps.data() : nullptr,
+                                   way == quoteMap ? quotes.data() : nullptr, carry);
+            }
             from = to;
         }
         return carry;
@@ -121,7 +129,7 @@ TEST_P(ReadQuoted, GivesTheRecordsAtEveryWindowCut) {
     const ReadCase& c = GetParam();
     for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
         Marked m(c.text, c.split);
-        m.mask(c.split, {cut}, {}, cut % 2 == 0);
+        m.mask(c.split, {cut}, {}, Marked::Way(cut % 3));
         EXPECT_EQ(m.records(!c.split.empty()), c.want) << "cut at " << cut;
     }
 }
@@ -145,7 +153,7 @@ TEST(QuoteMask, AgreesWithTheExactReadingOnRandomTexts) {
     std::mt19937_64 rng(18);
     const char alphabet[] = "\"\"\",,\n\r ab";
     for (int round = 0; round < 3000; ++round) {
-        std::string text(rng() % 400, ' ');
+        std::string text(rng() % 600, ' ');
         // Some texts have long quote-free stretches, which the fast path takes.
         for (char& ch : text) {
             ch = round % 3 == 0 && rng() % 8 != 0 ? 'x' : alphabet[rng() % (sizeof alphabet - 1)];
@@ -158,13 +166,19 @@ TEST(QuoteMask, AgreesWithTheExactReadingOnRandomTexts) {
         }
         const QuoteCarry start{QuoteState(rng() % 4), 0};
         Marked fast(text, split), exact(text, split);
-        const QuoteCarry got = fast.mask(split, cuts, start, round % 2 == 0);
+        const auto way = Marked::Way(round % 3);
+        const QuoteCarry got = fast.mask(split, cuts, start, way);
+        const std::vector<std::uint64_t> raw = exact.ends;
         const QuoteCarry want =
             maskQuotesExact(exact.bytes.data(), 0, text.size(), text.size(), split,
                             exact.ends.data(), split.empty() ? nullptr : exact.seps.data(), start);
         ASSERT_EQ(fast.ends, exact.ends) << testing::PrintToString(text);
         ASSERT_EQ(fast.seps, exact.seps) << testing::PrintToString(text);
         ASSERT_EQ(got, want) << testing::PrintToString(text);
+        // The line ends left out are those inside quoted values.
+        for (std::size_t w = 0; way == Marked::markAndMask && w < raw.size(); ++w) {
+            ASSERT_EQ(fast.hidden[w], raw[w] & ~exact.ends[w]) << testing::PrintToString(text);
+        }
         // The stops a record's scan finds are the split bits the mask leaves.
         if (split.empty()) continue;
         std::vector<std::size_t> stops;
@@ -222,11 +236,19 @@ TEST(QuotedValue, PutsAFieldsValueAsTheModeQuotesIt) {
 
 // Realistic quoting mixed with byte soup, so stray quotes, text after
 // closing quotes and line ends inside quotes all occur; no quote is left open.
+// Now and then comes a stretch of a few KiB with no quote at all.
 std::string quotedSoup(std::mt19937_64& rng) {
     std::string text;
     const char* pieces[] = {"a",  "Berg, Anna", "x\"y", "\"\"", "\r\n",    "\n",
                             "\r", ",",          " ",    "\"",   "12\" tv", "é"};
+    const char* plainPieces[] = {"a", "b;c", " ", "", "é"};
     for (int record = 0; record < 3000; ++record) {
+        for (int n = rng() % 100 == 0 ? 40 + int(rng() % 60) : 0; n > 0; --n) {
+            for (int f = 1 + int(rng() % 6); f > 0; --f) {
+                text += plainPieces[rng() % std::size(plainPieces)];
+                text += f > 1 ? "," : "\n";
+            }
+        }
         const int fields = 1 + int(rng() % 6);
         for (int f = 0; f < fields; ++f) {
             std::string value;
@@ -248,14 +270,17 @@ std::string quotedSoup(std::mt19937_64& rng) {
     return text;
 }
 
+// How pythonReads() writes records: values joined, or by Python's csv
+// writer quoting as needed or every value.
+enum class PythonWrites { join, minimal, all };
+
 // What Python's csv module (default dialect, newline='') reads: each value
 // followed by `valueEnd` but the last, each record by `recordEnd`; bytes go
-// 1:1 as latin-1. Empty lines give no record. With `write`, records are
-// written back by its writer instead, `valueEnd` the delimiter, quoting as
-// needed.
+// 1:1 as latin-1. Empty lines give no record. With a writer, records are
+// written back by it instead, `valueEnd` the delimiter.
 std::string pythonReads(const std::string& text, const std::string& valueEnd,
-                        const std::string& recordEnd, int padTo = 0, bool write = false,
-                        bool skipBlank = false) {
+                        const std::string& recordEnd, int padTo = 0,
+                        PythonWrites write = PythonWrites::join, bool skipBlank = false) {
     test::TempDir dir;
     const std::string in = dir.path("in.csv");
     const std::string out = dir.path("out.txt");
@@ -265,17 +290,18 @@ std::string pythonReads(const std::string& text, const std::string& valueEnd,
         "import csv, sys\n"
         "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
         "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
-        "    w = csv.writer(o, delimiter=sys.argv[3], lineterminator=sys.argv[4])\n"
+        "    w = csv.writer(o, delimiter=sys.argv[3], lineterminator=sys.argv[4],\n"
+        "                   quoting=csv.QUOTE_ALL if sys.argv[6] == '2' else csv.QUOTE_MINIMAL)\n"
         "    for row in csv.reader(f):\n"
         "        n = int(sys.argv[5]) or len(row)\n"
         "        if not row: continue\n"
         "        if sys.argv[7] == '1' and any(not v.strip(' ') for v in (row + [''] * n)[:n]): "
         "continue\n"
-        "        if sys.argv[6] == '1': w.writerow((row + [''] * n)[:n])\n"
+        "        if sys.argv[6] != '0': w.writerow((row + [''] * n)[:n])\n"
         "        else: o.write(sys.argv[3].join((row + [''] * n)[:n]) + sys.argv[4])\n");
     const std::string command = "python3 " + dir.path("read.py") + " " + in + " " + out + " '" +
-                                valueEnd + "' '" + recordEnd + "' " + std::to_string(padTo) +
-                                (write ? " 1" : " 0") + (skipBlank ? " 1" : " 0");
+                                valueEnd + "' '" + recordEnd + "' " + std::to_string(padTo) + " " +
+                                std::to_string(int(write)) + (skipBlank ? " 1" : " 0");
     EXPECT_EQ(std::system(command.c_str()), 0);
     return test::readFile(out);
 }
@@ -336,9 +362,12 @@ TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
     const std::string text = quotedSoup(rng);
     // To the line's end by the general path; fields 1 to 6 by the copier, the
     // fields a record lacks empty; and written back quoted where needed, also
-    // with the skip rule.
-    const FieldList all({{1, FieldList::kToLastField}});
+    // with the skip rule and with a join that is not the split, or quoted
+    // every one.
+    const FieldList toEnd({{1, FieldList::kToLastField}});
     const FieldList six({{1, 6}});
+    const FieldList first({{1, 1}});  // which every record has: a field it lacks is no value
+    using enum PythonWrites;
     struct Way {
         const FieldList* list;
         const char* join;
@@ -347,17 +376,19 @@ TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
         std::string want;
     };
     const Way ways[] = {
-        {&all, "\x1f", QuoteOutput::never, false, pythonReads(text, "\x1f", "\r\n")},
+        {&toEnd, "\x1f", QuoteOutput::never, false, pythonReads(text, "\x1f", "\r\n")},
         {&six, "\x1f", QuoteOutput::never, false, pythonReads(text, "\x1f", "\r\n", 6)},
-        {&six, ",", QuoteOutput::needed, false, pythonReads(text, ",", "\r\n", 6, true)},
-        {&six, ",", QuoteOutput::needed, true, pythonReads(text, ",", "\r\n", 6, true, true)},
+        {&six, ",", QuoteOutput::needed, false, pythonReads(text, ",", "\r\n", 6, minimal)},
+        {&six, ",", QuoteOutput::needed, true, pythonReads(text, ",", "\r\n", 6, minimal, true)},
+        {&six, ";", QuoteOutput::needed, false, pythonReads(text, ";", "\r\n", 6, minimal)},
+        {&first, ";", QuoteOutput::always, false, pythonReads(text, ";", "\r\n", 1, all)},
     };
     for (const Way& way : ways) {
         Settings s{.split = ",", .join = way.join, .fields = {}, .skipEmpty = way.skip};
         s.quoted = true;
         s.quoteOutput = way.mode;
         for (unsigned threads : {0U, 1U, 3U}) {
-            for (std::size_t block : {std::size_t{3}, std::size_t{7}, std::size_t{4096}}) {
+            for (std::size_t block : {std::size_t{3}, std::size_t{7}, std::size_t{20000}}) {
                 // Pauses make the reader look at a block again as it grows.
                 const auto o = test::ripToFile(text, s, threads,
                                                {.chunk = block > 7 ? 5U : 97U,
