@@ -243,7 +243,7 @@ std::string quotedSoup(std::mt19937_64& rng) {
                             "\r", ",",          " ",    "\"",   "12\" tv", "é"};
     const char* plainPieces[] = {"a", "b;c", " ", "", "é"};
     for (int record = 0; record < 3000; ++record) {
-        for (int n = rng() % 100 == 0 ? 40 + int(rng() % 60) : 0; n > 0; --n) {
+        for (int n = rng() % 150 == 0 ? 150 + int(rng() % 150) : 0; n > 0; --n) {
             for (int f = 1 + int(rng() % 6); f > 0; --f) {
                 text += plainPieces[rng() % std::size(plainPieces)];
                 text += f > 1 ? "," : "\n";
