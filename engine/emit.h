@@ -193,7 +193,7 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
     const char* const text = plan.text();
     const RipPlan::Step* const end = plan.steps().data() + plan.steps().size();
     const std::string_view join = kValues == Values::quoted ? plan.join() : std::string_view();
-    const char joinByte = join.empty() ? '"' : join[0];
+    [[maybe_unused]] const char joinByte = join.empty() ? '"' : join[0];
     const bool inlineTests =
         kValues == Values::quoted && join.size() <= 1 && plan.quoteOutput() == QuoteOutput::needed;
     for (const RipPlan::Step* step = plan.steps().data(); step != end; ++step) {
@@ -216,27 +216,31 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
         const char* value = line.data() + span.begin;
         std::size_t n = span.end - span.begin;
         if constexpr (kValues == Values::quoted) {
+#ifdef __SSE2__
             if constexpr (requires { Out::kWide; }) {
-                // Most values open with no quote and hold nothing to quote:
-                // they go as they are, tested in one look, with no call.
-                const bool simple = inlineTests && !(kTemplate && cut.last(*step));
-                if (simple && n <= 32 && (n == 0 || *value != '"') &&
-                    !holdsSpecialPadded({value, n}, joinByte)) {
-                    if (kCheckBlank && complete && isBlank({value, n})) complete = false;
-                    out.put(value, n);
-                    continue;
-                }
-                // A quoted value with no quote inside is its inside; written
-                // again it is quoted just as it was, or not at all.
-                const std::string_view inside(value + 1, n >= 2 ? n - 2 : 0);
-                if (simple && n >= 2 && n <= 34 && *value == '"' && value[n - 1] == '"' &&
-                    !holdsBytePadded(inside, '"')) {
-                    if (kCheckBlank && complete && isBlank(inside)) complete = false;
-                    holdsSpecialPadded(inside, joinByte) ? out.put(value, n)
-                                                         : out.put(inside.data(), inside.size());
-                    continue;
+                // Most values are short and either open with no quote and
+                // hold nothing to quote, or are quoted with no quote inside.
+                // Those go in from one look at their bytes, as they stand or
+                // as their inside (quoted again just as they were, if the
+                // inside needs it), with no branch on which they are.
+                if (inlineTests && !(kTemplate && cut.last(*step))) {
+                    const bool opens = n != 0 && *value == '"';
+                    const char* const from = value + (opens ? 1 : 0);
+                    const std::size_t size = opens ? (n >= 2 ? n - 2 : 33) : n;  // `"` alone: no
+                    const ValueBits bits = valueBits32(from, joinByte);
+                    const unsigned in = size >= 32 ? ~0U : (1U << size) - 1;
+                    const unsigned special = bits.special & in;
+                    const bool whole =
+                        opens ? value[n - 1] == '"' && (bits.quotes & in) == 0 : special == 0;
+                    if (size <= 32 && whole) {
+                        if (kCheckBlank && complete && isBlank({from, size})) complete = false;
+                        const bool asItStands = opens && special != 0;
+                        out.put(asItStands ? value : from, asItStands ? n : size);
+                        continue;
+                    }
                 }
             }
+#endif
             putQuotedField(plan, {value, n}, kTemplate && cut.last(*step), kCheckBlank,
                            *cut.scratch, out, complete);
             continue;

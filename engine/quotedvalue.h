@@ -53,6 +53,27 @@ inline unsigned byteBits16(const char* p, char byte) {
     return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_set1_epi8(byte))));
 }
 
+// Two looks at the 32 bytes from p: which are a quote, CR, LF or `byte`
+// (special), and which are quotes.
+struct ValueBits {
+    unsigned special;
+    unsigned quotes;
+};
+inline ValueBits valueBits32(const char* p, char byte) {
+    const __m128i quote = _mm_set1_epi8('"');
+    ValueBits bits{0, 0};
+    for (int k = 0; k < 2; ++k) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        const __m128i q = _mm_cmpeq_epi8(c, quote);
+        const __m128i other = _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8(byte)),
+                                           _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('\r')),
+                                                        _mm_cmpeq_epi8(c, _mm_set1_epi8('\n'))));
+        bits.special |= unsigned(_mm_movemask_epi8(_mm_or_si128(q, other))) << (16 * k);
+        bits.quotes |= unsigned(_mm_movemask_epi8(q)) << (16 * k);
+    }
+    return bits;
+}
+
 // Whether a value of at most 32 bytes has a bit set among those of two
 // 16-byte looks at its first 32 bytes.
 template <class Bits16>
