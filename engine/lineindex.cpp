@@ -68,22 +68,35 @@ __attribute__((target("avx2"))) void markAvx2(const char* p, std::size_t words, 
     }
 }
 
-// Marking and masking fused, for a one-byte split (kSplit) or none: each
-// word's line ends, split bytes and quotes go straight into its quote mask,
-// and only what the mask leaves is stored. Whole words from `first` on; a
-// word parity misreads is read byte by byte.
+// The maps a fused pass writes, and where it stands between words.
+struct FusedMaps {
+    std::uint64_t* ends;
+    std::uint64_t* seps;
+    std::uint64_t* quotes;
+    std::uint64_t* hidden;
+};
+struct FusedState {
+    QuoteWordState words;
+    std::uint64_t lastQuotes = 1;  // the quotes of the word before
+};
+
+// Marking and masking fused, for a one-byte split `split` (kSplit) or none:
+// each word's line ends, split bytes and quotes go straight into its quote
+// mask, and only what the mask leaves is stored. Runs words [w, end) up to
+// the first one parity misreads, which it marks but leaves unmasked, and
+// returns that word (or `end`). It calls nothing, so that its loop keeps
+// everything in registers.
 template <bool kSplit>
-__attribute__((target("avx2,pclmul"))) QuoteCarry markAndMaskAvx2(
-    const char* data, std::size_t first, std::size_t words, std::string_view split,
-    std::size_t size, std::uint64_t* ends, std::uint64_t* seps, std::uint64_t* quotes,
-    std::uint64_t* hidden, QuoteCarry carry) {
+__attribute__((target("avx2,pclmul"), noinline)) std::size_t markAndMaskRun(
+    const char* data, std::size_t w, std::size_t end, char split, FusedMaps maps,
+    FusedState& fused) {
     const __m256i lf = _mm256_set1_epi8('\n');
     const __m256i cr = _mm256_set1_epi8('\r');
-    const __m256i sp = _mm256_set1_epi8(kSplit ? split[0] : 0);
+    const __m256i sp = _mm256_set1_epi8(split);
     const __m256i quote = _mm256_set1_epi8('"');
-    QuoteWordState state = QuoteWordState::of(carry.state);
-    std::uint64_t lastQuotes = 1;
-    for (std::size_t w = first; w < first + words; ++w) {
+    QuoteWordState state = fused.words;
+    std::uint64_t lastQuotes = fused.lastQuotes;
+    for (; w < end; ++w) {
         const char* p = data + 64 * w;
         const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
         const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
@@ -93,35 +106,55 @@ __attribute__((target("avx2,pclmul"))) QuoteCarry markAndMaskAvx2(
         const std::uint64_t s =
             kSplit ? bitsOf(_mm256_cmpeq_epi8(lo, sp), _mm256_cmpeq_epi8(hi, sp)) : 0;
         const std::uint64_t q = bitsOf(_mm256_cmpeq_epi8(lo, quote), _mm256_cmpeq_epi8(hi, quote));
-        quotes[w] = q;
+        maps.quotes[w] = q;
         // A second word in a row with no quote, where none is open, needs no
         // mask: so most of a plain file, and seldom a file thick with quotes,
         // where guessing this wrong would cost more than the mask.
         const std::uint64_t before = lastQuotes;
         lastQuotes = q;
         if ((q | before | state.inQuotes) == 0) {
-            ends[w] = e;
-            if (kSplit) seps[w] = s;
-            hidden[w] = 0;
+            maps.ends[w] = e;
+            if (kSplit) maps.seps[w] = s;
+            maps.hidden[w] = 0;
             state.atStart = (e | s) >> 63;
             state.afterClose = 0;
             continue;
         }
         std::uint64_t inside = 0;
-        if (maskWord(q, e | s, clmulPrefixXor(q), ~std::uint64_t{0}, 63, state, inside)) {
-            ends[w] = e & ~inside;
-            if (kSplit) seps[w] = s & ~inside;
-            hidden[w] = e & inside;
-            continue;
+        if (!maskWord(q, e | s, clmulPrefixXor(q), ~std::uint64_t{0}, 63, state, inside)) {
+            maps.ends[w] = e;
+            if (kSplit) maps.seps[w] = s;
+            break;
         }
-        ends[w] = e;
-        if (kSplit) seps[w] = s;
-        const QuoteCarry exact = maskQuotesExact(data, 64 * w, 64 * w + 64, size, split, ends,
-                                                 kSplit ? seps : nullptr, {state.state(), 0});
-        hidden[w] = e & ~ends[w];
-        state = QuoteWordState::of(exact.state);
+        maps.ends[w] = e & ~inside;
+        if (kSplit) maps.seps[w] = s & ~inside;
+        maps.hidden[w] = e & inside;
     }
-    return {state.state(), 0};
+    fused = {state, lastQuotes};
+    return w;
+}
+
+// The fused pass over whole words from `first`; a word parity misreads is
+// read byte by byte.
+template <bool kSplit>
+__attribute__((target("avx2,pclmul"))) QuoteCarry markAndMaskAvx2(
+    const char* data, std::size_t first, std::size_t words, std::string_view split,
+    std::size_t size, std::uint64_t* ends, std::uint64_t* seps, std::uint64_t* quotes,
+    std::uint64_t* hidden, QuoteCarry carry) {
+    const FusedMaps maps{ends, seps, quotes, hidden};
+    FusedState fused{QuoteWordState::of(carry.state)};
+    const std::size_t end = first + words;
+    for (std::size_t w =
+             markAndMaskRun<kSplit>(data, first, end, kSplit ? split[0] : 0, maps, fused);
+         w < end;
+         w = markAndMaskRun<kSplit>(data, w + 1, end, kSplit ? split[0] : 0, maps, fused)) {
+        const std::uint64_t raw = ends[w];
+        const QuoteCarry exact = maskQuotesExact(data, 64 * w, 64 * w + 64, size, split, ends,
+                                                 kSplit ? seps : nullptr, {fused.words.state(), 0});
+        hidden[w] = raw & ~ends[w];
+        fused.words = QuoteWordState::of(exact.state);
+    }
+    return {fused.words.state(), 0};
 }
 
 using MarkAndMask = QuoteCarry (*)(const char*, std::size_t, std::size_t, std::string_view,
