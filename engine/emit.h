@@ -224,21 +224,17 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
                 // as their inside (quoted again just as they were, if the
                 // inside needs it), with no branch on which they are.
                 if (inlineTests && !(kTemplate && cut.last(*step))) {
-                    // Integers and bit operations, not && and ?:, so that the
-                    // compiler keeps it free of branches. A lone `"` comes
-                    // out longer than 32 bytes, and takes the general way.
-                    const std::size_t opens = std::size_t(n != 0) & std::size_t(*value == '"');
-                    const char* const from = value + opens;
-                    const std::size_t size = n - 2 * opens;
+                    const bool opens = n != 0 && *value == '"';
+                    const char* const from = value + (opens ? 1 : 0);
+                    const std::size_t size = opens ? (n >= 2 ? n - 2 : 33) : n;  // `"` alone: no
                     const ValueBits bits = valueBits32(from, joinByte);
                     const unsigned in = size >= 32 ? ~0U : (1U << size) - 1;
                     const unsigned special = bits.special & in;
-                    const unsigned quoted = unsigned(opens) & unsigned(value[n - opens] == '"') &
-                                            unsigned((bits.quotes & in) == 0);
-                    const unsigned whole = quoted | (unsigned(opens ^ 1) & unsigned(special == 0));
-                    if ((unsigned(size <= 32) & whole) != 0) {
+                    const bool whole =
+                        opens ? value[n - 1] == '"' && (bits.quotes & in) == 0 : special == 0;
+                    if (size <= 32 && whole) {
                         if (kCheckBlank && complete && isBlank({from, size})) complete = false;
-                        const std::size_t asItStands = opens & std::size_t(special != 0);
+                        const bool asItStands = opens && special != 0;
                         out.put(asItStands ? value : from, asItStands ? n : size);
                         continue;
                     }
