@@ -10,6 +10,11 @@ namespace kolvane {
 
 namespace {
 
+// A fused marking and masking pass over whole words; see markAndMaskAvx2().
+using MarkAndMask = QuoteCarry (*)(const char*, std::size_t, std::size_t, std::string_view,
+                                   std::size_t, std::uint64_t*, std::uint64_t*, std::uint64_t*,
+                                   std::uint64_t*, QuoteCarry);
+
 // The marking passes, with a third map of quotes (kQuotes) for quoted mode:
 // one set of loops, so plain and quoted text are marked alike.
 #if defined(__x86_64__)
@@ -144,10 +149,9 @@ __attribute__((target("avx2,pclmul"))) QuoteCarry markAndMaskAvx2(
     const FusedMaps maps{ends, seps, quotes, hidden};
     FusedState fused{QuoteWordState::of(carry.state)};
     const std::size_t end = first + words;
-    for (std::size_t w =
-             markAndMaskRun<kSplit>(data, first, end, kSplit ? split[0] : 0, maps, fused);
-         w < end;
-         w = markAndMaskRun<kSplit>(data, w + 1, end, kSplit ? split[0] : 0, maps, fused)) {
+    const char splitByte = kSplit ? split[0] : 0;
+    for (std::size_t w = markAndMaskRun<kSplit>(data, first, end, splitByte, maps, fused); w < end;
+         w = markAndMaskRun<kSplit>(data, w + 1, end, splitByte, maps, fused)) {
         const std::uint64_t raw = ends[w];
         const QuoteCarry exact = maskQuotesExact(data, 64 * w, 64 * w + 64, size, split, ends,
                                                  kSplit ? seps : nullptr, {fused.words.state(), 0});
@@ -156,10 +160,6 @@ __attribute__((target("avx2,pclmul"))) QuoteCarry markAndMaskAvx2(
     }
     return {fused.words.state(), 0};
 }
-
-using MarkAndMask = QuoteCarry (*)(const char*, std::size_t, std::size_t, std::string_view,
-                                   std::size_t, std::uint64_t*, std::uint64_t*, std::uint64_t*,
-                                   std::uint64_t*, QuoteCarry);
 
 // The fused pass where the processor has what it needs, else none.
 template <bool kSplit>
@@ -205,10 +205,6 @@ Mark pick() {
     return markPlain<kSplit, kQuotes>;
 }
 
-using MarkAndMask = QuoteCarry (*)(const char*, std::size_t, std::size_t, std::string_view,
-                                   std::size_t, std::uint64_t*, std::uint64_t*, std::uint64_t*,
-                                   std::uint64_t*, QuoteCarry);
-
 template <bool kSplit>
 MarkAndMask pickMarkAndMask() {
     return nullptr;
@@ -245,28 +241,29 @@ QuoteCarry markThenMask(const char* data, std::size_t from, std::size_t to, std:
     return carry;
 }
 
-}  // namespace
-
-void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
-                   std::uint64_t* seps) {
-    static const Mark withSplit = pick<true, false>();
-    static const Mark withoutSplit = pick<false, false>();
-    if (split < 0) {
-        withoutSplit(p, words, 0, ends, seps, nullptr);
-    } else {
-        withSplit(p, words, char(split), ends, seps, nullptr);
-    }
-}
-
-void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
-                         std::uint64_t* seps, std::uint64_t* quotes) {
-    static const Mark withSplit = pick<true, true>();
-    static const Mark withoutSplit = pick<false, true>();
+// The pass for a split byte or none, with a quote map or not, picked once.
+template <bool kQuotes>
+void markWith(const char* p, std::size_t words, int split, std::uint64_t* ends, std::uint64_t* seps,
+              std::uint64_t* quotes) {
+    static const Mark withSplit = pick<true, kQuotes>();
+    static const Mark withoutSplit = pick<false, kQuotes>();
     if (split < 0) {
         withoutSplit(p, words, 0, ends, seps, quotes);
     } else {
         withSplit(p, words, char(split), ends, seps, quotes);
     }
+}
+
+}  // namespace
+
+void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
+                   std::uint64_t* seps) {
+    markWith<false>(p, words, split, ends, seps, nullptr);
+}
+
+void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint64_t* ends,
+                         std::uint64_t* seps, std::uint64_t* quotes) {
+    markWith<true>(p, words, split, ends, seps, quotes);
 }
 
 void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
