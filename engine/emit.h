@@ -47,7 +47,7 @@ struct StopCut {
     std::size_t got = 0;
     bool reachedEnd = false;
     std::string* scratch = nullptr;  // for unquoting values, in quoted mode
-    // For a quoted-mode record with no quote in fields 1..got, written as
+    // For a quoted-mode record with no quote at all, written as
     // Values::quoteFree: the byte that makes a value need quotes, or -1.
     int joinTest = -1;
 
@@ -173,8 +173,7 @@ void putQuotedField(const RipPlan& plan, std::string_view raw, bool lastOfTempla
 
 // How a line's values are read: as their bytes (plain mode), as their bytes
 // but quoted when they hold the cut's join byte (a quoted-mode record with no
-// quote in its cut fields, which reads as plain text), or as quoted mode
-// reads them.
+// quote, which reads as plain text), or as quoted mode reads them.
 enum class Values { plain, quoteFree, quoted };
 
 // The one rule for the result line, whoever cut the line and however the
@@ -220,9 +219,9 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
             if constexpr (requires { Out::kWide; }) {
                 // Most values are short and either open with no quote and
                 // hold nothing to quote, or are quoted with no quote inside.
-                // Those go in from one look at their bytes, as they stand or
+                // Those go in after one look at their bytes, as they stand or
                 // as their inside (quoted again just as they were, if the
-                // inside needs it), with no branch on which they are.
+                // inside needs it).
                 if (inlineTests && !(kTemplate && cut.last(*step))) {
                     const bool opens = n != 0 && *value == '"';
                     const char* const from = value + (opens ? 1 : 0);

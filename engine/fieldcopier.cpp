@@ -91,10 +91,10 @@ void FieldCopier::configure(const RipPlan& plan, std::string_view eol) {
     eol_.assign(plan.closing()).append(eol);
     eolSize_ = eol.size();
     eol_.append(CopyWide::kWide, '\0');
-    // A quoted-mode record with no quote in its cut fields is written as plain
-    // text, unless every value is to be quoted or a longer join might need
-    // finding; a value of it needs quotes only for holding the join byte, which
-    // cannot be the split byte, a quote or a line end there.
+    // A quoted-mode record with no quote is written as plain text, unless
+    // every value is to be quoted or a longer join might need finding; a value
+    // of it needs quotes only for holding the join byte, which cannot be the
+    // split byte, a quote or a line end there.
     const std::string_view join = plan.join();
     plainWhenQuoteFree_ =
         plan.quoted() && (plan.quoteOutput() == QuoteOutput::never ||
