@@ -33,6 +33,23 @@ inline std::size_t firstBit(const std::uint64_t* map, std::size_t from, std::siz
     return at < to ? at : to;
 }
 
+// Where the first run of `words` whole zero words in [from, to) may be
+// reached from: the start of the word before the run (a stretch with no bit
+// may begin in it), or `from` if that is later; `to` when there is no such
+// run. One pass over the words, with no branch but the loop's.
+inline std::size_t quietRunFrom(const std::uint64_t* map, std::size_t from, std::size_t to,
+                                std::size_t words) {
+    std::size_t run = 0;
+    for (std::size_t w = from / 64 + 1; w * 64 + 64 <= to; ++w) {
+        run = map[w] == 0 ? run + 1 : 0;
+        if (run == words) {
+            const std::size_t at = (w - words) * 64;
+            return at > from ? at : from;
+        }
+    }
+    return to;
+}
+
 // The set bits of [from, to) in order: next() gives each position once, then
 // `to`.
 class BitWalk {

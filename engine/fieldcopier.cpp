@@ -185,14 +185,20 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
     // Field stops are 32-bit; longer lines take the general path.
     const std::size_t longest = std::min<std::size_t>(target.lineLimit, INT32_MAX - 1);
     const std::size_t lastWord = (to - 1 - maps.start) / 64;
-    // The first quote, and the first line end inside quotes, at or after a
-    // point: found again only once a record passes them, so each map's words
-    // are looked at about once. The line end is looked for only in a record
-    // holding a quote, from where it is (0 is before any).
     const auto firstFrom = [&](const std::uint64_t* map, std::size_t from) {
         return maps.start + firstBit(map, from - maps.start, to - maps.start);
     };
-    std::size_t nextQuote = kQuoted && pos < until && pos < to ? firstFrom(maps.quotes, pos) : 0;
+    // Where records may start a stretch with no quote worth ripping as plain
+    // text: only near a run of quote-free words that long, found in one pass
+    // over the quotes, so that text thick with quotes looks for none per record.
+    const auto quietFrom = [&](std::size_t from) {
+        if (!kQuoted || !plainWhenQuoteFree_) return to;
+        return maps.start + quietRunFrom(maps.quotes, from - maps.start, to - maps.start,
+                                         kPlainStretch / 64 - 2);
+    };
+    std::size_t stretchFrom = quietFrom(pos);
+    // The first line end inside quotes from a record on, found again only
+    // once a record passes it (0 is before any).
     std::size_t nextHidden = 0;
 
     while (pos < until && pos < to) {
@@ -206,12 +212,14 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
             continue;
         }
         const char* const line = data + pos;
-        if (kQuoted) {
-            if (nextQuote < pos) nextQuote = firstFrom(maps.quotes, pos);
-            if (plainWhenQuoteFree_ && eol < nextQuote && nextQuote - pos > kPlainStretch) {
-                stretchEnd_ = nextQuote;
+        if (kQuoted && pos >= stretchFrom) {
+            const std::size_t quote = firstFrom(maps.quotes, pos);
+            if (eol < quote && quote - pos > kPlainStretch) {
+                stretchEnd_ = quote;
                 return pos;
             }
+            // No record before the quote starts one: the next may follow it.
+            stretchFrom = quote < to ? quietFrom(quote + 1) : to;
         }
         StopCut cut{stop, 0, false, &scratch_, joinTest_};
         cut.got = cutStops(maps, pos, eol, most, stop, cut.reachedEnd);
@@ -247,8 +255,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         st.sawLine = true;
         // A quoted record may hold line ends: it counts its source lines.
         st.lines += 1;
-        // Only a record holding a quote can hold a line end inside quotes.
-        if (kQuoted && nextQuote < eol) {
+        if (kQuoted) {
             if (nextHidden <= pos) nextHidden = firstFrom(maps.hidden, pos);
             if (nextHidden < eol) st.lines += lineEndsIn({line, length});
         }
