@@ -27,13 +27,14 @@ const std::string& plainText() {
 
 struct Maps {
     std::string text;
-    std::vector<std::uint64_t> ends, seps, quotes, hidden;
+    std::vector<std::uint64_t> ends, seps, quotes, hidden, enclosed;
     explicit Maps(const std::string& source) : text(source) {
         text.resize(text.size() / 64 * 64);
         ends.resize(text.size() / 64 + 1);
         seps.resize(text.size() / 64 + 1);
         quotes.resize(text.size() / 64 + 1);
         hidden.resize(text.size() / 64 + 1);
+        enclosed.resize(text.size() / 64 + 1);
         text.append(kolvane::LineIndex::kPadding, '\0');
     }
     std::size_t size() const { return text.size() - kolvane::LineIndex::kPadding; }
@@ -54,9 +55,10 @@ void BM_IndexAndMask(benchmark::State& state, const std::string* source, char sp
             const std::size_t to = std::min(m.size(), from + kWindow);
             const std::size_t w = from / 64;
             if (pass == Pass::marked) {
-                carry = kolvane::markQuotedMaps(m.text.data(), from, to, m.size(), splitText,
-                                                m.ends.data(), m.seps.data(), m.quotes.data(),
-                                                m.hidden.data(), carry);
+                const kolvane::QuotedMapWords maps{m.ends.data(), m.seps.data(), m.quotes.data(),
+                                                   m.hidden.data(), m.enclosed.data()};
+                carry = kolvane::markQuotedMaps(m.text.data(), from, to, m.size(), splitText, maps,
+                                                carry);
                 continue;
             }
             kolvane::markLineBytes(m.text.data() + from, (to - from) / 64, split, m.ends.data() + w,

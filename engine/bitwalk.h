@@ -36,13 +36,14 @@ inline std::size_t firstBit(const std::uint64_t* map, std::size_t from, std::siz
 // Where the first run of `words` whole zero words in [from, to) may be
 // reached from: the start of the word before the run (a stretch with no bit
 // may begin in it), or `from` if that is later; `to` when there is no such
-// run. One pass over the words, with no branch but the loop's.
+// run. One pass over the words: a branch on each word's bits would be
+// guessed wrong about half the time on text thick with quotes.
 inline std::size_t quietRunFrom(const std::uint64_t* map, std::size_t from, std::size_t to,
                                 std::size_t words) {
     std::size_t run = 0;
     for (std::size_t w = from / 64 + 1; w * 64 + 64 <= to; ++w) {
-        run = map[w] == 0 ? run + 1 : 0;
-        if (run == words) {
+        run = (run + 1) & (std::size_t{0} - std::size_t(map[w] == 0));
+        if (run == words) [[unlikely]] {
             const std::size_t at = (w - words) * 64;
             return at > from ? at : from;
         }

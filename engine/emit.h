@@ -50,6 +50,15 @@ struct StopCut {
     // For a quoted-mode record with no quote at all, written as
     // Values::quoteFree: the byte that makes a value need quotes, or -1.
     int joinTest = -1;
+    // For a quoted-mode record whose cut fields lie in its first 64 bytes,
+    // where values are quoted as needed and the join is the split byte: its
+    // quotes and enclosed stops, from the maps. They say how a value is
+    // written with no look at its bytes.
+    bool fromBits = false;
+    std::uint64_t quotes = 0;
+    std::uint64_t enclosed = 0;
+    bool inWord = false;
+    std::uint64_t quoteBits = 0, innerBits = 0;
 
     bool missing(const RipPlan::Step& step) const { return step.field - 1 >= got; }
     FieldSpan span(const RipPlan::Step& step) const {
@@ -215,6 +224,26 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
         const char* value = line.data() + span.begin;
         std::size_t n = span.end - span.begin;
         if constexpr (kValues == Values::quoted) {
+            if constexpr (requires { cut.fromBits; }) {
+                // A value with no quote holds nothing to quote: the join is
+                // the split byte, and a line end outside quotes ends the
+                // record. A quoted one with no quote inside goes in as it
+                // stands if its inside holds a split byte or a line end,
+                // else as its inside. Only a template trims, and it never
+                // quotes, so it is not read this way.
+                if (cut.fromBits) {
+                    const std::uint64_t in = (std::uint64_t{1} << n) - 1;  // n < 64
+                    const std::uint64_t quotes = (cut.quotes >> span.begin) & in;
+                    if (quotes == 0 || (n >= 2 && quotes == (1 | std::uint64_t{1} << (n - 1)))) {
+                        const bool strip = quotes != 0 && ((cut.enclosed >> span.begin) & in) == 0;
+                        value += strip ? 1 : 0;
+                        n -= strip ? 2 : 0;
+                        if (kCheckBlank && complete && isBlank({value, n})) complete = false;
+                        out.put(value, n);
+                        continue;
+                    }
+                }
+            }
 #ifdef __SSE2__
             if constexpr (requires { Out::kWide; }) {
                 // Most values are short and either open with no quote and
@@ -222,6 +251,22 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
                 // Those go in after one look at their bytes, as they stand or
                 // as their inside (quoted again just as they were, if the
                 // inside needs it).
+                if constexpr (requires { cut.inWord; }) {
+                    if (!kCheckBlank && inlineTests && cut.inWord &&
+                        !(kTemplate && cut.last(*step))) {
+                        const std::uint64_t m = (std::uint64_t{1} << n) - 1;
+                        const std::uint64_t q = (cut.quoteBits >> span.begin) & m;
+                        if (q == 0) {
+                            out.put(value, n);
+                            continue;
+                        }
+                        if (n >= 2 && q == (1 | (std::uint64_t{1} << (n - 1)))) {
+                            const bool keep = ((cut.innerBits >> span.begin) & m) != 0;
+                            out.put(keep ? value : value + 1, keep ? n : n - 2);
+                            continue;
+                        }
+                    }
+                }
                 if (inlineTests && !(kTemplate && cut.last(*step))) {
                     const bool opens = n != 0 && *value == '"';
                     const char* const from = value + (opens ? 1 : 0);

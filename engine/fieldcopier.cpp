@@ -99,6 +99,8 @@ void FieldCopier::configure(const RipPlan& plan, std::string_view eol) {
     plainWhenQuoteFree_ =
         plan.quoted() && (plan.quoteOutput() == QuoteOutput::never ||
                           (plan.quoteOutput() == QuoteOutput::needed && join.size() <= 1));
+    valuesFromBits_ = plan.quoted() && plan.quoteOutput() == QuoteOutput::needed &&
+                      join.size() == 1 && join[0] == split_;
     joinTest_ = -1;
     if (plan.quoteOutput() == QuoteOutput::needed && join.size() == 1 &&
         std::string_view("\"\r\n").find(join[0]) == std::string_view::npos && join[0] != split_) {
@@ -223,6 +225,11 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         }
         StopCut cut{stop, 0, false, &scratch_, joinTest_};
         cut.got = cutStops(maps, pos, eol, most, stop, cut.reachedEnd);
+        if (kQuoted && valuesFromBits_ && stop[cut.got] < 64) {
+            cut.fromBits = true;
+            cut.quotes = bitsFrom(maps.quotes, pos - maps.start);
+            cut.enclosed = bitsFrom(maps.enclosed, pos - maps.start);
+        }
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
         // is sized by the general path.

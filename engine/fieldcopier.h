@@ -112,6 +112,7 @@ class FieldCopier {
     std::size_t eolSize_ = 0;
     bool plainWhenQuoteFree_ = false;
     int joinTest_ = -1;
+    bool valuesFromBits_ = false;  // see StopCut::fromBits
     // Where the stretch with no quote that a quoted run stopped before ends;
     // 0 when it stopped for another reason.
     std::size_t stretchEnd_ = 0;

@@ -12,8 +12,7 @@ namespace {
 
 // A fused marking and masking pass over whole words; see markAndMaskAvx2().
 using MarkAndMask = QuoteCarry (*)(const char*, std::size_t, std::size_t, std::string_view,
-                                   std::size_t, std::uint64_t*, std::uint64_t*, std::uint64_t*,
-                                   std::uint64_t*, QuoteCarry);
+                                   std::size_t, const QuotedMapWords&, QuoteCarry);
 
 // The marking passes, with a third map of quotes (kQuotes) for quoted mode:
 // one set of loops, so plain and quoted text are marked alike.
@@ -73,13 +72,7 @@ __attribute__((target("avx2"))) void markAvx2(const char* p, std::size_t words, 
     }
 }
 
-// The maps a fused pass writes, and where it stands between words.
-struct FusedMaps {
-    std::uint64_t* ends;
-    std::uint64_t* seps;
-    std::uint64_t* quotes;
-    std::uint64_t* hidden;
-};
+// Where a fused pass stands between words.
 struct FusedState {
     QuoteWordState words;
     std::uint64_t lastQuotes = 1;  // the quotes of the word before
@@ -93,7 +86,7 @@ struct FusedState {
 // everything in registers.
 template <bool kSplit>
 __attribute__((target("avx2,pclmul"), noinline)) std::size_t markAndMaskRun(
-    const char* data, std::size_t w, std::size_t end, char split, FusedMaps maps,
+    const char* data, std::size_t w, std::size_t end, char split, QuotedMapWords maps,
     FusedState& fused) {
     const __m256i lf = _mm256_set1_epi8('\n');
     const __m256i cr = _mm256_set1_epi8('\r');
@@ -121,6 +114,7 @@ __attribute__((target("avx2,pclmul"), noinline)) std::size_t markAndMaskRun(
             maps.ends[w] = e;
             if (kSplit) maps.seps[w] = s;
             maps.hidden[w] = 0;
+            maps.enclosed[w] = 0;
             state.atStart = (e | s) >> 63;
             state.afterClose = 0;
             continue;
@@ -134,6 +128,7 @@ __attribute__((target("avx2,pclmul"), noinline)) std::size_t markAndMaskRun(
         maps.ends[w] = e & ~inside;
         if (kSplit) maps.seps[w] = s & ~inside;
         maps.hidden[w] = e & inside;
+        maps.enclosed[w] = (e | s) & inside;
     }
     fused = {state, lastQuotes};
     return w;
@@ -144,18 +139,19 @@ __attribute__((target("avx2,pclmul"), noinline)) std::size_t markAndMaskRun(
 template <bool kSplit>
 __attribute__((target("avx2,pclmul"))) QuoteCarry markAndMaskAvx2(
     const char* data, std::size_t first, std::size_t words, std::string_view split,
-    std::size_t size, std::uint64_t* ends, std::uint64_t* seps, std::uint64_t* quotes,
-    std::uint64_t* hidden, QuoteCarry carry) {
-    const FusedMaps maps{ends, seps, quotes, hidden};
+    std::size_t size, const QuotedMapWords& maps, QuoteCarry carry) {
     FusedState fused{QuoteWordState::of(carry.state)};
     const std::size_t end = first + words;
     const char splitByte = kSplit ? split[0] : 0;
     for (std::size_t w = markAndMaskRun<kSplit>(data, first, end, splitByte, maps, fused); w < end;
          w = markAndMaskRun<kSplit>(data, w + 1, end, splitByte, maps, fused)) {
-        const std::uint64_t raw = ends[w];
-        const QuoteCarry exact = maskQuotesExact(data, 64 * w, 64 * w + 64, size, split, ends,
-                                                 kSplit ? seps : nullptr, {fused.words.state(), 0});
-        hidden[w] = raw & ~ends[w];
+        const std::uint64_t rawEnds = maps.ends[w],
+                            rawStops = rawEnds | (kSplit ? maps.seps[w] : 0);
+        const QuoteCarry exact =
+            maskQuotesExact(data, 64 * w, 64 * w + 64, size, split, maps.ends,
+                            kSplit ? maps.seps : nullptr, {fused.words.state(), 0});
+        maps.hidden[w] = rawEnds & ~maps.ends[w];
+        maps.enclosed[w] = rawStops & ~(maps.ends[w] | (kSplit ? maps.seps[w] : 0));
         fused.words = QuoteWordState::of(exact.state);
     }
     return {fused.words.state(), 0};
@@ -215,28 +211,37 @@ MarkAndMask pickMarkAndMask() {
 // Marks and masks bytes [from, to) in two passes, for any split string and
 // any bounds.
 QuoteCarry markThenMask(const char* data, std::size_t from, std::size_t to, std::size_t size,
-                        std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
-                        std::uint64_t* quotes, std::uint64_t* hidden, QuoteCarry carry) {
+                        std::string_view split, const QuotedMapWords& maps, QuoteCarry carry) {
     const int byte = splitByte(split);
     const std::size_t first = from / 64;
     const std::size_t words = (to - 1) / 64 + 1 - first;
     const std::uint64_t below = (std::uint64_t{1} << from % 64) - 1;
-    const std::uint64_t endsBelow = ends[first] & below, sepsBelow = seps[first] & below,
-                        hiddenBelow = hidden[first] & below;
-    markQuotedLineBytes(data + first * 64, words, byte, ends + first, seps + first, quotes + first);
-    std::copy_n(ends + first, words, hidden + first);
-    carry = maskQuotes(data, from, to, size, split, ends, byte < 0 ? nullptr : seps, quotes, carry);
-    for (std::size_t w = first; w < first + words; ++w) hidden[w] &= ~ends[w];
+    std::uint64_t* const ends = maps.ends;
+    std::uint64_t* const seps = maps.seps;
+    // The stops a mask may clear: line ends, and split bytes where there is one.
+    const auto stops = [&](std::size_t w) { return ends[w] | (byte < 0 ? 0 : seps[w]); };
+    std::uint64_t* const changed[] = {ends, seps, maps.hidden, maps.enclosed};
+    std::uint64_t kept[std::size(changed)];
+    for (std::size_t i = 0; i < std::size(changed); ++i) kept[i] = changed[i][first] & below;
+    markQuotedLineBytes(data + first * 64, words, byte, ends + first, seps + first,
+                        maps.quotes + first);
+    for (std::size_t w = first; w < first + words; ++w) {
+        maps.hidden[w] = ends[w];
+        maps.enclosed[w] = stops(w);
+    }
+    carry = maskQuotes(data, from, to, size, split, ends, byte < 0 ? nullptr : seps, maps.quotes,
+                       carry);
+    for (std::size_t w = first; w < first + words; ++w) {
+        maps.hidden[w] &= ~ends[w];
+        maps.enclosed[w] &= ~stops(w);
+    }
     // Marking starts at a word's start: the bits before `from` are put back
-    // as an earlier call masked them.
-    ends[first] = (ends[first] & ~below) | endsBelow;
-    seps[first] = (seps[first] & ~below) | sepsBelow;
-    hidden[first] = (hidden[first] & ~below) | hiddenBelow;
-    if (to % 64 != 0) {  // bytes past `to` are padding, or not read yet
-        const std::uint64_t keep = (std::uint64_t{1} << to % 64) - 1;
-        ends[first + words - 1] &= keep;
-        seps[first + words - 1] &= keep;
-        hidden[first + words - 1] &= keep;
+    // as an earlier call masked them, and bytes past `to` are padding, or not
+    // read yet.
+    const std::uint64_t keep = to % 64 == 0 ? ~std::uint64_t{0} : (std::uint64_t{1} << to % 64) - 1;
+    for (std::size_t i = 0; i < std::size(changed); ++i) {
+        changed[i][first] = (changed[i][first] & ~below) | kept[i];
+        changed[i][first + words - 1] &= keep;
     }
     return carry;
 }
@@ -281,12 +286,15 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
     if (quoted_ && quotes_.size() < ends_.size()) {
         quotes_.resize(ends_.size());
         hidden_.resize(ends_.size());
+        enclosed_.resize(ends_.size());
     }
     words_ = std::max(words_, lastWord + 1 - origin_);
     if (quoted_) {
         const std::size_t base = origin_ * 64;
-        carry_ = markQuotedMaps(data + base, from - base, to - base, to - base, quotedSplit_,
-                                ends_.data(), seps_.data(), quotes_.data(), hidden_.data(), carry_);
+        const QuotedMapWords maps{ends_.data(), seps_.data(), quotes_.data(), hidden_.data(),
+                                  enclosed_.data()};
+        carry_ = markQuotedMaps(data + base, from - base, to - base, to - base, quotedSplit_, maps,
+                                carry_);
         return;
     }
     // Whole words are marked again from the start of the one holding `from`:
@@ -304,8 +312,7 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to) {
 }
 
 QuoteCarry markQuotedMaps(const char* data, std::size_t from, std::size_t to, std::size_t size,
-                          std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
-                          std::uint64_t* quotes, std::uint64_t* hidden, QuoteCarry carry) {
+                          std::string_view split, const QuotedMapWords& maps, QuoteCarry carry) {
     static const MarkAndMask withSplit = pickMarkAndMask<true>();
     static const MarkAndMask withoutSplit = pickMarkAndMask<false>();
     const MarkAndMask fused = split.size() == 1 ? withSplit : withoutSplit;
@@ -314,15 +321,14 @@ QuoteCarry markQuotedMaps(const char* data, std::size_t from, std::size_t to, st
     const std::size_t head = std::min(to, (from + 63) / 64 * 64);
     const std::size_t tail = std::max(head, to / 64 * 64);
     if (split.size() > 1 || fused == nullptr || head == tail) {
-        return markThenMask(data, from, to, size, split, ends, seps, quotes, hidden, carry);
+        return markThenMask(data, from, to, size, split, maps, carry);
     }
     if (from < head) {
-        carry = markThenMask(data, from, head, size, split, ends, seps, quotes, hidden, carry);
+        carry = markThenMask(data, from, head, size, split, maps, carry);
     }
-    carry =
-        fused(data, head / 64, (tail - head) / 64, split, size, ends, seps, quotes, hidden, carry);
+    carry = fused(data, head / 64, (tail - head) / 64, split, size, maps, carry);
     if (tail < to) {
-        carry = markThenMask(data, tail, to, size, split, ends, seps, quotes, hidden, carry);
+        carry = markThenMask(data, tail, to, size, split, maps, carry);
     }
     return carry;
 }
@@ -332,6 +338,7 @@ void LineIndex::adopt(QuotedMaps& maps) {
     seps_.swap(maps.seps);
     quotes_.swap(maps.quotes);
     hidden_.swap(maps.hidden);
+    enclosed_.swap(maps.enclosed);
     origin_ = 0;
     words_ = (maps.bytes + 63) / 64;
     maps.bytes = 0;

@@ -28,14 +28,29 @@ inline int splitByte(std::string_view split) {
 // The maps of a quoted text's first `bytes` bytes, as LineIndex makes them,
 // made elsewhere (by the reader that had to mask them to cut blocks at
 // records) for an index to take over: bit b of word i stands for byte 64 i + b.
+//
+// Where a quoted text's maps are written, bit b of word i standing for byte
+// 64 i + b: its line ends and split bytes outside quoted values, its quotes,
+// the line ends inside quoted values (`hidden`), and the line ends and split
+// bytes inside them (`enclosed`).
+struct QuotedMapWords {
+    std::uint64_t* ends;
+    std::uint64_t* seps;
+    std::uint64_t* quotes;
+    std::uint64_t* hidden;
+    std::uint64_t* enclosed;
+};
 struct QuotedMaps {
-    std::vector<std::uint64_t> ends, seps, quotes, hidden;
+    std::vector<std::uint64_t> ends, seps, quotes, hidden, enclosed;
     std::size_t bytes = 0;  // none are good when 0
     int split = -1;         // the split byte they were made for
 
     void grow(std::size_t words) {
         if (ends.size() >= words) return;
-        for (auto* map : {&ends, &seps, &quotes, &hidden}) map->resize(words);
+        for (auto* map : {&ends, &seps, &quotes, &hidden, &enclosed}) map->resize(words);
+    }
+    QuotedMapWords words() {
+        return {ends.data(), seps.data(), quotes.data(), hidden.data(), enclosed.data()};
     }
 };
 
@@ -97,17 +112,24 @@ class LineIndex {
     // In quoted mode `hidden` marks the line ends left out, which lie inside
     // quoted values: the few records holding one count the source lines they
     // span; `quotes` marks every quote, so that a record with none is cut and
-    // written as plain text. Both are null in plain mode.
+    // written as plain text; `enclosed` marks the line ends and split bytes
+    // inside quoted values, so that a value is known to need quotes or not
+    // from the bits. All three are null in plain mode.
     struct Maps {
         const std::uint64_t* ends;
         const std::uint64_t* seps;
         std::size_t start;
         const std::uint64_t* hidden = nullptr;
         const std::uint64_t* quotes = nullptr;
+        const std::uint64_t* enclosed = nullptr;
     };
     Maps maps() const {
-        return {ends_.data(), split_ < 0 ? nullptr : seps_.data(), origin_ * 64,
-                quoted_ ? hidden_.data() : nullptr, quoted_ ? quotes_.data() : nullptr};
+        return {ends_.data(),
+                split_ < 0 ? nullptr : seps_.data(),
+                origin_ * 64,
+                quoted_ ? hidden_.data() : nullptr,
+                quoted_ ? quotes_.data() : nullptr,
+                quoted_ ? enclosed_.data() : nullptr};
     }
 
   private:
@@ -120,6 +142,7 @@ class LineIndex {
     std::string quotedSplit_;
     std::vector<std::uint64_t> quotes_;
     std::vector<std::uint64_t> hidden_;
+    std::vector<std::uint64_t> enclosed_;
     QuoteCarry carry_;  // where the last index() left off, in quoted mode
 };
 
@@ -136,13 +159,13 @@ void markQuotedLineBytes(const char* p, std::size_t words, int split, std::uint6
 
 // The maps of a quoted text's bytes [from, to), whose word 0 stands for
 // byte 0 of `data`: line ends, split bytes (`split`'s one byte, when it has
-// one), quotes, and the line ends inside quoted values (`hidden`), which the
-// first two leave out. `carry` is the state before `from`; returns the state
-// after to - 1. Bits before `from` stay as they were, bits from `to` on are
-// cleared; `data` is read to the end of the word holding to - 1, and `size`
-// says how far the text goes.
+// one), quotes, and the line ends (`hidden`) and the line ends and split bytes
+// (`enclosed`) inside quoted values, which the first two leave out. `carry`
+// is the state before `from`; returns the state after to - 1. Bits before
+// `from` stay as they were; bits from `to` on are cleared, but for quotes'.
+// `data` is read to the end of the word holding to - 1, and `size` says how
+// far the text goes.
 QuoteCarry markQuotedMaps(const char* data, std::size_t from, std::size_t to, std::size_t size,
-                          std::string_view split, std::uint64_t* ends, std::uint64_t* seps,
-                          std::uint64_t* quotes, std::uint64_t* hidden, QuoteCarry carry);
+                          std::string_view split, const QuotedMapWords& maps, QuoteCarry carry);
 
 }  // namespace kolvane

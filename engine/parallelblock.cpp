@@ -251,8 +251,7 @@ std::size_t BlockReader::lastRecordEndByQuotes(RipBlock& block, bool final) {
         m.grow((to - 1 - base) / 64 + 2);
         // Reads up to 63 bytes past the block's size, into its padding.
         quoteCarry_ = markQuotedMaps(data + base, from - base, to - base, size - base, quotedSplit_,
-                                     m.ends.data(), m.seps.data(), m.quotes.data(), m.hidden.data(),
-                                     quoteCarry_);
+                                     m.words(), quoteCarry_);
         takeLastRecordEnd(m.ends.data(), base, from, to, data, size, final);
         from = to;
     }

@@ -26,7 +26,7 @@ using Records = std::vector<std::vector<std::string>>;
 struct Marked {
     std::string bytes;  // the text, then padding
     std::size_t size;
-    std::vector<std::uint64_t> ends, seps, quotes, hidden;
+    std::vector<std::uint64_t> ends, seps, quotes, hidden, enclosed;
 
     Marked(std::string_view text, std::string_view split) : bytes(text), size(text.size()) {
         const std::size_t words = (size + 63) / 64;
@@ -35,6 +35,7 @@ struct Marked {
         seps.assign(words + 1, 0);
         quotes.assign(words + 1, 0);
         hidden.assign(words + 1, 0);
+        enclosed.assign(words + 1, 0);
         markQuotedLineBytes(bytes.data(), words, splitByte(split), ends.data(), seps.data(),
                             quotes.data());
     }
@@ -48,8 +49,9 @@ struct Marked {
         cuts.push_back(size);
         for (std::size_t to : cuts) {
             if (way == markAndMask && from < to) {
-                carry = markQuotedMaps(bytes.data(), from, to, size, split, ends.data(),
-                                       seps.data(), quotes.data(), hidden.data(), carry);
+                const QuotedMapWords maps{ends.data(), seps.data(), quotes.data(), hidden.data(),
+                                          enclosed.data()};
+                carry = markQuotedMaps(bytes.data(), from, to, size, split, maps, carry);
             } else {
                 carry = maskQuotes(bytes.data(), from, to, size, split, ends.data(),
                                    split.size() == 1 ? seps.data() : nullptr,
@@ -168,16 +170,19 @@ TEST(QuoteMask, AgreesWithTheExactReadingOnRandomTexts) {
         Marked fast(text, split), exact(text, split);
         const auto way = Marked::Way(round % 3);
         const QuoteCarry got = fast.mask(split, cuts, start, way);
-        const std::vector<std::uint64_t> raw = exact.ends;
+        const std::vector<std::uint64_t> raw = exact.ends, rawSeps = exact.seps;
         const QuoteCarry want =
             maskQuotesExact(exact.bytes.data(), 0, text.size(), text.size(), split,
                             exact.ends.data(), split.empty() ? nullptr : exact.seps.data(), start);
         ASSERT_EQ(fast.ends, exact.ends) << testing::PrintToString(text);
         ASSERT_EQ(fast.seps, exact.seps) << testing::PrintToString(text);
         ASSERT_EQ(got, want) << testing::PrintToString(text);
-        // The line ends left out are those inside quoted values.
+        // The line ends left out are those inside quoted values, and so are
+        // the split bytes.
         for (std::size_t w = 0; way == Marked::markAndMask && w < raw.size(); ++w) {
             ASSERT_EQ(fast.hidden[w], raw[w] & ~exact.ends[w]) << testing::PrintToString(text);
+            const std::uint64_t seps = split.empty() ? 0 : rawSeps[w] & ~exact.seps[w];
+            ASSERT_EQ(fast.enclosed[w], fast.hidden[w] | seps) << testing::PrintToString(text);
         }
         // The stops a record's scan finds are the split bits the mask leaves.
         if (split.empty()) continue;
