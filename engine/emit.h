@@ -171,6 +171,7 @@ void putQuotedField(const RipPlan& plan, std::string_view raw, bool lastOfTempla
         scratch.clear();
         appendUnquoted(scratch, raw);
         const std::string_view value = trimSpaces(scratch);
+        if (value.empty()) return;  // which may point nowhere, not into scratch
         const std::size_t at = std::size_t(value.data() - scratch.data()), n = value.size();
         scratch.resize(scratch.size() + CopyWide::kWide);  // room behind for wide moves
         out.put(scratch.data() + at, n);

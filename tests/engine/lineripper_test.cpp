@@ -57,6 +57,7 @@ struct RipCase {
     bool smart = false, skip = false;
     std::string split = "|", join = ":";
     std::vector<FieldRange> ranges{};  // when given, the field list instead of `fields`
+    bool quoted = false;
 };
 std::ostream& operator<<(std::ostream& os, const RipCase& c) {
     return os << c.name;
@@ -68,6 +69,7 @@ TEST_P(RipLines, GivesTheResultList) {
     const RipCase& c = GetParam();
     test::Rig rig;
     rig.current = {c.split, c.join, c.fields, c.skip, false, c.smart};
+    rig.current.quoted = c.quoted;
     if (!c.ranges.empty()) rig.list = FieldList(c.ranges);
     std::string text;
     for (const auto& line : c.lines) text += line + "\n";
@@ -84,8 +86,10 @@ TEST_P(RipLines, BlockRipGivesTheSame) {
     std::string text, want;
     for (const auto& line : c.lines) text += line + "\n";
     for (const auto& item : c.want) want += item + "\r\n";
+    Settings s{c.split, c.join, c.fields, c.skip, false, c.smart};
+    s.quoted = c.quoted;
     const auto o = test::ripToFile(
-        text, {c.split, c.join, c.fields, c.skip, false, c.smart}, 1,
+        text, s, 1,
         {.block = ParallelRipper::kBlockSize, .fields = c.ranges.empty() ? nullptr : &list});
     EXPECT_EQ(o.file, want);
     EXPECT_EQ(o.count, std::ssize(c.want));
@@ -95,7 +99,8 @@ TEST_P(RipLines, BlockRipGivesTheSame) {
 // lines the copier leaves: the two must give the same list.
 TEST_P(RipLines, GeneralPathGivesTheSame) {
     const RipCase& c = GetParam();
-    const Settings s{c.split, c.join, c.fields, c.skip, false, c.smart};
+    Settings s{c.split, c.join, c.fields, c.skip, false, c.smart};
+    s.quoted = c.quoted;
     const RipPlan plan(s, c.ranges.empty() ? fieldListFor(s, {}) : FieldList(c.ranges));
     LineRipper ripper;
     ripper.configure(plan);
@@ -166,6 +171,8 @@ const RipCase kRipCases[] = {
     {"TemplateSkip", "[1]+[3]", {"a||c", "|b|c", "  |b|c", "a|b|"}, {"a+c", "a+"}, T, T},
     {"SkipNamedByEarlierValue", "[1]", {"[2]| |c"}, {}, T, T},
     {"SkipMissingNotTested", "[1][5]", {"a|b"}, {"a[5]"}, T, T},
+    // Quoted: values unquoted, never quoted again; the last one, blank or not, trimmed.
+    {"QuotedTemplateLastTrimmed", "[1]-[2]", {"\"a\",", "b,\" \"", "\"c,d\",\"  e \""}, {"a-", "b-", "c,d-e"}, T, F, ",", ":", {}, true},
     // Where the copier hands over to the general path: more values, a
     // higher field, or a result that may pass its bound.
     {"SixtyFourValues", repeated("2", 64, ","), {"a|bc"}, {repeated("bc", 64, ":")}},
