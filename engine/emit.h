@@ -51,9 +51,9 @@ struct StopCut {
     // Values::quoteFree: the byte that makes a value need quotes, or -1.
     int joinTest = -1;
     // For a quoted-mode record whose cut fields lie in its first 64 bytes,
-    // where values are quoted as needed and the join is the split byte: its
-    // quotes and enclosed stops, from the maps. They say how a value is
-    // written with no look at its bytes.
+    // where values are quoted always, never, or as needed with the split byte
+    // as the join: its quotes and enclosed stops, from the maps. They say how
+    // most values are written with no look at their bytes.
     bool fromBits = false;
     std::uint64_t quotes = 0;
     std::uint64_t enclosed = 0;
@@ -203,8 +203,9 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
     const RipPlan::Step* const end = plan.steps().data() + plan.steps().size();
     const std::string_view join = kValues == Values::quoted ? plan.join() : std::string_view();
     [[maybe_unused]] const char joinByte = join.empty() ? '"' : join[0];
+    [[maybe_unused]] const QuoteOutput mode = plan.quoteOutput();
     const bool inlineTests =
-        kValues == Values::quoted && join.size() <= 1 && plan.quoteOutput() == QuoteOutput::needed;
+        kValues == Values::quoted && join.size() <= 1 && mode == QuoteOutput::needed;
     for (const RipPlan::Step* step = plan.steps().data(); step != end; ++step) {
         out.put(text + step->literal, step->literalSize);
         if (cut.missing(*step)) {  // no such field, or a number below 1
@@ -226,21 +227,29 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
         std::size_t n = span.end - span.begin;
         if constexpr (kValues == Values::quoted) {
             if constexpr (requires { cut.fromBits; }) {
-                // A value with no quote holds nothing to quote: the join is
-                // the split byte, and a line end outside quotes ends the
-                // record. A quoted one with no quote inside goes in as it
-                // stands if its inside holds a split byte or a line end,
-                // else as its inside. Only a template trims, and it never
-                // quotes, so it is not read this way.
-                if (cut.fromBits) {
+                // A value with no quote, or quoted with none inside, is told
+                // from the record's bits. It holds nothing that `needed`
+                // quotes but for a split byte or a line end inside quotes
+                // (the join being the split byte, and a line end outside
+                // quotes ending the record): so it goes in as it stands, or
+                // as its inside. A template's last value is trimmed instead.
+                if (cut.fromBits && !(kTemplate && cut.last(*step))) {
                     const std::uint64_t in = (std::uint64_t{1} << n) - 1;  // n < 64
                     const std::uint64_t quotes = (cut.quotes >> span.begin) & in;
-                    if (quotes == 0 || (n >= 2 && quotes == (1 | std::uint64_t{1} << (n - 1)))) {
-                        const bool strip = quotes != 0 && ((cut.enclosed >> span.begin) & in) == 0;
-                        value += strip ? 1 : 0;
-                        n -= strip ? 2 : 0;
-                        if (kCheckBlank && complete && isBlank({value, n})) complete = false;
-                        out.put(value, n);
+                    const bool quoted = quotes != 0;
+                    if (!quoted || (n >= 2 && quotes == (1 | std::uint64_t{1} << (n - 1)))) {
+                        const char* const inside = value + (quoted ? 1 : 0);
+                        const std::size_t size = quoted ? n - 2 : n;
+                        if (kCheckBlank && complete && isBlank({inside, size})) complete = false;
+                        if (mode == QuoteOutput::always) {
+                            out.put(kQuotes, 1);
+                            out.put(inside, size);
+                            out.put(kQuotes, 1);
+                            continue;
+                        }
+                        const bool asItStands = mode == QuoteOutput::needed && quoted &&
+                                                ((cut.enclosed >> span.begin) & in) != 0;
+                        out.put(asItStands ? value : inside, asItStands ? n : size);
                         continue;
                     }
                 }

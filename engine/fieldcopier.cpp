@@ -99,8 +99,8 @@ void FieldCopier::configure(const RipPlan& plan, std::string_view eol) {
     plainWhenQuoteFree_ =
         plan.quoted() && (plan.quoteOutput() == QuoteOutput::never ||
                           (plan.quoteOutput() == QuoteOutput::needed && join.size() <= 1));
-    valuesFromBits_ = plan.quoted() && plan.quoteOutput() == QuoteOutput::needed &&
-                      join.size() == 1 && join[0] == split_;
+    valuesFromBits_ = plan.quoted() && (plan.quoteOutput() != QuoteOutput::needed ||
+                                        (join.size() == 1 && join[0] == split_));
     joinTest_ = -1;
     if (plan.quoteOutput() == QuoteOutput::needed && join.size() == 1 &&
         std::string_view("\"\r\n").find(join[0]) == std::string_view::npos && join[0] != split_) {
