@@ -57,8 +57,6 @@ struct StopCut {
     bool fromBits = false;
     std::uint64_t quotes = 0;
     std::uint64_t enclosed = 0;
-    bool inWord = false;
-    std::uint64_t quoteBits = 0, innerBits = 0;
 
     bool missing(const RipPlan::Step& step) const { return step.field - 1 >= got; }
     FieldSpan span(const RipPlan::Step& step) const {
@@ -261,22 +259,6 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
                 // Those go in after one look at their bytes, as they stand or
                 // as their inside (quoted again just as they were, if the
                 // inside needs it).
-                if constexpr (requires { cut.inWord; }) {
-                    if (!kCheckBlank && inlineTests && cut.inWord &&
-                        !(kTemplate && cut.last(*step))) {
-                        const std::uint64_t m = (std::uint64_t{1} << n) - 1;
-                        const std::uint64_t q = (cut.quoteBits >> span.begin) & m;
-                        if (q == 0) {
-                            out.put(value, n);
-                            continue;
-                        }
-                        if (n >= 2 && q == (1 | (std::uint64_t{1} << (n - 1)))) {
-                            const bool keep = ((cut.innerBits >> span.begin) & m) != 0;
-                            out.put(keep ? value : value + 1, keep ? n : n - 2);
-                            continue;
-                        }
-                    }
-                }
                 if (inlineTests && !(kTemplate && cut.last(*step))) {
                     const bool opens = n != 0 && *value == '"';
                     const char* const from = value + (opens ? 1 : 0);
