@@ -199,11 +199,7 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
     // the plan, and the plan's own would be loaded again after every copy.
     const char* const text = plan.text();
     const RipPlan::Step* const end = plan.steps().data() + plan.steps().size();
-    const std::string_view join = kValues == Values::quoted ? plan.join() : std::string_view();
-    [[maybe_unused]] const char joinByte = join.empty() ? '"' : join[0];
     [[maybe_unused]] const QuoteOutput mode = plan.quoteOutput();
-    const bool inlineTests =
-        kValues == Values::quoted && join.size() <= 1 && mode == QuoteOutput::needed;
     for (const RipPlan::Step* step = plan.steps().data(); step != end; ++step) {
         out.put(text + step->literal, step->literalSize);
         if (cut.missing(*step)) {  // no such field, or a number below 1
@@ -259,7 +255,10 @@ template <bool kTemplate, bool kCheckBlank, Values kValues, class Out, class Cut
                 // Those go in after one look at their bytes, as they stand or
                 // as their inside (quoted again just as they were, if the
                 // inside needs it).
-                if (inlineTests && !(kTemplate && cut.last(*step))) {
+                const std::string_view join = plan.join();
+                if (join.size() <= 1 && mode == QuoteOutput::needed &&
+                    !(kTemplate && cut.last(*step))) {
+                    const char joinByte = join.empty() ? '"' : join[0];
                     const bool opens = n != 0 && *value == '"';
                     const char* const from = value + (opens ? 1 : 0);
                     const std::size_t size = opens ? (n >= 2 ? n - 2 : 33) : n;  // `"` alone: no
