@@ -16,21 +16,21 @@ namespace kolvane {
 
 namespace {
 
-// Whether [p, p + n) holds byte `a` or byte `b`; reads up to 15 bytes past it.
-inline bool holdsEither(const char* p, std::size_t n, char a, char b) {
+// Whether [p, p + n) holds a '[' or a ']'; reads up to 15 bytes past it.
+inline bool hasBracket(const char* p, std::size_t n) {
 #ifdef __SSE2__
-    const __m128i first = _mm_set1_epi8(a);
-    const __m128i second = _mm_set1_epi8(b);
+    const __m128i open = _mm_set1_epi8('[');
+    const __m128i close = _mm_set1_epi8(']');
     for (std::size_t i = 0; i < n; i += 16) {
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         auto mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(c, first), _mm_cmpeq_epi8(c, second))));
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(c, open), _mm_cmpeq_epi8(c, close))));
         if (n - i < 16) mask &= (1U << (n - i)) - 1;
         if (mask != 0) return true;
     }
     return false;
 #else
-    return std::memchr(p, a, n) != nullptr || std::memchr(p, b, n) != nullptr;
+    return std::memchr(p, '[', n) != nullptr || std::memchr(p, ']', n) != nullptr;
 #endif
 }
 
@@ -233,7 +233,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
         // is sized by the general path.
-        if (kTemplate && cut.got > 0 && holdsEither(line, std::size_t(stop[cut.got]), '[', ']')) {
+        if (kTemplate && cut.got > 0 && hasBracket(line, std::size_t(stop[cut.got]))) {
             return pos;
         }
         const std::size_t bound = (length * perValue + quotes) * values + fixed;
