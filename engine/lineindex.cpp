@@ -233,8 +233,8 @@ QuoteCarry markThenMask(const char* data, std::size_t from, std::size_t to, std:
         std::fill_n(maps.enclosed + first, words, 0);
         // Each byte outside quotes leaves a reader at a field's start or in
         // an unquoted value, whatever came before: the last byte says which.
-        const char last = data[to - 1];
-        const bool stop = last == '\n' || last == '\r' || (byte >= 0 && last == char(byte));
+        const std::size_t last = to - 1;
+        const bool stop = (stops(last / 64) >> (last % 64)) & 1;
         carry.state = stop ? QuoteState::fieldStart : QuoteState::unquoted;
     } else {
         for (std::size_t w = first; w < first + words; ++w) {
