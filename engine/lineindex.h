@@ -25,10 +25,6 @@ inline int splitByte(std::string_view split) {
     return split.size() == 1 ? static_cast<unsigned char>(split[0]) : -1;
 }
 
-// The maps of a quoted text's first `bytes` bytes, as LineIndex makes them,
-// made elsewhere (by the reader that had to mask them to cut blocks at
-// records) for an index to take over: bit b of word i stands for byte 64 i + b.
-//
 // Where a quoted text's maps are written, bit b of word i standing for byte
 // 64 i + b: its line ends and split bytes outside quoted values, its quotes,
 // the line ends inside quoted values (`hidden`), and the line ends and split
@@ -40,6 +36,10 @@ struct QuotedMapWords {
     std::uint64_t* hidden;
     std::uint64_t* enclosed;
 };
+
+// The maps of a quoted text's first `bytes` bytes, as LineIndex makes them,
+// made elsewhere (by the reader that had to mask them to cut blocks at
+// records) for an index to take over: bit b of word i stands for byte 64 i + b.
 struct QuotedMaps {
     std::vector<std::uint64_t> ends, seps, quotes, hidden, enclosed;
     std::size_t bytes = 0;  // none are good when 0
