@@ -75,7 +75,7 @@ __attribute__((target("avx2"))) void markAvx2(const char* p, std::size_t words, 
 
 // Where a fused pass stands between words.
 struct FusedState {
-    QuoteWordState words;
+    QuoteState state = QuoteState::fieldStart;
     std::uint64_t lastQuotes = 1;  // the quotes of the word before
 };
 
@@ -83,18 +83,23 @@ struct FusedState {
 // each word's line ends, split bytes and quotes go straight into its quote
 // mask, and only what the mask leaves is stored. Runs words [w, end) up to
 // the first one parity misreads, which it marks but leaves unmasked, and
-// returns that word (or `end`). It calls nothing, so that its loop keeps
-// everything in registers.
+// returns that word (or `end`). It calls nothing and carries three values
+// from word to word, so that its loop keeps everything in registers.
 template <bool kSplit>
-__attribute__((target("avx2,pclmul"), noinline)) std::size_t markAndMaskRun(
+__attribute__((target("avx2,bmi,pclmul"), noinline)) std::size_t markAndMaskRun(
     const char* data, std::size_t w, std::size_t end, char split, QuotedMapWords maps,
     FusedState& fused) {
     const __m256i lf = _mm256_set1_epi8('\n');
     const __m256i cr = _mm256_set1_epi8('\r');
     const __m256i sp = _mm256_set1_epi8(split);
     const __m256i quote = _mm256_set1_epi8('"');
-    QuoteWordState state = fused.words;
+    // All ones inside a quoted value; 1 where the next byte may open one (at
+    // a field's start, or after a closing quote as the second of `""`).
+    std::uint64_t inQuotes = fused.state == QuoteState::quoted ? ~std::uint64_t{0} : 0;
+    std::uint64_t mayOpen =
+        fused.state == QuoteState::fieldStart || fused.state == QuoteState::afterQuote;
     std::uint64_t lastQuotes = fused.lastQuotes;
+    const std::size_t first = w;
     for (; w < end; ++w) {
         const char* p = data + 64 * w;
         const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -106,22 +111,26 @@ __attribute__((target("avx2,pclmul"), noinline)) std::size_t markAndMaskRun(
             kSplit ? bitsOf(_mm256_cmpeq_epi8(lo, sp), _mm256_cmpeq_epi8(hi, sp)) : 0;
         const std::uint64_t q = bitsOf(_mm256_cmpeq_epi8(lo, quote), _mm256_cmpeq_epi8(hi, quote));
         maps.quotes[w] = q;
+        const std::uint64_t stops = e | s;
         // A second word in a row with no quote, where none is open, needs no
         // mask: so most of a plain file, and seldom a file thick with quotes,
         // where guessing this wrong would cost more than the mask.
-        const std::uint64_t before = lastQuotes;
-        lastQuotes = q;
-        if ((q | before | state.inQuotes) == 0) {
+        if ((q | lastQuotes | inQuotes) == 0) {
             maps.ends[w] = e;
             if (kSplit) maps.seps[w] = s;
             maps.hidden[w] = 0;
             maps.enclosed[w] = 0;
-            state.atStart = (e | s) >> 63;
-            state.afterClose = 0;
+            mayOpen = stops >> 63;
             continue;
         }
-        std::uint64_t inside = 0;
-        if (!maskWord(q, e | s, clmulPrefixXor(q), ~std::uint64_t{0}, 63, state, inside)) {
+        // Parity reads the word exactly unless a quote it takes for an
+        // opening one stands where no value may open: such a quote is an
+        // ordinary byte, and the word is read byte by byte.
+        const std::uint64_t inside = clmulPrefixXor(q) ^ inQuotes;
+        const std::uint64_t opening = q & inside;
+        const std::uint64_t enclosed = stops & inside;
+        const std::uint64_t opens = (stops ^ enclosed) | (q ^ opening);  // field starts, closings
+        if ((opening & ~((opens << 1) | mayOpen)) != 0) {
             maps.ends[w] = e;
             if (kSplit) maps.seps[w] = s;
             break;
@@ -129,39 +138,52 @@ __attribute__((target("avx2,pclmul"), noinline)) std::size_t markAndMaskRun(
         maps.ends[w] = e & ~inside;
         if (kSplit) maps.seps[w] = s & ~inside;
         maps.hidden[w] = e & inside;
-        maps.enclosed[w] = (e | s) & inside;
+        maps.enclosed[w] = enclosed;
+        inQuotes = std::uint64_t(std::int64_t(inside) >> 63);
+        mayOpen = opens >> 63;
+        lastQuotes = q;
     }
-    fused = {state, lastQuotes};
+    if (w > first) {
+        // After the last byte masked: inside quotes, after a closing quote (a
+        // quote outside them where a value may open), at a field's start, or
+        // in an unquoted value.
+        fused.state = inQuotes != 0             ? QuoteState::quoted
+                      : mayOpen == 0            ? QuoteState::unquoted
+                      : (lastQuotes >> 63) != 0 ? QuoteState::afterQuote
+                                                : QuoteState::fieldStart;
+    }
+    // The word after a misread one asks whether that one held a quote.
+    fused.lastQuotes = w < end ? maps.quotes[w] : lastQuotes;
     return w;
 }
 
 // The fused pass over whole words from `first`; a word parity misreads is
 // read byte by byte.
 template <bool kSplit>
-__attribute__((target("avx2,pclmul"))) QuoteCarry markAndMaskAvx2(
+__attribute__((target("avx2,bmi,pclmul"))) QuoteCarry markAndMaskAvx2(
     const char* data, std::size_t first, std::size_t words, std::string_view split,
     std::size_t size, const QuotedMapWords& maps, QuoteCarry carry) {
-    FusedState fused{QuoteWordState::of(carry.state)};
+    FusedState fused{carry.state};
     const std::size_t end = first + words;
     const char splitByte = kSplit ? split[0] : 0;
     for (std::size_t w = markAndMaskRun<kSplit>(data, first, end, splitByte, maps, fused); w < end;
          w = markAndMaskRun<kSplit>(data, w + 1, end, splitByte, maps, fused)) {
         const std::uint64_t rawEnds = maps.ends[w],
                             rawStops = rawEnds | (kSplit ? maps.seps[w] : 0);
-        const QuoteCarry exact =
-            maskQuotesExact(data, 64 * w, 64 * w + 64, size, split, maps.ends,
-                            kSplit ? maps.seps : nullptr, {fused.words.state(), 0});
+        const QuoteCarry exact = maskQuotesExact(data, 64 * w, 64 * w + 64, size, split, maps.ends,
+                                                 kSplit ? maps.seps : nullptr, {fused.state, 0});
         maps.hidden[w] = rawEnds & ~maps.ends[w];
         maps.enclosed[w] = rawStops & ~(maps.ends[w] | (kSplit ? maps.seps[w] : 0));
-        fused.words = QuoteWordState::of(exact.state);
+        fused.state = exact.state;
     }
-    return {fused.words.state(), 0};
+    return {fused.state, 0};
 }
 
 // The fused pass where the processor has what it needs, else none.
 template <bool kSplit>
 MarkAndMask pickMarkAndMask() {
-    const bool can = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("pclmul");
+    const bool can = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                     __builtin_cpu_supports("pclmul");
     return can ? markAndMaskAvx2<kSplit> : nullptr;
 }
 
