@@ -26,6 +26,8 @@ inline std::size_t firstBit(const std::uint64_t* map, std::size_t from, std::siz
     const std::size_t last = (to - 1) / 64;
     std::uint64_t bits = map[w] & (~std::uint64_t{0} << (from % 64));
     while (bits == 0) {
+        // Four words a look, where the bits are far apart.
+        while (w + 4 <= last && (map[w + 1] | map[w + 2] | map[w + 3] | map[w + 4]) == 0) w += 4;
         if (++w > last) return to;
         bits = map[w];
     }
@@ -36,17 +38,21 @@ inline std::size_t firstBit(const std::uint64_t* map, std::size_t from, std::siz
 // Where the first run of `words` whole zero words in [from, to) may be
 // reached from: the start of the word before the run (a stretch with no bit
 // may begin in it), or `from` if that is later; `to` when there is no such
-// run. One pass over the words: a branch on each word's bits would be
-// guessed wrong about half the time on text thick with quotes.
+// run. A window of `words` is read from its end back: a word with a bit in
+// it rules out every run through it, so text thick with bits is passed over
+// a window at a time, not read word by word.
 inline std::size_t quietRunFrom(const std::uint64_t* map, std::size_t from, std::size_t to,
                                 std::size_t words) {
-    std::size_t run = 0;
-    for (std::size_t w = from / 64 + 1; w * 64 + 64 <= to; ++w) {
-        run = (run + 1) & (std::size_t{0} - std::size_t(map[w] == 0));
-        if (run == words) [[unlikely]] {
-            const std::size_t at = (w - words) * 64;
+    if (words == 0) return from;
+    const std::size_t end = to / 64;  // words wholly before `to`
+    for (std::size_t start = from / 64 + 1; start + words <= end;) {
+        std::size_t w = start + words;
+        while (w > start && map[w - 1] == 0) --w;
+        if (w == start) {
+            const std::size_t at = (start - 1) * 64;
             return at > from ? at : from;
         }
+        start = w;
     }
     return to;
 }
