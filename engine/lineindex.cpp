@@ -93,11 +93,11 @@ __attribute__((target("avx2,bmi,pclmul"), noinline)) std::size_t markAndMaskRun(
     const __m256i cr = _mm256_set1_epi8('\r');
     const __m256i sp = _mm256_set1_epi8(split);
     const __m256i quote = _mm256_set1_epi8('"');
-    // All ones inside a quoted value; 1 where the next byte may open one (at
-    // a field's start, or after a closing quote as the second of `""`).
-    std::uint64_t inQuotes = fused.state == QuoteState::quoted ? ~std::uint64_t{0} : 0;
-    std::uint64_t mayOpen =
-        fused.state == QuoteState::fieldStart || fused.state == QuoteState::afterQuote;
+    // As QuoteWordState holds them, less the last byte's quote, which the
+    // last word's quotes give when the run ends.
+    const QuoteWordState start = QuoteWordState::of(fused.state);
+    std::uint64_t inQuotes = start.inQuotes;
+    std::uint64_t mayOpen = start.mayOpen;
     std::uint64_t lastQuotes = fused.lastQuotes;
     const std::size_t first = w;
     for (; w < end; ++w) {
@@ -123,35 +123,21 @@ __attribute__((target("avx2,bmi,pclmul"), noinline)) std::size_t markAndMaskRun(
             mayOpen = stops >> 63;
             continue;
         }
-        // Parity reads the word exactly unless a quote it takes for an
-        // opening one stands where no value may open: such a quote is an
-        // ordinary byte, and the word is read byte by byte.
-        const std::uint64_t inside = clmulPrefixXor(q) ^ inQuotes;
-        const std::uint64_t opening = q & inside;
-        const std::uint64_t enclosed = stops & inside;
-        const std::uint64_t opens = (stops ^ enclosed) | (q ^ opening);  // field starts, closings
-        if ((opening & ~((opens << 1) | mayOpen)) != 0) {
+        WordReading r{};
+        if (!readWord(q, stops, clmulPrefixXor(q), ~std::uint64_t{0}, inQuotes, mayOpen, r)) {
             maps.ends[w] = e;
             if (kSplit) maps.seps[w] = s;
             break;
         }
-        maps.ends[w] = e & ~inside;
-        if (kSplit) maps.seps[w] = s & ~inside;
-        maps.hidden[w] = e & inside;
-        maps.enclosed[w] = enclosed;
-        inQuotes = std::uint64_t(std::int64_t(inside) >> 63);
-        mayOpen = opens >> 63;
+        maps.ends[w] = e & ~r.inside;
+        if (kSplit) maps.seps[w] = s & ~r.inside;
+        maps.hidden[w] = e & r.inside;
+        maps.enclosed[w] = r.enclosed;
+        inQuotes = std::uint64_t(std::int64_t(r.inside) >> 63);
+        mayOpen = r.opens >> 63;
         lastQuotes = q;
     }
-    if (w > first) {
-        // After the last byte masked: inside quotes, after a closing quote (a
-        // quote outside them where a value may open), at a field's start, or
-        // in an unquoted value.
-        fused.state = inQuotes != 0             ? QuoteState::quoted
-                      : mayOpen == 0            ? QuoteState::unquoted
-                      : (lastQuotes >> 63) != 0 ? QuoteState::afterQuote
-                                                : QuoteState::fieldStart;
-    }
+    if (w > first) fused.state = QuoteWordState{inQuotes, mayOpen, lastQuotes >> 63}.state();
     // The word after a misread one asks whether that one held a quote.
     fused.lastQuotes = w < end ? maps.quotes[w] : lastQuotes;
     return w;

@@ -64,10 +64,11 @@ QuoteCarry maskWords(const char* data, std::size_t from, std::size_t to, std::si
 #else
         parity = prefixXor(q);
 #endif
-        std::uint64_t inside = 0;
-        if (!maskWord(q, stops, parity, range, last, b, inside)) return false;
-        ends[w] &= ~inside;
-        if (seps != nullptr) seps[w] &= ~inside;
+        WordReading r{};
+        if (!readWord(q, stops, parity, range, b.inQuotes, b.mayOpen, r)) return false;
+        ends[w] &= ~r.inside;
+        if (seps != nullptr) seps[w] &= ~r.inside;
+        b = {0 - ((r.inside >> last) & 1), (r.opens >> last) & 1, (q >> last) & 1};
         return true;
     };
     for (std::size_t w = from / 64; w <= lastWord; ++w) {
@@ -82,8 +83,8 @@ QuoteCarry maskWords(const char* data, std::size_t from, std::size_t to, std::si
             while (next <= lastWord && quotes[next] == 0) ++next;
             const std::size_t at = std::min(next * 64, to) - 1;
             const std::uint64_t stop = (ends[at / 64] | (seps != nullptr ? seps[at / 64] : 0));
-            b.atStart = (stop >> (at % 64)) & 1;
-            b.afterClose = 0;
+            b.mayOpen = (stop >> (at % 64)) & 1;
+            b.lastQuote = 0;
             w = next - 1;
             continue;
         }

@@ -108,45 +108,46 @@ QuoteCarry maskQuotesExact(const char* data, std::size_t from, std::size_t to, s
 // The mask's state between two words as bits, so that carrying it from word
 // to word costs a shift or two rather than a chain of branches.
 struct QuoteWordState {
-    std::uint64_t inQuotes = 0;    // all ones inside a quoted value
-    std::uint64_t atStart = 1;     // 1 at a field's start
-    std::uint64_t afterClose = 0;  // 1 just past a closing quote
+    std::uint64_t inQuotes = 0;   // all ones inside a quoted value
+    std::uint64_t mayOpen = 1;    // 1 at a field's start or past a closing quote
+    std::uint64_t lastQuote = 0;  // 1 when the last byte read is a quote
 
     static QuoteWordState of(QuoteState s) {
         return {s == QuoteState::quoted ? ~std::uint64_t{0} : 0,
-                std::uint64_t(s == QuoteState::fieldStart),
+                std::uint64_t(s == QuoteState::fieldStart || s == QuoteState::afterQuote),
                 std::uint64_t(s == QuoteState::afterQuote)};
     }
     QuoteState state() const {
         if (inQuotes != 0) return QuoteState::quoted;
-        if (afterClose != 0) return QuoteState::afterQuote;
-        return atStart != 0 ? QuoteState::fieldStart : QuoteState::unquoted;
+        if (mayOpen == 0) return QuoteState::unquoted;
+        return lastQuote != 0 ? QuoteState::afterQuote : QuoteState::fieldStart;
     }
 };
 
-// One word of a text with a one-byte split string (or none), bytes up to
-// `range`, whose top bit is byte `last`: from its quotes `q`, its line ends
-// and split bytes `stops`, and `parity` (the running XOR of q), sets `inside`
-// to the bytes inside quoted values and moves `s` past the word. Parity reads
-// a value exactly unless a quote it takes for an opening one stands neither at
-// a field's start nor right after a closing quote (the second of `""`): such
-// a quote is an ordinary byte, and the word must be read byte by byte. False
-// then, with `s` as it was.
-[[gnu::always_inline]] inline bool maskWord(std::uint64_t q, std::uint64_t stops,
+// One word as parity reads it, from the state before it.
+struct WordReading {
+    std::uint64_t inside;    // bytes inside quoted values
+    std::uint64_t enclosed;  // the stops among them
+    std::uint64_t opens;     // field starts and closing quotes: a value may open past each
+};
+
+// Reads one word of a text with a one-byte split string (or none), bytes up
+// to `range`: from its quotes `q` and its line ends and split bytes `stops`
+// (both within `range`), `parity` (the running XOR of q), and `inQuotes` and
+// `mayOpen` as QuoteWordState holds them. Parity reads a value exactly unless
+// a quote it takes for an opening one stands where no value may open (neither
+// at a field's start nor right after a closing quote, as the second of
+// `""`): such a quote is an ordinary byte, and the word must be read byte by
+// byte. False then.
+[[gnu::always_inline]] inline bool readWord(std::uint64_t q, std::uint64_t stops,
                                             std::uint64_t parity, std::uint64_t range,
-                                            unsigned last, QuoteWordState& s,
-                                            std::uint64_t& inside) {
-    inside = (parity ^ s.inQuotes) & range;
-    const std::uint64_t closing = q & ~inside;
-    const std::uint64_t opening = q & inside;
-    const std::uint64_t fieldStarts = stops & ~inside;
-    if ((opening & ~((fieldStarts << 1) | s.atStart | (closing << 1) | s.afterClose)) != 0) {
-        return false;
-    }
-    s.inQuotes = 0 - ((inside >> last) & 1);
-    s.atStart = (fieldStarts >> last) & 1;
-    s.afterClose = (closing >> last) & 1;
-    return true;
+                                            std::uint64_t inQuotes, std::uint64_t mayOpen,
+                                            WordReading& r) {
+    r.inside = (parity ^ inQuotes) & range;
+    const std::uint64_t opening = q & r.inside;
+    r.enclosed = stops & r.inside;
+    r.opens = (stops ^ r.enclosed) | (q ^ opening);
+    return (opening & ~((r.opens << 1) | mayOpen)) == 0;
 }
 
 // Bit i of the result is the XOR of bits 0..i of x: which bytes of a word lie
