@@ -62,14 +62,18 @@ struct RipCase {
 std::ostream& operator<<(std::ostream& os, const RipCase& c) {
     return os << c.name;
 }
+Settings settingsOf(const RipCase& c) {
+    Settings s{c.split, c.join, c.fields, c.skip, false, c.smart};
+    s.quoted = c.quoted;
+    return s;
+}
 
 class RipLines : public testing::TestWithParam<RipCase> {};
 
 TEST_P(RipLines, GivesTheResultList) {
     const RipCase& c = GetParam();
     test::Rig rig;
-    rig.current = {c.split, c.join, c.fields, c.skip, false, c.smart};
-    rig.current.quoted = c.quoted;
+    rig.current = settingsOf(c);
     if (!c.ranges.empty()) rig.list = FieldList(c.ranges);
     std::string text;
     for (const auto& line : c.lines) text += line + "\n";
@@ -86,10 +90,8 @@ TEST_P(RipLines, BlockRipGivesTheSame) {
     std::string text, want;
     for (const auto& line : c.lines) text += line + "\n";
     for (const auto& item : c.want) want += item + "\r\n";
-    Settings s{c.split, c.join, c.fields, c.skip, false, c.smart};
-    s.quoted = c.quoted;
     const auto o = test::ripToFile(
-        text, s, 1,
+        text, settingsOf(c), 1,
         {.block = ParallelRipper::kBlockSize, .fields = c.ranges.empty() ? nullptr : &list});
     EXPECT_EQ(o.file, want);
     EXPECT_EQ(o.count, std::ssize(c.want));
@@ -99,8 +101,7 @@ TEST_P(RipLines, BlockRipGivesTheSame) {
 // lines the copier leaves: the two must give the same list.
 TEST_P(RipLines, GeneralPathGivesTheSame) {
     const RipCase& c = GetParam();
-    Settings s{c.split, c.join, c.fields, c.skip, false, c.smart};
-    s.quoted = c.quoted;
+    const Settings s = settingsOf(c);
     const RipPlan plan(s, c.ranges.empty() ? fieldListFor(s, {}) : FieldList(c.ranges));
     LineRipper ripper;
     ripper.configure(plan);
