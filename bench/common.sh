@@ -17,11 +17,13 @@ build_tools() {
   rip="$build/cli/kolvane-rip"
 }
 
-# Makes FILE of COUNT lines or records with GENERATOR, unless FILE already
-# holds that many (FILE.lines says).
-generate() {  # generator file count
-  if [ ! -f "$2" ] || [ "$(cat "$2.lines" 2>/dev/null)" != "$3" ]; then
-    "$build/bench/$1" "$2" "$3"
-    echo "$3" >"$2.lines"
+# Makes FILE of COUNT lines or records with GENERATOR (given ARGS first),
+# unless FILE already holds that many (FILE.lines says).
+generate() {  # generator file count [args...]
+  local generator="$1" file="$2" count="$3"
+  shift 3
+  if [ ! -f "$file" ] || [ "$(cat "$file.lines" 2>/dev/null)" != "$count" ]; then
+    "$build/bench/$generator" "$@" "$file" "$count"
+    echo "$count" >"$file.lines"
   fi
 }

@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
+#include "blockripper.h"
 #include "lineindex.h"
 #include "lineripper.h"
-#include "parallelblock.h"
 #include "parallelrip.h"
 #include "refdata.h"
 #include "resultstore.h"
-#include "rip.h"
+#include "windowripper.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ kolvane::Settings settingsFor(const char* split, const char* fields, bool smart)
     kolvane::Settings s;
     s.split = split;
     s.fields = fields;
-    s.smart = smart;
+    s.templateMode = smart;
     s.toFile = true;
     return s;
 }
@@ -205,7 +205,7 @@ void BM_RunToWriter(benchmark::State& state, const std::string* text, const char
     settings.outfile = "null";
     kolvane::ResultStore store;
     NullOpener opener;
-    kolvane::Ripper ripper(store, opener, kNoPumps);
+    kolvane::WindowRipper ripper(store, opener, kNoPumps);
     for (auto _ : state) {
         ripper.prepare(settings);
         MemorySource source(*text);
@@ -271,7 +271,7 @@ void BM_RunToList(benchmark::State& state) {
     FixedHost host(settings);
     kolvane::ResultStore store;
     NullOpener opener;
-    kolvane::Ripper ripper(store, opener, kNoPumps);
+    kolvane::WindowRipper ripper(store, opener, kNoPumps);
     for (auto _ : state) {
         store.clear();
         ripper.prepare(settings);

@@ -1,7 +1,7 @@
-// The quoted-fields pieces, in bytes of source per second: the index pass
-// alone, the inside-quotes mask after it, and value unquoting, on the quoted
+// The quoted-fields pieces, in bytes of source per second: the plain index
+// pass against the quoted scan, and value unquoting, on the quoted
 // benchmark's records and on the plain reference text (no quotes at all);
-// and, on one block in cache, the index pass, the quoted maps, and the floor
+// and, on one block in cache, the index pass, the quoted scan, and the floor
 // under any mask built from the quotes' parity.
 #include <benchmark/benchmark.h>
 
@@ -12,10 +12,9 @@
 #include <immintrin.h>
 #endif
 
-#include "lineindex.h"
 #include "quoteddata.h"
 #include "quotedvalue.h"
-#include "quotemask.h"
+#include "quotescan.h"
 #include "refdata.h"
 
 namespace {
@@ -47,53 +46,44 @@ struct Maps {
         quotes.resize(text.size() / 64 + 1);
         hidden.resize(text.size() / 64 + 1);
         enclosed.resize(text.size() / 64 + 1);
-        text.append(kolvane::LineIndex::kPadding, '\0');
+        text.append(64, '\0');
     }
-    std::size_t size() const { return text.size() - kolvane::LineIndex::kPadding; }
+    std::size_t size() const { return text.size() - 64; }
+    kolvane::QuotedMapWords words() {
+        return {ends.data(), seps.data(), quotes.data(), hidden.data(), enclosed.data()};
+    }
 };
 
-enum class Pass { indexOnly, thenMask, marked };
-
-// The index pass with the mask after it, a window of 256 KiB at a time as the
-// block ripper indexes: the index alone, then the mask finding the quotes
-// itself, or the quoted maps made as the index and the block reader make them.
-void BM_IndexAndMask(benchmark::State& state, const std::string* source, char split, Pass pass) {
+// A window of 256 KiB at a time, as the block ripper indexes: the plain
+// index alone, or the quoted scan as the block reader makes its maps.
+void BM_IndexOrScan(benchmark::State& state, const std::string* source, char split, bool scan) {
     Maps m(*source);
     const std::string_view splitText(&split, 1);
     constexpr std::size_t kWindow = std::size_t{256} << 10;
     for (auto _ : state) {
-        kolvane::QuoteCarry carry;
+        kolvane::QuoteState quotes;
         for (std::size_t from = 0; from < m.size(); from += kWindow) {
             const std::size_t to = std::min(m.size(), from + kWindow);
-            const std::size_t w = from / 64;
-            if (pass == Pass::marked) {
-                const kolvane::QuotedMapWords maps{m.ends.data(), m.seps.data(), m.quotes.data(),
-                                                   m.hidden.data(), m.enclosed.data()};
-                carry = kolvane::markQuotedMaps(m.text.data(), from, to, m.size(), splitText, maps,
-                                                carry);
-                continue;
-            }
-            kolvane::markLineBytes(m.text.data() + from, (to - from) / 64, split, m.ends.data() + w,
-                                   m.seps.data() + w);
-            if (pass != Pass::indexOnly) {
-                carry = kolvane::maskQuotes(m.text.data(), from, to, m.size(), splitText,
-                                            m.ends.data(), m.seps.data(), nullptr, carry);
+            if (scan) {
+                quotes = kolvane::scanQuoted(m.text.data(), from, to, m.size(), splitText,
+                                             m.words(), quotes);
+            } else {
+                kolvane::markLineBytes(m.text.data() + from, (to - from) / 64, split,
+                                       m.ends.data() + from / 64, m.seps.data() + from / 64);
             }
         }
-        benchmark::DoNotOptimize(carry);
+        benchmark::DoNotOptimize(quotes);
         benchmark::DoNotOptimize(m.ends.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * m.size()));
 }
-BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_index_only, &quotedText(), ',', Pass::indexOnly)
+BENCHMARK_CAPTURE(BM_IndexOrScan, quoted_index, &quotedText(), ',', false)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_index_then_mask, &quotedText(), ',', Pass::thenMask)
+BENCHMARK_CAPTURE(BM_IndexOrScan, quoted_scan, &quotedText(), ',', true)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_maps, &quotedText(), ',', Pass::marked)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_block_index_only, &quotedBlock(), ',', Pass::indexOnly)
+BENCHMARK_CAPTURE(BM_IndexOrScan, quoted_block_index, &quotedBlock(), ',', false)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_IndexAndMask, quoted_block_maps, &quotedBlock(), ',', Pass::marked)
+BENCHMARK_CAPTURE(BM_IndexOrScan, quoted_block_scan, &quotedBlock(), ',', true)
     ->Unit(benchmark::kMicrosecond);
 #if defined(__x86_64__)
 // The floor under any quote mask built from a running parity, on this
@@ -110,13 +100,19 @@ __attribute__((target("avx2"))) inline std::uint64_t bytesOf(const char* p, __m2
            std::uint64_t(std::uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, v)))) << 32;
 }
 
+__attribute__((target("pclmul"))) inline std::uint64_t clmulPrefixXor(std::uint64_t x) {
+    const __m128i product =
+        _mm_clmulepi64_si128(_mm_set_epi64x(0, static_cast<long long>(x)), _mm_set1_epi8(-1), 0);
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(product));
+}
+
 __attribute__((target("avx2,pclmul"))) void parityFloor(Maps& m) {
     const __m256i lf = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r');
     const __m256i comma = _mm256_set1_epi8(','), quote = _mm256_set1_epi8('"');
     std::uint64_t inQuotes = 0;
     for (std::size_t w = 0; w < m.size() / 64; ++w) {
         const char* p = m.text.data() + 64 * w;
-        const std::uint64_t inside = kolvane::clmulPrefixXor(bytesOf(p, quote)) ^ inQuotes;
+        const std::uint64_t inside = clmulPrefixXor(bytesOf(p, quote)) ^ inQuotes;
         m.ends[w] = (bytesOf(p, lf) | bytesOf(p, cr)) & ~inside;
         m.seps[w] = bytesOf(p, comma) & ~inside;
         inQuotes = std::uint64_t(std::int64_t(inside) >> 63);
@@ -134,40 +130,16 @@ void BM_ParityFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_ParityFloor)->Unit(benchmark::kMicrosecond);
 #endif
-BENCHMARK_CAPTURE(BM_IndexAndMask, plain_index_only, &plainText(), '|', Pass::indexOnly)
+BENCHMARK_CAPTURE(BM_IndexOrScan, plain_index, &plainText(), '|', false)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_IndexAndMask, plain_index_then_mask, &plainText(), '|', Pass::thenMask)
+BENCHMARK_CAPTURE(BM_IndexOrScan, plain_scan, &plainText(), '|', true)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_IndexAndMask, plain_maps, &plainText(), '|', Pass::marked)
-    ->Unit(benchmark::kMillisecond);
-
-// The mask alone over maps already made (the index pass is not timed).
-void BM_MaskOnly(benchmark::State& state, const std::string* source, char split) {
-    Maps m(*source);
-    const std::string_view splitText(&split, 1);
-    kolvane::markLineBytes(m.text.data(), m.size() / 64, split, m.ends.data(), m.seps.data());
-    const std::vector<std::uint64_t> ends = m.ends, seps = m.seps;
-    for (auto _ : state) {
-        state.PauseTiming();
-        m.ends = ends;
-        m.seps = seps;
-        state.ResumeTiming();
-        auto carry = kolvane::maskQuotes(m.text.data(), 0, m.size(), m.size(), splitText,
-                                         m.ends.data(), m.seps.data(), nullptr, {});
-        benchmark::DoNotOptimize(carry);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * m.size()));
-}
-BENCHMARK_CAPTURE(BM_MaskOnly, quoted, &quotedText(), ',')->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_MaskOnly, plain, &plainText(), '|')->Unit(benchmark::kMillisecond);
 
 // Every field of the quoted records unquoted into one buffer, cut byte by byte
 // at the masked separators (the cutting is timed too).
 void BM_Unquote(benchmark::State& state) {
     Maps m(quotedText());
-    kolvane::markLineBytes(m.text.data(), m.size() / 64, ',', m.ends.data(), m.seps.data());
-    kolvane::maskQuotes(m.text.data(), 0, m.size(), m.size(), ",", m.ends.data(), m.seps.data(),
-                        nullptr, {});
+    kolvane::scanQuoted(m.text.data(), 0, m.size(), m.size(), ",", m.words(), {});
     std::string out(m.size() + 64, '\0');
     for (auto _ : state) {
         char* p = out.data();

@@ -1,133 +1,136 @@
 #!/usr/bin/env bash
-# Speed of kolvane-rip on quoted fields (CSV), side by side in one run with
-# plain mode on the same bytes, Miller and Python's csv module doing the same
-# job: columns 3 and 2 of bench/data/quoted.csv (2,000,000 records of ten
-# columns with a header, about one value in five quoted, one record in a
-# hundred with a line end inside a quoted note, CR LF). Also --quoted on the
-# plain reference file against plain mode there. Run it from anywhere, on an
-# otherwise idle machine:
+# Speed of kolvane-rip on quoted fields (CSV) over a family of export shapes,
+# each side by side in one run with plain mode on the same bytes: the share
+# of records with a quoted value (0% to 100%), doubled quotes, line ends
+# inside quotes, a wide export and short and long values (bench/shapes.cpp;
+# 2,000,000 records each, CR LF). The job is columns 3 and 2 (`--csv -f 3,2`
+# against `-s , -j , -f 3,2`), one thread and the default. Also --quoted on
+# the plain reference file against plain mode there, and Miller and Python's
+# csv module on the "mixed" shape. Run it from anywhere, on an idle machine:
 #
-#   bash bench/quoted.sh
+#   bash bench/quoted.sh [SHAPE...]        (default: every shape)
 #
-# Rows that need quoted mode are left out, with a note, from a kolvane-rip that
-# does not know --csv yet. Timings on a shared machine swing by up to 30%
-# between runs: read the ratios of one run, not times across runs.
-#
-#   KOLVANE_BENCH_RUNS=N      timed runs per command (default 3)
+#   KOLVANE_BENCH_RUNS=N      timed runs per command (default 5)
 #   KOLVANE_BENCH_BUILD=DIR   build directory (default build-bench)
+#   KOLVANE_BENCH_BEFORE=BIN  another kolvane-rip timed beside this one, in the
+#                             same run, on the --csv jobs (a before/after table)
+#   KOLVANE_BENCH_OTHERS=0    leave Miller and Python out
 #
-# Hyperfine's JSON, the outputs and a copy of the summary stay in bench/data/results/.
+# Timings on a shared machine swing by up to 30% between runs: read the ratios
+# of one run, not times across runs. Hyperfine's JSON and the summary stay in
+# bench/data/results/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=bench/common.sh
 source bench/common.sh
 
-runs="${KOLVANE_BENCH_RUNS:-3}"
+runs="${KOLVANE_BENCH_RUNS:-5}"
+before="${KOLVANE_BENCH_BEFORE:-}"
+others="${KOLVANE_BENCH_OTHERS:-1}"
 out="$results/quoted-out"
-csv="$data/quoted.csv"
-csv_records=2000000
+records=2000000
 
-if ! command -v hyperfine >/dev/null || ! command -v mlr >/dev/null || ! command -v python3 >/dev/null; then
+if ! command -v hyperfine >/dev/null || ! command -v mlr >/dev/null; then
   bash scripts/deps.sh --bench
 fi
-
-build_tools gen_reference gen_quoted
-
-mkdir -p "$out"
-generate gen_quoted "$csv" "$csv_records"
+build_tools gen_reference gen_shape
+mapfile -t family < <("$build/bench/gen_shape" --list)
+[ $# -gt 0 ] && family=("$@")
+mkdir -p "$out" "$data/shapes"
+for shape in "${family[@]}"; do
+  "$build/bench/gen_shape" "$shape" /dev/null 1 >/dev/null || exit 2
+  generate gen_shape "$data/shapes/$shape.csv" "$records" "$shape"
+done
 generate gen_reference "$ref" "$ref_lines"
 summary="$results/quoted-summary.txt"
 exec > >(tee "$summary") 2>&1
 
-quoted=yes
-if ! "$rip" --help 2>&1 | grep -q -- '--csv'; then
-  quoted=""
-fi
 echo "kolvane-rip quoted-fields benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')," \
   "load average $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "tools:   $(hyperfine --version), $(mlr --version), $(python3 --version)"
-echo "data:    $csv, $csv_records records, $(stat -c %s "$csv") bytes;" \
-  "$ref, $ref_lines lines, $(stat -c %s "$ref") bytes"
-[ -n "$quoted" ] || echo "note:    $rip does not know --csv yet: its quoted rows are left out"
+echo "data:    ${#family[@]} shapes of $records records (bench/data/shapes/); $ref"
+[ -n "$before" ] && echo "before:  $before"
 echo
 
 q() { printf '%q' "$1"; }
-args=()
-cmds=()
-job() {  # name output-file command
-  local file
-  file="$(q "$out/$2")"
-  args+=(-n "$1" --prepare "rm -f $file")
-  cmds+=("${3//\{out\}/$file}")
-}
 r="$(q "$rip")"
-c="$(q "$csv")"
 s="$(q "$ref")"
-for t in 1 n; do
-  opt=""
-  if [ "$t" = 1 ]; then opt="--threads 1 "; fi
-  # Plain mode's output is wrong on quoted values; its time is what reading the bytes costs.
-  job "T$t plain -f 3,2" "plain-T$t.csv" "$r $opt-s , -j , -f 3,2 -a {out} $c"
-  job "T$t ref plain -f 2,4" "ref-plain-T$t.txt" "$r $opt-f 2,4 -a {out} $s"
-  if [ -n "$quoted" ]; then
-    job "T$t --csv -f 3,2" "csv-T$t.csv" "$r $opt--csv -f 3,2 -a {out} $c"
-    job "T$t ref --quoted -f 2,4" "ref-quoted-T$t.txt" "$r $opt--quoted -f 2,4 -a {out} $s"
+# Times each named job with hyperfine; their output goes to a file.
+time_jobs() {  # json-file name command [name command ...]
+  local json="$1" args=() cmds=()
+  shift
+  while [ $# -gt 0 ]; do
+    local file
+    file="$(q "$out/$(tr -c 'A-Za-z0-9' _ <<<"$1").out")"
+    args+=(-n "$1" --prepare "rm -f $file")
+    cmds+=("${2//\{out\}/$file}")
+    shift 2
+  done
+  hyperfine --style none --warmup 1 --runs "$runs" --export-json "$json" "${args[@]}" "${cmds[@]}" \
+    >/dev/null 2>&1
+}
+ratio() {  # numerator-job denominator-job
+  local a b
+  a="$(stat_of "$1" 4)"
+  b="$(stat_of "$2" 4)"
+  [ -n "$a" ] && [ -n "$b" ] && awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2f", a / b }'
+}
+
+printf '%-10s %5s %9s %9s %7s' shape threads plain --csv ratio
+[ -n "$before" ] && printf ' %9s %7s' "before" "ratio"
+printf '\n'
+worst=0
+for shape in "${family[@]}"; do
+  c="$(q "$data/shapes/$shape.csv")"
+  jobs=()
+  for t in 1 n; do
+    opt=""
+    [ "$t" = 1 ] && opt="--threads 1 "
+    jobs+=("T$t plain" "$r $opt-s , -j , -f 3,2 -a {out} $c" "T$t csv" "$r $opt--csv -f 3,2 -a {out} $c")
+    [ -n "$before" ] && jobs+=("T$t before" "$(q "$before") $opt--csv -f 3,2 -a {out} $c")
+  done
+  time_jobs "$results/quoted-$shape.json" "${jobs[@]}"
+  cmp -s "$out/T1_csv_.out" "$out/Tn_csv_.out" || { echo "$shape: --csv differs between thread settings"; exit 1; }
+  if [ -n "$before" ]; then
+    cmp -s "$out/T1_csv_.out" "$out/T1_before_.out" || echo "$shape: WARNING: before and after differ"
   fi
+  stats=$(hyperfine_stats "$results/quoted-$shape.json")
+  for t in 1 n; do
+    rt="$(ratio "T$t csv" "T$t plain")"
+    printf '%-10s %5s %9.3f %9.3f %7s' "$shape" "T$t" "$(stat_of "T$t plain" 4)" "$(stat_of "T$t csv" 4)" "$rt"
+    [ -n "$before" ] && printf ' %9.3f %7s' "$(stat_of "T$t before" 4)" "$(ratio "T$t before" "T$t plain")"
+    printf '\n'
+    worst=$(awk -v w="$worst" -v r="$rt" 'BEGIN { print (r > w ? r : w) }')
+  done
 done
-job "miller" miller.csv "mlr --icsv --ocsv cut -o -f email,name $c > {out}"
-# Python's csv module selecting the same two columns, writing as it reads.
-cat >"$results/select.py" <<'PY'
+echo "median seconds; ratio = --csv / plain on the same bytes; worst --csv ratio $worst (target <= 1.25)"
+echo
+
+time_jobs "$results/quoted-ref.json" \
+  "T1 ref plain" "$r --threads 1 -f 2,4 -a {out} $s" "T1 ref quoted" "$r --threads 1 --quoted -f 2,4 -a {out} $s" \
+  "Tn ref plain" "$r -f 2,4 -a {out} $s" "Tn ref quoted" "$r --quoted -f 2,4 -a {out} $s"
+cmp -s "$out/T1_ref_quoted_.out" "$out/T1_ref_plain_.out" || { echo "--quoted changed a file without quotes"; exit 1; }
+stats=$(hyperfine_stats "$results/quoted-ref.json")
+for t in 1 n; do
+  printf '%-10s %5s %9.3f %9.3f %7s   (--quoted / plain, target <= 1.1)\n' ref "T$t" \
+    "$(stat_of "T$t ref plain" 4)" "$(stat_of "T$t ref quoted" 4)" "$(ratio "T$t ref quoted" "T$t ref plain")"
+done
+
+if [ "$others" = 1 ] && [ -f "$data/shapes/mixed.csv" ]; then
+  c="$(q "$data/shapes/mixed.csv")"
+  cat >"$results/select.py" <<'PY'
 import csv, sys
 w = csv.writer(sys.stdout, lineterminator="\r\n")
 with open(sys.argv[1], newline="") as f:
     for row in csv.reader(f):
         w.writerow((row[2], row[1]))
 PY
-job "python csv" python.csv "python3 $(q "$results/select.py") $c > {out}"
-
-echo "Timing ${#cmds[@]} jobs, $runs runs each after a warm-up..."
-hyperfine --style basic --warmup 1 --runs "$runs" --export-json "$results/quoted-speed.json" \
-  "${args[@]}" "${cmds[@]}" >"$results/quoted-hyperfine.txt" 2>&1
-
-# The same values everywhere: Miller writes LF, Python CR LF; both quote as needed.
-tr -d '\r' <"$out/python.csv" | cmp -s - "$out/miller.csv" || echo "WARNING: Miller and Python csv differ"
-if [ -n "$quoted" ]; then
-  cmp -s "$out/csv-T1.csv" "$out/csv-Tn.csv" || { echo "--csv differs between thread settings"; exit 1; }
-  tr -d '\r' <"$out/csv-T1.csv" | cmp -s - <(tr -d '\r' <"$out/python.csv") ||
-    echo "WARNING: --csv differs from Python csv"
-  cmp -s "$out/ref-quoted-T1.txt" "$out/ref-plain-T1.txt" || { echo "--quoted changed a file without quotes"; exit 1; }
+  time_jobs "$results/quoted-others.json" "Tn csv" "$r --csv -f 3,2 -a {out} $c" \
+    miller "mlr --icsv --ocsv --ors crlf cut -o -f c3,c2 $c > {out}" \
+    "python csv" "python3 $(q "$results/select.py") $c > {out}"
+  cmp -s "$out/Tn_csv_.out" "$out/python_csv.out" || echo "WARNING: --csv differs from Python csv"
+  stats=$(hyperfine_stats "$results/quoted-others.json")
+  echo
+  echo "mixed shape: Miller $(ratio miller "Tn csv")x and Python csv $(ratio "python csv" "Tn csv")x the time of --csv (default threads)"
 fi
-
-stats=$(hyperfine_stats "$results/quoted-speed.json")
-echo "Time per job (hyperfine, $runs runs after 1 warm-up; output to a file)"
-printf '%s\n' "$stats" | awk -F'|' '
-  BEGIN { printf "  %-24s %8s %8s %8s %8s\n", "job", "mean s", "median", "min", "cpu s" }
-  { printf "  %-24s %8.3f %8.3f %8.3f %8.3f\n", $1, $2, $4, $5, $6 }'
-echo
-
-ratio() {  # label numerator-job denominator-job [comparison target]
-  local a b
-  a="$(stat_of "$2" 2)"
-  b="$(stat_of "$3" 2)"
-  [ -n "$a" ] && [ -n "$b" ] || return 0
-  awk -v l="$1" -v op="${4:-}" -v t="${5:-}" -v a="$a" -v b="$b" \
-    -v ac="$(stat_of "$2" 6)" -v bc="$(stat_of "$3" 6)" 'BEGIN {
-    r = a / b
-    verdict = op == "" ? "" : (op == ">=" ? r >= t : r <= t) ? "ok" : "MISSED"
-    target = op == "" ? "" : "target " op " " t
-    printf "  %-40s %7.2f %7.2f   %-14s %s\n", l, r, ac / bc, target, verdict
-  }'
-}
-echo "Ratios (T1: --threads 1, Tn: default)        mean     cpu"
-for t in 1 n; do
-  ratio "(T$t --csv) / (T$t plain), quoted file" "T$t --csv -f 3,2" "T$t plain -f 3,2" "<=" 1.25
-  ratio "(T$t --quoted) / (T$t plain), ref file" "T$t ref --quoted -f 2,4" "T$t ref plain -f 2,4" "<=" 1.1
-done
-ratio "miller / (Tn --csv)" miller "Tn --csv -f 3,2" ">=" 30
-ratio "python csv / (Tn --csv)" "python csv" "Tn --csv -f 3,2"
-# Until quoted mode exists: what the others take against reading the same bytes.
-ratio "miller / (Tn plain), quoted file" miller "Tn plain -f 3,2"
-ratio "python csv / (Tn plain), quoted file" "python csv" "Tn plain -f 3,2"
-echo
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

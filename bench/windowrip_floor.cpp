@@ -17,9 +17,9 @@
 #include "outputfile.h"
 #include "parallelrip.h"
 #include "resultstore.h"
-#include "rip.h"
 #include "textsource.h"
 #include "threadedsource.h"
+#include "windowripper.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ double windowRip(const std::string& reference, const std::string& out, bool toFi
     Settings settings{.fields = "2,4", .toFile = toFile, .outfile = toFile ? out : ""};
     list.clear();
     return seconds([&] {
-        Ripper ripper(list, opener);
+        WindowRipper ripper(list, opener);
         ripper.prepare(settings);
         InstantHost host(settings);
         auto source = openSource(reference, readerThread);

@@ -173,7 +173,7 @@ std::variant<Options, Exit> checked(Given& g) {
                                    : g.quoteOutput == "never" ? QuoteOutput::never
                                                               : QuoteOutput::needed;
     options.settings.skipEmpty = g.skipEmpty;
-    options.settings.smart = !plain;
+    options.settings.templateMode = !plain;
     options.settings.fields = g.templ;
     options.eol = g.eol == "crlf" ? "\r\n" : "\n";
     options.sources = g.sources.empty() ? std::vector<std::string>{"-"} : std::move(g.sources);

@@ -15,7 +15,7 @@
 #include "io.h"
 #include "outputfile.h"
 #include "parallelrip.h"
-#include "rip.h"
+#include "runreport.h"
 #include "textsource.h"
 
 namespace kolvane::cli {
@@ -98,7 +98,7 @@ Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source,
     return readAsText(std::move(*opened), reading);
 }
 
-// A source ready to rip: with --header its first line is read already, to
+// A source ready to rip: with --header its first record is read already, to
 // name the fields, and is given again to the rip only where it is ripped.
 struct OpenedSource {
     std::unique_ptr<ByteSource> bytes;
@@ -109,17 +109,17 @@ struct OpenedSource {
 Expected<OpenedSource> takeHeader(std::unique_ptr<ByteSource> input, const std::string& source,
                                   const Options& options, bool first) {
     if (options.header == Options::Header::none) return OpenedSource{std::move(input), 0, {}};
-    auto line = readFirstLine(*input, sourceName(source), [] { return stopSignal == 0; });
-    if (!line) return line.error();
+    const Dialect dialect = options.settings.dialect();
+    auto header =
+        readHeaderRecord(*input, sourceName(source), dialect, [] { return stopSignal == 0; });
+    if (!header) return header.error();
     OpenedSource opened;
-    opened.header = headerNames(std::string_view(line->bytes).substr(0, line->end),
-                                options.settings.split, options.settings.quoted);
-    // The first source's header is ripped like any line, unless skipped;
+    opened.header = headerNames(header->record, dialect);
+    // The first source's header is ripped like any record, unless skipped;
     // a later source's header never is.
     const bool keep = first && options.header == Options::Header::keep;
-    opened.linesBefore = keep ? 0 : 1;
-    std::string prefix = keep ? std::move(line->bytes) : line->bytes.substr(line->after);
-    opened.bytes = std::make_unique<PrefixedSource>(std::move(prefix), std::move(input));
+    opened.linesBefore = keep ? 0 : header->lines;
+    opened.bytes = sourceAfterHeader(std::move(*header), std::move(input), keep);
     return opened;
 }
 

@@ -8,6 +8,7 @@
 
 #include "error.h"
 #include "io.h"
+#include "quoterules.h"
 
 namespace kolvane {
 
@@ -23,7 +24,7 @@ struct SampleText {
         std::size_t readBytes = std::size_t{64} << 20;
     };
 
-    // Each line's kept start, followed by LF whatever ended it in the source.
+    // Each line's kept start, followed by its line end as it stood.
     std::string text;
     bool cut = false;   // a line was kept only in part
     bool more = false;  // the source goes on beyond the last line kept
@@ -44,8 +45,8 @@ struct SampleRecord {
 };
 
 // Cuts `text` into at most `maxRecords` records as a rip would: one a line,
-// or, with `quoted`, as many lines as a quoted value runs over.
-std::vector<SampleRecord> splitSample(std::string_view text, std::string_view split, bool quoted,
+// or, in quoted mode, as many lines as a quoted value runs over.
+std::vector<SampleRecord> splitSample(std::string_view text, const Dialect& dialect,
                                       std::size_t maxRecords, std::size_t maxFields);
 
 }  // namespace kolvane

@@ -91,21 +91,6 @@ void FieldCopier::configure(const RipPlan& plan, std::string_view eol) {
     eol_.assign(plan.closing()).append(eol);
     eolSize_ = eol.size();
     eol_.append(CopyWide::kWide, '\0');
-    // A quoted-mode record with no quote is written as plain text, unless
-    // every value is to be quoted or a longer join might need finding; a value
-    // of it needs quotes only for holding the join byte, which cannot be the
-    // split byte, a quote or a line end there.
-    const std::string_view join = plan.join();
-    plainWhenQuoteFree_ =
-        plan.quoted() && (plan.quoteOutput() == QuoteOutput::never ||
-                          (plan.quoteOutput() == QuoteOutput::needed && join.size() <= 1));
-    valuesFromBits_ = plan.quoted() && (plan.quoteOutput() != QuoteOutput::needed ||
-                                        (join.size() == 1 && join[0] == split_));
-    joinTest_ = -1;
-    if (plan.quoteOutput() == QuoteOutput::needed && join.size() == 1 &&
-        std::string_view("\"\r\n").find(join[0]) == std::string_view::npos && join[0] != split_) {
-        joinTest_ = static_cast<unsigned char>(join[0]);
-    }
 }
 
 std::size_t FieldCopier::ripLines(const char* data, std::size_t pos, std::size_t until,
@@ -114,39 +99,53 @@ std::size_t FieldCopier::ripLines(const char* data, std::size_t pos, std::size_t
     const LineIndex::Maps maps = index.maps();
     if (maps.seps == nullptr || static_cast<char>(index.split()) != split_) return pos;
     // Chosen once per call, so the loop tests no mode per value.
-    if (!plan_->quoted()) return pickRun<Values::plain>(data, pos, until, to, size, maps, target);
-    // Where no quote stands for a while, the records before the next one are
-    // plain text: they are ripped as such, with no test a quote would need.
-    while (true) {
-        stretchEnd_ = 0;
-        pos = pickRun<Values::quoted>(data, pos, until, to, size, maps, target);
-        const std::size_t quote = stretchEnd_;
-        if (quote <= pos) return pos;
-        const std::size_t at =
-            joinTest_ < 0 ? pickRun<Values::plain>(data, pos, until, quote, size, maps, target)
-                          : pickRun<Values::quoteFree>(data, pos, until, quote, size, maps, target);
-        if (at == pos) return pos;
-        pos = at;
-    }
+    std::size_t at = pos;
+    plan_->dispatch([&]<bool kTemplate, bool kCheckBlank, ValueWay kWay>() {
+        at = ripRun<kTemplate, kCheckBlank, kWay>(data, pos, until, to, size, maps, target);
+    });
+    return at;
 }
 
-template <Values kValues>
-std::size_t FieldCopier::pickRun(const char* data, std::size_t pos, std::size_t until,
-                                 std::size_t to, std::size_t size, const LineIndex::Maps& maps,
-                                 Target& target) {
-    if (plan_->isTemplate()) {
-        return plan_->checksBlank()
-                   ? ripRun<true, true, kValues>(data, pos, until, to, size, maps, target)
-                   : ripRun<true, false, kValues>(data, pos, until, to, size, maps, target);
+namespace {
+
+// The copier's cut of a record: field k runs from stop[k - 1] + 1 to stop[k]
+// (stop[0] is -1), for every field up to `got`, so no slot per field is
+// filled. In quoted mode the maps say where a value's quotes are.
+struct StopCut {
+    static constexpr bool kWholeRecords = true;  // never a range to the record's end
+    const std::int32_t* stop = nullptr;
+    std::size_t got = 0;
+    bool reachedEnd = false;
+    std::string* scratch = nullptr;
+    const LineIndex::Maps* maps = nullptr;
+    std::size_t at = 0;  // where the record starts in the maps
+    // The quotes and enclosed stops of the record's first 64 bytes, where
+    // most values lie, taken in one look.
+    std::uint64_t quotes = 0;
+    std::uint64_t enclosed = 0;
+
+    bool missing(const RipPlan::Step& step) const { return step.field - 1 >= got; }
+    FieldSpan span(const RipPlan::Step& step) const {
+        return {std::size_t(stop[step.field - 1] + 1), std::size_t(stop[step.field])};
     }
-    return plan_->checksBlank()
-               ? ripRun<false, true, kValues>(data, pos, until, to, size, maps, target)
-               : ripRun<false, false, kValues>(data, pos, until, to, size, maps, target);
-}
+    bool last(const RipPlan::Step& step) const { return reachedEnd && step.field == got; }
+    ValueLook look(FieldSpan span) const {
+        const std::size_t n = span.end - span.begin;
+        if (n >= 64) return {};
+        const std::uint64_t in = (std::uint64_t{1} << n) - 1;
+        if (span.end < 64) {
+            return {true, (quotes >> span.begin) & in, (enclosed >> span.begin) & in};
+        }
+        return {true, bitsFrom(maps->quotes, at + span.begin) & in,
+                bitsFrom(maps->enclosed, at + span.begin) & in};
+    }
+};
+
+}  // namespace
 
 // The loop's state is written back to the target when it ends, however it
 // ends: growing the room or the line ends may throw.
-template <bool kTemplate, bool kCheckBlank, Values kValues>
+template <bool kTemplate, bool kCheckBlank, ValueWay kWay>
 std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t until,
                                 std::size_t to, std::size_t size, const LineIndex::Maps& maps,
                                 Target& target) {
@@ -179,26 +178,13 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
     const std::size_t closingSize = eol_.size() - CopyWide::kWide;
     std::int32_t stop[kMostFields + 2];
     stop[0] = -1;
-    constexpr bool kQuoted = kValues == Values::quoted;
-    // A quoted value may double its quotes, and a value in quoted mode gain
-    // two: room for that.
+    constexpr bool kQuoted = kWay != ValueWay::plain;
+    // A quoted value may double its quotes and gain two: room for that.
     constexpr std::size_t perValue = kQuoted ? 2 : 1;
-    constexpr std::size_t quotes = kValues == Values::plain ? 0 : 2;
-    // Field stops are 32-bit; longer lines take the general path.
+    constexpr std::size_t quotes = kQuoted ? 2 : 0;
+    // Field stops are 32-bit; longer records take the general path.
     const std::size_t longest = std::min<std::size_t>(target.lineLimit, INT32_MAX - 1);
     const std::size_t lastWord = (to - 1 - maps.start) / 64;
-    const auto firstFrom = [&](const std::uint64_t* map, std::size_t from) {
-        return maps.start + firstBit(map, from - maps.start, to - maps.start);
-    };
-    // Where records may start a stretch with no quote worth ripping as plain
-    // text: only near a run of quote-free words that long, found in one pass
-    // over the quotes, so that text thick with quotes looks for none per record.
-    const auto quietFrom = [&](std::size_t from) {
-        if (!kQuoted || !plainWhenQuoteFree_) return to;
-        return maps.start + quietRunFrom(maps.quotes, from - maps.start, to - maps.start,
-                                         kPlainStretch / 64 - 2);
-    };
-    std::size_t stretchFrom = quietFrom(pos);
     // The first line end inside quotes from a record on, found again only
     // once a record passes it (0 is before any).
     std::size_t nextHidden = 0;
@@ -213,27 +199,17 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
             pos = next;
             continue;
         }
-        const char* const line = data + pos;
-        if (kQuoted && pos >= stretchFrom) {
-            const std::size_t quote = firstFrom(maps.quotes, pos);
-            if (eol < quote && quote - pos > kPlainStretch) {
-                stretchEnd_ = quote;
-                return pos;
-            }
-            // No record before the quote starts one: the next may follow it.
-            stretchFrom = quote < to ? quietFrom(quote + 1) : to;
-        }
-        StopCut cut{stop, 0, false, &scratch_, joinTest_};
+        const char* const record = data + pos;
+        StopCut cut{stop, 0, false, &scratch_, &maps, pos - maps.start};
         cut.got = cutStops(maps, pos, eol, most, stop, cut.reachedEnd);
-        if (kQuoted && valuesFromBits_ && stop[cut.got] < 64) {
-            cut.fromBits = true;
-            cut.quotes = bitsFrom(maps.quotes, pos - maps.start);
-            cut.enclosed = bitsFrom(maps.enclosed, pos - maps.start);
+        if constexpr (kQuoted) {
+            cut.quotes = bitsFrom(maps.quotes, cut.at);
+            cut.enclosed = bitsFrom(maps.enclosed, cut.at);
         }
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
         // is sized by the general path.
-        if (kTemplate && cut.got > 0 && hasBracket(line, std::size_t(stop[cut.got]))) {
+        if (kTemplate && cut.got > 0 && hasBracket(record, std::size_t(stop[cut.got]))) {
             return pos;
         }
         const std::size_t bound = (length * perValue + quotes) * values + fixed;
@@ -253,7 +229,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         }
         bool complete = true;
         CopyWide out{st.p};
-        emitSteps<kTemplate, kCheckBlank, kValues>(plan, {line, length}, cut, out, complete);
+        emitSteps<kTemplate, kCheckBlank, kWay>(plan, {record, length}, cut, out, complete);
         if (!kCheckBlank || complete) {
             out.put(closing, closingSize);
             st.p = out.p;
@@ -263,8 +239,10 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         // A quoted record may hold line ends: it counts its source lines.
         st.lines += 1;
         if (kQuoted) {
-            if (nextHidden <= pos) nextHidden = firstFrom(maps.hidden, pos);
-            if (nextHidden < eol) st.lines += lineEndsIn({line, length});
+            if (nextHidden <= pos) {
+                nextHidden = maps.start + firstBit(maps.hidden, pos - maps.start, to - maps.start);
+            }
+            if (nextHidden < eol) st.lines += lineEndsIn({record, length});
         }
         pos = next;
     }

@@ -91,31 +91,19 @@ class FieldCopier {
                          std::size_t size, const LineIndex& index, Target& target);
 
   private:
-    template <Values kValues>
-    std::size_t pickRun(const char* data, std::size_t pos, std::size_t until, std::size_t to,
-                        std::size_t size, const LineIndex::Maps& maps, Target& target);
-    template <bool kTemplate, bool kCheckBlank, Values kValues>
+    template <bool kTemplate, bool kCheckBlank, ValueWay kWay>
     std::size_t ripRun(const char* data, std::size_t pos, std::size_t until, std::size_t to,
                        std::size_t size, const LineIndex::Maps& maps, Target& target);
 
-    // A result is built in room made for its bound: the line's size per value.
-    // Lines whose bound passes this take the general path.
+    // A result is built in room made for its bound: the record's size per
+    // value. Records whose bound passes this take the general path.
     static constexpr std::size_t kBoundedResult = std::size_t{64} << 10;
-    // In quoted mode, how far the next quote must be for the records before it
-    // to be ripped as plain text: a switch costs about a record's work.
-    static constexpr std::size_t kPlainStretch = 1024;
 
     const RipPlan* plan_ = nullptr;
     char split_ = 0;
     std::string scratch_;  // a quoted value, unquoted
     std::string eol_;      // the plan's closing text and the line end, padded for wide loads
     std::size_t eolSize_ = 0;
-    bool plainWhenQuoteFree_ = false;
-    int joinTest_ = -1;
-    bool valuesFromBits_ = false;  // see StopCut::fromBits
-    // Where the stretch with no quote that a quoted run stopped before ends;
-    // 0 when it stopped for another reason.
-    std::size_t stretchEnd_ = 0;
 };
 
 }  // namespace kolvane

@@ -54,12 +54,6 @@ std::int64_t countSeparators(std::string_view text, std::string_view separator);
 // does not convert or does not fit.
 std::int16_t fieldNumber(std::string_view entry);
 
-// The fields of `line` as a rip numbers them: field k is element k-1. At most
-// `max` are cut; the last one then ends at its separator. An empty split
-// string makes the line one field.
-std::vector<std::string_view> cutFields(std::string_view line, std::string_view split,
-                                        std::size_t max);
-
 // True when nothing but space characters remains (tabs count as content).
 inline bool isBlank(std::string_view value) {
     return value.find_first_not_of(' ') == std::string_view::npos;

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "cellkind.h"
-#include "quotedrecord.h"
+#include "fieldcutter.h"
+#include "lineend.h"
+#include "quotedvalue.h"
 #include "textcheck.h"
 
 namespace kolvane {
@@ -26,6 +28,8 @@ double prior(std::string_view split) {
     if (split == " ") return 0.8;
     return 0.9;
 }
+
+using FieldExtent = FieldSpan;
 
 // The sample read as records with one split string.
 struct Reading {
@@ -89,6 +93,26 @@ void joinColonParts(std::string_view text, std::vector<FieldExtent>& fields) {
     fields.resize(kept);
 }
 
+// One quoted record from `pos`, its fields' extents in `fields`, read by the
+// engine's one record reader.
+struct QuotedRead {
+    std::size_t end, next;
+    bool unterminated;
+    std::size_t innerLineEnds;  // of a record a quote left open
+};
+QuotedRead readQuoted(std::string_view text, std::size_t pos, const std::string& split,
+                      std::vector<FieldExtent>& fields) {
+    fields.clear();
+    std::size_t start = pos;
+    const RecordEnd r = readRecord(text, pos, Dialect{split, true}, [&](std::size_t at) {
+        fields.push_back({start, at});
+        start = at + split.size();
+    });
+    fields.push_back({start, r.end});
+    const std::size_t ends = r.open ? std::size_t(lineEndsIn(text.substr(pos, r.end - pos))) : 0;
+    return {r.end, r.next, r.open, ends};
+}
+
 // Reads up to kGuessSampleRecords non-empty records. With quotes, false when
 // they cannot be what the file means: a quote that never closes.
 bool read(std::string_view text, bool whole, Reading& reading) {
@@ -99,7 +123,7 @@ bool read(std::string_view text, bool whole, Reading& reading) {
     for (std::size_t pos = 0; pos < text.size() && reading.size() < kGuessSampleRecords;) {
         std::size_t end = 0, next = 0;
         if (reading.quotes) {
-            const QuotedRecord record = splitQuotedRecord(text, pos, reading.split, fields);
+            const QuotedRead record = readQuoted(text, pos, reading.split, fields);
             // A truncated sample may cut a long quoted value; a quote that
             // swallows many lines is more likely an ordinary byte.
             if (record.unterminated) return !whole && record.innerLineEnds < 50;
@@ -357,7 +381,7 @@ bool hasHeader(std::string_view text, const Reading& r, std::size_t first, std::
     auto cell = [&](std::size_t record, std::size_t column) {
         const FieldExtent f = r.cells[r.firstCell[record] + column];
         std::string value;
-        appendUnquoted(text.substr(f.begin, f.end - f.begin), value);
+        appendUnquoted(value, text.substr(f.begin, f.end - f.begin));
         return value;
     };
     int votes = 0;

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
-#include "lineend.h"
-#include "lineripper.h"
-#include "parallelblock.h"
+#include "blockreader.h"
+#include "fieldcutter.h"
 #include "quotedvalue.h"
-#include "quotemask.h"
+#include "recordstream.h"
 
 namespace kolvane {
 
@@ -21,53 +19,43 @@ IoResult PrefixedSource::read(std::span<char> buf) {
     return IoResult{n, 0, {}};
 }
 
-Expected<FirstLine> readFirstLine(ByteSource& source, const std::string& sourceName,
-                                  const std::function<bool()>& keepGoing) {
-    constexpr std::size_t kChunk = std::size_t{64} << 10;
-    FirstLine first;
+Expected<HeaderRecord> readHeaderRecord(ByteSource& source, const std::string& sourceName,
+                                        const Dialect& dialect,
+                                        const std::function<bool()>& keepGoing) {
+    RecordStream stream(source, dialect, keepGoing, std::size_t{64} << 10);
+    HeaderRecord header;
     const std::size_t limit = defaultLineLimit();
-    for (std::size_t searched = 0;;) {
-        const std::size_t had = first.bytes.size();
-        first.bytes.resize(had + kChunk);
-        IoResult r = source.read(std::span<char>(first.bytes.data() + had, kChunk));
-        first.bytes.resize(had + r.bytes);
-        if (r.failed()) return readError(sourceName, r, 1);
-        const bool ended = r.bytes == 0 && !r.noDataYet;
-        if (const auto brk =
-                findLineBreak(first.bytes.data(), searched, first.bytes.size(), ended)) {
-            first.end = brk->eol;
-            first.after = brk->next;
-            return first;
-        }
-        if (ended) {
-            first.end = first.after = first.bytes.size();
-            return first;
-        }
-        if (first.bytes.size() > limit) return readError(sourceName, lineTooLong(limit), 1);
-        searched = first.bytes.empty() ? 0 : first.bytes.size() - 1;
-        if (r.noDataYet) {
-            if (!keepGoing()) return first;
-            std::this_thread::yield();
-        }
-    }
+    bool cut = false;
+    const RecordStream::Outcome outcome = stream.next(&header.record, limit, cut);
+    if (outcome == RecordStream::Outcome::failed) return readError(sourceName, stream.failure(), 1);
+    if (cut) return readError(sourceName, lineTooLong(limit), 1);
+    header.terminator = stream.terminator();
+    header.lines = stream.lines();
+    header.after = stream.rest();
+    return header;
 }
 
-std::vector<std::string> headerNames(std::string_view line, std::string_view split, bool quoted) {
-    std::vector<std::string> names;
-    if (!quoted) {
-        for (const std::string_view field : cutFields(line, split, 32767))
-            names.emplace_back(field);
-        return names;
+std::unique_ptr<ByteSource> sourceAfterHeader(HeaderRecord header,
+                                              std::unique_ptr<ByteSource> source, bool ripIt) {
+    std::string prefix;
+    if (ripIt) {
+        prefix = std::move(header.record);
+        prefix.append(header.terminator).append(header.after);
+    } else {
+        prefix = std::move(header.after);
     }
-    std::size_t start = 0;
-    auto name = [&](std::size_t end) {
-        appendUnquoted(names.emplace_back(), line.substr(start, end - start));
-    };
-    forEachQuotedStop(line, split, [&](std::size_t at) {
-        name(at);
-        start = at + split.size();
-    });
-    name(line.size());
+    return std::make_unique<PrefixedSource>(std::move(prefix), std::move(source));
+}
+
+std::vector<std::string> headerNames(std::string_view record, const Dialect& dialect) {
+    std::vector<std::string> names;
+    for (const std::string_view field : cutFields(record, dialect)) {
+        if (dialect.quoted) {
+            appendUnquoted(names.emplace_back(), field);
+        } else {
+            names.emplace_back(field);
+        }
+    }
     return names;
 }
 

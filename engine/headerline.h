@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -8,11 +9,12 @@
 
 #include "error.h"
 #include "io.h"
+#include "quoterules.h"
 
 namespace kolvane {
 
 // A source that gives `prefix` first and then what `inner` gives: bytes read
-// ahead (to find a header line, or for a preview) go to the rip after all.
+// ahead (to find a header, or for a preview) go to the rip after all.
 class PrefixedSource : public ByteSource {
   public:
     PrefixedSource(std::string prefix, std::unique_ptr<ByteSource> inner)
@@ -29,21 +31,29 @@ class PrefixedSource : public ByteSource {
     std::unique_ptr<ByteSource> inner_;
 };
 
-// The first line of a source, and every byte read to find it.
-struct FirstLine {
-    std::string bytes;      // all that was read
-    std::size_t end = 0;    // where the line ends in `bytes`
-    std::size_t after = 0;  // where the next line starts
+// The first record of a source, as its dialect tells records apart, and
+// every byte read after it.
+struct HeaderRecord {
+    std::string record;      // its bytes, its line end left out
+    std::string terminator;  // its line end as it stood
+    std::int64_t lines = 0;  // source lines it spans
+    std::string after;       // bytes read behind it
 };
 
-// Reads `source` up to the end of its first line (the source's end, for a
-// source of one line). `keepGoing` is asked while the source has nothing yet;
-// false gives up, with an empty line and the bytes read.
-Expected<FirstLine> readFirstLine(ByteSource& source, const std::string& sourceName,
-                                  const std::function<bool()>& keepGoing);
+// Reads the first record of `source`. `keepGoing` is asked before every
+// read; false gives up with what was read. A record longer than the line
+// limit is an error at line 1.
+Expected<HeaderRecord> readHeaderRecord(ByteSource& source, const std::string& sourceName,
+                                        const Dialect& dialect,
+                                        const std::function<bool()>& keepGoing);
 
-// The names a header line gives its fields, field 1 first; in quoted mode
-// cut with quotes respected and unquoted.
-std::vector<std::string> headerNames(std::string_view line, std::string_view split, bool quoted);
+// The source from just after its header record, or, with `ripIt`, from the
+// header record itself, which is then ripped like any record.
+std::unique_ptr<ByteSource> sourceAfterHeader(HeaderRecord header,
+                                              std::unique_ptr<ByteSource> source, bool ripIt);
+
+// The names a header record gives its fields, field 1 first; in quoted mode
+// unquoted.
+std::vector<std::string> headerNames(std::string_view record, const Dialect& dialect);
 
 }  // namespace kolvane

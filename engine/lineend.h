@@ -23,6 +23,13 @@ inline std::size_t terminatorEnd(const char* data, std::size_t eol, std::size_t 
     return data[eol] == '\r' && eol + 1 < end && data[eol + 1] == '\n' ? eol + 2 : eol + 1;
 }
 
+// Whether the CR or LF at `at` surely ends a line of data[0, size): a CR as
+// the very last byte read ends one only once the next byte is known, or none
+// will come (`final`).
+inline bool surelyEndsLine(const char* data, std::size_t at, std::size_t size, bool final) {
+    return final || at + 1 < size || data[at] != '\r';
+}
+
 // Just past the last line end in data[from, size) that surely ends a line; 0
 // when there is none.
 inline std::size_t lastLineEnd(const char* data, std::size_t from, std::size_t size) {

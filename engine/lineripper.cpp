@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "bitwalk.h"
-#include "quotemask.h"
+#include "quotedvalue.h"
 
 namespace kolvane {
 
@@ -40,98 +39,26 @@ bool replaceAll(std::string& text, std::string_view what, std::string_view with,
     return true;
 }
 
-// Calls `separator(position)` for each split string in `line`, left to right
-// and without overlap, until it returns false.
-template <class Visit>
-void eachSeparator(std::string_view line, std::string_view split, const SeparatorBits& bits,
-                   bool quoted, Visit&& separator) {
-    if (split.empty()) return;
-    if (quoted) {
-        // A split string inside quotes is the value's: the quotes decide.
-        bool going = true;
-        forEachQuotedStop(line, split, [&](std::size_t at) {
-            if (going) going = separator(at);
-        });
-        return;
-    }
-    if (split.size() == 1 && bits.words != nullptr && bits.byte == split[0]) {
-        BitWalk walk(bits.words, bits.first, bits.first + line.size());
-        for (std::size_t at = walk.next(); at < bits.first + line.size(); at = walk.next()) {
-            if (!separator(at - bits.first)) return;
-        }
-    } else if (split.size() == 1) {
-        scanByte(line.data(), line.data() + line.size(), split[0],
-                 [&](const char* at) { return separator(std::size_t(at - line.data())); });
-    } else {
-        for (auto at = line.find(split); at != line.npos;
-             at = line.find(split, at + split.size())) {
-            if (!separator(at)) return;
-        }
-    }
-}
-
 }  // namespace
 
-LineCut FieldCutter::cut(const RipPlan& plan, std::string_view line, const SeparatorBits& bits) {
-    const std::vector<std::size_t>& wanted = plan.wanted();
-    if (slots_.size() < wanted.size()) slots_.resize(wanted.size());
-    LineCut cut{slots_.data(), 0, 1, true, wanted.data(), &scratch_};
-    if (wanted.empty()) return cut;
-    const std::size_t splitSize = plan.split().size();
-    std::size_t fieldStart = 0;
-    std::size_t field = 1;  // the field that ends at the next separator
-    eachSeparator(line, plan.split(), bits, plan.quoted(), [&](std::size_t at) {
-        if (wanted[cut.filled] == field) {
-            slots_[cut.filled++] = {fieldStart, at};
-            if (cut.filled == wanted.size()) {
-                cut.reachedEnd = false;
-                return false;
-            }
-        }
-        fieldStart = at + splitSize;
-        ++field;
-        return true;
-    });
-    cut.fields = field;
-    if (cut.reachedEnd && wanted[cut.filled] == field)
-        slots_[cut.filled++] = {fieldStart, line.size()};
-    return cut;
-}
-
-std::vector<std::string_view> cutFields(std::string_view line, std::string_view split,
-                                        std::size_t max) {
-    if (max == 0) return {};
-    Settings settings;
-    settings.split = split;
-    const RipPlan plan(
-        settings, FieldList({{1, static_cast<std::int32_t>(std::min<std::size_t>(max, 32767))}}));
-    FieldCutter cutter;
-    const LineCut cut = cutter.cut(plan, line);
-    std::vector<std::string_view> fields;
-    for (std::size_t i = 0; i < cut.filled; ++i) {
-        fields.push_back(line.substr(cut.spans[i].begin, cut.spans[i].end - cut.spans[i].begin));
-    }
-    return fields;
-}
-
-bool LineRipper::rip(std::string_view line, std::string& out, const SeparatorBits& bits) {
+bool LineRipper::rip(std::string_view record, std::string& out, const SeparatorBits& bits) {
     const RipPlan& plan = *plan_;
     tooLong_ = false;
-    const std::size_t limit = std::max(maxResult_, line.size());
-    if (plan.stepwise()) return ripStepwise(line, out, limit);
-    const LineCut cut = cutter_.cut(plan, line, bits);
+    const std::size_t limit = std::max(maxResult_, record.size());
+    if (plan.stepwise()) return ripStepwise(record, out, limit, bits);
+    const LineCut cut = cutter_.cut(plan.wanted(), record, plan.dialect(), bits);
     // A bracket inside a value could form a placeholder that a later field
     // would replace; only the stepwise replacement gets that right. One scan
-    // over the cut part of the line is cheaper than one per named value.
+    // over the cut part of the record is cheaper than one per named value.
     if (plan.isTemplate() && cut.filled > 0) {
-        const char* to = line.data() + cut.spans[cut.filled - 1].end;
-        if (findByte(line.data(), to, '[') != to || findByte(line.data(), to, ']') != to) {
-            return ripStepwise(line, out, limit);
+        const char* to = record.data() + cut.spans[cut.filled - 1].end;
+        if (findByte(record.data(), to, '[') != to || findByte(record.data(), to, ']') != to) {
+            return ripStepwise(record, out, limit, bits);
         }
     }
     bool complete = true;
     CountBytes count;
-    emitResult(plan, line, cut, count, complete);
+    emitResult(plan, record, cut, count, complete);
     if (count.size > limit) {
         tooLong_ = true;
         return false;
@@ -143,38 +70,51 @@ bool LineRipper::rip(std::string_view line, std::string& out, const SeparatorBit
     out.resize(start + count.size);
     CopyBytes copy{out.data() + start};
     complete = true;
-    emitResult(plan, line, cut, copy, complete);
+    emitResult(plan, record, cut, copy, complete);
     return complete;
 }
 
-bool LineRipper::ripStepwise(std::string_view line, std::string& out, std::size_t limit) {
+bool LineRipper::ripStepwise(std::string_view record, std::string& out, std::size_t limit,
+                             const SeparatorBits& bits) {
     const RipPlan& plan = *plan_;
-    const std::string_view split = plan.split();
     std::string& text = stepText_;
     text.assign(plan.templateText());
     bool complete = true;
-    char buf[24];
-    std::string_view rest = line;
-    for (std::size_t i = 1;; ++i) {
-        const std::size_t sep = split.empty() ? std::string_view::npos : rest.find(split);
-        const std::string_view placeholder = placeholderFor(i, buf);
-        if (sep == std::string_view::npos) {
-            tooLong_ = !replaceAll(text, placeholder, trimSpaces(rest), scratch_, limit);
-            break;
+    std::size_t field = 0, start = 0;
+    // Puts field `field` (the record's last when `last`) where its
+    // placeholder stands; false once no later field can change the line.
+    auto replace = [&](std::size_t end, bool last) {
+        char buf[24];
+        const std::string_view placeholder = placeholderFor(++field, buf);
+        std::string_view value = record.substr(start, end - start);
+        if (plan.quoted()) {
+            value_.clear();
+            appendUnquoted(value_, value);
+            value = value_;
         }
-        const std::string_view value = rest.substr(0, sep);
-        if (plan.checksBlank() && isBlank(value) && text.find(placeholder) != std::string::npos) {
+        if (last) {
+            value = trimSpaces(value);
+        } else if (plan.checksBlank() && isBlank(value) && text.find(placeholder) != text.npos) {
             complete = false;
         }
         if (!replaceAll(text, placeholder, value, scratch_, limit)) {
             tooLong_ = true;
-            break;
+            return false;
         }
-        rest.remove_prefix(sep + split.size());
-        // Values only ever go where a placeholder was, so once no '[' is left no
-        // later field can change the line.
-        if (text.find('[') == std::string::npos) break;
-    }
+        // Values only ever go where a placeholder was, so once no '[' is left
+        // no later field can change the line.
+        return text.find('[') != std::string::npos;
+    };
+    bool going = true;
+    forEachStop(
+        record, plan.dialect(),
+        [&](std::size_t at) {
+            going = replace(at, false);
+            start = at + plan.split().size();
+            return going;
+        },
+        bits);
+    if (going) replace(record.size(), true);
     if (!tooLong_) out.append(text);
     return complete;
 }

@@ -33,29 +33,14 @@ ParallelRipper::~ParallelRipper() = default;
 
 bool ParallelRipper::commit(RipBlock& block, const std::string& sourceName, RunResult& result) {
     result.sawLine = result.sawLine || block.sawLine;
-    if (auto error = out_.commitLines(block.output, block.ends, linesBefore_)) {
+    auto error = deliverBlock(block, out_, linesBefore_);
+    if (!error) error = blockError(block, sourceName, linesBefore_, maxResult_);
+    if (error) {
         result.error = std::move(error);
         return false;
     }
-    if (block.outOfMemory) {
-        result.error =
-            systemError("Cannot rip", sourceName, ENOMEM, linesBefore_ + *block.outOfMemory);
-        return false;
-    }
-    if (block.tooLong) {
-        result.error = resultTooLong(sourceName, linesBefore_ + *block.tooLong, maxResult_);
-        return false;
-    }
     linesBefore_ += block.lines;
-    if (block.failure) {
-        result.error = readError(sourceName, *block.failure, linesBefore_ + 1);
-        return false;
-    }
-    if (block.unclosedQuote) {
-        result.error = quoteNeverClosed(sourceName, linesBefore_ + 1);
-        return false;
-    }
-    // Between two blocks, which end on line ends: where a stop leaves whole lines.
+    // Between two blocks, which end on record ends: where a stop leaves whole lines.
     if (!host_->pump(Progress{ripcount(), result.sawLine, 0, std::nullopt})) {
         result.stopped = true;
         return false;
@@ -165,7 +150,7 @@ RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName,
     // may, and is read by the caller's thread only.
     anyoneReads_ = source.size().has_value();
     BlockReader reader(source, blockSize_, lineLimit_, [&] { return host.pump(Progress{}); });
-    if (plan.quoted()) reader.cutAtRecords(std::string(plan.split()));
+    reader.setDialect(plan.dialect());
     // A long line waits until every block before it is committed and its
     // results written: memory then holds this line and its result, about
     // twice the line, whatever the thread count.

@@ -10,19 +10,19 @@
 #include <thread>
 #include <vector>
 
+#include "blockripper.h"
 #include "fieldlist.h"
 #include "io.h"
 #include "lineripper.h"
 #include "linesink.h"
 #include "outputfile.h"
-#include "parallelblock.h"
-#include "rip.h"
 #include "ripplan.h"
+#include "runreport.h"
 
 namespace kolvane {
 
 // Rips one source on one thread or several with settings fixed for the whole
-// run, as the CLI has them. The source is read in blocks cut after a line end;
+// run, as the CLI has them. The source is read in blocks cut after a record;
 // each thread in turn reads a block and rips it, and the results go to the
 // output in source order, so the output, the count and the errors (with
 // their line numbers) are those of a sequential rip. A few blocks are in
@@ -37,7 +37,7 @@ class ParallelRipper {
     static unsigned defaultThreads();
 
     // `threads` threads, the caller's among them, read, rip and write.
-    // `lineLimit` and `maxResult` bound a line and a result line, as in Ripper.
+    // `lineLimit` and `maxResult` bound a line and a result line, as in WindowRipper.
     ParallelRipper(OutputFile& out, unsigned threads, std::size_t blockSize = kBlockSize,
                    std::size_t lineLimit = defaultLineLimit(),
                    std::size_t maxResult = LineRipper::kMaxResultBytes);
@@ -45,7 +45,7 @@ class ParallelRipper {
     ParallelRipper(const ParallelRipper&) = delete;
     ParallelRipper& operator=(const ParallelRipper&) = delete;
 
-    // As Ripper::prepare(): the field list of a plain rip, the count to 0.
+    // As WindowRipper::prepare(): the field list of a plain rip, the count to 0.
     void prepare(const Settings& settings);
     void prepare(FieldList fields);
 

@@ -18,6 +18,11 @@ enum class QuoteOutput {
     never,   // none: values go out as they read
 };
 
+// How a rip writes its values, decided once from its settings: as their bytes
+// stand (plain mode), or unquoted and then quoted again never (a template's,
+// or --quote-output never), where needed, or always.
+enum class ValueWay : std::uint8_t { plain, unquote, quoteNeeded, quoteAlways };
+
 // Writes the value of one field's bytes as quoted mode reads them at `out`,
 // which has room for raw.size() bytes (a value is never longer than its
 // bytes); returns the end. A field that does not start with a quote is its
@@ -47,33 +52,6 @@ inline unsigned specialBits16(const char* p, char byte) {
     return unsigned(_mm_movemask_epi8(_mm_or_si128(a, b)));
 }
 
-// Bit i set when byte i of the 16 from p is `byte`.
-inline unsigned byteBits16(const char* p, char byte) {
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_set1_epi8(byte))));
-}
-
-// Two looks at the 32 bytes from p: which are a quote, CR, LF or `byte`
-// (special), and which are quotes.
-struct ValueBits {
-    unsigned special;
-    unsigned quotes;
-};
-inline ValueBits valueBits32(const char* p, char byte) {
-    const __m128i quote = _mm_set1_epi8('"');
-    ValueBits bits{0, 0};
-    for (int k = 0; k < 2; ++k) {
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        const __m128i q = _mm_cmpeq_epi8(c, quote);
-        const __m128i other = _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8(byte)),
-                                           _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('\r')),
-                                                        _mm_cmpeq_epi8(c, _mm_set1_epi8('\n'))));
-        bits.special |= unsigned(_mm_movemask_epi8(_mm_or_si128(q, other))) << (16 * k);
-        bits.quotes |= unsigned(_mm_movemask_epi8(q)) << (16 * k);
-    }
-    return bits;
-}
-
 // Whether a value of at most 32 bytes has a bit set among those of two
 // 16-byte looks at its first 32 bytes.
 template <class Bits16>
@@ -94,13 +72,12 @@ inline bool holdsSpecialPadded(std::string_view value, char byte) {
 #endif
 }
 
-// Whether a value of at most 32 bytes holds `byte`, reading as the above.
-inline bool holdsBytePadded(std::string_view value, char byte) {
-#ifdef __SSE2__
-    return anyInPadded(value, byte, byteBits16);
-#else
-    return value.find(byte) != std::string_view::npos;
-#endif
+// needsQuotes() for a value whose first 32 bytes may be read whatever its size.
+inline bool needsQuotesPadded(std::string_view value, std::string_view join) {
+    if (value.size() <= 32 && join.size() <= 1) {
+        return holdsSpecialPadded(value, join.empty() ? '"' : join[0]);
+    }
+    return needsQuotes(value, join);
 }
 
 // Quotes and padding behind them, for a put() that reads past what it copies.
@@ -124,12 +101,10 @@ void putQuotedValue(Out& out, std::string_view raw, QuoteOutput mode, std::strin
     }
     bool quote = mode == QuoteOutput::always;
     if (mode == QuoteOutput::needed) {
+        // Where the bytes behind a value may be read, as wide moves do, a
+        // short value is tested in one look.
         if constexpr (requires { Out::kWide; }) {
-            // The bytes behind a value may be read, as wide moves do: a short
-            // value is tested in one look, with no loop over its bytes.
-            quote = value.size() <= 32 && join.size() <= 1
-                        ? holdsSpecialPadded(value, join.empty() ? '"' : join[0])
-                        : needsQuotes(value, join);
+            quote = needsQuotesPadded(value, join);
         } else {
             quote = needsQuotes(value, join);
         }

@@ -6,7 +6,7 @@
 namespace kolvane {
 
 FieldList fieldListFor(const Settings& settings, FieldList last) {
-    if (settings.smart) return last;
+    if (settings.templateMode) return last;
     return FieldList::parse(settings.fields).value_or(std::move(last));
 }
 
@@ -38,13 +38,18 @@ bool parseTemplate(std::string_view t, std::vector<TemplatePart>& parts) {
 }
 
 RipPlan::RipPlan(const Settings& settings, const FieldList& fields)
-    : split_(settings.split),
+    : dialect_(settings.dialect()),
       join_(settings.join),
       templateText_(trimSpaces(settings.fields)),
-      template_(settings.smart),
-      checkBlank_(settings.skipEmpty),
-      quoted_(settings.quoted),
-      quoteOutput_(settings.quoteOutput) {
+      template_(settings.templateMode),
+      checkBlank_(settings.skipEmpty) {
+    if (settings.quoted) {
+        using enum QuoteOutput;
+        const QuoteOutput mode = template_ ? never : settings.quoteOutput;
+        way_ = mode == never    ? ValueWay::unquote
+               : mode == always ? ValueWay::quoteAlways
+                                : ValueWay::quoteNeeded;
+    }
     if (template_) {
         planTemplate();
     } else {

@@ -8,23 +8,25 @@
 
 #include "fieldlist.h"
 #include "quotedvalue.h"
+#include "quoterules.h"
 
 namespace kolvane {
 
 // What lines are ripped with. The window fills it from its controls, the CLI
 // from its options; a rip takes it afresh after every event pass.
 struct Settings {
-    std::string split = "|";  // separates the fields of a source line
-    std::string join = ":";   // goes between the chosen fields
-    std::string fields{};     // the field list, or the template in template mode
-    bool skipEmpty = false;   // skip a line when a value the mode checks is blank
-    bool toFile = false;      // append results to `outfile` instead of the list
-    bool smart = false;       // `fields` is a template such as "[2]-[1]"
-    std::string outfile{};    // where file-to-file mode appends
-    bool quoted = false;      // fields may be in double quotes, as CSV has them
+    std::string split = "|";    // separates the fields of a source line
+    std::string join = ":";     // goes between the chosen fields
+    std::string fields{};       // the field list, or the template in template mode
+    bool skipEmpty = false;     // skip a line when a value the mode checks is blank
+    bool toFile = false;        // append results to `outfile` instead of the list
+    bool templateMode = false;  // `fields` is a template such as "[2]-[1]"
+    std::string outfile{};      // where file-to-file mode appends
+    bool quoted = false;        // fields may be in double quotes, as CSV has them
     QuoteOutput quoteOutput = QuoteOutput::needed;  // how quoted mode writes values
 
     bool operator==(const Settings&) const = default;
+    Dialect dialect() const { return {split, quoted}; }
 };
 
 // One placeholder of a template and the literal text before it. The last part
@@ -73,15 +75,24 @@ class RipPlan {
     // The field numbers a line is cut into, ascending, each once.
     const std::vector<std::size_t>& wanted() const { return wanted_; }
     std::size_t highest() const { return wanted_.empty() ? 0 : wanted_.back(); }
-    std::string_view split() const { return split_; }
+    std::string_view split() const { return dialect_.split; }
+    const Dialect& dialect() const { return dialect_; }
     std::string_view join() const { return join_; }
+    // The join is the one split byte: a value cut from a record holds it
+    // only inside quotes.
+    bool joinIsSplit() const { return join_.size() == 1 && join_ == dialect_.split; }
     bool isTemplate() const { return template_; }
     // Fields may be quoted: they are cut with quotes respected and their
-    // values unquoted, and a list's values quoted as quoteOutput() says (a
+    // values unquoted, and a list's values quoted as --quote-output says (a
     // template's never: the template is the user's own text).
-    bool quoted() const { return quoted_; }
-    QuoteOutput quoteOutput() const { return template_ ? QuoteOutput::never : quoteOutput_; }
+    bool quoted() const { return dialect_.quoted; }
+    ValueWay valueWay() const { return way_; }
     bool checksBlank() const { return checkBlank_; }
+    // Calls f.template operator()<kTemplate, kCheckBlank, kWay>() with this
+    // plan's mode, skip rule and way of writing values, so that a loop over
+    // many records is built for them and tests none of them per value.
+    template <class F>
+    void dispatch(F&& f) const;
     // A template whose own brackets form no placeholder: only replacing one
     // field after the other rips it right.
     bool stepwise() const { return stepwise_; }
@@ -94,13 +105,12 @@ class RipPlan {
     void planList(const FieldList& fields);
     void planTemplate();
 
-    std::string split_;
+    Dialect dialect_;
     std::string join_;
     std::string templateText_;
     bool template_ = false;
     bool checkBlank_ = false;
-    bool quoted_ = false;
-    QuoteOutput quoteOutput_ = QuoteOutput::needed;
+    ValueWay way_ = ValueWay::plain;
     bool stepwise_ = false;
     std::vector<Step> steps_;
     std::vector<std::size_t> wanted_;
@@ -109,5 +119,28 @@ class RipPlan {
     std::uint32_t closingSize_ = 0;
     std::size_t fixedSize_ = 0;
 };
+
+template <class F>
+void RipPlan::dispatch(F&& f) const {
+    auto checked = [&]<bool kTemplate, ValueWay kWay>() {
+        checkBlank_ ? f.template operator()<kTemplate, true, kWay>()
+                    : f.template operator()<kTemplate, false, kWay>();
+    };
+    if (template_) {
+        way_ == ValueWay::plain ? checked.template operator()<true, ValueWay::plain>()
+                                : checked.template operator()<true, ValueWay::unquote>();
+        return;
+    }
+    switch (way_) {
+        case ValueWay::plain:
+            return checked.template operator()<false, ValueWay::plain>();
+        case ValueWay::unquote:
+            return checked.template operator()<false, ValueWay::unquote>();
+        case ValueWay::quoteNeeded:
+            return checked.template operator()<false, ValueWay::quoteNeeded>();
+        case ValueWay::quoteAlways:
+            return checked.template operator()<false, ValueWay::quoteAlways>();
+    }
+}
 
 }  // namespace kolvane

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "io.h"
-#include "lineend.h"
+#include "recordstream.h"
 #include "sourceopen.h"
 #include "textsource.h"
 
@@ -23,105 +23,6 @@ constexpr std::chrono::milliseconds kReadWait{10};
 std::string mebibytes(std::size_t bytes) {
     return std::to_string(bytes >> 20) + " MiB";
 }
-
-// Walks the lines of a source block by block, ending them as the rip's reader
-// does (LF, CR LF or CR; a last line without one), and keeps at most
-// kKeptBytes of the line it is asked to keep.
-class LineSkimmer {
-  public:
-    enum class Outcome { line, end, failed, late, cancelled };
-
-    LineSkimmer(ByteSource& source, std::optional<std::chrono::steady_clock::time_point> deadline,
-                const std::atomic<bool>* cancel)
-        : source_(source),
-          deadline_(deadline),
-          cancel_(cancel),
-          block_(SourcePreview::kBlockBytes) {}
-
-    // Passes one line; into `keep` when given. With `onlyKept`, stops once
-    // `keep` is full: the rest of the line is not read.
-    Outcome next(PreviewLine* keep, bool onlyKept = false) {
-        bool any = false;  // a byte of this line was seen
-        for (;;) {
-            if (pos_ == len_) {
-                if (eof_) return any ? Outcome::line : Outcome::end;
-                if (const auto failed = fill()) return *failed;
-                continue;
-            }
-            const char* at = block_.data() + pos_;
-            if (afterCr_) {
-                afterCr_ = false;
-                if (*at == '\n') {
-                    ++pos_;
-                    continue;
-                }
-            }
-            // The rip's one line-end rule; a CR that ends the block ends the
-            // line too, and a LF that starts the next block is its own.
-            const auto brk = findLineBreak(block_.data(), pos_, len_, eof_);
-            const bool crAtEnd = !brk && block_[len_ - 1] == '\r';
-            const std::size_t eol = brk ? brk->eol : crAtEnd ? len_ - 1 : len_;
-            const std::size_t take = eol - pos_;
-            if (keep) {
-                const std::size_t room = SourcePreview::kKeptBytes - keep->start.size();
-                keep->start.append(at, std::min(take, room));
-                keep->cut = keep->cut || take > room;
-                if (onlyKept && take > room) return Outcome::line;
-            }
-            any = true;
-            if (!brk && !crAtEnd) {
-                pos_ = len_;
-                continue;
-            }
-            pos_ = brk ? brk->next : len_;
-            afterCr_ = crAtEnd;
-            // The LF of a CR LF that a block cut in two belongs to this line.
-            // A read that fails here fails again at the next line.
-            if (afterCr_ && pos_ == len_ && !eof_ && fill()) return Outcome::line;
-            if (afterCr_ && pos_ < len_ && block_[pos_] == '\n') ++pos_, afterCr_ = false;
-            return Outcome::line;
-        }
-    }
-
-    // Bytes passed, up to just after the last line's terminator.
-    std::uint64_t consumed() const { return base_ + pos_; }
-    const IoResult& failure() const { return failure_; }
-    // Whether every byte passed was the file's own byte at the same offset
-    // (nothing decompressed or converted), so that offsets are file offsets.
-    bool faithful() const { return faithful_; }
-
-  private:
-    std::optional<Outcome> fill() {
-        for (;;) {
-            if (cancel_ && cancel_->load()) return Outcome::cancelled;
-            if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) return Outcome::late;
-            IoResult r = source_.read(block_);
-            if (r.failed()) {
-                failure_ = std::move(r);
-                return Outcome::failed;
-            }
-            if (r.noDataYet) continue;
-            base_ += len_;
-            pos_ = 0;
-            len_ = r.bytes;
-            eof_ = r.bytes == 0;
-            faithful_ = faithful_ && source_.consumed() == base_ + len_;
-            return std::nullopt;
-        }
-    }
-
-    ByteSource& source_;
-    std::optional<std::chrono::steady_clock::time_point> deadline_;
-    const std::atomic<bool>* cancel_;
-    std::vector<char> block_;
-    std::size_t pos_ = 0;
-    std::size_t len_ = 0;
-    std::uint64_t base_ = 0;  // source bytes before block_
-    bool eof_ = false;
-    bool afterCr_ = false;  // the last line ended in CR: a LF next is its own
-    bool faithful_ = true;
-    IoResult failure_;
-};
 
 }  // namespace
 
@@ -255,34 +156,40 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
         source = *kept;
     }
     using Clock = std::chrono::steady_clock;
-    LineSkimmer skimmer(*source, regular ? std::nullopt : std::optional(Clock::now() + deadline_),
-                        cancel);
+    const auto deadline = regular ? std::nullopt : std::optional(Clock::now() + deadline_);
+    bool late = false;
+    RecordStream lines(
+        *source, Dialect{"", false},
+        [&] {
+            late = deadline && Clock::now() >= *deadline;
+            return !late && !(cancel && cancel->load());
+        },
+        kBlockBytes);
     std::optional<PreviewLine> found;
     while (now.line < number) {
         const bool wanted = now.line + 1 == number;
         PreviewLine kept;
-        const LineSkimmer::Outcome outcome = skimmer.next(wanted ? &kept : nullptr, !regular);
-        if (outcome == LineSkimmer::Outcome::failed) {
-            const IoResult& failure = skimmer.failure();
+        const auto outcome =
+            lines.next(wanted ? &kept.start : nullptr, kKeptBytes, kept.cut, !regular);
+        if (outcome == RecordStream::Outcome::failed) {
+            const IoResult& failure = lines.failure();
             return Error{"Cannot read", path, failure.cause, now.line + 1, failure.code};
         }
-        if (outcome == LineSkimmer::Outcome::cancelled) {
-            return Error{"Cannot read", path, "the preview was given up", now.line + 1, 0};
-        }
-        if (outcome == LineSkimmer::Outcome::late) {
+        if (outcome == RecordStream::Outcome::stopped) {
             return Error{"Cannot read", path,
-                         "no line came within " + std::to_string(deadline_.count()) + " ms",
+                         late ? "no line came within " + std::to_string(deadline_.count()) + " ms"
+                              : std::string("the preview was given up"),
                          now.line + 1, 0};
         }
-        if (outcome == LineSkimmer::Outcome::end) break;
+        if (outcome == RecordStream::Outcome::end) break;
         ++now.line;
         if (wanted) found = std::move(kept);
     }
-    now.offset += skimmer.consumed();
+    now.offset += lines.consumed();
     // A file that changed while it was read may have given a mix of both
     // versions at this offset: answer, but remember nothing of it.
     bool stillRegular = false;
-    if (regular && skimmer.faithful() && identify(path, stillRegular) == *before) mark_ = now;
+    if (regular && lines.faithful() && identify(path, stillRegular) == *before) mark_ = now;
     return found;
 }
 

@@ -72,7 +72,7 @@ bool placeholderName(const QString& name) {
 // What a rip would use with the header's `names`: the template's "[name]"s,
 // or the list's names, turned into numbers. Says why a template's could not be.
 QString resolveNames(Settings& settings, FieldList& fields, const std::vector<std::string>& names) {
-    if (settings.smart) {
+    if (settings.templateMode) {
         auto resolved = resolveTemplateNames(settings.fields, names);
         if (resolved.index() != 0) return QString::fromStdString(std::get<1>(resolved));
         settings.fields = std::get<0>(resolved);
@@ -96,7 +96,7 @@ std::vector<std::vector<std::size_t>> placesIn(const Settings& settings, const F
         ++place;
         if (field >= 1 && field <= columns) places[field - 1].push_back(place);
     };
-    if (settings.smart) {
+    if (settings.templateMode) {
         std::vector<TemplatePart> parts;
         parseTemplate(settings.fields, parts);
         for (const TemplatePart& part : parts) {
@@ -327,10 +327,10 @@ void ColumnGrid::refresh() {
     if (!showColumnsCheck->isChecked()) return;
     Settings settings = sources_.settings();
     std::vector<SampleRecord> records =
-        splitSample(sample_.text, settings.split, settings.quoted, kRecords + 1, kColumns);
+        splitSample(sample_.text, settings.dialect(), kRecords + 1, kColumns);
     names_.clear();
     if (header_ && !records.empty()) {
-        names_ = headerNames(records.front().bytes, settings.split, settings.quoted);
+        names_ = headerNames(records.front().bytes, settings.dialect());
         records.erase(records.begin());
     }
     if (records.size() > kRecords) records.pop_back();
@@ -391,7 +391,7 @@ void ColumnGrid::toggle(int column) {
                              : QString();
     const QString text = fieldsEdit_->text();
     QString kept;
-    if (sources_.settings().smart) {
+    if (sources_.settings().templateMode) {
         kept = text;
         kept.remove(QLatin1Char('[') + number + QLatin1Char(']'));
         if (placeholderName(name)) kept.remove(QLatin1Char('[') + name + QLatin1Char(']'));

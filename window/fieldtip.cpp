@@ -1,7 +1,8 @@
 #include "fieldtip.h"
 
 #include "displaytext.h"
-#include "headerline.h"
+#include "fieldcutter.h"
+#include "quotedvalue.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -32,16 +33,17 @@ QString paragraph(const QString& html) {
 }  // namespace
 
 QString fieldTip(std::string_view line, const Settings& settings, const FieldList& lastParse) {
-    std::int64_t fields = settings.split.empty() ? 1 : countSeparators(line, settings.split) + 1;
-    std::vector<std::string_view> cut = cutFields(
-        line, settings.split, static_cast<std::size_t>(std::min<std::int64_t>(fields, kTipFields)));
+    const Dialect dialect = settings.dialect();
+    const std::size_t fields = countFields(line, dialect);
     // Quoted, a split string inside quotes splits nothing, and values show unquoted.
-    std::vector<std::string> unquoted;
-    if (settings.quoted && !settings.split.empty()) {
-        unquoted = headerNames(line, settings.split, true);
-        fields = static_cast<std::int64_t>(unquoted.size());
-        cut.assign(unquoted.begin(),
-                   unquoted.begin() + std::min<std::ptrdiff_t>(std::ssize(unquoted), kTipFields));
+    std::vector<std::string> cut;
+    for (const std::string_view field : cutFields(line, dialect, std::size_t(kTipFields))) {
+        std::string& value = cut.emplace_back();
+        if (settings.quoted) {
+            appendUnquoted(value, field);
+        } else {
+            value.assign(field);
+        }
     }
     const auto listed = static_cast<int>(cut.size());
 
@@ -63,7 +65,7 @@ QString fieldTip(std::string_view line, const Settings& settings, const FieldLis
         lineLength += field.size();
     }
     QString tip = paragraph(numbered.toHtmlEscaped());
-    if (fields > listed) {
+    if (fields > std::size_t(listed)) {
         tip += QStringLiteral("<p>%1 fields in all; the first %2 are shown.</p>")
                    .arg(fields)
                    .arg(listed);

@@ -7,7 +7,7 @@
 
 #include "io.h"
 #include "resultstore.h"
-#include "rip.h"
+#include "windowripper.h"
 
 namespace kolvane {
 
@@ -54,7 +54,7 @@ class RipSession : public QObject, private RipHost {
     std::atomic<bool> stopWanted_{false};
     std::function<std::chrono::steady_clock::time_point()> now_;
     FileOpener opener_;
-    Ripper ripper_;
+    WindowRipper ripper_;
 };
 
 }  // namespace kolvane

@@ -28,11 +28,11 @@ Settings MainWindow::settings() const {
     s.fields = typedBytes(fieldsEdit->text(), sourceShownAs_);
     s.skipEmpty = skipEmptyCheck->checkState() != Qt::Unchecked;
     s.toFile = toFileCheck->checkState() != Qt::Unchecked;
-    s.smart = templateCheck->checkState() != Qt::Unchecked;
+    s.templateMode = templateCheck->checkState() != Qt::Unchecked;
     s.outfile = record_.outputPath;
     s.quoted = quotedCheck->checkState() != Qt::Unchecked;
     // Names become numbers here, so the rip and the tooltip take them alike.
-    if (const auto header = headerNow(s); header && !s.smart) {
+    if (const auto header = headerNow(s); header && !s.templateMode) {
         s.fields = numberNamedFields(s.fields, *header);
     } else if (header) {
         auto resolved = resolveTemplateNames(s.fields, *header);
@@ -45,7 +45,7 @@ Settings MainWindow::settings() const {
 
 std::optional<std::vector<std::string>> MainWindow::headerNow(const Settings& s) const {
     if (headerCheck->checkState() == Qt::Unchecked || !firstLine_) return std::nullopt;
-    return headerNames(*firstLine_, s.split, s.quoted);
+    return headerNames(*firstLine_, s.dialect());
 }
 
 void MainWindow::updateFieldTip() {

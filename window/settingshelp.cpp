@@ -118,33 +118,33 @@ void MainWindow::applySuggestion() {
 
 void MainWindow::updateWarnings() {
     const Settings now = settings();
-    mark(fieldsEdit,
-         now.smart ? QString()
-                   : fieldsWarning(fieldsEdit->text(), sourceShownAs_,
-                                   headerCheck->checkState() != Qt::Unchecked, headerNow(now)));
+    mark(fieldsEdit, now.templateMode ? QString()
+                                      : fieldsWarning(fieldsEdit->text(), sourceShownAs_,
+                                                      headerCheck->checkState() != Qt::Unchecked,
+                                                      headerNow(now)));
     mark(splitEdit, now.split.empty() ? kEmptySplit : QString());
 }
 
 bool MainWindow::takeHeaderLine(std::unique_ptr<ByteSource>& source, const std::string& path) {
     if (headerCheck->checkState() == Qt::Unchecked) return true;
-    // The line is read as the rip reads: the window answers meanwhile, and a
-    // stop ends the wait.
-    auto line = readFirstLine(*source, path, [this] {
+    // The header is the first record as the rip reads it: the window answers
+    // meanwhile, and a stop ends the wait.
+    auto header = readHeaderRecord(*source, path, settings().dialect(), [this] {
         QCoreApplication::processEvents();
         return state_ == WindowState::ripping;
     });
-    if (!line) {
-        ripFinished(RunResult{line.error()});
+    if (!header) {
+        ripFinished(RunResult{header.error()});
         return false;
     }
     if (state_ != WindowState::ripping) {
         ripFinished(RunResult{std::nullopt, true});
         return false;
     }
-    firstLine_ = line->bytes.substr(0, line->end);
+    firstLine_ = header->record;
     updateWarnings();
-    // The header line is ripped first, as any line is, so the results have their own header.
-    source = std::make_unique<PrefixedSource>(std::move(line->bytes), std::move(source));
+    // The header is ripped first, as any record is, so the results have their own header.
+    source = sourceAfterHeader(std::move(*header), std::move(source), true);
     return true;
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "blockripper.h"
 #include "lineend.h"
-#include "parallelblock.h"
 #include "testutil.h"
 
 namespace kolvane {

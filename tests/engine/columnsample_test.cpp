@@ -1,5 +1,5 @@
-// The column grid's sample: lines read with the rip's line ends and kept
-// within bounds, and records cut as a rip cuts them.
+// The column grid's sample: lines read with the rip's line ends, kept as
+// they stood and within bounds, and records cut as a rip cuts them.
 #include "columnsample.h"
 
 #include <gtest/gtest.h>
@@ -36,10 +36,10 @@ TEST_P(Samples, KeepTheLinesWithinBounds) {
 const SampleText::Limits kLoose{};
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(ColumnSample, Samples, testing::Values(
-    SampleCase{"EveryLineEnd", "a\r\nb\rc\nd", 1, kLoose, "a\nb\nc\nd\n"},
-    SampleCase{"CrLfSplitBetweenReads", "ab\r\ncd\r", 3, kLoose, "ab\ncd\n"},
-    SampleCase{"EmptyLinesStay", "\n\nx", 64, kLoose, "\n\nx\n"},
-    SampleCase{"LineOfTheBoundIsWhole", "abcd\nxy", 64, {10, 4}, "abcd\nxy\n"},
+    SampleCase{"EveryLineEnd", "a\r\nb\rc\nd", 1, kLoose, "a\r\nb\rc\nd"},
+    SampleCase{"CrLfSplitBetweenReads", "ab\r\ncd\r", 3, kLoose, "ab\r\ncd\r"},
+    SampleCase{"EmptyLinesStay", "\n\nx", 64, kLoose, "\n\nx"},
+    SampleCase{"LineOfTheBoundIsWhole", "abcd\nxy", 64, {10, 4}, "abcd\nxy"},
     SampleCase{"LongLineKeptInPart", "abcdefgh\nxy\n", 3, {10, 4}, "abcd\nxy\n", true},
     SampleCase{"LinesBounded", "a\nb\nc\n", 64, {2}, "a\nb\n", false, true},
     SampleCase{"KeptBytesBounded", "ab\ncd\nef\n", 64, {10, 10, 4}, "ab\ncd\n", false, true},
@@ -57,14 +57,14 @@ TEST(ColumnSample, ReadFailureNamesFileAndLine) {
 }
 
 TEST(ColumnSample, QuotedRecordsSpanLinesAndKeepTheirQuotes) {
-    const std::string text = "id,name\n1,\"Berg,\nAnna\"\n2,x,y\n";
-    const auto quoted = splitSample(text, ",", true, 10, 2);
+    const std::string text = "id,name\r\n1,\"Berg,\r\nAnna\"\r\n2,x,y\r\n";
+    const auto quoted = splitSample(text, {",", true}, 10, 2);
     ASSERT_EQ(quoted.size(), 3u);
-    EXPECT_EQ(quoted[1].fields, (std::vector<std::string_view>{"1", "\"Berg,\nAnna\""}));
+    EXPECT_EQ(quoted[1].fields, (std::vector<std::string_view>{"1", "\"Berg,\r\nAnna\""}));
     EXPECT_EQ(quoted[2].fieldCount, 3u);  // more than the fields kept
     EXPECT_EQ(quoted[2].fields.size(), 2u);
-    EXPECT_EQ(splitSample(text, ",", false, 10, 5).size(), 4u);
-    EXPECT_EQ(splitSample(text, ",", false, 2, 5).size(), 2u);
+    EXPECT_EQ(splitSample(text, {",", false}, 10, 5).size(), 4u);
+    EXPECT_EQ(splitSample(text, {",", false}, 2, 5).size(), 2u);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The field list, and lines ripped through Ripper::ripLine and through the
+// The field list, and lines ripped through the window's rip and through the
 // block rip: plain mode, smart-combine templates and the skip rule.
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "parallelrip.h"
-#include "rip.h"
 #include "ripplan.h"
 #include "testutil.h"
+#include "windowripper.h"
 
 namespace kolvane {
 namespace {
@@ -52,9 +52,9 @@ TEST(FieldList, ParsesEveryEntryAndZeroesTheOnesThatDoNotConvert) {
 
 struct RipCase {
     const char* name;
-    std::string fields;  // the field list, or the template when smart
+    std::string fields;  // the field list, or the template when templated
     Lines lines, want;   // want: the result list after the lines, in order
-    bool smart = false, skip = false;
+    bool templated = false, skip = false;
     std::string split = "|", join = ":";
     std::vector<FieldRange> ranges{};  // when given, the field list instead of `fields`
     bool quoted = false;
@@ -63,7 +63,7 @@ std::ostream& operator<<(std::ostream& os, const RipCase& c) {
     return os << c.name;
 }
 Settings settingsOf(const RipCase& c) {
-    Settings s{c.split, c.join, c.fields, c.skip, false, c.smart};
+    Settings s{c.split, c.join, c.fields, c.skip, false, c.templated};
     s.quoted = c.quoted;
     return s;
 }
@@ -187,10 +187,10 @@ const RipCase kRipCases[] = {
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Rows, RipLines, testing::ValuesIn(kRipCases), test::rowName);
 
-TEST(Ripper, BlankListKeepsTheLastParseAndTemplatesLeaveIt) {
+TEST(WindowRipper, BlankListKeepsTheLastParseAndTemplatesLeaveIt) {
     test::Rig rig;
     auto ripOne = [&](std::string fields, bool smart) {
-        rig.current = {.fields = std::move(fields), .smart = smart};
+        rig.current = {.fields = std::move(fields), .templateMode = smart};
         EXPECT_FALSE(rig.run("a|b|c").error);
         return test::items(rig.store);
     };
@@ -201,7 +201,7 @@ TEST(Ripper, BlankListKeepsTheLastParseAndTemplatesLeaveIt) {
 }
 
 // Plain field numbers stop at 32767; a template reaches any field.
-TEST(Ripper, WideLines) {
+TEST(WindowRipper, WideLines) {
     for (int separators : {32767, 32768, 1000000}) {
         std::string line = "v1";
         for (int i = 2; i <= separators + 1; ++i) line.append("|v").append(std::to_string(i));
@@ -211,7 +211,7 @@ TEST(Ripper, WideLines) {
              {std::tuple<std::string, bool, std::string>{"32767,1", false, "v32767:v1"},
               {"[" + last + "]<[1]/" + beyond, true, "v" + last + "<v1/" + beyond}}) {
             test::Rig rig;
-            rig.current = {.fields = fields, .skipEmpty = true, .smart = smart};
+            rig.current = {.fields = fields, .skipEmpty = true, .templateMode = smart};
             ASSERT_FALSE(rig.run(line).error);
             EXPECT_EQ(test::items(rig.store), Lines{want}) << separators << " " << fields;
         }

@@ -22,7 +22,7 @@ TEST(ParallelRip, GivesWhatOneThreadGives) {
     };
     const Settings settings[] = {
         {.fields = "2,1,2"},
-        {.split = "|", .join = "-", .fields = "[2]<[1]", .skipEmpty = true, .smart = true},
+        {.split = "|", .join = "-", .fields = "[2]<[1]", .skipEmpty = true, .templateMode = true},
         {.split = "||", .fields = "1"},
         {.split = "", .fields = "1"},
     };
@@ -45,7 +45,8 @@ TEST(ParallelRip, GivesWhatOneThreadGives) {
 TEST(ParallelRip, StopsAtAResultOverTheBound) {
     // A template whose values hold placeholders, and a plain list of repeats.
     const std::pair<std::string, Settings> cases[] = {
-        {"a|b\n[2][2][2]|[3][3][3]|[4][4][4]|xxxxxx\nc|d\n", {.fields = "[1]", .smart = true}},
+        {"a|b\n[2][2][2]|[3][3][3]|[4][4][4]|xxxxxx\nc|d\n",
+         {.fields = "[1]", .templateMode = true}},
         {"a|b\nabcdef|x\nc|d\n", {.fields = "1,1,1"}},
     };
     for (const auto& [text, s] : cases) {

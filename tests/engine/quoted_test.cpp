@@ -11,10 +11,10 @@
 
 #include "bitwalk.h"
 #include "emit.h"
+#include "fieldcutter.h"
 #include "lineend.h"
-#include "lineindex.h"
 #include "quotedvalue.h"
-#include "quotemask.h"
+#include "quotescan.h"
 #include "testutil.h"
 
 namespace kolvane {
@@ -22,46 +22,34 @@ namespace {
 
 using Records = std::vector<std::vector<std::string>>;
 
-// A text with its line-end and split bits, as LineIndex marks them.
+// A text and its maps, as the scanner makes them.
 struct Marked {
     std::string bytes;  // the text, then padding
     std::size_t size;
     std::vector<std::uint64_t> ends, seps, quotes, hidden, enclosed;
 
-    Marked(std::string_view text, std::string_view split) : bytes(text), size(text.size()) {
-        const std::size_t words = (size + 63) / 64;
-        bytes.append(LineIndex::kPadding + 64, '\0');
-        ends.assign(words + 1, 0);
-        seps.assign(words + 1, 0);
-        quotes.assign(words + 1, 0);
+    explicit Marked(std::string_view text) : bytes(text), size(text.size()) {
+        const std::size_t words = (size + 63) / 64 + 1;
+        bytes.append(64, '\0');
         // Left as a reused map would be: every bit of the text's words must
         // be written.
-        hidden.assign(words + 1, ~std::uint64_t{0});
-        enclosed.assign(words + 1, ~std::uint64_t{0});
-        markQuotedLineBytes(bytes.data(), words, splitByte(split), ends.data(), seps.data(),
-                            quotes.data());
+        for (auto* map : {&ends, &seps, &quotes, &hidden, &enclosed}) map->assign(words, ~0ULL);
     }
-    // The ways a text is masked: from the quote map, finding the quotes, or
-    // marked and masked in one, as the index and the block reader do.
-    enum Way { quoteMap, findQuotes, markAndMask };
-    // Masks [0, size) in windows ending at `cuts`, as a reader of blocks does.
-    QuoteCarry mask(std::string_view split, std::vector<std::size_t> cuts, QuoteCarry carry = {},
-                    Way way = quoteMap) {
+    QuotedMapWords words() {
+        return {ends.data(), seps.data(), quotes.data(), hidden.data(), enclosed.data()};
+    }
+    // Scans [0, size) in windows ending at `cuts`, as a reader of blocks does,
+    // or every byte by the rules alone.
+    QuoteState scan(std::string_view split, std::vector<std::size_t> cuts, QuoteState state = {},
+                    bool exact = false) {
         std::size_t from = 0;
         cuts.push_back(size);
         for (std::size_t to : cuts) {
-            if (way == markAndMask && from < to) {
-                const QuotedMapWords maps{ends.data(), seps.data(), quotes.data(), hidden.data(),
-                                          enclosed.data()};
-                carry = markQuotedMaps(bytes.data(), from, to, size, split, maps, carry);
-            } else {
-                carry = maskQuotes(bytes.data(), from, to, size, split, ends.data(),
-                                   split.size() == 1 ? seps.data() : nullptr,
-                                   way == quoteMap ? quotes.data() : nullptr, carry);
-            }
-            from = to;
+            state = exact ? scanQuotedExact(bytes.data(), from, to, size, split, words(), state)
+                          : scanQuoted(bytes.data(), from, to, size, split, words(), state);
+            from = std::max(from, to);
         }
-        return carry;
+        return state;
     }
     bool bit(const std::vector<std::uint64_t>& map, std::size_t i) const {
         return (map[i / 64] >> (i % 64)) & 1;
@@ -72,8 +60,8 @@ struct Marked {
         for (std::size_t at = walk.next(); at < size; at = walk.next()) out.push_back(at);
         return out;
     }
-    // Records and their unquoted values from the masked bits, as the rip's
-    // loops find them (a one-byte split, or none); empty lines are skipped.
+    // Records and their unquoted values from the maps, as the rip's loops
+    // find them (a one-byte split, or none); empty lines are skipped.
     Records records(bool split) const {
         Records out;
         for (std::size_t pos = 0; pos < size;) {
@@ -128,72 +116,70 @@ const ReadCase kReadCases[] = {
 
 class ReadQuoted : public testing::TestWithParam<ReadCase> {};
 
-// Every window cut, so a boundary falls on every byte of the case once.
+// Every window cut, so a boundary falls on every byte of the case once; and
+// the scalar reader, record by record.
 TEST_P(ReadQuoted, GivesTheRecordsAtEveryWindowCut) {
     const ReadCase& c = GetParam();
     for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
-        Marked m(c.text, c.split);
-        m.mask(c.split, {cut}, {}, Marked::Way(cut % 3));
+        Marked m(c.text);
+        m.scan(c.split, {cut});
         EXPECT_EQ(m.records(!c.split.empty()), c.want) << "cut at " << cut;
     }
+    Records read;
+    const Dialect dialect{c.split, true};
+    for (std::size_t pos = 0; pos < c.text.size();) {
+        const RecordEnd end = readRecord(c.text, pos, dialect, [](std::size_t) {});
+        if (end.end > pos) {
+            auto& values = read.emplace_back();
+            const std::string_view record = std::string_view(c.text).substr(pos, end.end - pos);
+            for (const std::string_view field : cutFields(record, dialect))
+                appendUnquoted(values.emplace_back(), field);
+        }
+        pos = end.next;
+    }
+    EXPECT_EQ(read, c.want);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ReadQuoted, testing::ValuesIn(kReadCases), test::rowName);
 
-TEST(QuoteMask, MasksEndsAndFindsStopsForAMultiByteSplit) {
-    const std::string text = "a::\"x::\ny\"::b\n\"q\"::c\"\r\n";
-    Marked m(text, "::");
-    EXPECT_EQ(m.mask("::", {5}).state, QuoteState::fieldStart);
-    EXPECT_EQ(m.positions(m.ends), (std::vector<std::size_t>{13, 21, 22}));
-    std::vector<std::size_t> stops;
-    forEachQuotedStop(text, "::", [&](std::size_t i) { stops.push_back(i); });
-    EXPECT_EQ(stops, (std::vector<std::size_t>{1, 10, 17}));
-    EXPECT_EQ(Marked("a::\"b\nc", "::").mask("::", {}).state, QuoteState::quoted);
-}
-
-// Random texts thick with quotes, split bytes and line ends, each masked in
-// random windows from a random state, against one byte-by-byte reading.
-TEST(QuoteMask, AgreesWithTheExactReadingOnRandomTexts) {
+// Random texts thick with quotes, split strings and line ends, each scanned
+// in random windows from a random state, against one byte-by-byte reading;
+// and the stops a record's scalar reading finds are the ones the maps keep.
+TEST(QuoteScan, AgreesWithTheExactReadingOnRandomTexts) {
     std::mt19937_64 rng(18);
     const char alphabet[] = "\"\"\",,\n\r ab";
     for (int round = 0; round < 3000; ++round) {
         std::string text(rng() % 600, ' ');
-        // Some texts have long quote-free stretches, which the fast path
-        // takes, for every way of masking.
+        // Some texts have long quote-free stretches, which the word scan
+        // takes without parity.
         const bool stretches = round / 3 % 2 == 0;
         for (char& ch : text) {
             ch = stretches && rng() % 8 != 0 ? 'x' : alphabet[rng() % (sizeof alphabet - 1)];
         }
-        const std::string split = round % 5 == 0 ? "" : ",";
+        const std::string split = round % 5 == 0 ? "" : round % 7 == 0 ? ",," : ",";
         std::vector<std::size_t> cuts;
         for (std::size_t at = 0; text.size() > 0 && rng() % 4 != 0;) {
             at = std::min(text.size(), at + rng() % 150);
             cuts.push_back(at);
         }
-        const QuoteCarry start{QuoteState(rng() % 4), 0};
-        Marked fast(text, split), exact(text, split);
-        const auto way = Marked::Way(round % 3);
-        const QuoteCarry got = fast.mask(split, cuts, start, way);
-        const std::vector<std::uint64_t> raw = exact.ends, rawSeps = exact.seps;
-        const QuoteCarry want =
-            maskQuotesExact(exact.bytes.data(), 0, text.size(), text.size(), split,
-                            exact.ends.data(), split.empty() ? nullptr : exact.seps.data(), start);
-        ASSERT_EQ(fast.ends, exact.ends) << testing::PrintToString(text);
-        ASSERT_EQ(fast.seps, exact.seps) << testing::PrintToString(text);
+        const QuoteState start{QuoteState::At(rng() % 3), 0};
+        Marked fast(text), exact(text);
+        const QuoteState got = fast.scan(split, cuts, start);
+        const QuoteState want = exact.scan(split, {}, start, true);
         ASSERT_EQ(got, want) << testing::PrintToString(text);
-        // The line ends left out are those inside quoted values, and so are
-        // the split bytes.
-        for (std::size_t w = 0; way == Marked::markAndMask && w < (text.size() + 63) / 64; ++w) {
-            ASSERT_EQ(fast.hidden[w], raw[w] & ~exact.ends[w]) << testing::PrintToString(text);
-            const std::uint64_t seps = split.empty() ? 0 : rawSeps[w] & ~exact.seps[w];
-            ASSERT_EQ(fast.enclosed[w], fast.hidden[w] | seps) << testing::PrintToString(text);
+        for (auto map :
+             {&Marked::ends, &Marked::seps, &Marked::quotes, &Marked::hidden, &Marked::enclosed}) {
+            ASSERT_EQ(fast.*map, exact.*map) << testing::PrintToString(text) << " " << split;
         }
-        // The stops a record's scan finds are the split bits the mask leaves.
-        if (split.empty()) continue;
-        std::vector<std::size_t> stops;
-        forEachQuotedStop(
-            text, split, [&](std::size_t i) { stops.push_back(i); }, start);
-        ASSERT_EQ(stops, fast.positions(fast.seps)) << testing::PrintToString(text);
+        if (split.empty() || start.at == QuoteState::quoted) continue;
+        const std::size_t firstEnd = firstBit(exact.ends.data(), 0, text.size());
+        std::vector<std::size_t> stops, inMaps;
+        readRecord(
+            text, 0, Dialect{split, true}, [&](std::size_t i) { stops.push_back(i); }, start);
+        for (std::size_t at : exact.positions(exact.seps)) {
+            if (at < firstEnd) inMaps.push_back(at);
+        }
+        ASSERT_EQ(stops, inMaps) << testing::PrintToString(text);
     }
 }
 
@@ -277,8 +263,8 @@ std::string quotedSoup(std::mt19937_64& rng) {
         text += rng() % 2 == 0 ? "\r\n" : "\n";
     }
     // A quote left open would be read by Python as a value to the end.
-    Marked m(text, ",");
-    if (m.mask(",", {}).state == QuoteState::quoted) text += '"';
+    Marked m(text);
+    if (m.scan(",", {}).at == QuoteState::quoted) text += '"';
     return text;
 }
 
@@ -330,8 +316,8 @@ TEST(QuotedDifferential, ReadsAsPythonCsvDoes) {
             at = std::min(text.size(), at + 1 + rng() % (round == 0 ? 64 : 9000));
             cuts.push_back(at);
         }
-        Marked m(text, ",");
-        m.mask(",", cuts);
+        Marked m(text);
+        m.scan(",", cuts);
         std::string got;
         for (const auto& record : m.records(true)) {
             for (std::size_t k = 0; k < record.size(); ++k)

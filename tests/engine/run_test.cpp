@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "rip.h"
 #include "testutil.h"
+#include "windowripper.h"
 
 namespace kolvane {
 namespace {
@@ -165,7 +165,7 @@ TEST(Run, TemplateThatGrowsWithoutBoundStopsWithAnError) {
     for (int i = 2; i <= 40; ++i)
         bomb += "|[" + std::to_string(i + 1) + "][" + std::to_string(i + 1) + "]";
     test::Rig rig("\r\n", test::kNoPumps, 1 << 20);
-    rig.current = {.fields = "[1]", .smart = true};
+    rig.current = {.fields = "[1]", .templateMode = true};
     RunResult result = rig.run("ok\n" + bomb + "\n");
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->message(),

@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "blockripper.h"
 #include "io.h"
 #include "outputfile.h"
-#include "parallelblock.h"
 #include "parallelrip.h"
 #include "resultstore.h"
-#include "rip.h"
+#include "windowripper.h"
 
 namespace kolvane::test {
 
@@ -187,7 +187,7 @@ inline const PumpPolicy kNoPumps{.interval = std::chrono::milliseconds(-1)};
 struct Rig : RipHost {
     ResultStore store;
     FaultyOpener opener;
-    Ripper ripper;
+    WindowRipper ripper;
     Settings current;
     std::optional<FieldList> list;  // a field list built outside the engine, as the CLI does
     std::function<bool(int pump, const Progress&)> onPump;
@@ -262,7 +262,7 @@ inline FileOutcome ripToFile(const std::string& text, const Settings& s, unsigne
     Rig host;
     host.current = s;
     if (threads == 0) {
-        Ripper ripper(out, opener, kNoPumps, "\r\n", how.maxResult);
+        WindowRipper ripper(out, opener, kNoPumps, "\r\n", how.maxResult);
         how.fields ? ripper.prepare(*how.fields) : ripper.prepare(s);
         result = ripper.run(source, "src.txt", host);
         o.count = ripper.ripcount();

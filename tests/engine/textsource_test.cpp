@@ -50,7 +50,7 @@ test::FileOutcome ripAsText(const EncodingCase& c, std::size_t chunk, unsigned t
     host.current = {.fields = "2,1"};
     RunResult result;
     if (threads == 0) {
-        Ripper ripper(out, opener, test::kNoPumps, "\r\n");
+        WindowRipper ripper(out, opener, test::kNoPumps, "\r\n");
         ripper.prepare(host.current);
         result = ripper.run(*source, "src.txt", host);
     } else {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "parallelblock.h"
-#include "rip.h"
+#include "blockripper.h"
 #include "testutil.h"
+#include "windowripper.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ void checkLine(std::string_view line, Settings s, const std::string& list,
               "all fields give the line back");
         if (line.find_first_of("[]") == line.npos && s.split.find_first_of("[]") == s.split.npos &&
             trim(f.back()) == f.back()) {
-            check(ripOne(line, {.split = s.split, .fields = whole, .smart = true}) == back,
+            check(ripOne(line, {.split = s.split, .fields = whole, .templateMode = true}) == back,
                   "the full template gives the line back");
         }
     }
@@ -102,7 +102,7 @@ void checkLine(std::string_view line, Settings s, const std::string& list,
         }
     }
     s.fields = templ;
-    s.smart = true;
+    s.templateMode = true;
     check(ripOne(line, s) == (s.skipEmpty && !complete ? Result() : want), "template mode");
 }
 
@@ -147,7 +147,7 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
 void checkThreads(const std::string& text, std::size_t chunk, std::size_t failAt, Settings s,
                   const std::string& list, const std::string& templ, std::size_t block) {
     for (bool smart : {false, true}) {
-        s.smart = smart;
+        s.templateMode = smart;
         s.fields = smart ? templ : list;
         const test::FileRip how{.chunk = chunk, .failAt = failAt, .block = block};
         check(test::ripToFile(text, s, 4, how) == test::ripToFile(text, s, 0, how),

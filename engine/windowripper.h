@@ -15,16 +15,9 @@
 #include "linesink.h"
 #include "outputfile.h"
 #include "ripplan.h"
+#include "runreport.h"
 
 namespace kolvane {
-
-// How far a rip has got, for the status line and a progress bar.
-struct Progress {
-    std::int64_t ripcount = 0;
-    bool sawLine = false;  // a non-empty line was seen, so the count may be shown
-    std::uint64_t bytesRead = 0;
-    std::optional<std::uint64_t> totalBytes;
-};
 
 // When a rip stops between two lines to let its host run events: once
 // `strideBytes` of input have passed since the last stop, and then only when
@@ -40,54 +33,25 @@ struct PumpPolicy {
     };
 };
 
-// The side of a rip that is not the engine's: the window over its controls,
-// the CLI over its options.
-class RipHost {
-  public:
-    virtual ~RipHost() = default;
-    // The settings as they are now; read at the start and after every pump().
-    virtual Settings settings() = 0;
-    // Lets pending events run, when the pump policy says. False stops the rip
-    // after the line before (the window is closing, or the user asked).
-    virtual bool pump(const Progress& progress) = 0;
-    // Lets events run while the rip is busy between two passes (a long line,
-    // a slow write), every few milliseconds; settings changed meanwhile wait
-    // for the next pass. False asks the rip to stop at its next pass.
-    virtual bool idle() { return true; }
-};
-
-struct RunResult {
-    std::optional<Error> error;  // set when the rip stopped on a failure
-    bool stopped = false;        // the host asked to stop
-    bool sawLine = false;        // a non-empty line was seen
-};
-
-// "12 values ripped"
-std::string statusText(std::int64_t ripcount);
-
-// A line whose result would pass `bound` bytes stops the rip with this.
-Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound);
-// A quote that the source's end leaves open, at the record starting at `line`.
-Error quoteNeverClosed(const std::string& sourceName, std::int64_t line);
-
-struct RipBlock;
 class BlockRipper;
+struct RipBlock;
 
 // Runs the window's rips: result lines go to `list`, or in file-to-file mode
 // to the settings' outfile, opened through `opener`. Between two event passes
-// the lines are ripped by the same plan and copier as the command line's;
-// settings are taken afresh at every pass and apply from the next line.
+// the records are ripped by the same plan and copier as the command line's;
+// settings are taken afresh at every pass and apply from the next record,
+// the way records are told apart (the split string, quotes) included.
 //
 // The rip runs on a thread of its own, so that no read, write or long line
 // holds the caller's events: at each pass it hands its list lines over and
 // waits while the caller's thread, which alone touches `list` and the host,
 // lets events run and takes the settings.
-class Ripper {
+class WindowRipper {
   public:
     // `maxResult`: the longest result line built, beyond the line's own size.
-    Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy = {}, std::string eol = "\r\n",
-           std::size_t maxResult = LineRipper::kMaxResultBytes);
-    ~Ripper();
+    WindowRipper(LineSink& list, OutputOpener& opener, PumpPolicy policy = {},
+                 std::string eol = "\r\n", std::size_t maxResult = LineRipper::kMaxResultBytes);
+    ~WindowRipper();
 
     // The start of a rip, before its source is opened: parses the field list
     // in plain mode (a blank one keeps the last parse) and sets the count to 0.

@@ -1,4 +1,4 @@
-#include "rip.h"
+#include "windowripper.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,9 +8,9 @@
 #include <system_error>
 #include <thread>
 
+#include "blockripper.h"
 #include "frontrules.h"
 #include "listhandover.h"
-#include "parallelblock.h"
 
 namespace kolvane {
 
@@ -52,7 +52,7 @@ class Pacer {
 
 }  // namespace
 
-class Ripper::Relay : public RipHost, public LineSink {
+class WindowRipper::Relay : public RipHost, public LineSink {
   public:
     Relay(RipHost& host, const std::string& eol) : host_(host), eol_(eol) {}
 
@@ -188,24 +188,8 @@ class Ripper::Relay : public RipHost, public LineSink {
     ListHandover lines_;
 };
 
-Error resultTooLong(const std::string& sourceName, std::int64_t line, std::size_t bound) {
-    const std::string size = bound % (std::size_t{1} << 20) == 0
-                                 ? std::to_string(bound >> 20) + " MiB"
-                                 : std::to_string(bound) + " bytes";
-    return Error{"Cannot rip", sourceName, "the result line would pass " + size, line, 0};
-}
-
-Error quoteNeverClosed(const std::string& sourceName, std::int64_t line) {
-    return Error{"Cannot rip", sourceName,
-                 "a quote opened at line " + std::to_string(line) + " is never closed", 0, 0};
-}
-
-std::string statusText(std::int64_t ripcount) {
-    return std::to_string(ripcount) + " values ripped";
-}
-
-Ripper::Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy, std::string eol,
-               std::size_t maxResult)
+WindowRipper::WindowRipper(LineSink& list, OutputOpener& opener, PumpPolicy policy, std::string eol,
+                           std::size_t maxResult)
     : list_(list),
       opener_(opener),
       policy_(std::move(policy)),
@@ -213,23 +197,23 @@ Ripper::Ripper(LineSink& list, OutputOpener& opener, PumpPolicy policy, std::str
       maxResult_(maxResult),
       ripper_(std::make_unique<BlockRipper>(maxResult)) {}
 
-Ripper::~Ripper() = default;
+WindowRipper::~WindowRipper() = default;
 
-void Ripper::prepare(const Settings& settings) {
+void WindowRipper::prepare(const Settings& settings) {
     prepare(fieldListFor(settings, std::move(fields_)));
 }
 
-void Ripper::prepare(FieldList fields) {
+void WindowRipper::prepare(FieldList fields) {
     fields_ = std::move(fields);
     listLines_ = 0;
     filesDelivered_ = 0;
 }
 
-std::int64_t Ripper::ripcount() const {
+std::int64_t WindowRipper::ripcount() const {
     return listLines_ + filesDelivered_ + (file_ ? file_->delivered() : 0);
 }
 
-std::optional<Error> Ripper::configure(const Settings& settings) {
+std::optional<Error> WindowRipper::configure(const Settings& settings) {
     if (plan_ && settings == settings_) return std::nullopt;
     settings_ = settings;
     plan_ = std::make_unique<RipPlan>(settings_, fields_);
@@ -258,7 +242,7 @@ std::optional<Error> Ripper::configure(const Settings& settings) {
     return std::nullopt;
 }
 
-std::optional<Error> Ripper::closeFile() {
+std::optional<Error> WindowRipper::closeFile() {
     if (!file_) return std::nullopt;
     auto error = file_->close();
     filesDelivered_ += file_->delivered();
@@ -266,15 +250,13 @@ std::optional<Error> Ripper::closeFile() {
     return error;
 }
 
-std::optional<Error> Ripper::deliver(RipBlock& block) {
+// Hands what the block has ripped so far to the sink.
+std::optional<Error> WindowRipper::deliver(RipBlock& block) {
     if (sink_ == listSide_) listLines_ += static_cast<std::int64_t>(block.ends.size());
-    auto error = sink_->commitLines(block.output, block.ends, linesBefore_);
-    block.output.clear();
-    block.ends.clear();
-    return error;
+    return deliverBlock(block, *sink_, linesBefore_);
 }
 
-bool Ripper::pumpHost(RipHost& host, const Progress& progress, RunResult& result) {
+bool WindowRipper::pumpHost(RipHost& host, const Progress& progress, RunResult& result) {
     if (!host.pump(progress)) {
         result.stopped = true;
         return false;
@@ -283,7 +265,7 @@ bool Ripper::pumpHost(RipHost& host, const Progress& progress, RunResult& result
     return !result.error;
 }
 
-RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
+RunResult WindowRipper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
     Relay relay(host, list_.eol());
     listSide_ = &relay;
     RunResult result = relay.serve([&] { return ripAll(source, sourceName, relay); }, list_);
@@ -291,7 +273,7 @@ RunResult Ripper::run(ByteSource& source, const std::string& sourceName, RipHost
     return result;
 }
 
-RunResult Ripper::ripAll(ByteSource& source, const std::string& sourceName, Relay& host) {
+RunResult WindowRipper::ripAll(ByteSource& source, const std::string& sourceName, Relay& host) {
     RunResult result;
     sourceIdentity_ = source.identity();
     sourceName_ = sourceName;
@@ -317,30 +299,26 @@ RunResult Ripper::ripAll(ByteSource& source, const std::string& sourceName, Rela
         return true;
     };
     BlockReader reader(source, kBlockSize, defaultLineLimit(), [&] { return pass(0, true); });
-    if (settings_.quoted) reader.cutAtRecords(settings_.split);
     const std::size_t stride = std::max<std::size_t>(1, policy_.strideBytes);
     while (!result.error && !result.stopped) {
-        // A stop asked while the block was read leaves its lines unripped.
+        reader.setDialect(plan_->dialect());
+        // A stop asked while the block was read leaves its records unripped.
         if (!reader.read(block) || result.error || result.stopped) break;
-        std::size_t pos = 0;
-        while (pos < block.size && !block.failed()) {
+        for (std::size_t pos = 0; pos < block.size && !block.failed();) {
             const std::size_t until = std::min(block.size, pos + stride);
             if (!pass(until - pos, false)) break;
+            // Settings changed in a pass may tell records apart another way:
+            // the rest of the block is read again by them.
+            if (plan_->dialect() != reader.dialect()) {
+                reader.giveBack(block, pos);
+                break;
+            }
             pos = ripper_->rip(block, pos, until, defaultLineLimit());
         }
         if (auto error = deliver(block); error && !result.error) result.error = std::move(error);
         result.sawLine = result.sawLine || block.sawLine;
         if (result.error || result.stopped) break;
-        if (block.outOfMemory) {
-            result.error =
-                systemError("Cannot rip", sourceName, ENOMEM, linesBefore_ + *block.outOfMemory);
-        } else if (block.tooLong) {
-            result.error = resultTooLong(sourceName, linesBefore_ + *block.tooLong, maxResult_);
-        } else if (block.failure) {
-            result.error = readError(sourceName, *block.failure, linesBefore_ + block.lines + 1);
-        } else if (block.unclosedQuote) {
-            result.error = quoteNeverClosed(sourceName, linesBefore_ + block.lines + 1);
-        }
+        result.error = blockError(block, sourceName, linesBefore_, maxResult_);
         linesBefore_ += block.lines;
     }
     result.stopped = result.stopped || reader.stopped();
