@@ -93,9 +93,13 @@ std::size_t afterLine(std::string_view text, std::size_t pos) {
     return end == std::string_view::npos ? text.size() : end + 1;
 }
 
-// Comment lines start with '#' (shell, R, Python) or '%' (ARFF, MATLAB).
+// Comment lines start with '#' (shell, R, Python) or '%' (ARFF, MATLAB) and
+// a space, a line end or the mark again: "#17763#open" is a record whose
+// first field is empty, "#id,name" names a table.
 bool commentStart(std::string_view text, std::size_t pos) {
-    return pos < text.size() && (text[pos] == '#' || text[pos] == '%');
+    if (pos >= text.size() || (text[pos] != '#' && text[pos] != '%')) return false;
+    const char next = pos + 1 < text.size() ? text[pos + 1] : '\n';
+    return next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == text[pos];
 }
 
 // Whether the line at `pos` is a comment the reading leaves out. The first
