@@ -150,6 +150,9 @@ const GuessCase kGuesses[] = {
     {"YearsNameColumnsOfAmounts", table("Country,Code,1960,1961,1962\n", 20, [](int i) {
         return cat(kName[i % 5], ",C", n(i), ",", n(i % 7), ".82,", n(i % 5), ".655,3.", n(i), "\n"); }),
      ",", false, true},
+    {"OverstruckLettersAreText", table("", 20, [](int i) { return cat(kName[i % 5], ":", kName[(i + 2) % 5], " Street o\bo\n"); }), ":"},
+    {"CommentsOutnumberRecords", table(table("", 30, [](int) { return "# note\n"s; }), 20, [](int i) {
+        return cat("00", n(i + 10), "; L\n"); }), ";", false, false, 30},
     {"PairsOfWordsHaveNoHeader", table("", 20, [](int i) { return cat(kName[i % 5], ":", kWord[(i * 3) % 5], "\n"); }),
      ":"},
     {"TwoSplitsReadAlike", table("", 20, [](int i) { return cat(n(i), ";", n(i * 3), "|", n(i * 7), "\n"); }),
@@ -184,7 +187,7 @@ TEST(CellKind, NumbersDatesAndText) {
         {"2024-01-31T12:30Z", CellKind::Date}, {"9:15 PM", CellKind::Date}, {"x12", CellKind::Text},
         {"1;2", CellKind::Text}, {"Anna", CellKind::Text}, {"-", CellKind::Text},
         {"19580329,316.1", CellKind::Text}, {"0.0188713 0.083", CellKind::Text},
-        {"12:30:05.123456", CellKind::Date},
+        {"12:30:05.123456", CellKind::Date}, {"0.01887 0.083", CellKind::Text},
         // clang-format on
     };
     for (auto [value, kind] : cases) EXPECT_EQ(cellKind(value), kind) << value;
