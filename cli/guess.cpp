@@ -88,6 +88,11 @@ int runGuess(const std::string& source, std::ostream& out, std::ostream& err) {
         return 1;
     }
     out << guessedOptions(*guess) << '\n' << std::flush;
+    // On standard error, after the options: $(kolvane-rip --guess f) must
+    // still be the options alone.
+    if (guess->alsoPossible) {
+        err << "# also possible: -s " << shellQuoted(escaped(*guess->alsoPossible)) << '\n';
+    }
     if (!out) {
         err << "kolvane-rip: Cannot write standard output\n";
         return 1;

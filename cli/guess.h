@@ -13,7 +13,8 @@ namespace kolvane::cli {
 std::string guessedOptions(const FormatGuess& guess);
 
 // kolvane-rip --guess SOURCE ("-": standard input): prints the guessed options
-// to `out`; exit status 0, or 1 with the reason on `err`.
+// to `out`, then "# also possible: -s ';'" to `err` when another split string
+// reads the source nearly as well; exit status 0, or 1 with the reason on `err`.
 int runGuess(const std::string& source, std::ostream& out, std::ostream& err);
 
 }  // namespace kolvane::cli

@@ -28,9 +28,10 @@ std::string_view withoutCurrency(std::string_view v) {
     return v;
 }
 
-// Digits in groups: "1234", "1,234", "1.234.567,89", "1 234.5", ".5". Every
-// group between two marks has three digits; the last mark, when it differs
-// from the others or stands alone, is the decimal one.
+// Digits in groups: "1234", "1,234", "1.234.567,89", "1 234.5", ".5". The
+// first group of several has one to three digits, every group between two
+// marks three; the last mark, when it differs from the others or stands
+// alone, is the decimal one.
 bool isGroupedDigits(std::string_view v) {
     std::array<std::size_t, 16> lengths{};
     std::array<char, 16> marks{};
@@ -51,9 +52,10 @@ bool isGroupedDigits(std::string_view v) {
     lengths[groups] = run;
     if (digits == 0) return false;
     if (groups == 0) return true;
-    if (run == 0) return false;                       // "12." or "1,"
-    if (lengths[0] == 0 && groups > 1) return false;  // ".5" only
+    if (run == 0) return false;  // "12." or "1,"
     if (groups == 1) return marks[0] != ' ' || run == 3;
+    // Grouping starts with one to three digits: "19580329,316.1" is two values.
+    if (lengths[0] == 0 || lengths[0] > 3) return false;
     for (std::size_t g = 1; g < groups; ++g) {
         if (lengths[g] != 3 || marks[g - 1] != marks[0]) return false;
     }
@@ -85,14 +87,22 @@ bool isNumber(std::string_view v) {
 }
 
 // Digits parted by - / . : with at most a T, a Z, a zone offset or AM/PM.
+// No part is longer than a year but a time's fraction of a second:
+// "0.0188713 0.083" is two numbers.
 bool isDate(std::string_view v) {
-    std::size_t digits = 0, marks = 0, letters = 0;
+    std::size_t digits = 0, marks = 0, letters = 0, run = 0;
+    bool time = false;
     for (std::size_t i = 0; i < v.size(); ++i) {
         const char c = v[i];
         if (isDigit(c)) {
             ++digits;
-        } else if (c == '-' || c == '/' || c == '.' || c == ':') {
+            if (++run > 4 && !(time && v[i - run] == '.')) return false;
+            continue;
+        }
+        run = 0;
+        if (c == '-' || c == '/' || c == '.' || c == ':') {
             if (i == 0 || !isDigit(v[i - 1])) return false;
+            time = time || c == ':';
             ++marks;
         } else if (c == 'T' || c == 'Z' || c == ' ' || c == '+') {
             continue;

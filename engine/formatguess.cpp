@@ -3,45 +3,53 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
-#include "cellkind.h"
-#include "fieldcutter.h"
+#include "guessscore.h"
+#include "headerguess.h"
 #include "lineend.h"
 #include "quotedvalue.h"
+#include "samplereading.h"
 #include "textcheck.h"
+#include "utf16.h"
 
 namespace kolvane {
 
 namespace {
+
+// How much of the sample is weighed record by record: the rest is only
+// looked through for quotes, which some exports use for a rare value.
+constexpr std::size_t kScoredBytes = 64 * 1024;
+
+// How close behind the winner a runner-up reads for the guess to name it.
+constexpr double kCloseScore = 0.85;
 
 // The split strings a guess considers, most common first: on a tie, the
 // earlier one wins.
 constexpr std::array<std::string_view, 9> kCandidates = {",", "\t", ";", "|", ":",
                                                          " ", "^",  "~", "#"};
 
-// How readily a split string is believed. A space and a colon also stand
-// inside text and times, so they need clearer evidence.
-double prior(std::string_view split) {
-    if (split == "," || split == "\t") return 1.0;
-    if (split == ";" || split == "|") return 0.97;
-    if (split == " ") return 0.8;
-    return 0.9;
-}
-
-using FieldExtent = FieldSpan;
-
-// The sample read as records with one split string.
-struct Reading {
-    std::string split;
-    bool quotes = false;  // read with quoted values respected
-    std::vector<FieldExtent> cells;
-    std::vector<std::uint32_t> firstCell;  // per record, its first cell; one more at the end
-    std::vector<FieldExtent> records;      // each record's extent, without its line end
-
-    std::size_t size() const { return records.size(); }
-    std::size_t count(std::size_t r) const { return firstCell[r + 1] - firstCell[r]; }
+// One quoted record from `pos`, its fields' extents in `fields`, read by the
+// engine's one record reader: every reading of quoted text goes through here.
+struct QuotedRecord {
+    std::size_t end, next;
+    bool unterminated;
+    std::size_t innerLineEnds;  // of a record a quote left open
 };
+QuotedRecord readQuoted(std::string_view text, std::size_t pos, std::string_view split,
+                        std::vector<FieldExtent>& fields) {
+    fields.clear();
+    std::size_t start = pos;
+    const RecordEnd r =
+        readRecord(text, pos, Dialect{std::string(split), true}, [&](std::size_t at) {
+            fields.push_back({start, at});
+            start = at + split.size();
+        });
+    fields.push_back({start, r.end});
+    const std::size_t ends = r.open ? std::size_t(lineEndsIn(text.substr(pos, r.end - pos))) : 0;
+    return {r.end, r.next, r.open, ends};
+}
 
 // Splits a record at `pos` without regard to quotes.
 std::size_t splitPlain(std::string_view text, std::size_t pos, std::string_view split,
@@ -93,40 +101,51 @@ void joinColonParts(std::string_view text, std::vector<FieldExtent>& fields) {
     fields.resize(kept);
 }
 
-// One quoted record from `pos`, its fields' extents in `fields`, read by the
-// engine's one record reader.
-struct QuotedRead {
-    std::size_t end, next;
-    bool unterminated;
-    std::size_t innerLineEnds;  // of a record a quote left open
-};
-QuotedRead readQuoted(std::string_view text, std::size_t pos, const std::string& split,
-                      std::vector<FieldExtent>& fields) {
-    fields.clear();
-    std::size_t start = pos;
-    const RecordEnd r = readRecord(text, pos, Dialect{split, true}, [&](std::size_t at) {
-        fields.push_back({start, at});
-        start = at + split.size();
-    });
-    fields.push_back({start, r.end});
-    const std::size_t ends = r.open ? std::size_t(lineEndsIn(text.substr(pos, r.end - pos))) : 0;
-    return {r.end, r.next, r.open, ends};
+std::size_t afterLine(std::string_view text, std::size_t pos) {
+    const std::size_t end = text.find('\n', pos);
+    return end == std::string_view::npos ? text.size() : end + 1;
+}
+
+// Comment lines start with '#' (shell, R, Python) or '%' (ARFF, MATLAB) and
+// a space, a line end or the mark again: "#17763#open" is a record whose
+// first field is empty, "#id,name" names a table.
+bool commentStart(std::string_view text, std::size_t pos) {
+    if (pos >= text.size() || (text[pos] != '#' && text[pos] != '%')) return false;
+    const char next = pos + 1 < text.size() ? text[pos + 1] : '\n';
+    return next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == text[pos];
+}
+
+// Whether the line at `pos` is a comment the reading leaves out. The first
+// line is kept when a record follows it: "#id,name" above data names it.
+bool skipped(std::string_view text, std::size_t pos, const SampleReading& reading) {
+    if (!reading.comments || !commentStart(text, pos)) return false;
+    return pos > 0 || commentStart(text, afterLine(text, 0));
 }
 
 // Reads up to kGuessSampleRecords non-empty records. With quotes, false when
-// they cannot be what the file means: a quote that never closes.
-bool read(std::string_view text, bool whole, Reading& reading) {
+// they cannot be what the file means: a quote that swallows many lines is
+// more likely an ordinary byte than a value; a shorter one still open at the
+// end is a value the sample or the file was cut inside.
+bool read(std::string_view text, bool whole, SampleReading& reading) {
     reading.cells.clear();
     reading.firstCell.assign(1, 0);
     reading.records.clear();
+    reading.commentsAbove = 0;
     std::vector<FieldExtent> fields;
-    for (std::size_t pos = 0; pos < text.size() && reading.size() < kGuessSampleRecords;) {
+    std::size_t pos = 0;
+    for (; pos < text.size() && reading.size() < kGuessSampleRecords;) {
+        if (skipped(text, pos, reading)) {
+            reading.commentsAbove += reading.size() == 0;
+            pos = afterLine(text, pos);
+            continue;
+        }
         std::size_t end = 0, next = 0;
         if (reading.quotes) {
-            const QuotedRead record = readQuoted(text, pos, reading.split, fields);
-            // A truncated sample may cut a long quoted value; a quote that
-            // swallows many lines is more likely an ordinary byte.
-            if (record.unterminated) return !whole && record.innerLineEnds < 50;
+            const QuotedRecord record = readQuoted(text, pos, reading.split, fields);
+            if (record.unterminated) {
+                reading.end = pos;
+                return record.innerLineEnds < 50;
+            }
             end = record.end;
             next = record.next;
         } else {
@@ -142,170 +161,22 @@ bool read(std::string_view text, bool whole, Reading& reading) {
         }
         pos = next;
     }
+    reading.end = pos;
     return true;
-}
-
-bool properlyQuoted(std::string_view raw) {
-    if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') return false;
-    std::size_t quotes = 0;
-    for (char c : raw.substr(1, raw.size() - 2)) quotes += c == '"';
-    return quotes % 2 == 0;
-}
-
-// How much a byte of another split string in a value hints that the value is
-// several fields: a colon or a hash mildly (times, numbers), a comma more
-// (it is in text too), the others strongly.
-double hint(char c, std::string_view split) {
-    if (split.size() == 1 && c == split.front()) return 1.0;
-    switch (c) {
-        case ':':
-        case '#':
-            return 0.8;
-        case ',':
-            return 0.6;
-        case ';':
-        case '\t':
-        case '|':
-        case '^':
-        case '~':
-            return 0.3;
-        default:
-            return 1.0;
-    }
-}
-
-// How much a value looks like a table's cell rather than a piece of one.
-double cleanliness(std::string_view raw, CellKind kind, std::string_view split) {
-    if (properlyQuoted(raw)) return 1.0;
-    if (raw.find('"') != std::string_view::npos) return 0.0;  // a quote split apart
-    if (kind != CellKind::Text) return 1.0;
-    double clean = 1.0;
-    for (char c : raw) clean *= hint(c, split);
-    return std::max(clean, 0.3 * 0.3 * 0.3);  // three hints say it as loudly as more
-}
-
-struct Score {
-    double value = 0;
-    std::size_t columns = 1, titleLines = 0;
-};
-
-// Fields per record, most of them: the count most records share (the larger
-// on a tie), and how many share it.
-std::pair<std::size_t, std::size_t> modeCount(const Reading& r) {
-    std::vector<std::size_t> seen(64, 0);
-    for (std::size_t i = 0; i < r.size(); ++i) {
-        const std::size_t c = r.count(i);
-        if (c >= seen.size()) seen.resize(c + 1, 0);
-        ++seen[c];
-    }
-    // When most records are split, unsplit ones are strays, however many.
-    const std::size_t unsplit = seen[0] + seen[1];
-    std::size_t best = unsplit * 2 < r.size() ? 2 : 0;
-    for (std::size_t c = best; c < seen.size(); ++c) {
-        if (seen[c] >= seen[best]) best = c;
-    }
-    return {best, seen[best]};
-}
-
-// Whether every record from `first` on starts with the same field, in five
-// records or more.
-bool sameStart(std::string_view text, const Reading& r, std::size_t first) {
-    if (r.size() < first + 5) return false;
-    auto field = [&](std::size_t i) {
-        const FieldExtent f = r.cells[r.firstCell[i]];
-        return text.substr(f.begin, f.end - f.begin);
-    };
-    for (std::size_t i = first + 1; i < r.size(); ++i) {
-        if (field(i) != field(first)) return false;
-    }
-    return true;
-}
-
-Score score(std::string_view text, const Reading& r) {
-    Score s;
-    if (r.size() == 0) return s;
-    const auto [columns, agreeing] = modeCount(r);
-    if (columns < 2) return s;
-    // Title or comment lines above the table: records before the first one
-    // of the common count, a few and fewer than the table's records.
-    // Only a table whose records mostly agree has a top to tell apart.
-    std::size_t titles = 0;
-    while (titles < r.size() && r.count(titles) != columns) ++titles;
-    if (titles > 10 || titles * 3 > r.size() || agreeing * 2 < r.size()) titles = 0;
-    const double rest = static_cast<double>(r.size() - titles);
-    // Records of many field counts (trailing empty fields left out, lists)
-    // are still a table when nearly all of them are split, unless the
-    // split string is followed by a space as in prose ("late, call").
-    std::size_t split = 0, later = 0, spaced = 0;
-    for (std::size_t i = titles; i < r.size(); ++i) {
-        split += r.count(i) > 1;
-        for (std::size_t c = r.firstCell[i] + 1; c < r.firstCell[i + 1]; ++c) {
-            ++later;
-            spaced += r.cells[c].end > r.cells[c].begin && text[r.cells[c].begin] == ' ';
-        }
-    }
-    // A table's split string stands in nearly all its records; one that
-    // parts only some lines of a list is punctuation.
-    if (split * 10 < (r.size() - titles) * 7) return s;
-    const double regular =
-        static_cast<double>(agreeing) / (rest + 0.5 * static_cast<double>(titles));
-    const double consistency =
-        spaced * 2 < later ? std::max(regular, 0.5 * static_cast<double>(split) / rest) : regular;
-
-    // A column empty in every record is more likely the gap inside a longer
-    // separator ("a,,,b" of "a:b") than a column of the table.
-    std::vector<char> filled(columns, 0);
-    for (std::size_t i = titles; i < r.size(); ++i) {
-        if (r.count(i) != columns) continue;
-        for (std::size_t c = 0; c < columns; ++c) {
-            const FieldExtent f = r.cells[r.firstCell[i] + c];
-            filled[c] |= static_cast<char>(f.end > f.begin);
-        }
-    }
-    double clean = 0, cells = 0;
-    std::size_t atoms = 0;
-    double numericCells = 0;
-    for (std::size_t i = titles; i < r.size(); ++i) {
-        const std::string_view record =
-            text.substr(r.records[i].begin, r.records[i].end - r.records[i].begin);
-        // A whole record that reads as one number or date ("2,50", "12:30")
-        // is one value, not fields.
-        if (r.count(i) > 1 && cellKind(record) != CellKind::Text) ++atoms;
-        for (std::size_t c = r.firstCell[i]; c < r.firstCell[i + 1]; ++c) {
-            const std::string_view raw =
-                text.substr(r.cells[c].begin, r.cells[c].end - r.cells[c].begin);
-            const CellKind kind = cellKind(raw);
-            const std::size_t column = c - r.firstCell[i];
-            const bool gap = r.count(i) == columns && !filled[column];
-            clean += gap ? 0.3 : cleanliness(raw, kind, r.split);
-            if (kind == CellKind::Number || kind == CellKind::Date) numericCells += 1;
-            cells += 1;
-        }
-    }
-    if (atoms * 2 >= r.size() - titles) return s;
-    // Words parted by spaces are sentences unless some columns hold numbers,
-    // and a word that starts every record ("item 1", "item 2") is a label.
-    if (r.split == " " && ((numericCells * 4 < cells && (columns < 3 || consistency < 0.9)) ||
-                           sameStart(text, r, titles))) {
-        return s;
-    }
-    const double k = static_cast<double>(columns);
-    s.value =
-        consistency * consistency * (0.2 + 0.8 * clean / cells) * (1 - 0.5 / k) * prior(r.split);
-    s.columns = columns;
-    s.titleLines = titles;
-    return s;
 }
 
 // Reads the sample with `split`, with quotes respected unless they cannot be.
-Score judge(std::string_view text, bool whole, Reading& reading, std::string_view split) {
+SplitScore judge(std::string_view text, bool whole, SampleReading& reading,
+                 std::string_view split) {
     reading.split = split;
     reading.quotes = true;
     if (!read(text, whole, reading)) {
         reading.quotes = false;
         read(text, whole, reading);
     }
-    return score(text, reading);
+    SplitScore s = scoreReading(text, reading);
+    s.titleLines += reading.commentsAbove;
+    return s;
 }
 
 bool separatorByte(char c) {
@@ -324,7 +195,7 @@ bool repeats(std::string_view gap, std::string_view run) {
 // A longer split string the winner stands in: "||", "|~|", "::". Only when
 // nearly every gap between fields is that same run of separator bytes, or
 // that run repeated around empty fields.
-std::string longerSplit(std::string_view text, const Reading& r) {
+std::string longerSplit(std::string_view text, const SampleReading& r) {
     std::vector<std::pair<std::string_view, std::size_t>> seen;  // gaps and how often
     std::size_t gaps = 0;
     for (std::size_t i = 0; i < r.size(); ++i) {
@@ -355,81 +226,111 @@ std::string longerSplit(std::string_view text, const Reading& r) {
     return std::string(run);
 }
 
-// A value's outline: a run of letters is "a", a run of digits "9", any
-// other byte itself. "Anna Berg" and "Lars Li" share "a a".
-std::string shape(std::string_view value) {
-    std::string out;
-    for (char c : value) {
-        const auto b = static_cast<unsigned char>(c);
-        const char kind = (b >= '0' && b <= '9')                                  ? '9'
-                          : ((b | 0x20) >= 'a' && (b | 0x20) <= 'z') || b >= 0x80 ? 'a'
-                                                                                  : c;
-        if (out.empty() || out.back() != kind || (kind != 'a' && kind != '9')) out += kind;
+// Whether a value enclosed in quotes stands anywhere in the sample read as
+// `r` reads it: in its records, or in a record past them. Records with a
+// quote are found by the quote: with no quote since the last record start,
+// the line it stands on starts a record.
+bool quotedAnywhere(std::string_view sample, const SampleReading& r) {
+    if (!r.quotes) return false;
+    if (std::any_of(r.cells.begin(), r.cells.end(), [&](const FieldExtent& f) {
+            return properlyQuoted(sample.substr(f.begin, f.end - f.begin));
+        })) {
+        return true;
     }
+    std::vector<FieldExtent> fields;
+    for (std::size_t pos = r.end; pos < sample.size();) {
+        const std::size_t quote = sample.find('"', pos);
+        if (quote == std::string_view::npos) return false;
+        const std::size_t lineEnd = sample.find_last_of("\r\n", quote);
+        pos = std::max(pos, lineEnd == std::string_view::npos ? 0 : lineEnd + 1);
+        if (skipped(sample, pos, r)) {
+            pos = afterLine(sample, pos);
+            continue;
+        }
+        const QuotedRecord record = readQuoted(sample, pos, r.split, fields);
+        if (record.unterminated) return false;
+        for (const FieldExtent f : fields) {
+            if (properlyQuoted(sample.substr(f.begin, f.end - f.begin))) return true;
+        }
+        pos = record.next;
+    }
+    return false;
+}
+
+// Whether comments start some lines but not nearly all.
+bool hasComments(std::string_view text) {
+    std::size_t lines = 0, comments = 0;
+    for (std::size_t pos = 0; pos < text.size(); pos = afterLine(text, pos)) {
+        ++lines;
+        comments += commentStart(text, pos);
+    }
+    return comments > 0 && comments * 10 < lines * 9;
+}
+
+struct Trial {
+    SplitScore score;
+    SampleReading reading;
+};
+
+// The split string the sample reads best with, and the runner-up.
+std::pair<Trial, Trial> bestSplits(std::string_view text, bool whole) {
+    Trial best, second, trial;
+    best.reading.comments = second.reading.comments = trial.reading.comments = hasComments(text);
+    for (std::string_view split : kCandidates) {
+        // Where '#' starts comments, the rest of a line after one is a comment too.
+        if (text.find(split) == std::string_view::npos || (split == "#" && best.reading.comments)) {
+            continue;
+        }
+        trial.score = judge(text, whole, trial.reading, split);
+        if (trial.score.value > best.score.value) {
+            std::swap(second, best);
+            std::swap(best, trial);
+        } else if (trial.score.value > second.score.value) {
+            std::swap(second, trial);
+        }
+    }
+    const std::string longer = longerSplit(text, best.reading);
+    if (best.score.value > 0 && longer != best.reading.split) {
+        trial.score = judge(text, whole, trial.reading, longer);
+        // Its records hold fewer empty values, which costs it some cleanliness.
+        if (trial.score.value >= best.score.value * 0.75) std::swap(best, trial);
+    }
+    return {std::move(best), std::move(second)};
+}
+
+// The sample as UTF-8, as far as it reads as UTF-16.
+std::string fromUtf16(std::string_view sample, bool bigEndian) {
+    std::string out(sample.size() / 2 * 3 + 4, '\0');
+    const Conversion c = utf16ToUtf8(std::span(sample.data(), sample.size()), out, bigEndian);
+    out.resize(c.written);
     return out;
 }
 
-bool looksLikeName(const std::string& name) {
-    return !name.empty() && name.size() <= 40 && cellKind(name) == CellKind::Text &&
-           name.find('@') == std::string::npos && name.find("://") == std::string::npos;
-}
-
-// Votes on whether a table's first record holds names: a name over a column
-// of numbers or dates, or over values that share an outline it lacks.
-bool hasHeader(std::string_view text, const Reading& r, std::size_t first, std::size_t columns) {
-    if (r.size() < first + 2 || r.count(first) != columns) return false;
-    auto cell = [&](std::size_t record, std::size_t column) {
-        const FieldExtent f = r.cells[r.firstCell[record] + column];
-        std::string value;
-        appendUnquoted(value, text.substr(f.begin, f.end - f.begin));
-        return value;
-    };
-    int votes = 0;
-    std::vector<std::string> names;
-    for (std::size_t col = 0; col < columns; ++col) {
-        const std::string name = cell(first, col);
-        const CellKind nameKind = cellKind(name);
-        if (nameKind != CellKind::Empty &&
-            std::find(names.begin(), names.end(), name) != names.end()) {
-            votes -= 2;  // names are unique
-        }
-        names.push_back(name);
-        const std::string nameShape = shape(name);
-        std::size_t filled = 0, numeric = 0, sameShape = 0, commonShape = 0;
-        std::string firstShape;
-        for (std::size_t i = first + 1; i < r.size(); ++i) {
-            if (r.count(i) != columns) continue;
-            const std::string value = cell(i, col);
-            const CellKind kind = cellKind(value);
-            if (kind == CellKind::Empty) continue;
-            ++filled;
-            numeric += kind == CellKind::Number || kind == CellKind::Date;
-            const std::string valueShape = shape(value);
-            if (firstShape.empty()) firstShape = valueShape;
-            commonShape += valueShape == firstShape;
-            sameShape += valueShape == nameShape;
-        }
-        if (filled == 0 || nameKind == CellKind::Empty) continue;
-        if (numeric * 5 >= filled * 4) {
-            votes += nameKind == CellKind::Text ? 2 : -2;
-        } else if (nameShape == "a") {
-            continue;  // one word over words says nothing
-        } else if (sameShape * 5 >= filled * 4) {
-            votes -= 1;
-        } else if (commonShape * 5 >= filled * 4 && sameShape == 0) {
-            votes += 1;
-        }
+// The guess for text known to be text, encoding apart.
+FormatGuess guessTable(std::string_view sample, bool whole) {
+    const std::string_view text = sample.substr(0, kScoredBytes);
+    whole = whole && text.size() == sample.size();
+    FormatGuess guess;
+    auto [best, second] = bestSplits(text, whole);
+    // A split that keeps records whole, or splits them at random, is no split.
+    if (best.score.value < 0.1) {
+        judge(text, whole, best.reading, "");
+        guess.quoted = quotedAnywhere(sample, best.reading);
+        guess.header = hasHeader(text, best.reading, 0, 1);
+        return guess;
     }
-    if (votes != 0) return votes > 0;
-    // Columns of free text: names are short, filled and no numbers.
-    return columns > 1 && std::all_of(names.begin(), names.end(), looksLikeName);
-}
-
-bool anyProperlyQuoted(std::string_view text, const Reading& r) {
-    if (!r.quotes) return false;
-    return std::any_of(r.cells.begin(), r.cells.end(), [&](const FieldExtent& f) {
-        return properlyQuoted(text.substr(f.begin, f.end - f.begin));
-    });
+    guess.split = best.reading.split;
+    guess.quoted = quotedAnywhere(sample, best.reading);
+    guess.columns = best.score.columns;
+    guess.titleLines = best.score.titleLines;
+    guess.header = hasHeader(text, best.reading, best.score.titleLines - best.reading.commentsAbove,
+                             best.score.columns);
+    // A runner-up close behind, not a piece of the winner ("|" of "||").
+    if (second.score.value >= best.score.value * kCloseScore &&
+        guess.split.find(second.reading.split) == std::string::npos) {
+        guess.alsoPossible = second.reading.split;
+    }
+    return guess;
 }
 
 }  // namespace
@@ -440,44 +341,19 @@ Expected<FormatGuess> guessFormat(std::string_view sample, bool whole) {
     auto problem = [](std::string cause) {
         return Error{"Cannot guess the format of", "", std::move(cause)};
     };
+    const std::string_view utf16 = marklessUtf16(text);
+    if (!utf16.empty()) {
+        const std::string converted = fromUtf16(text, utf16 == "utf-16be");
+        Expected<FormatGuess> guess = guessFormat(converted, whole);
+        if (guess) guess->encoding = utf16;
+        return guess;
+    }
     if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
         return problem("it holds no text");
     }
     if (looksBinary(text)) return problem("it holds binary data, not text");
-    FormatGuess guess;
-    if (!isUtf8(text, whole)) guess.encoding = legacyEncoding(text);
-
-    Reading best, trial;
-    Score bestScore;
-    for (std::string_view split : kCandidates) {
-        if (text.find(split) == std::string_view::npos) continue;
-        const Score s = judge(text, whole, trial, split);
-        if (s.value > bestScore.value) {
-            bestScore = s;
-            std::swap(best, trial);
-        }
-    }
-    // A split that keeps records whole, or splits them at random, is no split.
-    if (bestScore.value < 0.1) {
-        judge(text, whole, best, "");
-        guess.quoted = anyProperlyQuoted(text, best);
-        guess.header = hasHeader(text, best, 0, 1);
-        return guess;
-    }
-    const std::string longer = longerSplit(text, best);
-    if (longer != best.split) {
-        const Score s = judge(text, whole, trial, longer);
-        // Its records hold fewer empty values, which costs it some cleanliness.
-        if (s.value >= bestScore.value * 0.75) {
-            bestScore = s;
-            std::swap(best, trial);
-        }
-    }
-    guess.split = best.split;
-    guess.quoted = anyProperlyQuoted(text, best);
-    guess.columns = bestScore.columns;
-    guess.titleLines = bestScore.titleLines;
-    guess.header = hasHeader(text, best, bestScore.titleLines, bestScore.columns);
+    FormatGuess guess = guessTable(text, whole);
+    if (!isUtf8(text)) guess.encoding = legacyEncoding(text);
     return guess;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,13 +24,18 @@ struct FormatGuess {
     // holds names.
     std::size_t titleLines = 0;
     std::size_t columns = 1;  // fields in most records
+    // A split string that reads the sample nearly as well as `split`, when
+    // one does: the guess is then less sure.
+    std::optional<std::string> alsoPossible;
 
     bool oneColumn() const { return split.empty(); }
 };
 
-// How much of a source a guess reads: its start, up to this many bytes and
-// this many records, as text (after readAsText()).
-inline constexpr std::size_t kGuessSampleBytes = 64 * 1024;
+// How much of a source a guess reads: its start, up to this many bytes, as
+// text (after readAsText()). It weighs the first 64 KiB record by record, up
+// to kGuessSampleRecords, and looks through all of it for quoted values and
+// for the encoding, which a few values far down may be the only ones to show.
+inline constexpr std::size_t kGuessSampleBytes = 256 * 1024;
 inline constexpr std::size_t kGuessSampleRecords = 1000;
 
 // Guesses the format of the text `sample` holds, the start of a source;

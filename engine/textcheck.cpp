@@ -1,5 +1,6 @@
 #include "textcheck.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace kolvane {
@@ -25,23 +26,38 @@ bool looksBinary(std::string_view bytes) {
     std::size_t controls = 0;
     for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        if (b == 0) return true;
         if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x1b) ||
             b == 0x7f) {
             ++controls;
         }
     }
-    return controls * 100 > bytes.size();
+    // Text holds a few: a stray NUL, letters overstruck with backspaces.
+    // Executables and compressed data hold ten times as many and more.
+    return controls * 20 > bytes.size();
 }
 
-bool isUtf8(std::string_view bytes, bool whole) {
+std::string_view marklessUtf16(std::string_view bytes) {
+    // 2 KiB of code units tell; CJK text without ASCII has no zero bytes to
+    // go by, and stays undetected.
+    const std::size_t units = std::min<std::size_t>(bytes.size(), 2048) / 2;
+    std::size_t zeroFirst = 0, zeroSecond = 0;
+    for (std::size_t u = 0; u < units; ++u) {
+        zeroFirst += bytes[2 * u] == 0;
+        zeroSecond += bytes[2 * u + 1] == 0;
+    }
+    if (units < 2) return {};
+    if (zeroSecond * 2 > units && zeroFirst * 20 <= units) return "utf-16le";
+    if (zeroFirst * 2 > units && zeroSecond * 20 <= units) return "utf-16be";
+    return {};
+}
+
+bool isUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
         const unsigned char lead = byteAt(bytes, i);
         const std::size_t length = sequenceLength(lead);
         if (length == 0) return false;
         if (i + length > bytes.size()) {
             // Cut at the end: what is there must still be continuation bytes.
-            if (whole) return false;
             for (std::size_t j = i + 1; j < bytes.size(); ++j) {
                 if ((byteAt(bytes, j) & 0xc0) != 0x80) return false;
             }

@@ -60,6 +60,7 @@ Suggestion suggestFor(std::string_view sample, bool whole, const Settings& now, 
         // A split string that occurs is the user's choice, right or not.
         if (!offered || occursInFirstLines(sample, now.split)) return offer;
         offer.split = guess->split;
+        offer.alsoSplit = guess->alsoPossible;
     }
     offer.quoted = guess->quoted && !now.quoted;
     // Above title lines the first line is a title, not the names.
@@ -67,12 +68,23 @@ Suggestion suggestFor(std::string_view sample, bool whole, const Settings& now, 
     return offer;
 }
 
+namespace {
+
+QString splitName(const std::string& split) {
+    return split == "\t" ? QStringLiteral("tabs")
+                         : QStringLiteral("'%1'").arg(QString::fromStdString(split));
+}
+
+}  // namespace
+
 QString suggestionText(const Suggestion& suggestion) {
     QStringList fields;
     if (suggestion.split) {
-        fields << (*suggestion.split == "\t" ? QStringLiteral("split by tabs")
-                                             : QStringLiteral("split by '%1'")
-                                                   .arg(QString::fromStdString(*suggestion.split)));
+        QString split = QStringLiteral("split by ") + splitName(*suggestion.split);
+        if (suggestion.alsoSplit) {
+            split += QStringLiteral(" (or by %1)").arg(splitName(*suggestion.alsoSplit));
+        }
+        fields << split;
     }
     if (suggestion.quoted) fields << QStringLiteral("quoted");
     QString text;

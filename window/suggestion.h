@@ -15,6 +15,9 @@ struct Suggestion {
     std::optional<std::string> split;  // as the rip takes it (a tab is a tab)
     bool quoted = false;
     bool header = false;
+    // A split string that reads the source nearly as well as `split`: the
+    // text says so, and the offer stays `split`.
+    std::optional<std::string> alsoSplit;
 
     bool any() const { return split || quoted || header; }
     bool operator==(const Suggestion&) const = default;
@@ -33,7 +36,8 @@ std::string guessSample(const std::string& path, std::string_view previewed);
 // string the rip would then use.
 Suggestion suggestFor(std::string_view sample, bool whole, const Settings& now, bool namesOn);
 
-// "Fields seem to be split by ';' and quoted: use these settings?"
+// "Fields seem to be split by ';' and quoted: use these settings?", with
+// " (or by '|')" after the split string when another one is close.
 QString suggestionText(const Suggestion& suggestion);
 
 // `split` as typed into the split string box, which reads \t and \\.

@@ -224,6 +224,8 @@ const CliCase kScripts[] = {
     {"GuessUtf16", "printf 'a;b\\n1;2,5\\n3;4,5\\n' | iconv -t UTF-16 >u && $R --guess u", "", "-s ';' --header\n", "", 0},
     {"GuessGzip", "printf 'id,n\\n1,2.5\\n2,3.5\\n3,4.5\\n' | gzip >z && $R --guess z", "", "-s ',' --header\n", "", 0},
     {"GuessOneColumn", "$R --guess in.txt", "Anna Berg\nLars Li\n", "-s ''\n", "", 0},
+    // A close runner-up is named on standard error, so $(... --guess) stays the options.
+    {"GuessAlsoPossible", "$R --guess in.txt", "a;b|c\n1;2|3\n4;5|6\n", "-s ';' --header\n", "# also possible: -s '|'\n", 0},
     {"GuessTitleLineNoHeader", "$R --guess in.txt", "Report 2024\nid,amount\n1,2.5\n2,3.5\n", "-s ','\n", "", 0},
     {"GuessEmpty", "$R --guess in.txt", "", "", "kolvane-rip: Cannot guess the format of in.txt: it holds no text\n", 1},
     {"GuessBinary", "head -c 3000 /bin/sh | $R --guess -", "", "",

@@ -175,7 +175,11 @@ class OptionsTest : public QObject, WindowFixture {
             {"quotes for the split string in use",
              "\"1\",\"Anna\"\n\"2\",\"Bo\"\n\"3\",\"Cy\"\n",
              ",",
-             {std::nullopt, true, false}},
+             {std::nullopt, true, false, std::nullopt}},
+            {"a close runner-up is named",
+             "1;3|7\n2;6|14\n3;9|21\n4;12|28\n5;15|35\n",
+             ",",
+             {";", false, false, "|"}},
         };
         for (const GuessRow& row : rows) {
             QVERIFY2(
