@@ -38,19 +38,18 @@ const std::string& quotedBlock() {
 
 struct Maps {
     std::string text;
-    std::vector<std::uint64_t> ends, seps, quotes, hidden, enclosed;
+    std::vector<std::uint64_t> ends, seps, quotes, hidden;
     explicit Maps(const std::string& source) : text(source) {
         text.resize(text.size() / 64 * 64);
         ends.resize(text.size() / 64 + 1);
         seps.resize(text.size() / 64 + 1);
         quotes.resize(text.size() / 64 + 1);
         hidden.resize(text.size() / 64 + 1);
-        enclosed.resize(text.size() / 64 + 1);
         text.append(64, '\0');
     }
     std::size_t size() const { return text.size() - 64; }
     kolvane::QuotedMapWords words() {
-        return {ends.data(), seps.data(), quotes.data(), hidden.data(), enclosed.data()};
+        return {ends.data(), seps.data(), quotes.data(), hidden.data()};
     }
 };
 

@@ -56,44 +56,46 @@ struct CopyWide {
 
 // Puts one value of a quoted text as the plan's way writes it, the skip rule
 // testing it unquoted; `trim`: a template's last value, trimmed after
-// unquoting. Most values are read from the maps with no look at their bytes:
-// one with no quote is its bytes, and one quoted with no quote inside is its
-// inside, quoted again just as it was if it needs quotes. The rest are
-// unquoted byte by byte.
+// unquoting. Most values are read from the quotes' map with no look at their
+// bytes: one with no quote is its bytes, which hold no line end nor, outside
+// quotes, the split string; one quoted with no quote inside is its inside,
+// or stands as it is when it needs quotes again. The rest are unquoted byte
+// by byte.
 template <ValueWay kWay, bool kCheckBlank, class Out>
 [[gnu::always_inline]] inline void putQuoted(const RipPlan& plan, const char* raw, std::size_t n,
                                              const ValueLook& look, bool trim, std::string& scratch,
                                              Out& out, bool& complete) {
-    if (look.known && n < 64) {
-        const bool simple = n >= 2 && *raw == '"' &&
-                            look.quotes == (std::uint64_t{1} | std::uint64_t{1} << (n - 1));
-        if (look.quotes == 0 || simple) {
-            std::string_view value =
-                simple ? std::string_view(raw + 1, n - 2) : std::string_view(raw, n);
-            if (trim) value = trimSpaces(value);
-            if (kCheckBlank && !trim && complete && isBlank(value)) complete = false;
-            bool quote = kWay == ValueWay::quoteAlways;
-            if (kWay == ValueWay::quoteNeeded) {
-                // A value with no quote holds no line end and no split byte
-                // outside quotes; a quoted one may hold them inside.
-                quote = plan.joinIsSplit() ? simple && look.enclosed != 0
-                                           : needsQuotesPadded(value, plan.join());
-            }
+    if (look.known && look.quotes == 0) {
+        if (trim) {
+            const std::string_view value = trimSpaces({raw, n});
             // A trimmed blank value points nowhere: nothing is put for it.
-            if (!quote) return value.empty() ? void() : out.put(value.data(), value.size());
-            // No quote inside to double: the value between two quotes, which
-            // for a quoted one are its own.
-            if (simple) return out.put(raw, n);
-            out.put(kQuotes, 1);
-            out.put(value.data(), value.size());
-            return out.put(kQuotes, 1);
+            if (!value.empty()) out.put(value.data(), value.size());
+            return;
         }
+        if (kCheckBlank && complete && isBlank({raw, n})) complete = false;
+        const bool quote = kWay == ValueWay::quoteAlways ||
+                           (kWay == ValueWay::quoteNeeded && !plan.joinIsSplit() &&
+                            holdsJoinPadded({raw, n}, plan.join()));
+        if (!quote) return out.put(raw, n);
+        out.put(kQuotes, 1);
+        out.put(raw, n);
+        return out.put(kQuotes, 1);
+    }
+    if (look.known && !trim && n >= 2 && *raw == '"' &&
+        look.quotes == (std::uint64_t{1} | std::uint64_t{1} << (n - 1))) {
+        const std::string_view inside(raw + 1, n - 2);
+        if (kCheckBlank && complete && isBlank(inside)) complete = false;
+        const bool quote =
+            kWay == ValueWay::quoteAlways ||
+            (kWay == ValueWay::quoteNeeded && needsQuotesPadded(inside, plan.join()));
+        return quote ? out.put(raw, n) : out.put(inside.data(), inside.size());
     }
     if (trim) {
         scratch.clear();
         appendUnquoted(scratch, {raw, n});
         const std::string_view value = trimSpaces(scratch);
-        return value.empty() ? void() : out.put(value.data(), value.size());
+        if (!value.empty()) out.put(value.data(), value.size());
+        return;
     }
     if (kCheckBlank && complete && isBlankQuoted({raw, n})) complete = false;
     putQuotedValue(out, {raw, n},

@@ -34,6 +34,21 @@ inline bool hasBracket(const char* p, std::size_t n) {
 #endif
 }
 
+// Whether the `n` bytes from p (at most 64, readable up to 64) hold `byte`.
+inline bool holdsByte(const char* p, std::int32_t n, char byte) {
+#ifdef __SSE2__
+    const __m128i b = _mm_set1_epi8(byte);
+    std::uint64_t bits = 0;
+    for (int i = 0; i < n; i += 16) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        bits |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, b)))) << i;
+    }
+    return (bits & ((std::uint64_t{1} << n) - 1)) != 0;
+#else
+    return std::memchr(p, byte, std::size_t(n)) != nullptr;
+#endif
+}
+
 // Cuts fields 1..most of the line [pos, eol) from the separator bits: field
 // k ends at stop[k] (an offset in the line; stop[0] is -1). Returns how many
 // the line has up to `most`; `reachedEnd` says whether the last ran to the
@@ -91,6 +106,18 @@ void FieldCopier::configure(const RipPlan& plan, std::string_view eol) {
     eol_.assign(plan.closing()).append(eol);
     eolSize_ = eol.size();
     eol_.append(CopyWide::kWide, '\0');
+    // A value with no quote holds no line end, nor the split string outside
+    // quotes: unquoted, or quoted only as needed, it stays as it stands
+    // unless it holds a join of another byte.
+    const std::string_view join = plan.join();
+    const ValueWay way = plan.valueWay();
+    joinTest_ = kNeverPlain;
+    if (way == ValueWay::unquote ||
+        (way == ValueWay::quoteNeeded && (plan.joinIsSplit() || join.empty()))) {
+        joinTest_ = kNoJoinTest;
+    } else if (way == ValueWay::quoteNeeded && join.size() == 1) {
+        joinTest_ = static_cast<unsigned char>(join[0]);
+    }
 }
 
 std::size_t FieldCopier::ripLines(const char* data, std::size_t pos, std::size_t until,
@@ -119,25 +146,26 @@ struct StopCut {
     std::string* scratch = nullptr;
     const LineIndex::Maps* maps = nullptr;
     std::size_t at = 0;  // where the record starts in the maps
-    // The quotes and enclosed stops of the record's first 64 bytes, where
-    // most values lie, taken in one look.
+    // The quotes of the record's first 64 bytes, where most values lie,
+    // taken in one look.
     std::uint64_t quotes = 0;
-    std::uint64_t enclosed = 0;
 
     bool missing(const RipPlan::Step& step) const { return step.field - 1 >= got; }
     FieldSpan span(const RipPlan::Step& step) const {
         return {std::size_t(stop[step.field - 1] + 1), std::size_t(stop[step.field])};
     }
     bool last(const RipPlan::Step& step) const { return reachedEnd && step.field == got; }
+    // No quote stands in the record's cut fields.
+    bool quoteFree() const {
+        const auto end = std::size_t(stop[got]);
+        return end < 64 && (quotes & ((std::uint64_t{1} << end) - 1)) == 0;
+    }
     ValueLook look(FieldSpan span) const {
         const std::size_t n = span.end - span.begin;
         if (n >= 64) return {};
         const std::uint64_t in = (std::uint64_t{1} << n) - 1;
-        if (span.end < 64) {
-            return {true, (quotes >> span.begin) & in, (enclosed >> span.begin) & in};
-        }
-        return {true, bitsFrom(maps->quotes, at + span.begin) & in,
-                bitsFrom(maps->enclosed, at + span.begin) & in};
+        if (span.end < 64) return {true, (quotes >> span.begin) & in};
+        return {true, bitsFrom(maps->quotes, at + span.begin) & in};
     }
 };
 
@@ -202,10 +230,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         const char* const record = data + pos;
         StopCut cut{stop, 0, false, &scratch_, &maps, pos - maps.start};
         cut.got = cutStops(maps, pos, eol, most, stop, cut.reachedEnd);
-        if constexpr (kQuoted) {
-            cut.quotes = bitsFrom(maps.quotes, cut.at);
-            cut.enclosed = bitsFrom(maps.enclosed, cut.at);
-        }
+        if constexpr (kQuoted) cut.quotes = bitsFrom(maps.quotes, cut.at);
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
         // is sized by the general path.
@@ -229,7 +254,16 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         }
         bool complete = true;
         CopyWide out{st.p};
-        emitSteps<kTemplate, kCheckBlank, kWay>(plan, {record, length}, cut, out, complete);
+        // A record with no quote where its cut fields are is written as plain
+        // text, where the plan writes such values as they stand.
+        if (kQuoted && cut.quoteFree() &&
+            (joinTest_ == kNoJoinTest ||
+             (joinTest_ >= 0 && !holdsByte(record, stop[cut.got], char(joinTest_))))) {
+            emitSteps<kTemplate, kCheckBlank, ValueWay::plain>(plan, {record, length}, cut, out,
+                                                               complete);
+        } else {
+            emitSteps<kTemplate, kCheckBlank, kWay>(plan, {record, length}, cut, out, complete);
+        }
         if (!kCheckBlank || complete) {
             out.put(closing, closingSize);
             st.p = out.p;

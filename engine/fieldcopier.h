@@ -104,6 +104,11 @@ class FieldCopier {
     std::string scratch_;  // a quoted value, unquoted
     std::string eol_;      // the plan's closing text and the line end, padded for wide loads
     std::size_t eolSize_ = 0;
+    // Whether a quoted-mode record with no quote in its cut fields is written
+    // as plain text: always, never, or when it holds no join byte (this one).
+    static constexpr int kNoJoinTest = -1;
+    static constexpr int kNeverPlain = -2;
+    int joinTest_ = kNeverPlain;
 };
 
 }  // namespace kolvane

@@ -84,12 +84,11 @@ std::vector<std::string_view> cutFields(std::string_view record, const Dialect& 
 std::size_t countFields(std::string_view record, const Dialect& dialect);
 
 // What a quoted text's maps say of one value's bytes, when the cut has them
-// (and the bytes are padded for wide reads): where its quotes stand and
-// where a line end or split byte lies inside quotes, bit i for byte i.
+// (and the bytes are padded for wide reads): where its quotes stand, bit i
+// for byte i.
 struct ValueLook {
     bool known = false;
     std::uint64_t quotes = 0;
-    std::uint64_t enclosed = 0;
 };
 
 // A record's wanted fields, as FieldCutter cuts them for emitSteps(): slot i

@@ -19,13 +19,11 @@ void LineIndex::index(const char* data, std::size_t from, std::size_t to, std::s
     if (quoted_ && quotes_.size() < ends_.size()) {
         quotes_.resize(ends_.size());
         hidden_.resize(ends_.size());
-        enclosed_.resize(ends_.size());
     }
     words_ = std::max(words_, lastWord + 1 - origin_);
     if (quoted_) {
         const std::size_t base = origin_ * 64;
-        const QuotedMapWords maps{ends_.data(), seps_.data(), quotes_.data(), hidden_.data(),
-                                  enclosed_.data()};
+        const QuotedMapWords maps{ends_.data(), seps_.data(), quotes_.data(), hidden_.data()};
         carry_ = scanQuoted(data + base, from - base, to - base, size - base, quotedSplit_, maps,
                             carry_);
         return;
@@ -49,7 +47,6 @@ void LineIndex::adopt(QuotedMaps& maps) {
     seps_.swap(maps.seps);
     quotes_.swap(maps.quotes);
     hidden_.swap(maps.hidden);
-    enclosed_.swap(maps.enclosed);
     origin_ = 0;
     words_ = (maps.bytes + 63) / 64;
     maps.bytes = 0;

@@ -74,25 +74,18 @@ class LineIndex {
     // word after the last indexed one may be read; its bits mean nothing.
     // In quoted mode `hidden` marks the line ends left out, which lie inside
     // quoted values: the few records holding one count the source lines they
-    // span; `quotes` marks every quote, so that a record with none is cut and
-    // written as plain text; `enclosed` marks the line ends and split bytes
-    // inside quoted values, so that a value is known to need quotes or not
-    // from the bits. All three are null in plain mode.
+    // span; `quotes` marks every quote, so that a value with none is written
+    // as it stands. Both are null in plain mode.
     struct Maps {
         const std::uint64_t* ends;
         const std::uint64_t* seps;
         std::size_t start;
         const std::uint64_t* hidden = nullptr;
         const std::uint64_t* quotes = nullptr;
-        const std::uint64_t* enclosed = nullptr;
     };
     Maps maps() const {
-        return {ends_.data(),
-                split_ < 0 ? nullptr : seps_.data(),
-                origin_ * 64,
-                quoted_ ? hidden_.data() : nullptr,
-                quoted_ ? quotes_.data() : nullptr,
-                quoted_ ? enclosed_.data() : nullptr};
+        return {ends_.data(), split_ < 0 ? nullptr : seps_.data(), origin_ * 64,
+                quoted_ ? hidden_.data() : nullptr, quoted_ ? quotes_.data() : nullptr};
     }
 
   private:
@@ -105,7 +98,6 @@ class LineIndex {
     std::string quotedSplit_;
     std::vector<std::uint64_t> quotes_;
     std::vector<std::uint64_t> hidden_;
-    std::vector<std::uint64_t> enclosed_;
     QuoteState carry_;  // where the last index() left off, in quoted mode
 };
 

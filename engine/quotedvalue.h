@@ -72,6 +72,24 @@ inline bool holdsSpecialPadded(std::string_view value, char byte) {
 #endif
 }
 
+// Whether a value with no quote, CR or LF holds the join string, so that
+// `needed` quotes it; its first 32 bytes may be read whatever its size.
+inline bool holdsJoinPadded(std::string_view value, std::string_view join) {
+#ifdef __SSE2__
+    if (join.size() == 1 && value.size() <= 32) {
+        const __m128i j = _mm_set1_epi8(join[0]);
+        const auto bits16 = [&](const char* p) {
+            return unsigned(_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), j)));
+        };
+        const std::uint64_t bits = bits16(value.data()) | std::uint64_t(bits16(value.data() + 16))
+                                                              << 16;
+        return (bits & ((std::uint64_t{1} << value.size()) - 1)) != 0;
+    }
+#endif
+    return !join.empty() && value.find(join) != std::string_view::npos;
+}
+
 // needsQuotes() for a value whose first 32 bytes may be read whatever its size.
 inline bool needsQuotesPadded(std::string_view value, std::string_view join) {
     if (value.size() <= 32 && join.size() <= 1) {

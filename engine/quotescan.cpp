@@ -149,19 +149,16 @@ template <class Isa, bool kSplit>
         maps.ends[w] = m.ends;
         maps.seps[w] = m.seps;
         maps.hidden[w] = 0;
-        maps.enclosed[w] = 0;
         c.mayOpen = (stops >> last) & 1;
         return true;
     }
     const std::uint64_t inside = Isa::parity(m.quotes) ^ c.inQuotes;
     const std::uint64_t opening = m.quotes & inside;
-    const std::uint64_t enclosed = stops & inside;
-    const std::uint64_t opens = (stops ^ enclosed) | (m.quotes ^ opening);
+    const std::uint64_t opens = (stops & ~inside) | (m.quotes ^ opening);
     if ((opening & ~((opens << 1) | c.mayOpen)) != 0) return false;
     maps.ends[w] = m.ends & ~inside;
     maps.seps[w] = m.seps & ~inside;
     maps.hidden[w] = m.ends & inside;
-    maps.enclosed[w] = enclosed;
     c = {0 - ((inside >> last) & 1), (opens >> last) & 1, m.quotes};
     return true;
 }
@@ -257,10 +254,9 @@ void markLineBytes(const char* p, std::size_t words, int split, std::uint64_t* e
 
 QuoteState scanQuotedExact(const char* text, std::size_t from, std::size_t to, std::size_t size,
                            std::string_view split, const QuotedMapWords& maps, QuoteState s) {
-    const char lead = split.empty() ? '\n' : split[0];
     for (std::size_t w = from / 64; w * 64 < to; ++w) {
         const std::size_t a = std::max(from, w * 64), b = std::min(to, w * 64 + 64);
-        std::uint64_t ends = 0, seps = 0, quotes = 0, hidden = 0, enclosed = 0;
+        std::uint64_t ends = 0, seps = 0, quotes = 0, hidden = 0;
         for (std::size_t i = a; i < b; ++i) {
             const std::uint64_t bit = std::uint64_t{1} << (i % 64);
             const char ch = text[i];
@@ -274,7 +270,6 @@ QuoteState scanQuotedExact(const char* text, std::size_t from, std::size_t to, s
                     break;
                 case QuoteByte::inside:
                     hidden |= ch == '\n' || ch == '\r' ? bit : 0;
-                    enclosed |= ch == '\n' || ch == '\r' || ch == lead ? bit : 0;
                     break;
                 case QuoteByte::plain:
                     break;
@@ -285,7 +280,6 @@ QuoteState scanQuotedExact(const char* text, std::size_t from, std::size_t to, s
         maps.seps[w] = (maps.seps[w] & keep) | seps;
         maps.quotes[w] = (maps.quotes[w] & keep) | quotes;
         maps.hidden[w] = (maps.hidden[w] & keep) | hidden;
-        maps.enclosed[w] = (maps.enclosed[w] & keep) | enclosed;
     }
     return s;
 }

@@ -11,34 +11,31 @@ namespace kolvane {
 
 // Where a text's maps are written, bit b of word i standing for byte 64 i + b:
 // its line ends and split stops outside quoted values (where records and
-// fields end), its quotes, the line ends inside quoted values (`hidden`, so a
-// record counts the source lines it spans), and the line ends and split
-// bytes inside them (`enclosed`, so a value is known to need quotes or not).
-// For a multi-byte split string a stop is the first byte of the string.
+// fields end), its quotes (so a value with none is written as it stands),
+// and the line ends inside quoted values (`hidden`, so a record counts the
+// source lines it spans). For a multi-byte split string a stop is the first
+// byte of the string.
 struct QuotedMapWords {
     std::uint64_t* ends;
     std::uint64_t* seps;
     std::uint64_t* quotes;
     std::uint64_t* hidden;
-    std::uint64_t* enclosed;
 };
 
 // The maps of the first `bytes` bytes of a block, made by the reader that
 // had to scan them to cut the block at a record end, for the ripper to take
 // over: each byte is scanned once.
 struct QuotedMaps {
-    std::vector<std::uint64_t> ends, seps, quotes, hidden, enclosed;
+    std::vector<std::uint64_t> ends, seps, quotes, hidden;
     std::size_t bytes = 0;  // none are good when 0
     Dialect dialect;        // what they were made for
 
     // Room for `words` words in each map, and one more, which may be read.
     void grow(std::size_t words) {
         if (ends.size() > words) return;
-        for (auto* map : {&ends, &seps, &quotes, &hidden, &enclosed}) map->resize(words + 1);
+        for (auto* map : {&ends, &seps, &quotes, &hidden}) map->resize(words + 1);
     }
-    QuotedMapWords words() {
-        return {ends.data(), seps.data(), quotes.data(), hidden.data(), enclosed.data()};
-    }
+    QuotedMapWords words() { return {ends.data(), seps.data(), quotes.data(), hidden.data()}; }
 };
 
 // For each of `words` runs of 64 bytes from p: bit i of ends[w] is set when

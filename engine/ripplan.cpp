@@ -42,7 +42,8 @@ RipPlan::RipPlan(const Settings& settings, const FieldList& fields)
       join_(settings.join),
       templateText_(trimSpaces(settings.fields)),
       template_(settings.templateMode),
-      checkBlank_(settings.skipEmpty) {
+      checkBlank_(settings.skipEmpty),
+      joinIsSplit_(join_.size() == 1 && join_ == dialect_.split) {
     if (settings.quoted) {
         using enum QuoteOutput;
         const QuoteOutput mode = template_ ? never : settings.quoteOutput;

@@ -80,7 +80,7 @@ class RipPlan {
     std::string_view join() const { return join_; }
     // The join is the one split byte: a value cut from a record holds it
     // only inside quotes.
-    bool joinIsSplit() const { return join_.size() == 1 && join_ == dialect_.split; }
+    bool joinIsSplit() const { return joinIsSplit_; }
     bool isTemplate() const { return template_; }
     // Fields may be quoted: they are cut with quotes respected and their
     // values unquoted, and a list's values quoted as --quote-output says (a
@@ -111,6 +111,7 @@ class RipPlan {
     bool template_ = false;
     bool checkBlank_ = false;
     ValueWay way_ = ValueWay::plain;
+    bool joinIsSplit_ = false;
     bool stepwise_ = false;
     std::vector<Step> steps_;
     std::vector<std::size_t> wanted_;

@@ -26,18 +26,16 @@ using Records = std::vector<std::vector<std::string>>;
 struct Marked {
     std::string bytes;  // the text, then padding
     std::size_t size;
-    std::vector<std::uint64_t> ends, seps, quotes, hidden, enclosed;
+    std::vector<std::uint64_t> ends, seps, quotes, hidden;
 
     explicit Marked(std::string_view text) : bytes(text), size(text.size()) {
         const std::size_t words = (size + 63) / 64 + 1;
         bytes.append(64, '\0');
         // Left as a reused map would be: every bit of the text's words must
         // be written.
-        for (auto* map : {&ends, &seps, &quotes, &hidden, &enclosed}) map->assign(words, ~0ULL);
+        for (auto* map : {&ends, &seps, &quotes, &hidden}) map->assign(words, ~0ULL);
     }
-    QuotedMapWords words() {
-        return {ends.data(), seps.data(), quotes.data(), hidden.data(), enclosed.data()};
-    }
+    QuotedMapWords words() { return {ends.data(), seps.data(), quotes.data(), hidden.data()}; }
     // Scans [0, size) in windows ending at `cuts`, as a reader of blocks does,
     // or every byte by the rules alone.
     QuoteState scan(std::string_view split, std::vector<std::size_t> cuts, QuoteState state = {},
@@ -167,8 +165,7 @@ TEST(QuoteScan, AgreesWithTheExactReadingOnRandomTexts) {
         const QuoteState got = fast.scan(split, cuts, start);
         const QuoteState want = exact.scan(split, {}, start, true);
         ASSERT_EQ(got, want) << testing::PrintToString(text);
-        for (auto map :
-             {&Marked::ends, &Marked::seps, &Marked::quotes, &Marked::hidden, &Marked::enclosed}) {
+        for (auto map : {&Marked::ends, &Marked::seps, &Marked::quotes, &Marked::hidden}) {
             ASSERT_EQ(fast.*map, exact.*map) << testing::PrintToString(text) << " " << split;
         }
         if (split.empty() || start.at == QuoteState::quoted) continue;
