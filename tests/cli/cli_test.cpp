@@ -124,8 +124,12 @@ std::string stopWhileBlocked(const std::string& start, const std::string& waitPo
            "wait $pid; echo $?; sed 's/[0-9][0-9]* values/N values/' e";
 }
 const std::string kTerminated = "143\nkolvane-rip: terminated, after N values ripped\n";
-const std::string kUnreadPipe =
-    "yes 'a|b' | head -n 2000000 >big && mkfifo w && { $R -f 1 big >w 2>e & } && exec 3<w &&";
+// Results of many lengths, so that the output's batches end anywhere in the
+// pipe's pages; the default thread count and one thread write differently.
+std::string unreadPipe(const std::string& threads) {
+    return "seq 2000000 | sed 's/$/|b/' >big && mkfifo w && { $R " + threads +
+           " -f 1 big >w 2>e & } && exec 3<w &&";
+}
 const std::string kFull = " at line 1: No space left on device\n";
 const std::string kSame = "the output ";
 // clang-format off
@@ -192,10 +196,9 @@ const CliCase kScripts[] = {
      "", "1\n", "", 0},
     {"StopOpeningFifoSource", stopWhileBlocked("mkfifo p && { $R -f 1 p 2>e & } &&", "wait_for_partner"), "", kTerminated, "", 0},
     {"StopOpeningFifoOutput", stopWhileBlocked("mkfifo p && { $R -f 1 -a p in.txt 2>e & } &&", "wait_for_partner"), "", kTerminated, "", 0},
-    {"StopWritingUnreadPipe", stopWhileBlocked(kUnreadPipe, "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
+    {"StopWritingUnreadPipe", stopWhileBlocked(unreadPipe(""), "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
      "", "143\nkolvane-rip: terminated, after N values ripped\nwhole\n", "", 0},
-    {"StopWritingUnreadPipeThreads", stopWhileBlocked(std::string(kUnreadPipe).replace(kUnreadPipe.find("-f 1"), 4, "--threads 3 -f 1"),
-     "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
+    {"StopWritingUnreadPipeOneThread", stopWhileBlocked(unreadPipe("--threads 1"), "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
      "", "143\nkolvane-rip: terminated, after N values ripped\nwhole\n", "", 0},
     // The README's recipe for files too big for one run: GNU parallel cuts the
     // file into blocks at line ends and keeps their order; the output is the
