@@ -212,8 +212,8 @@ const CliCase kScripts[] = {
     {"QuoteNeverClosed", "$R --csv -f 1 --threads 2 in.txt", "a,b\n\"c\nd\n", "a\n", "kolvane-rip: Cannot rip in.txt: a quote opened at line 2 is never closed\n", 1},
     {"HeaderOfEachSource", "printf 'b|a\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
     // Compressed sources are read as what they hold, whatever their names.
-    {"CompressedFileAndStdin", "gzip -c in.txt >z && xz -c in.txt >x.txt && $R -f 2 z - x.txt <z && cp in.txt t.gz && $R -f 1 t.gz",
-     "a|1\nb|2\n", "1\n2\n1\n2\n1\n2\na\nb\n", "", 0},
+    {"CompressedFileAndStdin", "gzip -c in.txt >z && xz -c in.txt >x.txt && $R -f 2 z - x.txt <z && cp in.txt t.gz && $R -f 1 t.gz && "
+     "pzstd -qc in.txt >p && $R -f 2 - <p", "a|1\nb|2\n", "1\n2\n1\n2\n1\n2\na\nb\n1\n2\n", "", 0},
     {"DamagedCompressedSource", "gzip -c in.txt >t.gz && printf 'no gzip member' >>t.gz && $R -f 2 t.gz",
      "a|1\nb|2\n", "1\n2\n", "kolvane-rip: Cannot read t.gz at line 3: the compressed data is damaged\n", 1},
     {"TruncatedCompressedSourceThreads", "seq 200000 | sed 's/^/x|/' | zstd -qc >f && head -c $(($(wc -c <f) / 2)) f >t.zst; "
@@ -225,7 +225,8 @@ const CliCase kScripts[] = {
     {"GuessQuotedTabAndEncoding", "$R --guess in.txt", "\"caf\xe9\tb\"\t1\n\"c\"\t2\n\"d\"\t3\n", "-s '\\t' --quoted --encoding cp1252\n", "", 0},
     // UTF-16 and compressed sources are guessed after decoding, as they are ripped.
     {"GuessUtf16", "printf 'a;b\\n1;2,5\\n3;4,5\\n' | iconv -t UTF-16 >u && $R --guess u", "", "-s ';' --header\n", "", 0},
-    {"GuessGzip", "printf 'id,n\\n1,2.5\\n2,3.5\\n3,4.5\\n' | gzip >z && $R --guess z", "", "-s ',' --header\n", "", 0},
+    {"GuessCompressed", "printf 'id,n\\n1,2.5\\n2,3.5\\n3,4.5\\n' | gzip >z && $R --guess z && zcat z | pzstd -qc | $R --guess",
+     "", "-s ',' --header\n-s ',' --header\n", "", 0},
     {"GuessOneColumn", "$R --guess in.txt", "Anna Berg\nLars Li\n", "-s ''\n", "", 0},
     {"GuessTitleLineNoHeader", "$R --guess in.txt", "Report 2024\nid,amount\n1,2.5\n2,3.5\n", "-s ','\n", "", 0},
     {"GuessEmpty", "$R --guess in.txt", "", "", "kolvane-rip: Cannot guess the format of in.txt: it holds no text\n", 1},
