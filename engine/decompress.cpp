@@ -89,9 +89,10 @@ class DecodingSource : public ByteSource {
     std::size_t holdBack(std::span<const char> made) {
         const std::size_t unchecked = std::min(made.size() - checked_, kHoldBack);
         if (failure_ && failure_->cause == kDamaged) return unchecked;
-        // The end, or a failure that is no damage: what was decoded is what
-        // the stream holds.
-        if (ended_ || failure_) return 0;
+        // A failure that is no damage (a stream cut short, a read that
+        // failed): what was decoded is what the stream holds. A stream that
+        // ended whole ended with a check.
+        if (failure_) return 0;
         held_.assign(made.end() - unchecked, made.end());
         return unchecked;
     }
