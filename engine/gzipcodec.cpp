@@ -111,7 +111,6 @@ class ZeroPaddedGzip : public Codec {
         return Step{n, 0, n < in.size() ? Status::damaged : Status::memberEnd};
     }
     void nextMember() override {
-        if (padding_) return;
         member_.nextMember();
         afterMember_ = true;
     }
