@@ -20,8 +20,7 @@ constexpr std::size_t kInputBlock = std::size_t{128} << 10;
 // noDataYet, so a rip can still look at a stop request.
 constexpr std::chrono::milliseconds kWait{100};
 // Decoded bytes held back until they can be trusted: past the lag after which
-// xz, the format that finds damage soonest, found 60 random flipped bits
-// (19 KiB at most, a few KiB mostly).
+// xz found each of 60 random flipped bits (19 KiB at most, a few KiB mostly).
 constexpr std::size_t kHoldBack = std::size_t{64} << 10;
 constexpr const char* kDamaged = "the compressed data is damaged";
 

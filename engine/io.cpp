@@ -140,16 +140,14 @@ class DescriptorWriter : public Writer {
         }
     }
 
-    // What a pipe surely takes now without waiting. The pipe holds pages, and
-    // a write fills whole pages after topping up the last one only when its
-    // remainder fits there: each write may leave most of a page unused, so
-    // the pipe's size less what it holds unread overstates the room, and a
-    // piece of that size waits for a reader that may never come. Counted in
-    // pages instead: every page of unread bytes, one more for each of this
-    // writer's pieces still in the pipe (its last page may be part full) and
-    // one for the page the reader is in. Until the pipe was once seen empty
-    // its pages are unknown, and a piece is PIPE_BUF, which the page poll()
-    // saw free always takes.
+    // What a pipe surely takes now without waiting. A pipe holds pages, and a
+    // write tops up the last page only when its remainder fits there, so a
+    // write may leave most of a page unused: size less unread bytes overstates
+    // the room, and such a piece waited for a reader that may never come. So
+    // pages are counted: those of unread bytes, one per piece of this writer
+    // still in the pipe (its last page may be part full), one for the page
+    // being read. Until the pipe was seen empty they are unknown: PIPE_BUF,
+    // which the page poll() saw free always takes.
     std::size_t pipeRoom() {
         int unread = 0;
         const int size = pipe_ ? ::fcntl(fd_, F_GETPIPE_SZ) : -1;
@@ -172,9 +170,8 @@ class DescriptorWriter : public Writer {
         written_ += bytes;
         if (!pagesKnown_) return;
         piecesInPipe_.push_back(written_);
-        // More pieces than pages leave no room to count on anyway: forget
-        // them until the pipe is empty again, so that tiny pieces to a
-        // reader that never empties it cost no memory.
+        // More pieces than pages leave no room to count on: forget them until
+        // the pipe is empty, so tiny pieces to a slow reader cost no memory.
         if (piecesInPipe_.size() > kPipeBytes / page_) {
             piecesInPipe_.clear();
             pagesKnown_ = false;
