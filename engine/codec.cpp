@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <new>
 
+#include "blockreader.h"
+
 namespace kolvane {
 
 // gzipcodec.cpp: the fastest inflater the build found.
@@ -23,9 +25,24 @@ unsigned int clampToUint(std::size_t n) {
     return static_cast<unsigned int>(std::min<std::size_t>(n, UINT_MAX));
 }
 
+// The largest zstd window a frame may ask for, as a power of two: up to the
+// line limit, since a line may take that much memory anyway. The library's
+// own default (128 MiB) refuses what `zstd --long=31` writes, though the
+// memory is there; its maximum (2 GiB on 64 bits) still bounds it.
+int zstdWindowLogMax() {
+    constexpr int kLibraryDefault = 27;  // kept where a line may take less
+    const std::size_t limit = defaultLineLimit();
+    const int most = ZSTD_dParam_getBounds(ZSTD_d_windowLogMax).upperBound;
+    int log = kLibraryDefault;
+    while (log < most && (std::size_t{1} << (log + 1)) <= limit) ++log;
+    return log;
+}
+
 class ZstdCodec : public Codec {
   public:
-    ZstdCodec() : ctx_(ZSTD_createDCtx()) {}
+    ZstdCodec() : ctx_(ZSTD_createDCtx()) {
+        if (ctx_) ZSTD_DCtx_setParameter(ctx_, ZSTD_d_windowLogMax, zstdWindowLogMax());
+    }
     ~ZstdCodec() override { ZSTD_freeDCtx(ctx_); }
     ZstdCodec(const ZstdCodec&) = delete;
     ZstdCodec& operator=(const ZstdCodec&) = delete;
@@ -38,11 +55,11 @@ class ZstdCodec : public Codec {
         Step step{from.pos, to.pos};
         if (ZSTD_isError(hint)) {
             const ZSTD_ErrorCode code = ZSTD_getErrorCode(hint);
-            // A frame asking for a window past the library's limit is refused
-            // for the memory it would take, not for being damaged.
-            step.status = code == ZSTD_error_memory_allocation ||
-                                  code == ZSTD_error_frameParameter_windowTooLarge
-                              ? Status::noMemory
+            // A frame asking for a window past the limit is refused for the
+            // memory it would take, not for being damaged.
+            step.status = code == ZSTD_error_memory_allocation ? Status::noMemory
+                          : code == ZSTD_error_frameParameter_windowTooLarge
+                              ? Status::windowTooLarge
                               : Status::damaged;
         } else if (hint == 0) {
             step.status = Status::memberEnd;
@@ -149,20 +166,25 @@ std::unique_ptr<Codec> madeIfReady() {
     return codec;
 }
 
-// What starts each format; '?' stands for a bzip2 block size digit. bzip2 has
-// two marks: a block, or the end of a stream that holds none.
+// What starts each format; '?' stands for any byte from `low` to `high`: a
+// bzip2 block size digit, or the last byte of a zstd skippable frame's magic
+// (0x184D2A50 to 0x184D2A5F, little-endian), which may start a zstd stream as
+// pzstd writes one. bzip2 has two marks: a block, or the end of a stream that
+// holds none.
 struct Mark {
     Compression format;
     std::string_view bytes;
+    char low = 0, high = 0;
 };
-constexpr std::array<Mark, 5> kMarks{{
+constexpr std::array<Mark, 6> kMarks{{
     {Compression::gzip, "\x1f\x8b"},
     {Compression::zstd, "\x28\xb5\x2f\xfd"},
+    {Compression::zstd, "?\x2a\x4d\x18", '\x50', '\x5f'},
     {Compression::xz, std::string_view("\xfd"
                                        "7zXZ\0",
                                        6)},
-    {Compression::bzip2, "BZh?\x31\x41\x59\x26\x53\x59"},
-    {Compression::bzip2, "BZh?\x17\x72\x45\x38\x50\x90"},
+    {Compression::bzip2, "BZh?\x31\x41\x59\x26\x53\x59", '1', '9'},
+    {Compression::bzip2, "BZh?\x17\x72\x45\x38\x50\x90", '1', '9'},
 }};
 
 }  // namespace
@@ -173,8 +195,8 @@ std::optional<Compression> compressionOf(std::string_view head, bool complete) {
         const std::size_t n = std::min(head.size(), mark.bytes.size());
         bool same = true;
         for (std::size_t i = 0; i < n && same; ++i) {
-            same =
-                mark.bytes[i] == '?' ? head[i] >= '1' && head[i] <= '9' : head[i] == mark.bytes[i];
+            same = mark.bytes[i] == '?' ? head[i] >= mark.low && head[i] <= mark.high
+                                        : head[i] == mark.bytes[i];
         }
         if (!same) continue;
         if (n == mark.bytes.size()) return mark.format;

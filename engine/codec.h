@@ -23,7 +23,8 @@ inline constexpr std::size_t kLongestMark = 10;
 // One format's streaming decoder, a thin layer over its library.
 class Codec {
   public:
-    enum class Status { going, memberEnd, damaged, noMemory };
+    // windowTooLarge: the stream needs more memory than a line may take.
+    enum class Status { going, memberEnd, damaged, noMemory, windowTooLarge };
     struct Step {
         std::size_t in = 0;   // bytes of input taken
         std::size_t out = 0;  // bytes of output made

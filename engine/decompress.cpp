@@ -19,6 +19,10 @@ constexpr std::size_t kInputBlock = std::size_t{128} << 10;
 // How long a read waits for the decompressing thread before it answers
 // noDataYet, so a rip can still look at a stop request.
 constexpr std::chrono::milliseconds kWait{100};
+// Decoded bytes held back until they can be trusted: past the lag after which
+// xz found each of 60 random flipped bits (19 KiB at most, a few KiB mostly).
+constexpr std::size_t kHoldBack = std::size_t{64} << 10;
+constexpr const char* kDamaged = "the compressed data is damaged";
 
 IoResult failure(const char* cause) {
     return IoResult{0, 0, cause};
@@ -40,7 +44,13 @@ class DecodingSource : public ByteSource {
     }
 
     IoResult read(std::span<char> buf) override {
-        std::size_t made = 0;
+        std::size_t made = std::min(buf.size(), held_.size() - heldBegin_);
+        std::memcpy(buf.data(), held_.data() + heldBegin_, made);
+        heldBegin_ += made;
+        if (heldBegin_ < held_.size()) return IoResult{made, 0, {}};
+        held_.clear();
+        heldBegin_ = 0;
+        checked_ = 0;
         while (made < buf.size() && !failure_) {
             if (step(buf.subspan(made), made)) continue;
             // The decoder needs input it does not have.
@@ -58,8 +68,9 @@ class DecodingSource : public ByteSource {
                 ended_ = true;
             }
         }
-        // Every good byte goes out before the failure that follows it.
-        if (made > 0 || !failure_) return IoResult{made, 0, {}};
+        made -= holdBack(buf.first(made));
+        // Every byte that can be trusted goes out before the failure.
+        if (made > 0 || !failure_) return IoResult{made, 0, {}, !failure_ && !ended_ && made == 0};
         return *failure_;
     }
     std::optional<std::uint64_t> size() const override { return inner_->size(); }
@@ -67,6 +78,24 @@ class DecodingSource : public ByteSource {
     std::optional<FileIdentity> identity() const override { return inner_->identity(); }
 
   private:
+    // A decoder finds damage only some way after it begins: corrupt data
+    // decodes to plausible bytes for a while (a few KiB for xz) before the
+    // stream turns impossible, or the check at its end fails. So the last
+    // kHoldBack bytes decoded are held back until more decodes well behind
+    // them or their stream's check passes, and damage found drops them: the
+    // rip then names the line where they begin, before the damage, rather
+    // than lines of garbage later. Returns how many of `made` are kept back.
+    std::size_t holdBack(std::span<const char> made) {
+        const std::size_t unchecked = std::min(made.size() - checked_, kHoldBack);
+        if (failure_ && failure_->cause == kDamaged) return unchecked;
+        // A failure that is no damage (a stream cut short, a read that
+        // failed): what was decoded is what the stream holds. A stream that
+        // ended whole ended with a check.
+        if (failure_) return 0;
+        held_.assign(made.end() - unchecked, made.end());
+        return unchecked;
+    }
+
     // Decodes into `out`; false when that made no progress for want of input.
     bool step(std::span<char> out, std::size_t& made) {
         if (!inMember_) {
@@ -85,12 +114,17 @@ class DecodingSource : public ByteSource {
                 return s.in > 0 || s.out > 0;
             case Codec::Status::memberEnd:
                 inMember_ = false;
+                checked_ = made;
                 return true;
             case Codec::Status::damaged:
-                failure_ = failure("the compressed data is damaged");
+                failure_ = failure(kDamaged);
                 return true;
             case Codec::Status::noMemory:
                 failure_ = failure("not enough memory to decompress");
+                return true;
+            case Codec::Status::windowTooLarge:
+                failure_ = failure(
+                    "the compressed data needs a window larger than a quarter of the memory");
                 return true;
         }
         return true;
@@ -118,6 +152,9 @@ class DecodingSource : public ByteSource {
     bool memberSeen_ = false;          // one stream was decoded: the next needs a fresh state
     std::optional<IoResult> failure_;
     std::optional<IoResult> innerEnd_;  // how reading the first bytes ended
+    std::vector<char> held_;            // decoded, not yet trusted (holdBack())
+    std::size_t heldBegin_ = 0;         // of held_, given out already
+    std::size_t checked_ = 0;           // bytes of this read's output a stream's check covers
 };
 
 // Looks at the first bytes, then either passes everything through or hands

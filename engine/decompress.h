@@ -12,8 +12,10 @@ namespace kolvane {
 // decompressor; anything else passes through byte for byte. Nothing is read
 // before the first read(), which answers noDataYet while the first bytes have
 // not all come. size(), consumed() and identity() are the compressed file's.
-// A stream that is damaged or ends early fails the read after the last good
-// byte, with "the compressed data is damaged" or "... ends early".
+// A stream that ends early fails the read after its last byte, with "the
+// compressed data ends early"; damage fails it with "the compressed data is
+// damaged" some 64 KiB before the point where it was found, since the bytes
+// just before that point may already be wrong.
 std::unique_ptr<ByteSource> decompressing(std::unique_ptr<ByteSource> raw);
 
 }  // namespace kolvane

@@ -92,10 +92,39 @@ class GzipCodec : public Codec {
 
 #endif
 
+// What may follow a whole member: another member, or zero bytes to the end
+// (tape drives and some archivers pad to a block), as gzip reads it. Anything
+// else is damage: a member starts with its mark, and after zeros nothing
+// counts, not even a member (gzip ignores such a rest only with a warning
+// and a status of 2).
+class ZeroPaddedGzip : public Codec {
+  public:
+    Step decode(std::span<const char> in, std::span<char> out, bool last) override {
+        if (afterMember_ && !in.empty()) {
+            afterMember_ = false;
+            if (in.front() == '\0') padding_ = true;
+            if (!padding_ && in.front() != '\x1f') return Step{0, 0, Status::damaged};
+        }
+        if (!padding_) return member_.decode(in, out, last);
+        const auto zeros = std::find_if(in.begin(), in.end(), [](char c) { return c != '\0'; });
+        const std::size_t n = static_cast<std::size_t>(zeros - in.begin());
+        return Step{n, 0, n < in.size() ? Status::damaged : Status::memberEnd};
+    }
+    void nextMember() override {
+        member_.nextMember();
+        afterMember_ = true;
+    }
+
+  private:
+    GzipCodec member_;
+    bool afterMember_ = false;  // the next input starts after a whole member
+    bool padding_ = false;      // zeros after the last member are being read
+};
+
 }  // namespace
 
 std::unique_ptr<Codec> makeGzipCodec() {
-    return std::make_unique<GzipCodec>();
+    return std::make_unique<ZeroPaddedGzip>();
 }
 
 }  // namespace kolvane

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <thread>
 #include <utility>
 
@@ -49,6 +50,7 @@ class DescriptorWriter : public Writer {
         // A larger pipe takes larger pieces, so a stoppable write costs few
         // calls more than one that may wait for ever.
         pipe_ = S_ISFIFO(st.st_mode) && ::fcntl(fd_, F_SETPIPE_SZ, kPipeBytes) >= 0;
+        if (const long page = ::sysconf(_SC_PAGESIZE); page > 0) page_ = std::size_t(page);
         identity_ = FileIdentity{st.st_dev, st.st_ino, regular_};
     }
     ~DescriptorWriter() override {
@@ -112,21 +114,25 @@ class DescriptorWriter : public Writer {
     }
 
     // A pipe whose reader stops reading holds a larger write until a signal
-    // interrupts it, and the signal may well reach another thread. A piece of
-    // at most PIPE_BUF bytes, written once poll() saw room, never waits; it
+    // interrupts it, and the signal may well reach another thread. A piece
+    // the pipe has room for, written once poll() saw room, never waits; it
     // ends at a line end when it holds one, so that what a stop leaves in the
     // pipe ends on a whole line.
     IoResult writePiece(std::string_view data) {
-        std::size_t piece = std::min<std::size_t>(data.size(), pipeRoom());
-        if (piece < data.size()) {
-            if (const void* end = ::memrchr(data.data(), '\n', piece)) {
-                piece = static_cast<std::size_t>(static_cast<const char*>(end) - data.data()) + 1;
-            }
-        }
         for (;;) {
             if (!waitForRoom()) return failure(0, errno);
+            std::size_t piece = std::min<std::size_t>(data.size(), pipeRoom());
+            if (piece < data.size()) {
+                if (const void* end = ::memrchr(data.data(), '\n', piece)) {
+                    piece =
+                        static_cast<std::size_t>(static_cast<const char*>(end) - data.data()) + 1;
+                }
+            }
             const ssize_t n = ::write(fd_, data.data(), piece);
-            if (n >= 0) return IoResult{static_cast<std::size_t>(n), 0, {}};
+            if (n >= 0) {
+                notePiece(static_cast<std::size_t>(n));
+                return IoResult{static_cast<std::size_t>(n), 0, {}};
+            }
             if (errno == EINTR && stopped()) return failure(0, EINTR);
             if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
                 return failure(0, errno);
@@ -134,13 +140,42 @@ class DescriptorWriter : public Writer {
         }
     }
 
-    // What a pipe can take now without waiting: its size less what it holds
-    // unread; at least PIPE_BUF, which a pipe that poll() saw room in takes.
-    std::size_t pipeRoom() const {
+    // What a pipe surely takes now without waiting. A pipe holds pages, and a
+    // write tops up the last page only when its remainder fits there, so a
+    // write may leave most of a page unused: size less unread bytes overstates
+    // the room, and such a piece waited for a reader that may never come. So
+    // pages are counted: those of unread bytes, one per piece of this writer
+    // still in the pipe (its last page may be part full), one for the page
+    // being read. Until the pipe was seen empty they are unknown: PIPE_BUF,
+    // which the page poll() saw free always takes.
+    std::size_t pipeRoom() {
         int unread = 0;
         const int size = pipe_ ? ::fcntl(fd_, F_GETPIPE_SZ) : -1;
-        if (size <= 0 || ::ioctl(fd_, FIONREAD, &unread) != 0) return PIPE_BUF;
-        return std::max<std::size_t>(PIPE_BUF, std::size_t(size) - std::size_t(unread));
+        if (size <= 0 || ::ioctl(fd_, FIONREAD, &unread) != 0 || unread < 0) return PIPE_BUF;
+        if (unread == 0) {
+            piecesInPipe_.clear();
+            pagesKnown_ = true;
+        }
+        if (!pagesKnown_) return PIPE_BUF;
+        const std::uint64_t readUpTo = written_ - std::min<std::uint64_t>(written_, unread);
+        while (!piecesInPipe_.empty() && piecesInPipe_.front() <= readUpTo) {
+            piecesInPipe_.pop_front();
+        }
+        const std::size_t pages = std::size_t(size) / page_;
+        const std::size_t used = std::size_t(unread) / page_ + piecesInPipe_.size() + 1;
+        return std::max<std::size_t>(PIPE_BUF, pages > used ? (pages - used) * page_ : 0);
+    }
+    void notePiece(std::size_t bytes) {
+        if (bytes == 0) return;
+        written_ += bytes;
+        if (!pagesKnown_) return;
+        piecesInPipe_.push_back(written_);
+        // More pieces than pages leave no room to count on: forget them until
+        // the pipe is empty, so tiny pieces to a slow reader cost no memory.
+        if (piecesInPipe_.size() > kPipeBytes / page_) {
+            piecesInPipe_.clear();
+            pagesKnown_ = false;
+        }
     }
 
     // Where this writer's bytes end in a regular file: appending puts them at
@@ -164,6 +199,12 @@ class DescriptorWriter : public Writer {
     bool pipe_ = false;            // a pipe or FIFO whose room can be asked
     std::optional<FileIdentity> identity_;
     std::optional<std::uint64_t> end_;
+    // Bytes this writer put into the pipe, and where each of its pieces that
+    // the reader may not have finished ends in that count.
+    std::uint64_t written_ = 0;
+    std::size_t page_ = PIPE_BUF;  // the pages a pipe's data is held in
+    std::deque<std::uint64_t> piecesInPipe_;
+    bool pagesKnown_ = false;  // the pipe was seen empty since the writer began
 };
 
 }  // namespace

@@ -137,8 +137,7 @@ struct WordCarry {
 // byte. False then, with the carry as it was.
 template <class Isa, bool kSplit>
 [[gnu::always_inline]] inline bool scanWord(const char* p, char split, std::size_t w,
-                                            const QuotedMapWords& maps, WordCarry& c,
-                                            unsigned last) {
+                                            QuotedMapWords maps, WordCarry& c, unsigned last) {
     const WordMarks m = Isa::template mark<kSplit, true>(p, split);
     const std::uint64_t stops = m.ends | m.seps;
     maps.quotes[w] = m.quotes;
@@ -172,15 +171,18 @@ template <class Isa, bool kSplit>
                                                   const QuotedMapWords& maps, QuoteState& state,
                                                   std::uint64_t& lastQuotes) {
     WordCarry c = WordCarry::of(state, lastQuotes);
+    // A copy, so that stores into the maps are not taken to change where
+    // they are: the loop keeps the four pointers in registers.
+    const QuotedMapWords m = maps;
     for (; w < whole; ++w) {
-        if (!scanWord<Isa, kSplit>(text + 64 * w, split, w, maps, c, 63)) break;
+        if (!scanWord<Isa, kSplit>(text + 64 * w, split, w, m, c, 63)) break;
     }
     if (w == whole && tail > 0) {
         // The last part word from a copy padded with a byte that marks nothing.
         char padded[64];
         std::memset(padded, split == 'x' ? 'y' : 'x', sizeof padded);
         std::memcpy(padded, text + 64 * w, tail);
-        if (scanWord<Isa, kSplit>(padded, split, w, maps, c, tail - 1)) ++w;
+        if (scanWord<Isa, kSplit>(padded, split, w, m, c, tail - 1)) ++w;
     }
     state = c.state();
     lastQuotes = c.lastQuotes;

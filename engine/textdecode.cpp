@@ -28,9 +28,18 @@ class Converter {
     // character that later bytes could have changed) and says how much.
     virtual std::size_t finish(std::span<char>) { return 0; }
     // Why reading stops: bytes convert() found invalid, or the `leftAtEnd`
-    // bytes of a character that the end of the source cut short.
-    virtual std::string problem(std::size_t leftAtEnd) const = 0;
+    // bytes of a character that the end of the source cut short; `offset`
+    // is where those bytes begin in the source.
+    virtual std::string problem(std::size_t leftAtEnd, std::uint64_t offset) const = 0;
 };
+
+// The offset lets a user find the bytes (od -A d shows the same numbers),
+// where a line number leaves a long line to search.
+std::string invalidBytes(const std::string& encoding, std::uint64_t offset,
+                         const std::string& detail) {
+    return "bytes not valid in " + encoding + " at byte offset " + std::to_string(offset) +
+           (detail.empty() ? "" : ": " + detail);
+}
 
 class Utf16Converter : public Converter {
   public:
@@ -38,9 +47,10 @@ class Utf16Converter : public Converter {
     Conversion convert(std::span<const char> in, std::span<char> out) override {
         return utf16ToUtf8(in, out, bigEndian_);
     }
-    std::string problem(std::size_t leftAtEnd) const override {
-        return std::string("bytes not valid in UTF-16") + (bigEndian_ ? "BE: " : "LE: ") +
-               (leftAtEnd % 2 ? "an odd byte at the end" : "a surrogate without its pair");
+    std::string problem(std::size_t leftAtEnd, std::uint64_t offset) const override {
+        return invalidBytes(
+            bigEndian_ ? "UTF-16BE" : "UTF-16LE", offset,
+            leftAtEnd % 2 ? "an odd byte at the end" : "a surrogate without its pair");
     }
 
   private:
@@ -76,9 +86,8 @@ class IconvConverter : public Converter {
         ::iconv(cd_, nullptr, nullptr, &to, &toLeft);
         return out.size() - toLeft;
     }
-    std::string problem(std::size_t leftAtEnd) const override {
-        return "bytes not valid in " + name_ +
-               (leftAtEnd ? ": a character cut short at the end" : "");
+    std::string problem(std::size_t leftAtEnd, std::uint64_t offset) const override {
+        return invalidBytes(name_, offset, leftAtEnd ? "a character cut short at the end" : "");
     }
 
   private:
@@ -199,6 +208,7 @@ class TextDecoder : public ByteSource {
         heldBegin_ = 0;
         IoResult r = inner_->read(std::span<char>(held_.data() + heldEnd_, most - heldEnd_));
         heldEnd_ += r.bytes;
+        taken_ += r.bytes;
         if (r.failed()) {
             r.bytes = 0;
             failure_ = std::move(r);
@@ -230,7 +240,7 @@ class TextDecoder : public ByteSource {
             const Conversion step = converter_->convert(held, out.subspan(written));
             heldBegin_ += step.read;
             written += step.written;
-            if (step.stop == Conversion::Stop::invalid) fail(converter_->problem(0));
+            if (step.stop == Conversion::Stop::invalid) fail(converter_->problem(0, heldOffset()));
             if (written > 0) return IoResult{written, 0, {}};
             if (step.stop == Conversion::Stop::output) fail("a character too long to convert");
             if (failure_) return *failure_;
@@ -241,13 +251,16 @@ class TextDecoder : public ByteSource {
 
     IoResult end(std::span<char> out) {
         if (heldBegin_ < heldEnd_) {
-            fail(converter_->problem(heldEnd_ - heldBegin_));
+            fail(converter_->problem(heldEnd_ - heldBegin_, heldOffset()));
             return *failure_;
         }
         if (finished_) return {};
         finished_ = true;
         return IoResult{converter_->finish(out), 0, {}};
     }
+
+    // Where the first byte held begins in the source.
+    std::uint64_t heldOffset() const { return taken_ - (heldEnd_ - heldBegin_); }
 
     IoResult fromSpill(std::span<char> buf) {
         const std::size_t n = std::min(buf.size(), spillEnd_ - spillBegin_);
@@ -265,6 +278,7 @@ class TextDecoder : public ByteSource {
     // Bytes read from the source and not yet passed on or converted.
     std::vector<char> held_;
     std::size_t heldBegin_ = 0, heldEnd_ = 0;
+    std::uint64_t taken_ = 0;  // bytes read from the source into held_
     // Converted bytes that a small buffer could not take.
     std::array<char, 64> spill_{};
     std::size_t spillBegin_ = 0, spillEnd_ = 0;

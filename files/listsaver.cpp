@@ -1,25 +1,17 @@
 #include "listsaver.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <string>
-#include <thread>
+#include <string_view>
+
+#include "io.h"
 
 namespace kolvane {
 
 namespace {
-
-// How long one wait for a device's reader lasts before a cancel is looked at.
-constexpr int kStepMs = 20;
 
 const QString kCancelled = QStringLiteral("stopped: the file was left as it was");
 
@@ -29,49 +21,22 @@ QString reason(const QFileDevice& file) {
                                                                  : why;
 }
 
-QString systemReason(int code) {
-    return QString::fromLocal8Bit(std::strerror(code));
-}
-
-// Opens a device or FIFO for writing without waiting in open(): a FIFO
-// without a reader answers ENXIO and is tried again until one comes (a
-// socket answers ENXIO too, for good).
-int openDevice(const QString& path, SaveControl& control, int& error) {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    const bool fifo = ::stat(name.constData(), &st) == 0 && S_ISFIFO(st.st_mode);
-    for (;;) {
-        const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) return fd;
-        error = errno;
-        if (!(error == ENXIO && fifo) && error != EINTR) return -1;
-        if (control.cancel.load()) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
-    }
-}
-
-// Writes all of a block to a non-blocking descriptor, waiting for room in
-// short steps; false with `error` set when it cannot, 0 when cancelled.
-bool writeDevice(int fd, const char* data, qint64 size, SaveControl& control, int& error) {
-    while (size > 0) {
-        if (control.cancel.load()) return error = 0, false;
-        const ssize_t n = ::write(fd, data, static_cast<std::size_t>(size));
-        if (n > 0) {
-            data += n;
-            size -= n;
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR) return error = errno, false;
-        pollfd room{fd, POLLOUT, 0};
-        ::poll(&room, 1, kStepMs);
-    }
-    return true;
+QString systemText(const std::string& cause) {
+    return QString::fromLocal8Bit(cause);
 }
 
 }  // namespace
 
+// A write that fills the disk first writes what fits and says nothing; only
+// the next one fails and sets the cause ("No space left on device").
 bool ListSaver::writeWhole(QFileDevice& file, const char* data, qint64 size) {
-    return file.write(data, size) == size;
+    while (size > 0) {
+        const qint64 n = file.write(data, size);
+        if (n <= 0) return false;
+        data += n;
+        size -= n;
+    }
+    return true;
 }
 
 bool ListSaver::writeItems(const ResultStore& items, const Write& write, SaveControl& control) {
@@ -93,18 +58,27 @@ bool ListSaver::writeItems(const ResultStore& items, const Write& write, SaveCon
     return true;
 }
 
+// The engine's writer opens a FIFO without waiting for its reader, and writes
+// to a pipe in pieces that end at line ends and never wait, asking between
+// them whether to stop: a stopped save leaves a reader whole lines.
 std::optional<QString> ListSaver::saveInPlace(const ResultStore& items, const QString& path,
                                               SaveControl& control) {
-    int error = 0;
-    const int fd = openDevice(path, control, error);
-    if (fd < 0) return error ? systemReason(error) : kCancelled;
+    FileOpener opener([&control] { return control.cancel.load(); });
+    auto opened = opener.openAppend(QFile::encodeName(path).toStdString());
+    if (!opened)
+        return opened.error().code == EINTR ? kCancelled : systemText(opened.error().cause);
+    Writer& out = **opened;
+    IoResult failed;
     const bool done = writeItems(
         items,
-        [&](const char* data, qint64 size) { return writeDevice(fd, data, size, control, error); },
+        [&](const char* data, qint64 size) {
+            failed = writeAll(out, std::string_view(data, static_cast<std::size_t>(size)));
+            return !failed.failed();
+        },
         control);
-    ::close(fd);
+    out.close();
     if (done) return std::nullopt;
-    return error ? systemReason(error) : kCancelled;
+    return failed.failed() && failed.code != EINTR ? systemText(failed.cause) : kCancelled;
 }
 
 std::optional<QString> ListSaver::save(const ResultStore& items, const QString& path,

@@ -28,7 +28,8 @@ struct SaveControl {
 // in place: the rename would put a plain file where the device was, which
 // for /dev/null, chosen by root, breaks the whole system. Such a target never
 // blocks the saver for long: a FIFO without a reader is waited for, and a
-// reader that stalls too, in short steps that watch for a cancel.
+// reader that stalls too, in short steps that watch for a cancel; a cancel
+// leaves a pipe's reader whole lines.
 class ListSaver {
   public:
     // Writes one block of a regular file whole; false when it could not.

@@ -168,6 +168,8 @@ void MainWindow::saveFinished(const std::optional<QString>& why) {
     enter(WindowState::idle);
     const bool closing = std::exchange(closePending_, false);
     if (why) return showStatus(kNothingSaved, *why);
+    // Also replaces the "Nothing saved..." an earlier failed save left.
+    showStatus(QStringLiteral("%1 values saved").arg(store_.size()));
     model_->markSaved();
     if (closing) close();
 }

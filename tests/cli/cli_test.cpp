@@ -124,8 +124,12 @@ std::string stopWhileBlocked(const std::string& start, const std::string& waitPo
            "wait $pid; echo $?; sed 's/[0-9][0-9]* values/N values/' e";
 }
 const std::string kTerminated = "143\nkolvane-rip: terminated, after N values ripped\n";
-const std::string kUnreadPipe =
-    "yes 'a|b' | head -n 2000000 >big && mkfifo w && { $R -f 1 big >w 2>e & } && exec 3<w &&";
+// Results of many lengths, so that the output's batches end anywhere in the
+// pipe's pages; the default thread count and one thread write differently.
+std::string unreadPipe(const std::string& threads) {
+    return "seq 2000000 | sed 's/$/|b/' >big && mkfifo w && { $R " + threads +
+           " -f 1 big >w 2>e & } && exec 3<w &&";
+}
 const std::string kFull = " at line 1: No space left on device\n";
 const std::string kSame = "the output ";
 // clang-format off
@@ -192,10 +196,9 @@ const CliCase kScripts[] = {
      "", "1\n", "", 0},
     {"StopOpeningFifoSource", stopWhileBlocked("mkfifo p && { $R -f 1 p 2>e & } &&", "wait_for_partner"), "", kTerminated, "", 0},
     {"StopOpeningFifoOutput", stopWhileBlocked("mkfifo p && { $R -f 1 -a p in.txt 2>e & } &&", "wait_for_partner"), "", kTerminated, "", 0},
-    {"StopWritingUnreadPipe", stopWhileBlocked(kUnreadPipe, "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
+    {"StopWritingUnreadPipe", stopWhileBlocked(unreadPipe(""), "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
      "", "143\nkolvane-rip: terminated, after N values ripped\nwhole\n", "", 0},
-    {"StopWritingUnreadPipeThreads", stopWhileBlocked(std::string(kUnreadPipe).replace(kUnreadPipe.find("-f 1"), 4, "--threads 3 -f 1"),
-     "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
+    {"StopWritingUnreadPipeOneThread", stopWhileBlocked(unreadPipe("--threads 1"), "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
      "", "143\nkolvane-rip: terminated, after N values ripped\nwhole\n", "", 0},
     // The README's recipe for files too big for one run: GNU parallel cuts the
     // file into blocks at line ends and keeps their order; the output is the
@@ -209,8 +212,8 @@ const CliCase kScripts[] = {
     {"QuoteNeverClosed", "$R --csv -f 1 --threads 2 in.txt", "a,b\n\"c\nd\n", "a\n", "kolvane-rip: Cannot rip in.txt: a quote opened at line 2 is never closed\n", 1},
     {"HeaderOfEachSource", "printf 'b|a\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
     // Compressed sources are read as what they hold, whatever their names.
-    {"CompressedFileAndStdin", "gzip -c in.txt >z && xz -c in.txt >x.txt && $R -f 2 z - x.txt <z && cp in.txt t.gz && $R -f 1 t.gz",
-     "a|1\nb|2\n", "1\n2\n1\n2\n1\n2\na\nb\n", "", 0},
+    {"CompressedFileAndStdin", "gzip -c in.txt >z && xz -c in.txt >x.txt && $R -f 2 z - x.txt <z && cp in.txt t.gz && $R -f 1 t.gz && "
+     "pzstd -qc in.txt >p && $R -f 2 - <p", "a|1\nb|2\n", "1\n2\n1\n2\n1\n2\na\nb\n1\n2\n", "", 0},
     {"DamagedCompressedSource", "gzip -c in.txt >t.gz && printf 'no gzip member' >>t.gz && $R -f 2 t.gz",
      "a|1\nb|2\n", "1\n2\n", "kolvane-rip: Cannot read t.gz at line 3: the compressed data is damaged\n", 1},
     {"TruncatedCompressedSourceThreads", "seq 200000 | sed 's/^/x|/' | zstd -qc >f && head -c $(($(wc -c <f) / 2)) f >t.zst; "
@@ -222,7 +225,8 @@ const CliCase kScripts[] = {
     {"GuessQuotedTabAndEncoding", "$R --guess in.txt", "\"caf\xe9\tb\"\t1\n\"c\"\t2\n\"d\"\t3\n", "-s '\\t' --quoted --encoding cp1252\n", "", 0},
     // UTF-16 and compressed sources are guessed after decoding, as they are ripped.
     {"GuessUtf16", "printf 'a;b\\n1;2,5\\n3;4,5\\n' | iconv -t UTF-16 >u && $R --guess u", "", "-s ';' --header\n", "", 0},
-    {"GuessGzip", "printf 'id,n\\n1,2.5\\n2,3.5\\n3,4.5\\n' | gzip >z && $R --guess z", "", "-s ',' --header\n", "", 0},
+    {"GuessCompressed", "printf 'id,n\\n1,2.5\\n2,3.5\\n3,4.5\\n' | gzip >z && $R --guess z && zcat z | pzstd -qc | $R --guess",
+     "", "-s ',' --header\n-s ',' --header\n", "", 0},
     {"GuessOneColumn", "$R --guess in.txt", "Anna Berg\nLars Li\n", "-s ''\n", "", 0},
     // A close runner-up is named on standard error, so $(... --guess) stays the options.
     {"GuessAlsoPossible", "$R --guess in.txt", "a;b|c\n1;2|3\n4;5|6\n", "-s ';' --header\n", "# also possible: -s '|'\n", 0},

@@ -83,35 +83,46 @@ TEST(Writer, OnlyAFileOpenedByPathIsReopenable) {
 }
 
 // A pipe nobody reads: the write gives up once a stop is asked, and what it
-// left in the pipe ends on a whole line.
+// left in the pipe ends on a whole line, whether the lines come in one write
+// or in batches whose ends fall anywhere in the pipe's pages (a batch that
+// does not fill its last page leaves the rest of it unused).
 TEST(Stop, WritingToAnUnreadPipeGivesUp) {
-    int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
-    std::atomic<bool> asked = false, returned = false;
-    auto writer = descriptorWriter(ends[1], true, [&] { return asked.load(); });
     std::string lines;
-    for (int i = 0; lines.size() < (std::size_t{1} << 20); ++i) lines += std::to_string(i) + "\n";
-    std::thread stopper([&] {
-        // Asked only once the pipe is full: the writer must be waiting then.
-        for (int queued = 0; !returned && queued < 60000;) ::ioctl(ends[0], FIONREAD, &queued);
-        asked = true;
-        // A writer still waiting two seconds on ignored the stop: closing the
-        // pipe ends the test (SIGPIPE) instead of leaving it hanging.
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (!returned && std::chrono::steady_clock::now() < until) std::this_thread::yield();
-        if (!returned) ::close(ends[0]);
-    });
-    const IoResult r = writeAll(*writer, lines);
-    returned = true;
-    stopper.join();
-    EXPECT_EQ(r.code, EINTR);
-    writer.reset();
-    std::string inPipe(r.bytes + 1, '\0');
-    ASSERT_EQ(::read(ends[0], inPipe.data(), inPipe.size()), static_cast<ssize_t>(r.bytes));
-    ::close(ends[0]);
-    inPipe.resize(r.bytes);
-    EXPECT_EQ(inPipe, lines.substr(0, r.bytes));
-    EXPECT_EQ(inPipe.back(), '\n');
+    for (int i = 0; lines.size() < (std::size_t{2} << 20); ++i) lines += std::to_string(i) + "\n";
+    for (const std::size_t batch : {lines.size(), std::size_t{262147}, std::size_t{5003}}) {
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        std::atomic<bool> asked = false, returned = false;
+        auto writer = descriptorWriter(ends[1], true, [&] { return asked.load(); });
+        std::thread stopper([&] {
+            // Asked once the pipe holds something: the writer is asked only
+            // when it waits, so it goes on until the pipe is full.
+            for (int queued = 0; !returned && queued < 60000;) ::ioctl(ends[0], FIONREAD, &queued);
+            asked = true;
+            // A writer still waiting two seconds on ignored the stop: closing
+            // the pipe ends the test (SIGPIPE) instead of leaving it hanging.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (!returned && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+            if (!returned) ::close(ends[0]);
+        });
+        IoResult r;
+        std::size_t done = 0;
+        while (done < lines.size() && !r.failed()) {
+            const std::size_t cut = std::min(lines.find('\n', done + batch - 1), lines.size() - 1);
+            r = writeAll(*writer, std::string_view(lines).substr(done, cut + 1 - done));
+            done += r.bytes;
+        }
+        returned = true;
+        stopper.join();
+        EXPECT_EQ(r.code, EINTR) << batch;
+        writer.reset();
+        std::string inPipe(done + 1, '\0');
+        ASSERT_EQ(::read(ends[0], inPipe.data(), inPipe.size()), static_cast<ssize_t>(done));
+        ::close(ends[0]);
+        inPipe.resize(done);
+        EXPECT_EQ(inPipe, lines.substr(0, done)) << batch;
+        EXPECT_EQ(inPipe.back(), '\n') << batch;
+    }
 }
 
 }  // namespace

@@ -136,8 +136,8 @@ class HandlersTest : public QObject, WindowFixture {
     }
 
     // The list's bytes, not what it shows, are saved, and copied decoded;
-    // success leaves the status line alone. Empty, nothing is asked. A failed
-    // write says "Nothing saved..." with its reason and keeps the file there.
+    // success says so. Empty, nothing is asked. A failed write says
+    // "Nothing saved..." with its reason and keeps the file there.
     // The source itself is refused.
     void save() {
         bool failing = false;
@@ -157,13 +157,18 @@ class HandlersTest : public QObject, WindowFixture {
         click("saveButton");
         const QByteArray saved("\x80 5:1\r\ncaf\xe9:\r\n\xc3\xa9t\xc3\xa9:x\r\n");
         QCOMPARE(readFile(path("saved.txt")), saved);
-        QCOMPARE(status(), QStringLiteral("3 values ripped"));
+        QCOMPARE(status(), QStringLiteral("3 values saved"));
         failing = true;
         answer(path("saved.txt"));
         click("saveButton");
         QCOMPARE(status(), kNothingSaved);
         QVERIFY(!statusTip().isEmpty());
         QCOMPARE(readFile(path("saved.txt")), saved);
+        // A good save after a failed one says so, not what the failure left.
+        failing = false;
+        answer(path("saved.txt"));
+        click("saveButton");
+        QCOMPARE(status(), QStringLiteral("3 values saved"));
         // Never over the source, however the dialog is answered.
         const QByteArray source = readFile(path("s.txt"));
         answer(path("s.txt"));

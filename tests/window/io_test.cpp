@@ -122,7 +122,7 @@ class IoTest : public QObject, WindowFixture {
         reader.join();
         QCOMPARE(QByteArray::fromStdString(got), QByteArray("a1\r\na2\r\na3\r\n"));
         QVERIFY2(meter.longest < 100, qPrintable(QString::number(meter.longest)));
-        QCOMPARE(status(), QStringLiteral("3 values ripped"));
+        QCOMPARE(status(), QStringLiteral("3 values saved"));
 
         meter.onTick = [&](int ticks) {
             if (ticks == 20) QTest::keyClick(window_.get(), Qt::Key_Escape);
