@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -33,6 +34,32 @@ inline std::size_t firstBit(const std::uint64_t* map, std::size_t from, std::siz
     }
     const std::size_t at = w * 64 + std::size_t(__builtin_ctzll(bits));
     return at < to ? at : to;
+}
+
+// The first set bit at or after `at`, 64 bits a look from wherever `at`
+// falls, which finds a short record's end in one; `to` when there is none
+// before `to`, or only past it.
+inline std::size_t nextBit(const std::uint64_t* map, std::size_t at, std::size_t to) {
+    std::uint64_t bits = bitsFrom(map, at);
+    while (bits == 0) {
+        at += 64;
+        if (at >= to) return to;
+        bits = bitsFrom(map, at);
+    }
+    return std::min(to, at + std::size_t(__builtin_ctzll(bits)));
+}
+
+// The last set bit in [from, to), or `to`.
+inline std::size_t lastBit(const std::uint64_t* map, std::size_t from, std::size_t to) {
+    if (from >= to) return to;
+    const std::size_t first = from / 64;
+    for (std::size_t w = (to - 1) / 64 + 1; w-- > first;) {
+        std::uint64_t bits = map[w];
+        if (w == (to - 1) / 64 && to % 64 != 0) bits &= (std::uint64_t{1} << (to % 64)) - 1;
+        if (w == first) bits &= ~std::uint64_t{0} << (from % 64);
+        if (bits != 0) return w * 64 + 63 - std::size_t(__builtin_clzll(bits));
+    }
+    return to;
 }
 
 // Where the first run of `words` whole zero words in [from, to) may be

@@ -8,6 +8,7 @@
 #include <new>
 #include <thread>
 
+#include "bitwalk.h"
 #include "lineend.h"
 
 namespace kolvane {
@@ -139,14 +140,7 @@ bool BlockReader::fill(RipBlock& block) {
     while (!pendingFailure_ && !ended_) {
         if (block.size == block.capacity) {
             if (const std::size_t cut = lastRecordEnd(block, false)) return cutAt(block, cut);
-            // One record fills the block: the block grows with it, to just past the limit.
-            if (block.capacity <= blockSize_ && longLine_) longLine_();
-            const std::size_t most = std::max(lineLimit_, lineLimit_ + blockSize_);
-            if (block.size > lineLimit_ || !block.reserve(std::min(block.capacity * 2, most))) {
-                block.failure =
-                    block.size > lineLimit_ ? lineTooLong(lineLimit_) : noMemoryForLine(block.size);
-                break;
-            }
+            if (!grow(block)) break;
         }
         IoResult r = source_.read(std::span<char>(
             block.data + block.size, std::min(block.capacity - block.size, blockSize_)));
@@ -164,12 +158,9 @@ bool BlockReader::fill(RipBlock& block) {
             std::this_thread::yield();
             continue;
         }
-        if (r.bytes == 0) {
-            ended_ = true;
-            break;
-        }
+        ended_ = r.bytes == 0;
         block.size += r.bytes;
-        if (block.capacity <= blockSize_) continue;
+        if (ended_ || block.capacity <= blockSize_) continue;
         // A block grown for a long record ends as soon as a record ends, so
         // what it carries over stays within one read.
         if (const std::size_t cut = lastRecordEnd(block, false)) return cutAt(block, cut);
@@ -179,6 +170,19 @@ bool BlockReader::fill(RipBlock& block) {
             if (!keepGoing_()) return stop(block);
         }
     }
+    return finish(block);
+}
+
+bool BlockReader::grow(RipBlock& block) {
+    // One record fills the block: the block grows with it, to just past the limit.
+    if (block.capacity <= blockSize_ && longLine_) longLine_();
+    const std::size_t most = std::max(lineLimit_, lineLimit_ + blockSize_);
+    if (block.size <= lineLimit_ && block.reserve(std::min(block.capacity * 2, most))) return true;
+    block.failure = block.size > lineLimit_ ? lineTooLong(lineLimit_) : noMemoryForLine(block.size);
+    return false;
+}
+
+bool BlockReader::finish(RipBlock& block) {
     if (pendingFailure_ && !block.failure) block.failure = std::exchange(pendingFailure_, {});
     if (block.failure) {
         // Reading failed: only the records that surely ended are ripped.
@@ -254,18 +258,14 @@ std::size_t BlockReader::lastQuotedEnd(RipBlock& block, bool final) {
 void BlockReader::takeLastRecordEnd(const std::uint64_t* ends, std::size_t base, std::size_t from,
                                     std::size_t to, const char* data, std::size_t size,
                                     bool final) {
-    if (from >= to) return;
-    for (std::size_t w = (to - 1 - base) / 64 + 1; w-- > (from - base) / 64;) {
-        std::uint64_t bits = ends[w];
-        while (bits != 0) {
-            const std::size_t at = base + w * 64 + 63 - std::size_t(__builtin_clzll(bits));
-            bits &= ~(std::uint64_t{1} << (at - base) % 64);
-            if (at >= to) continue;
-            if (at < from) return;
-            if (!surelyEndsLine(data, at, size, final)) continue;
+    for (std::size_t end = to; from < end;) {
+        const std::size_t at = base + lastBit(ends, from - base, end - base);
+        if (at >= end) return;
+        if (surelyEndsLine(data, at, size, final)) {
             recordEnd_ = at + 1;
             return;
         }
+        end = at;
     }
 }
 

@@ -95,6 +95,11 @@ class BlockReader {
 
   private:
     bool fill(RipBlock& block);
+    // Grows a block that one record fills; false, with the block's failure,
+    // past the line limit or the memory.
+    bool grow(RipBlock& block);
+    // Ends a block that reading ended: at a failure, or at the source's end.
+    bool finish(RipBlock& block);
     // Ends the block at `cut`, carrying the rest over to the next.
     bool cutAt(RipBlock& block, std::size_t cut);
     // Ends reading at the block's last whole record, as asked.

@@ -85,9 +85,11 @@ template <ValueWay kWay, bool kCheckBlank, class Out>
         look.quotes == (std::uint64_t{1} | std::uint64_t{1} << (n - 1))) {
         const std::string_view inside(raw + 1, n - 2);
         if (kCheckBlank && complete && isBlank(inside)) complete = false;
-        const bool quote =
-            kWay == ValueWay::quoteAlways ||
-            (kWay == ValueWay::quoteNeeded && needsQuotesPadded(inside, plan.join()));
+        // It holds no quote; where no line end is inside, only the join counts.
+        const bool quote = kWay == ValueWay::quoteAlways ||
+                           (kWay == ValueWay::quoteNeeded &&
+                            (look.lineEnds ? needsQuotesPadded(inside, plan.join())
+                                           : holdsJoinPadded(inside, plan.join())));
         return quote ? out.put(raw, n) : out.put(inside.data(), inside.size());
     }
     if (trim) {

@@ -49,41 +49,6 @@ inline bool holdsByte(const char* p, std::int32_t n, char byte) {
 #endif
 }
 
-// Cuts fields 1..most of the line [pos, eol) from the separator bits: field
-// k ends at stop[k] (an offset in the line; stop[0] is -1). Returns how many
-// the line has up to `most`; `reachedEnd` says whether the last ran to the
-// line's end. Most lines keep their wanted separators in their first 64
-// bytes: one look takes them, with no branch on where they fall.
-inline std::size_t cutStops(const LineIndex::Maps& maps, std::size_t pos, std::size_t eol,
-                            std::size_t most, std::int32_t* stop, bool& reachedEnd) {
-    reachedEnd = false;
-    if (most == 0) return 0;
-    const std::size_t first = pos - maps.start;
-    if (takeFromWord(maps.seps, first, eol - pos, most, stop)) return most;
-    BitWalk walk(maps.seps, first, eol - maps.start);
-    std::size_t got = 0;
-    for (std::size_t at = walk.next(); at < eol - maps.start; at = walk.next()) {
-        stop[++got] = static_cast<std::int32_t>(at - first);
-        if (got == most) return got;
-    }
-    stop[++got] = static_cast<std::int32_t>(eol - pos);
-    reachedEnd = true;
-    return got;
-}
-
-// The first CR or LF at or after `pos`, 64 bytes a look; SIZE_MAX when there
-// is none up to word `lastWord` of the maps.
-inline std::size_t lineEndFrom(const LineIndex::Maps& maps, std::size_t pos, std::size_t lastWord) {
-    std::size_t at = pos - maps.start;
-    std::uint64_t bits = bitsFrom(maps.ends, at);
-    while (bits == 0) {
-        at += 64;
-        if (at / 64 > lastWord) return SIZE_MAX;
-        bits = bitsFrom(maps.ends, at);
-    }
-    return maps.start + at + std::size_t(__builtin_ctzll(bits));
-}
-
 }  // namespace
 
 void OutputRoom::grow(std::size_t n) {
@@ -149,6 +114,7 @@ struct StopCut {
     // The quotes of the record's first 64 bytes, where most values lie,
     // taken in one look.
     std::uint64_t quotes = 0;
+    bool lineEnds = false;  // a line end stands inside quotes in the record
 
     bool missing(const RipPlan::Step& step) const { return step.field - 1 >= got; }
     FieldSpan span(const RipPlan::Step& step) const {
@@ -164,8 +130,8 @@ struct StopCut {
         const std::size_t n = span.end - span.begin;
         if (n >= 64) return {};
         const std::uint64_t in = (std::uint64_t{1} << n) - 1;
-        if (span.end < 64) return {true, (quotes >> span.begin) & in};
-        return {true, bitsFrom(maps->quotes, at + span.begin) & in};
+        if (span.end < 64) return {true, (quotes >> span.begin) & in, lineEnds};
+        return {true, bitsFrom(maps->quotes, at + span.begin) & in, lineEnds};
     }
 };
 
@@ -212,13 +178,12 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
     constexpr std::size_t quotes = kQuoted ? 2 : 0;
     // Field stops are 32-bit; longer records take the general path.
     const std::size_t longest = std::min<std::size_t>(target.lineLimit, INT32_MAX - 1);
-    const std::size_t lastWord = (to - 1 - maps.start) / 64;
     // The first line end inside quotes from a record on, found again only
     // once a record passes it (0 is before any).
     std::size_t nextHidden = 0;
 
     while (pos < until && pos < to) {
-        const std::size_t eol = lineEndFrom(maps, pos, lastWord);
+        const std::size_t eol = maps.start + nextBit(maps.ends, pos - maps.start, to - maps.start);
         if (eol >= to || eol - pos > longest) return pos;
         const std::size_t length = eol - pos;
         const std::size_t next = terminatorEnd(data, eol, size);
@@ -229,8 +194,15 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         }
         const char* const record = data + pos;
         StopCut cut{stop, 0, false, &scratch_, &maps, pos - maps.start};
-        cut.got = cutStops(maps, pos, eol, most, stop, cut.reachedEnd);
-        if constexpr (kQuoted) cut.quotes = bitsFrom(maps.quotes, cut.at);
+        cut.got =
+            cutStops({maps.seps, pos - maps.start, split_}, length, most, stop, cut.reachedEnd);
+        if constexpr (kQuoted) {
+            cut.quotes = bitsFrom(maps.quotes, cut.at);
+            if (nextHidden <= pos) {
+                nextHidden = maps.start + firstBit(maps.hidden, pos - maps.start, to - maps.start);
+            }
+            cut.lineEnds = nextHidden < eol;
+        }
         // A bracket in a value could form a placeholder a later field would
         // fill; a result that may pass the room's bound or the result limit
         // is sized by the general path.
@@ -272,12 +244,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
         st.sawLine = true;
         // A quoted record may hold line ends: it counts its source lines.
         st.lines += 1;
-        if (kQuoted) {
-            if (nextHidden <= pos) {
-                nextHidden = maps.start + firstBit(maps.hidden, pos - maps.start, to - maps.start);
-            }
-            if (nextHidden < eol) st.lines += lineEndsIn({record, length});
-        }
+        if (kQuoted && cut.lineEnds) st.lines += lineEndsIn({record, length});
         pos = next;
     }
     return pos;

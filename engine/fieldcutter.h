@@ -30,9 +30,10 @@ inline int splitByte(std::string_view split) {
 
 // Calls stop(at) for the first byte of every split string in `record` that
 // ends a field, left to right, until it returns false (when it returns a
-// bool): the one place a record's fields are found, whatever the mode. From
-// `bits`, when they mark the dialect's one split byte; else by scanning, a
-// vector at a time for a one-byte split string, or by the quote rules.
+// bool): where a record's fields are found, whatever the mode; cutStops()
+// below gives the same stops to the copier. From `bits`, when they mark the
+// dialect's one split byte; else by scanning, a vector at a time for a
+// one-byte split string, or by the quote rules.
 template <class Stop>
 void forEachStop(std::string_view record, const Dialect& dialect, Stop&& stop,
                  const SeparatorBits& bits = {}) {
@@ -65,6 +66,28 @@ void forEachStop(std::string_view record, const Dialect& dialect, Stop&& stop,
     }
 }
 
+// The same stops as offsets into an array, for the copier's loop over many
+// records: field k of a record of `length` bytes ends at stop[k] (stop[0] is
+// -1), for fields 1..most. Returns how many the record has up to `most`;
+// `reachedEnd` says whether the last ran to the record's end. Most records
+// keep their wanted stops in their first 64 bytes: one look takes them, with
+// no branch on where they fall.
+inline std::size_t cutStops(const SeparatorBits& bits, std::size_t length, std::size_t most,
+                            std::int32_t* stop, bool& reachedEnd) {
+    reachedEnd = false;
+    if (most == 0) return 0;
+    if (takeFromWord(bits.words, bits.first, length, most, stop)) return most;
+    BitWalk walk(bits.words, bits.first, bits.first + length);
+    std::size_t got = 0;
+    for (std::size_t at = walk.next(); at < bits.first + length; at = walk.next()) {
+        stop[++got] = static_cast<std::int32_t>(at - bits.first);
+        if (got == most) return got;
+    }
+    stop[++got] = static_cast<std::int32_t>(length);
+    reachedEnd = true;
+    return got;
+}
+
 // One field of a record, as offsets into it: its raw bytes, quotes and all.
 struct FieldSpan {
     std::size_t begin = 0;
@@ -85,10 +108,11 @@ std::size_t countFields(std::string_view record, const Dialect& dialect);
 
 // What a quoted text's maps say of one value's bytes, when the cut has them
 // (and the bytes are padded for wide reads): where its quotes stand, bit i
-// for byte i.
+// for byte i, and whether a line end may stand inside its quotes.
 struct ValueLook {
     bool known = false;
     std::uint64_t quotes = 0;
+    bool lineEnds = true;
 };
 
 // A record's wanted fields, as FieldCutter cuts them for emitSteps(): slot i

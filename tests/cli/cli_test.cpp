@@ -84,6 +84,10 @@ const CliCase kRows[] = {
     {"HeaderNamesRippedFirst", "-H -s , -f 'b c',1", "a,b c\r\n1,2\r\n", "b c:a\n2:1\n", "", 0},
     {"SkipHeaderTemplate", "--skip-header -t '[b]/[1]' --threads 2", "a|b\n1|2\n3|4\n", "2/1\n4/3\n", "", 0},
     {"HeaderAfterAMark", "-H -f b,a", "\xef\xbb\xbf" "a|b\n1|2\n", "b:a\n2:1\n", "", 0},
+    // The header is the first record: a quoted name may hold a line end. Once
+    // only its first line was taken, and the rest ripped as data.
+    {"SkipHeaderOverLines", "--csv --skip-header -f 1", "id,\"a\nb\"\n1,2\n", "1\n", "", 0},
+    {"HeaderNameOverLines", "--csv -H -f '\"a\nb\"'", "id,\"a\nb\"\r\n1,2\r\n", "\"a\nb\"\n2\n", "", 0},
     {"UnknownName", "-H -f a,c", "a|b\n1|2\n", "", "no field is named \"c\"; the header's names are: a, b", 2},
     {"Utf16WithMark", "-f 2,1", "\xFF\xFE" "a\0|\0\xE9\0\n\0"s, "\u00e9:a\n", "", 0},
     {"Cp1252", "--encoding cp1252 -f 2,1", "x|\x80\n", "\u20ac:x\n", "", 0},
@@ -211,6 +215,7 @@ const CliCase kScripts[] = {
     // A quote never closed is an error, not a value that swallows the rest.
     {"QuoteNeverClosed", "$R --csv -f 1 --threads 2 in.txt", "a,b\n\"c\nd\n", "a\n", "kolvane-rip: Cannot rip in.txt: a quote opened at line 2 is never closed\n", 1},
     {"HeaderOfEachSource", "printf 'b|a\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
+    {"LaterHeaderOverLines", "printf 'a,\"x\\ny\"\\n3,4\\n' >b && $R --csv --skip-header -f 1 in.txt b", "a,\"x\ny\"\n1,2\n", "1\n3\n", "", 0},
     // Compressed sources are read as what they hold, whatever their names.
     {"CompressedFileAndStdin", "gzip -c in.txt >z && xz -c in.txt >x.txt && $R -f 2 z - x.txt <z && cp in.txt t.gz && $R -f 1 t.gz && "
      "pzstd -qc in.txt >p && $R -f 2 - <p", "a|1\nb|2\n", "1\n2\n1\n2\n1\n2\na\nb\n1\n2\n", "", 0},

@@ -58,6 +58,7 @@ struct RipCase {
     std::string split = "|", join = ":";
     std::vector<FieldRange> ranges{};  // when given, the field list instead of `fields`
     bool quoted = false;
+    QuoteOutput quoteOutput = QuoteOutput::needed;
 };
 std::ostream& operator<<(std::ostream& os, const RipCase& c) {
     return os << c.name;
@@ -65,6 +66,7 @@ std::ostream& operator<<(std::ostream& os, const RipCase& c) {
 Settings settingsOf(const RipCase& c) {
     Settings s{c.split, c.join, c.fields, c.skip, false, c.templated};
     s.quoted = c.quoted;
+    s.quoteOutput = c.quoteOutput;
     return s;
 }
 
@@ -174,6 +176,11 @@ const RipCase kRipCases[] = {
     {"SkipMissingNotTested", "[1][5]", {"a|b"}, {"a[5]"}, T, T},
     // Quoted: values unquoted, never quoted again; the last one, blank or not, trimmed.
     {"QuotedTemplateLastTrimmed", "[1]-[2]", {"\"a\",", "b,\" \"", "\"c,d\",\"  e \""}, {"a-", "b-", "c,d-e"}, T, F, ",", ":", {}, true},
+    // Replaced one field after the other, still by the quotes: once broke.
+    {"QuotedTemplateStrayBracket", "[2] [1] ]", {"\"a,x\",b"}, {"b a,x ]"}, T, F, ",", ":", {}, true},
+    {"QuotedValueHoldsBracket", "[2]-[1]", {"\"x,y]\",b", "\"[2]\",c"}, {"b-x,y]", "c-c"}, T, F, ",", ":", {}, true},
+    // Always means every value, a field the record lacks too: once written as nothing.
+    {"QuotedAlwaysQuotesAMissingField", "1,2", {"a", "\"b\",\"\""}, {"\"a\",\"\"", "\"b\",\"\""}, F, F, ",", ",", {}, true, QuoteOutput::always},
     // Where the copier hands over to the general path: more values, a
     // higher field, or a result that may pass its bound.
     {"SixtyFourValues", repeated("2", 64, ","), {"a|bc"}, {repeated("bc", 64, ":")}},

@@ -12,6 +12,7 @@
 #include "bitwalk.h"
 #include "emit.h"
 #include "fieldcutter.h"
+#include "headerline.h"
 #include "lineend.h"
 #include "quotedvalue.h"
 #include "quotescan.h"
@@ -234,8 +235,8 @@ std::string quotedSoup(std::mt19937_64& rng) {
     std::string text;
     text.append(1, '"').append(62, 'q').append("\"\n\"");
     text.append(30, 'q').append(1, ',').append(31, 'q').append("\"\n");
-    const char* pieces[] = {"a",  "Berg, Anna", "x\"y", "\"\"", "\r\n",    "\n",
-                            "\r", ",",          " ",    "\"",   "12\" tv", "é"};
+    const char* pieces[] = {"a",  "Berg, Anna", "x\"y", "\"\"", "\r\n",    "\n", "[2]",
+                            "\r", ",",          " ",    "\"",   "12\" tv", "é",  "]"};
     const char* plainPieces[] = {"a", "b;c", " ", "", "é"};
     for (int record = 0; record < 3000; ++record) {
         for (int n = rng() % 150 == 0 ? 150 + int(rng() % 150) : 0; n > 0; --n) {
@@ -395,6 +396,58 @@ TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
             }
         }
     }
+}
+
+// A template over the same records, its brackets and the values' brackets
+// replaced one field after the other as Python's str.replace does: each
+// placeholder in turn, the last field trimmed, until no bracket is left.
+TEST(QuotedDifferential, TemplatesReplaceAsPythonDoes) {
+    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    std::mt19937_64 rng(2980);
+    const std::string text = quotedSoup(rng);
+    const std::string templ = "[2]<[1]>[3]]";
+    test::TempDir dir;
+    test::writeFile(dir.path("in.csv"), text);
+    test::writeFile(dir.path("t.py"),
+                    "import csv, sys\n"
+                    "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
+                    "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
+                    "    for row in csv.reader(f):\n"
+                    "        if not row: continue\n"
+                    "        t = sys.argv[3]\n"
+                    "        for i, v in enumerate(row, 1):\n"
+                    "            t = t.replace('[%d]' % i, v.strip(' ') if i == len(row) else v)\n"
+                    "            if '[' not in t: break\n"
+                    "        o.write(t + '\\r\\n')\n");
+    const std::string command = "python3 " + dir.path("t.py") + " " + dir.path("in.csv") + " " +
+                                dir.path("out.txt") + " '" + templ + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string want = test::readFile(dir.path("out.txt"));
+    Settings s{.split = ",", .fields = templ, .templateMode = true};
+    s.quoted = true;
+    for (unsigned threads : {0U, 1U, 3U}) {
+        const auto o = test::ripToFile(text, s, threads, {.chunk = 97, .block = 20000});
+        ASSERT_EQ(o.error, "");
+        ASSERT_EQ(o.file, want) << threads;
+    }
+}
+
+// A header record whose names hold line ends and quotes is read whole, as
+// Python reads the first row, and the rip after it starts at the next record.
+TEST(QuotedDifferential, HeaderIsTheFirstRecordAsPythonReadsIt) {
+    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    std::mt19937_64 rng(3180);
+    const std::string text = "id,\"a\r\nb\",\"c,\"\"d\"\"\"\r\n" + quotedSoup(rng);
+    const std::string rows = pythonReads(text, "\x1f", "\x1e");
+    test::StringSource source(text, 7);
+    auto header = readHeaderRecord(source, "src.txt", {",", true}, [] { return true; });
+    ASSERT_TRUE(header);
+    std::string names;
+    for (const std::string& name : headerNames(header->record, {",", true})) {
+        names += (names.empty() ? "" : "\x1f") + name;
+    }
+    EXPECT_EQ(names + "\x1e", rows.substr(0, rows.find('\x1e') + 1));
+    EXPECT_EQ(header->lines, 2);
 }
 
 }  // namespace

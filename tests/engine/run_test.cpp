@@ -259,6 +259,46 @@ TEST(Run, PumpChangesSettingsAndStopsBetweenLines) {
     EXPECT_EQ(test::readFile(second), after);
 }
 
+// Quoting turned on, and then the split string changed, in the middle of a
+// rip: each applies from the next record on, also inside a block the reader
+// cut by the old rules. Once the reader kept its first rules, and records
+// were cut wrongly.
+TEST(Run, QuotingAndSplitChangedMidRipApplyFromTheNextRecord) {
+    std::string text;
+    for (int i = 0; i < 60000; ++i) text += std::to_string(i) + ",\"a\nb;c\",x\n";
+    test::Rig rig("\n", PumpPolicy{std::chrono::milliseconds(0), 16 << 10});
+    rig.current = {.split = ",", .fields = "3,1"};
+    std::vector<std::int64_t> at;  // the results before each change
+    rig.onPump = [&](int pump, const Progress& progress) {
+        if (pump == 5 || pump == 40) at.push_back(progress.ripcount);
+        if (pump == 5) rig.current.quoted = true;
+        if (pump == 40) rig.current.split = ";";
+        return true;
+    };
+    test::StringSource source(text, 4096);
+    ASSERT_FALSE(rig.run(source).error);
+    ASSERT_EQ(at.size(), 2u);
+    // What the same records give, each read and ripped by the rules of its turn.
+    Lines want;
+    std::size_t pos = 0;
+    for (const Dialect& dialect : {Dialect{",", false}, Dialect{",", true}, Dialect{";", true}}) {
+        const std::size_t stop = want.size() < std::size_t(at[0]) ? std::size_t(at[0])
+                                 : dialect.split == ","           ? std::size_t(at[1])
+                                                                  : SIZE_MAX;
+        Settings s{.split = dialect.split, .fields = "3,1"};
+        s.quoted = dialect.quoted;
+        const RipPlan plan(s, fieldListFor(s, {}));
+        LineRipper ripper;
+        ripper.configure(plan);
+        while (want.size() < stop && pos < text.size()) {
+            const RecordEnd end = readRecord(text, pos, dialect, [](std::size_t) {});
+            ripper.rip(std::string_view(text).substr(pos, end.end - pos), want.emplace_back());
+            pos = end.next;
+        }
+    }
+    EXPECT_EQ(test::items(rig.store), want);
+}
+
 // In the list, a pass shows every line ripped before it, over a megabyte of
 // them, and a setting changed in it applies from the next line on.
 TEST(Run, PassInTheListShowsEveryLineBeforeIt) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "blockripper.h"
+#include "quotescan.h"
 #include "testutil.h"
 #include "windowripper.h"
 
@@ -142,17 +143,38 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
           "a run stops with an error exactly when lines are missing");
 }
 
-// Four threads on blocks of a few bytes meet every way a line, a CR LF and a
-// read failure can fall across blocks, and must still give what one thread does.
+// Four threads on blocks of a few bytes meet every way a line, a record, a
+// CR LF and a read failure can fall across blocks, and must still give what
+// one thread does, in plain and in quoted mode.
 void checkThreads(const std::string& text, std::size_t chunk, std::size_t failAt, Settings s,
                   const std::string& list, const std::string& templ, std::size_t block) {
-    for (bool smart : {false, true}) {
-        s.templateMode = smart;
-        s.fields = smart ? templ : list;
+    for (int way = 0; way < 4; ++way) {
+        s.templateMode = way % 2 == 1;
+        s.quoted = way >= 2;
+        s.fields = s.templateMode ? templ : list;
         const test::FileRip how{.chunk = chunk, .failAt = failAt, .block = block};
         check(test::ripToFile(text, s, 4, how) == test::ripToFile(text, s, 0, how),
               "four threads give what one thread gives");
     }
+}
+
+// The word scan of quoted text, in windows ending every `chunk` bytes, makes
+// the maps the byte-by-byte reading makes.
+void checkScan(const std::string& text, std::string_view split, std::size_t chunk) {
+    const std::size_t words = text.size() / 64 + 2;
+    std::vector<std::uint64_t> fast(4 * words, ~0ULL), exact(4 * words, ~0ULL);
+    auto maps = [&](std::vector<std::uint64_t>& m) {
+        return QuotedMapWords{m.data(), m.data() + words, m.data() + 2 * words,
+                              m.data() + 3 * words};
+    };
+    QuoteState state;
+    for (std::size_t from = 0; from < text.size(); from += chunk) {
+        const std::size_t to = std::min(text.size(), from + chunk);
+        state = scanQuoted(text.data(), from, to, text.size(), split, maps(fast), state);
+    }
+    const QuoteState want =
+        scanQuotedExact(text.data(), 0, text.size(), text.size(), split, maps(exact), {});
+    check(state == want && fast == exact, "the word scan makes the exact reading's maps");
 }
 
 }  // namespace
@@ -203,6 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     checkThreads(text, chunk, text.empty() ? SIZE_MAX : failAt % (text.size() * 2), s, list, templ,
                  block);
+    checkScan(text, s.split, chunk);
     checkOutputFile(text, big ? 5120 / (text.size() + 1) + 1 : 1, cut1,
                     retryFails ? std::optional(cut2) : std::nullopt);
     return 0;
