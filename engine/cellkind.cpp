@@ -88,8 +88,13 @@ bool isNumber(std::string_view v) {
 
 // Digits parted by - / . : with at most a T, a Z, a zone offset or AM/PM.
 // No part is longer than a year but a time's fraction of a second:
-// "0.0188713 0.083" is two numbers.
+// "0.0188713 0.083" is two numbers. A space parts a date from its time:
+// "0.05 8.50", with no time, is two numbers.
 bool isDate(std::string_view v) {
+    if (v.find(' ') != std::string_view::npos && v.find(':') == std::string_view::npos &&
+        v.find_first_of("AaPp") == std::string_view::npos) {
+        return false;
+    }
     std::size_t digits = 0, marks = 0, letters = 0, run = 0;
     bool time = false;
     for (std::size_t i = 0; i < v.size(); ++i) {

@@ -83,14 +83,27 @@ bool sameStart(std::string_view text, const SampleReading& r, std::size_t first)
     return true;
 }
 
+// Whether a record of three or more fields holds nothing past its first:
+// a title a spreadsheet padded out to the table's width ("Title,,,,").
+bool paddedTitle(std::string_view text, const SampleReading& r, std::size_t i) {
+    if (r.count(i) < 3) return false;
+    for (std::size_t c = 1; c < r.count(i); ++c) {
+        if (cellKind(r.cell(text, i, c)) != CellKind::Empty) return false;
+    }
+    return true;
+}
+
 // Title or comment lines above the table: records of fewer fields than the
-// common count before the first one of it, a few and fewer than the table's
-// records; names outnumber the fields of records that leave empty ones out,
-// and are no title. Only a table whose records mostly agree has a top to tell
-// apart.
-std::size_t titlesAbove(const SampleReading& r, std::size_t columns, std::size_t agreeing) {
+// common count, or padded ones, before the first one of it, a few and fewer
+// than the table's records; names outnumber the fields of records that leave
+// empty ones out, and are no title. Only a table whose records mostly agree
+// has a top to tell apart.
+std::size_t titlesAbove(std::string_view text, const SampleReading& r, std::size_t columns,
+                        std::size_t agreeing) {
     std::size_t titles = 0;
-    while (titles < r.size() && r.count(titles) < columns) ++titles;
+    while (titles < r.size() && (r.count(titles) < columns || paddedTitle(text, r, titles))) {
+        ++titles;
+    }
     if (titles > 30 || titles * 3 > r.size() || agreeing * 2 < r.size()) return 0;
     return titles;
 }
@@ -177,7 +190,7 @@ SplitScore scoreReading(std::string_view text, const SampleReading& r) {
     if (r.size() == 0) return s;
     const auto [columns, agreeing] = modeCount(r);
     if (columns < 2) return s;
-    const std::size_t titles = titlesAbove(r, columns, agreeing);
+    const std::size_t titles = titlesAbove(text, r, columns, agreeing);
     const double regular = consistency(text, r, titles, agreeing);
     if (regular == 0) return s;
     const CellTally t = tallyCells(text, r, titles, columns);

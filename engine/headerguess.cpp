@@ -73,6 +73,27 @@ int vote(std::string_view text, const SampleReading& r, std::size_t first, std::
     return 0;
 }
 
+// Which of a record's first `named` fields stand in a run of three or more
+// whole numbers that count up by one ("1998,1999,2000", "1;2;3").
+std::vector<bool> counting(std::string_view text, const SampleReading& r, std::size_t row,
+                           std::size_t named) {
+    std::vector<long> values(named, -2);
+    for (std::size_t col = 0; row < r.size() && col < std::min(named, r.count(row)); ++col) {
+        const std::string v = unquoted(r.cell(text, row, col));
+        if (!v.empty() && v.size() <= 4 &&
+            std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            values[col] = std::stol(v);
+        }
+    }
+    std::vector<bool> out(named, false);
+    for (std::size_t from = 0, to = 1; to <= named; ++to) {
+        if (to < named && values[to] >= 0 && values[to] == values[to - 1] + 1) continue;
+        if (to - from >= 3) std::fill(out.begin() + from, out.begin() + to, true);
+        from = to;
+    }
+    return out;
+}
+
 }  // namespace
 
 bool hasHeader(std::string_view text, const SampleReading& r, std::size_t first,
@@ -82,6 +103,10 @@ bool hasHeader(std::string_view text, const SampleReading& r, std::size_t first,
     const std::size_t named = std::min(r.count(first), std::max<std::size_t>(columns, 1));
     int votes = 0;
     std::vector<std::string> names;
+    // Years or months that count along the columns name them, unless the
+    // record below counts too.
+    const std::vector<bool> counts = counting(text, r, first, named);
+    const std::vector<bool> countsBelow = counting(text, r, first + 1, named);
     for (std::size_t col = 0; col < named; ++col) {
         const std::string name = unquoted(r.cell(text, first, col));
         if (cellKind(name) != CellKind::Empty &&
@@ -89,7 +114,7 @@ bool hasHeader(std::string_view text, const SampleReading& r, std::size_t first,
             votes -= 2;  // names are unique
         }
         names.push_back(name);
-        votes += vote(text, r, first, col, name);
+        votes += counts[col] && !countsBelow[col] ? 1 : vote(text, r, first, col, name);
     }
     if (votes != 0) return votes > 0;
     // Columns of free text: names are short, filled and no numbers. Two such

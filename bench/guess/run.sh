@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Accuracy of the format guess on the real corpus (bench/guess/real/, 300
-# public files with the dialect each was read to have in labels.tsv) and on a
+# Accuracy of the format guess on the real corpus (bench/guess/real/, public
+# files with the source and dialect of each in labels.tsv) and on a
 # generated one, beside Python's csv.Sniffer and CleverCSV on the same files
 # in the same run:
 #

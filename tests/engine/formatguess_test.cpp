@@ -155,6 +155,24 @@ const GuessCase kGuesses[] = {
         return cat("00", n(i + 10), "; L\n"); }), ";", false, false, 30},
     {"PairsOfWordsHaveNoHeader", table("", 20, [](int i) { return cat(kName[i % 5], ":", kWord[(i * 3) % 5], "\n"); }),
      ":"},
+    // Once one column: "0.05 8.50" read as a date and time.
+    {"SpacedPairsOfDecimals", table("", 20, [](int i) { return cat("0.", n(i + 10), " 8.", n(i + 40), "\n"); }), " "},
+    // Once no header: years and months that count along are names, not amounts.
+    {"CountingNamesOverAmounts", table("region;1;2;3;4\n", 20, [](int i) {
+        return cat(kName[i % 5], ";", n(i * 7), ";", n(i * 11), ";", n(i * 13), ";", n(i * 17), "\n"); }),
+     ";", false, true},
+    {"CountingRecordsAreNoHeader", table("", 20, [](int i) { return cat(n(i), ",", n(i + 1), ",", n(i + 2), "\n"); }),
+     ","},
+    {"TwoNumbersInARowAreData", table("", 20, [](int i) {
+        return cat(n(i * 5), ",", n(i * 5 + (i == 1 ? 1 : 3)), ",", kName[i % 5], "\n"); }), ","},
+    {"RepeatedYearsAreNoNames", table("2020,2020\n", 20, [](int i) { return cat(n(i), ".82,", n(i % 7), ".5\n"); }),
+     ","},
+    // Cut inside a value of ten lines: still a quoted value, not a stray quote.
+    {"CutInsideALongQuotedValue", table("id,note\n", 20, [](int i) { return cat(n(i), ",\"", kWord[i % 5], "\"\n"); }) +
+        table("21,\"", 10, [](int i) { return cat("line ", n(i), "\n"); }), ",", true, true, 0, "", false},
+    // Once a header: a title padded out to the table's width.
+    {"PaddedTitleAboveHeader", table("Sales 2024,,,\n,,,\nregion,units,price,tax\n", 20, [](int i) {
+        return cat(kName[i % 5], ",", n(i), ",", n(i * 3), ".25,", n(i % 4), "\n"); }), ",", false, true, 2},
     {"TwoSplitsReadAlike", table("", 20, [](int i) { return cat(n(i), ";", n(i * 3), "|", n(i * 7), "\n"); }),
      ";", false, false, 0, "", true, "|"},
 };
@@ -188,6 +206,7 @@ TEST(CellKind, NumbersDatesAndText) {
         {"1;2", CellKind::Text}, {"Anna", CellKind::Text}, {"-", CellKind::Text},
         {"19580329,316.1", CellKind::Text}, {"0.0188713 0.083", CellKind::Text},
         {"12:30:05.123456", CellKind::Date}, {"0.01887 0.083", CellKind::Text},
+        {"0.05 8.50", CellKind::Text}, {"1234,567.5", CellKind::Text}, {"2024-01-31 12:30", CellKind::Date},
         // clang-format on
     };
     for (auto [value, kind] : cases) EXPECT_EQ(cellKind(value), kind) << value;
