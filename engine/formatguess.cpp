@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "fieldlist.h"
 #include "guessscore.h"
 #include "headerguess.h"
 #include "lineend.h"
@@ -355,6 +356,16 @@ Expected<FormatGuess> guessFormat(std::string_view sample, bool whole) {
     FormatGuess guess = guessTable(text, whole);
     if (!isUtf8(text)) guess.encoding = legacyEncoding(text);
     return guess;
+}
+
+bool splitOccurs(std::string_view sample, std::string_view split, std::size_t lines) {
+    std::size_t start = 0;
+    for (std::size_t line = 0; line < lines && start < sample.size(); ++line) {
+        const std::size_t end = std::min(sample.find('\n', start), sample.size());
+        if (countSeparators(sample.substr(start, end - start), split) > 0) return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 }  // namespace kolvane

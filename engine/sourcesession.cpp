@@ -103,18 +103,20 @@ Settings SourceSession::resolved(Settings settings, bool namesOn) const {
     return settings;
 }
 
+std::string SourceSession::shownValue(std::string_view field, bool quoted) {
+    if (!quoted) return std::string(field);
+    std::string value;
+    appendUnquoted(value, field);
+    return value;
+}
+
 SourceSession::Gives SourceSession::gives(std::string_view record, const Settings& settings,
                                           const FieldList& list, std::size_t maxValues) const {
     Gives gives;
     const Dialect dialect = settings.dialect();
     gives.fields = countFields(record, dialect);
     for (const std::string_view field : cutFields(record, dialect, maxValues)) {
-        std::string& value = gives.values.emplace_back();
-        if (settings.quoted) {
-            appendUnquoted(value, field);
-        } else {
-            value.assign(field);
-        }
+        gives.values.push_back(shownValue(field, settings.quoted));
     }
     const RipPlan plan(settings, list);
     LineRipper ripper;
