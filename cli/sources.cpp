@@ -95,6 +95,16 @@ Expected<std::unique_ptr<ByteSource>> SourceOpener::guessThenOpen(std::unique_pt
                       ReadOptions{encoding_});
 }
 
+const std::vector<std::string>& SourceOpener::names() const {
+    static const std::vector<std::string> kNone;
+    const auto* names = session_.names(settings_.dialect());
+    return names != nullptr ? *names : kNone;
+}
+
+std::string_view SourceOpener::headerRecord() const {
+    return session_.headerRecord(settings_.dialect()).value_or(std::string_view());
+}
+
 Expected<OpenedSource> SourceOpener::open(std::size_t i) {
     const std::string& source = options_.sources[i];
     auto text = openText(source);
@@ -117,11 +127,8 @@ Expected<OpenedSource> SourceOpener::open(std::size_t i) {
     if (!taken) return taken.error();
     opened.bytes = std::move(*taken);
     const std::vector<std::string>& names = *reading.names(dialect);
-    if (i == 0) {
-        names_ = names;
-        headerRecord_ = *reading.headerRecord(dialect);
-    } else if (auto error = checkHeader(source, names)) {
-        return *error;
+    if (i > 0) {
+        if (auto error = checkHeader(source, names)) return *error;
     }
     return opened;
 }
@@ -131,16 +138,17 @@ Expected<OpenedSource> SourceOpener::open(std::size_t i) {
 // columns in silence.
 std::optional<Error> SourceOpener::checkHeader(const std::string& source,
                                                const std::vector<std::string>& names) const {
-    if (names == names_) return std::nullopt;
+    const std::vector<std::string>& first = this->names();
+    if (names == first) return std::nullopt;
     std::size_t k = 0;
-    while (k < names.size() && k < names_.size() && names[k] == names_[k]) ++k;
+    while (k < names.size() && k < first.size() && names[k] == first[k]) ++k;
     auto name = [](const std::vector<std::string>& all, std::size_t at) {
         return at < all.size() ? shownName(all[at], ",", true) : std::string("nothing");
     };
     return Error{"Cannot rip", sourceName(source),
                  "its header differs from the one of " + sourceName(options_.sources.front()) +
                      ": field " + std::to_string(k + 1) + " is " + name(names, k) + " here, " +
-                     name(names_, k) + " there",
+                     name(first, k) + " there",
                  1, 0};
 }
 

@@ -47,8 +47,9 @@ class SourceOpener {
     const std::string& guessed() const { return guessed_; }
     // The first source's start and header, as the session reads them.
     SourceSession& session();
-    const std::vector<std::string>& names() const { return names_; }
-    const std::string& headerRecord() const { return headerRecord_; }
+    // The first source's header's names and record (with a header option).
+    const std::vector<std::string>& names() const;
+    std::string_view headerRecord() const;
 
   private:
     Expected<std::unique_ptr<ByteSource>> openText(const std::string& source);
@@ -66,8 +67,6 @@ class SourceOpener {
     std::string encoding_;
     std::string guessed_;
     SourceSession session_;
-    std::vector<std::string> names_;  // the first source's header's
-    std::string headerRecord_;
 };
 
 }  // namespace kolvane::cli
