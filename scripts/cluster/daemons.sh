@@ -203,6 +203,7 @@ teardown() {
   [ "${#pids[@]}" -gt 0 ] && kill -KILL "${pids[@]}" 2>/dev/null
   wait 2>/dev/null
   [ "${made_run_sshd:-0}" = 1 ] && rmdir /run/sshd
+  [ -n "${started:-}" ] && printf '%-28s %s\n' "torn down, in all" "$(since "$started")"
   case "$status,${KOLVANE_CHECK_KEEP:-0}" in
     0,0 | 130,0 | 143,0) rm -rf "$scratch" ;;
     *) echo "cluster-check: logs kept in $scratch" >&2 ;;
