@@ -153,11 +153,10 @@ Host check-node
   StrictHostKeyChecking yes
   BatchMode yes
 EOF
-  # sshd wants its privilege-separation folder; make it only if missing.
-  if [ ! -d /run/sshd ]; then
-    mkdir -m 755 /run/sshd
-    made_run_sshd=1
-  fi
+  # sshd wants its privilege-separation folder, which Debian's own sshd
+  # service makes at start. It stays, empty, after the check: another sshd
+  # started meanwhile (a second check) may need it.
+  [ -d /run/sshd ] || mkdir -m 755 /run/sshd
   start_daemon /usr/sbin/sshd -D -e -f "$dir/sshd_config" -E "$dir/sshd.log"
   wait_for "ssh -F '$ssh_config' check-node true" 10
 }
@@ -202,8 +201,7 @@ teardown() {
   done
   [ "${#pids[@]}" -gt 0 ] && kill -KILL "${pids[@]}" 2>/dev/null
   wait 2>/dev/null
-  [ "${made_run_sshd:-0}" = 1 ] && rmdir /run/sshd
-  [ -n "${started:-}" ] && printf '%-28s %s\n' "torn down, in all" "$(since "$started")"
+  [ "${reported:-0}" = 1 ] && printf '%-28s %s\n' "torn down, in all" "$(since "$started")"
   case "$status,${KOLVANE_CHECK_KEEP:-0}" in
     0,0 | 130,0 | 143,0) rm -rf "$scratch" ;;
     *) echo "cluster-check: logs kept in $scratch" >&2 ;;
