@@ -105,8 +105,9 @@ SelectTypeParameters=CR_CPU
 MpiDefault=none
 SlurmdParameters=config_overrides
 ReturnToService=2
-# sbatch --wait polls every 2 s only while MinJobAge is below 6 s, else it
-# waits 8 s, then 32 s between looks: 30 s lost on a check of a few seconds.
+# sbatch --wait looks every 2 s only while MinJobAge is below 6 s; with the
+# default 300 its pauses grow to 8 s and 32 s, and an array done in 10 s was
+# seen done after 42 s.
 MinJobAge=4
 MailProg=/bin/true
 NodeName=check-node NodeAddr=127.0.0.1 NodeHostname=$(hostname -s) CPUs=$cpus State=UNKNOWN
