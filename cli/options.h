@@ -9,6 +9,7 @@
 #include "fieldlist.h"
 #include "fieldnames.h"
 #include "lineripper.h"
+#include "partsource.h"
 
 namespace kolvane::cli {
 
@@ -25,6 +26,7 @@ struct Options {
     unsigned threads = 1;  // threads the block rip runs on
     std::string encoding;  // the sources' declared encoding; empty: marks or bytes as they are
     bool guess = false;    // --guess: print the options that rip sources[0], rip nothing
+    std::optional<PartSpec> part;  // --part K/N: only the records of that part
 };
 
 // A call that ends before any rip: the help or the version (code 0, text for

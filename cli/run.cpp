@@ -15,6 +15,7 @@
 #include "io.h"
 #include "outputfile.h"
 #include "parallelrip.h"
+#include "partsource.h"
 #include "runreport.h"
 #include "textsource.h"
 
@@ -123,6 +124,30 @@ Expected<OpenedSource> takeHeader(std::unique_ptr<ByteSource> input, const std::
     return opened;
 }
 
+// With --part, a source's share of the part. A share that starts inside its
+// source holds no header of it, and the names are still the first source's,
+// read from its start.
+Expected<OpenedSource> openShare(const SourcePart& share, const std::string& source,
+                                 const Options& options, bool first, SourceGuard& guard,
+                                 std::optional<std::string>& clash) {
+    auto opened = openSourcePart(share, stopAsked);
+    if (!opened) return opened.error();
+    if (!guard.admitSource((*opened)->identity())) {
+        clash = source;
+        return OpenedSource{};
+    }
+    if (share.holdsFirstRecord()) return takeHeader(std::move(*opened), source, options, first);
+    OpenedSource part{std::move(*opened), 0, {}};
+    if (first && options.header != Options::Header::none) {
+        auto whole = openSource(source, ReadOptions{options.encoding});
+        if (!whole) return whole.error();
+        auto named = takeHeader(std::move(*whole), source, options, true);
+        if (!named) return named.error();
+        part.header = std::move(named->header);
+    }
+    return part;
+}
+
 // The field list or template with the header's names resolved, prepared in
 // the ripper; the message says which name could not be.
 std::optional<std::string> prepare(ParallelRipper& ripper, Settings& settings,
@@ -156,15 +181,28 @@ std::variant<RunResult, std::string> ripSources(ParallelRipper& ripper, const Op
     Settings settings = options.settings;
     std::optional<OptionsHost> host;
     RunResult result;
+    std::vector<SourcePart> shares;
+    if (options.part) {
+        auto plan = planPart(options.sources, *options.part, settings.dialect(), options.encoding);
+        if (auto* problem = std::get_if<std::string>(&plan)) return std::move(*problem);
+        if (auto* error = std::get_if<Error>(&plan)) return RunResult{std::move(*error)};
+        shares = std::get<std::vector<SourcePart>>(std::move(plan));
+    }
     for (std::size_t i = 0; i < options.sources.size(); ++i) {
         const std::string& source = options.sources[i];
-        auto opened = openSource(source, ReadOptions{options.encoding});
-        if (!opened) return RunResult{opened.error()};
-        if (!guard.admitSource((*opened)->identity())) {
-            clash = source;
-            break;
+        Expected<OpenedSource> input = OpenedSource{};
+        if (shares.empty()) {
+            auto opened = openSource(source, ReadOptions{options.encoding});
+            if (!opened) return RunResult{opened.error()};
+            if (!guard.admitSource((*opened)->identity())) {
+                clash = source;
+                break;
+            }
+            input = takeHeader(std::move(*opened), source, options, i == 0);
+        } else {
+            input = openShare(shares[i], source, options, i == 0, guard, clash);
+            if (clash) break;
         }
-        auto input = takeHeader(std::move(*opened), source, options, i == 0);
         if (!input) return RunResult{input.error()};
         if (stopSignal != 0) return RunResult{std::nullopt, true};
         if (i == 0) {
@@ -172,6 +210,7 @@ std::variant<RunResult, std::string> ripSources(ParallelRipper& ripper, const Op
             host.emplace(settings);
         }
         result = ripper.run(*input->bytes, sourceName(source), *host, input->linesBefore);
+        if (result.error && !shares.empty()) countFromFileStart(*result.error, shares[i]);
         if (result.error || result.stopped) break;
     }
     return result;
