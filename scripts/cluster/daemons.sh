@@ -145,7 +145,7 @@ MaxSessions 64
 EOF
   ssh_config="$dir/ssh_config"
   cat >"$ssh_config" <<EOF
-Host check-node
+Host check-node host1 host2
   HostName 127.0.0.1
   Port $port
   IdentityFile $dir/client_key
