@@ -78,6 +78,7 @@ const PartEdgeCase kEdgeCases[] = {
     {"Plain", {",", false}, false},
     {"Quoted", {",", true}, false},
     {"QuotedSplitOfTwoBytes", {",|", true}, false},
+    {"QuotedSplitOfThreeBytes", {",|,", true}, false},
     {"QuotedNoSplit", {"", true}, false},
     {"Utf16Plain", {",", false}, true},
     {"Utf16Quoted", {",", true}, true},
