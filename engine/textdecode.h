@@ -55,7 +55,4 @@ std::unique_ptr<ByteSource> decodingText(std::unique_ptr<ByteSource> raw, const 
 // than one character or changes a state.
 std::optional<std::array<std::string, 256>> singleByteText(const std::string& encoding);
 
-// Whether `name` is an encoding sources can be read in.
-bool knownEncoding(const std::string& name);
-
 }  // namespace kolvane
