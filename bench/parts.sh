@@ -57,7 +57,8 @@ echo
 # The times: the export ten times over (2.4 GB), so that GNU parallel's own
 # start (half a second here) does not hide the parts'. GNU parallel keeps each
 # part's output in a file of its own until its turn (-k): that costs too,
-# and the parts run from a shell, each into a file, show the parts' share.
+# and the parts run from a shell, each into a file, show the parts' share;
+# GNU parallel running nothing shows what its start costs.
 big="$data/quoted-10.csv"
 [ -f "$big" ] && [ "$(stat -c %s "$big")" = "$(($(stat -c %s "$csv") * 10))" ] ||
   for _ in $(seq 10); do cat "$csv"; done >"$big"
@@ -74,6 +75,7 @@ hyperfine -N --warmup 1 --runs "$runs" --export-json "$json" --output=null \
   -n "$cores parts, GNU parallel" "parallel -k -q $r $opts --part {}/$cores $c ::: $(seq -s ' ' "$cores")" \
   -n "8 parts, GNU parallel" "parallel -k -q $r $opts --part {}/8 $c ::: $(seq -s ' ' 8)" \
   -n "$cores parts, shell" "bash -c '$shell_parts wait; cat $results/part-*'" \
+  -n "GNU parallel alone" "parallel -k true ::: $(seq -s ' ' "$cores")" \
   -n "one plain run" "$r -f 2,4 $(q "$ref")" \
   -n "byte blocks, plain" "parallel --pipepart -a $(q "$ref") --block 30M -k $r --threads 1 -f 2,4" \
   >/dev/null
