@@ -128,6 +128,9 @@ Expected<OpenedSource> SourceOpener::openShare(std::size_t i) {
     if (!bytes) return bytes.error();
     refused_ = !admit_((*bytes)->identity());
     if (share.holdsFirstRecord()) return openFrom(i, std::move(*bytes));
+    // The share's first records stand for the session's sample, for the
+    // warning after a rip of empty results.
+    if (i == 0 && !refused_) *bytes = session_.keepStart(std::move(*bytes));
     return OpenedSource{std::move(*bytes), 0, refused_, {}};
 }
 

@@ -253,6 +253,8 @@ const CliCase kScripts[] = {
     // A CR LF across the count's 64 KiB blocks is one line end.
     {"PartCountsLinesOverBlocks", "{ printf h; yes \"$(printf '\\r')\" | head -n 100000; printf '\\201\\n'; } >w1 && $R --encoding cp1252 -f 1 --part 2/2 w1", "",
      "", "kolvane-rip: Cannot read w1 at line 100001: bytes not valid in cp1252 at byte offset 200001\n", 1},
+    // The warning's cause comes from the part's own first records.
+    {"PartWarnsOfEmptyResults", "$R -f 9 --part 2/2 in.txt", "a|1\nb|2\n", "\n", "kolvane-rip: warning: every result is empty: no field chosen is among the 2 fields of the first lines\n", 0},
     {"PartOfCompressedSource", "gzip -c in.txt >t.gz && $R -f 1 --part 1/2 t.gz", "a\n", "", kCannotCut + "t.gz: it is compressed (run one job per file instead)", 2},
     {"PartOfStandardInput", "$R -f 1 --part 1/2 <in.txt", "a\n", "", kCannotCut + "standard input: it is no regular file", 2},
     {"PartOfFifo", "mkfifo f && timeout 5 $R -H -f 1 --part 2/2 f", "a\n", "", kCannotCut + "f: it is no regular file", 2},
