@@ -106,10 +106,66 @@ std::string_view SourceOpener::headerRecord() const {
 }
 
 Expected<OpenedSource> SourceOpener::open(std::size_t i) {
-    const std::string& source = options_.sources[i];
-    auto text = openText(source);
+    if (options_.part) return openShare(i);
+    auto text = openText(options_.sources[i]);
     if (!text) return text.error();
-    OpenedSource opened{std::move(*text), 0, refused_};
+    return openFrom(i, std::move(*text));
+}
+
+// With --part. A source that cannot be cut is refused before any of it is
+// read. The guess and the header's names come from a source's start, read as
+// a whole rip reads it but only up to its header record, which is cheap; the
+// share itself is read from its first record on.
+Expected<OpenedSource> SourceOpener::openShare(std::size_t i) {
+    if (i == 0) {
+        auto planned = planShares();
+        if (!planned || planned->usage) return planned;
+    }
+    if ((i == 0 && options_.autoGuess) ||
+        (header_ != Options::Header::none && !shares_[i].holdsFirstRecord())) {
+        auto text = openText(options_.sources[i]);
+        if (!text) return text.error();
+        auto start = openFrom(i, std::move(*text));
+        if (!start || start->refused) return start;
+    }
+    // The guess may have changed how records end.
+    if (i == 0 && options_.autoGuess) {
+        auto planned = planShares();
+        if (!planned || planned->usage) return planned;
+    }
+    const SourcePart& share = shares_[i];
+    auto bytes = openSourcePart(share, stopAsked_);
+    if (!bytes) return bytes.error();
+    refused_ = !admit_((*bytes)->identity());
+    if (share.holdsFirstRecord()) return openFrom(i, std::move(*bytes));
+    // The share's first records stand for the session's sample, for the
+    // warning after a rip of empty results.
+    if (i == 0 && !refused_) *bytes = session_.keepStart(std::move(*bytes));
+    return OpenedSource{std::move(*bytes), 0, refused_, {}};
+}
+
+// Each source's share of the part, by the dialect and encoding known now;
+// nothing to rip but a usage problem when a source cannot be cut.
+Expected<OpenedSource> SourceOpener::planShares() {
+    auto plan = planPart(options_.sources, *options_.part, settings_.dialect(), encoding_);
+    if (auto* error = std::get_if<Error>(&plan)) return std::move(*error);
+    OpenedSource planned;
+    if (auto* problem = std::get_if<std::string>(&plan)) {
+        planned.usage = std::move(*problem);
+    } else {
+        shares_ = std::get<std::vector<SourcePart>>(std::move(plan));
+    }
+    return planned;
+}
+
+void SourceOpener::countFromFileStart(std::size_t i, Error& error) const {
+    if (i < shares_.size()) kolvane::countFromFileStart(error, shares_[i]);
+}
+
+// Source `i` from its start, its header taken as the options say.
+Expected<OpenedSource> SourceOpener::openFrom(std::size_t i, std::unique_ptr<ByteSource> text) {
+    const std::string& source = options_.sources[i];
+    OpenedSource opened{std::move(text), 0, refused_, {}};
     if (refused_) return opened;
     // The first records read stand for the session's sample, for the warning
     // after a rip of empty results.
