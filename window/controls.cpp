@@ -20,6 +20,7 @@
 #include "mainwindow.h"
 #include "resultmodel.h"
 #include "resultview.h"
+#include "wrappedlabel.h"
 
 namespace kolvane {
 
@@ -90,12 +91,12 @@ void MainWindow::buildControls() {
     fieldsLabel = label("fieldsLabel", QStringLiteral("Rip fields : "));
     fieldsEdit = textBox("fieldsEdit", QString(), 150);
     // On a narrow screen (a small one at 200%) the hint gives up room first,
-    // cut in the middle and whole in its tooltip, so that the check boxes
-    // beside it and the buttons stay in sight.
-    fieldsHintLabel = named(new ElidingLabel(QStringLiteral("(separate fields with ,  eg. : 2,4)")),
+    // wrapping onto a second line, so that the check boxes beside it and the
+    // buttons stay in sight.
+    fieldsHintLabel = named(new WrappedLabel(QStringLiteral("(separate fields with ,  eg. : 2,4)")),
                             "fieldsHintLabel");
-    fieldsHintLabel->setTextFormat(Qt::PlainText);
-    fieldsHintLabel->setMinimumWidth(40);
+    fieldsHintLabel->setMinimumWidth(
+        fieldsHintLabel->fontMetrics().horizontalAdvance(fieldsHintLabel->text()) / 2 + 8);
     skipEmptyCheck =
         named(new QCheckBox(QStringLiteral("Skip line on 1 empty value")), "skipEmptyCheck");
     hideListCheck =
@@ -180,15 +181,14 @@ void MainWindow::buildControls() {
     saveOrStop_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* bottomRow = new QHBoxLayout;
     bottomRow->addWidget(statusLabel, 1);
-    // Beside the status, which stays the design's text.
-    emptyHintLabel = named(new ElidingLabel, "emptyHintLabel");
-    emptyHintLabel->setTextFormat(Qt::PlainText);
-    emptyHintLabel->setMinimumWidth(40);
-    emptyHintLabel->hide();
-    bottomRow->addWidget(emptyHintLabel);
     bottomRow->addWidget(ripProgress);
     bottomRow->addWidget(toFileCheck);
     bottomRow->addWidget(saveOrStop_);
+    // Above the status line, which stays the design's text, and not in its
+    // row: a hint that comes or wraps moves neither the status nor "Save".
+    statusHintLabel = named(new WrappedLabel, "statusHintLabel");
+    statusHintLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusHintLabel->hide();
 
     auto* content = new QWidget;
     auto* window = new QVBoxLayout(content);
@@ -198,6 +198,7 @@ void MainWindow::buildControls() {
     window->addWidget(buildSuggestionBar());
     window->addWidget(columnGrid_);
     window->addWidget(resultList, 1);
+    window->addWidget(statusHintLabel);
     window->addLayout(bottomRow);
     // On a screen smaller than the controls need (a small one at 200%), the
     // list shrinks first, and then the window's content scrolls, so that no

@@ -25,6 +25,14 @@ struct LoadRow {
     QString line2;        // previewLine after ">>" once loaded; null: the load fails
 };
 
+struct WrittenRow {
+    const char* name;
+    QByteArray source;  // ripped with fields 2,1
+    QByteArray result;  // the bytes saved, and appended
+    int lines;          // in the source, and in the result
+    QString as;         // how the hints say they are written
+};
+
 // The tooltip as a reader sees it, one paragraph or line break a line.
 QString tipText(QWidget* widget) {
     QTextDocument document;
@@ -175,6 +183,44 @@ class HandlersTest : public QObject, WindowFixture {
         click("saveButton");
         QCOMPARE(status(), "Not saved: " + path("s.txt") + " is the source file itself");
         QCOMPARE(readFile(path("s.txt")), source);
+    }
+
+    // Where results went and how they are encoded, in the hint above the
+    // status: a save names its file and count, a rip to a file names the file,
+    // the lines it added and those it holds now. Text that was decoded is
+    // written as UTF-8, any other as its bytes, alike in both.
+    void whereResultsWent() {
+        const QByteArray utf16(
+            "\xff\xfe"
+            "a\0|\0\xe9\0\r\0\n\0",
+            12);
+        const WrittenRow rows[] = {
+            {"UTF-8", QByteArray("a|\xc3\xa9\r\n").repeated(1200),
+             QByteArray("\xc3\xa9:a\r\n").repeated(1200), 1200, " as UTF-8"},
+            {"UTF-16 with its mark", utf16, "\xc3\xa9:a\r\n", 1, " as UTF-8"},
+            {"Windows-1252", "a|caf\xe9\r\n", "caf\xe9:a\r\n", 1,
+             " as the source's own bytes (not UTF-8)"},
+        };
+        auto* hint = control<QLabel>(*window_, "statusHintLabel");
+        for (const WrittenRow& row : rows) {
+            const QString source = file("s.txt", row.source);
+            const QString lines = row.lines == 1 ? "1 line" : "1,200 lines";
+            loadFile(source);
+            rip(source, "2,1");
+            answer(path("saved.txt"));
+            click("saveButton");
+            QCOMPARE(readFile(path("saved.txt")), row.result);
+            QVERIFY2(hint->text() == "saved " + lines + " to saved.txt" + row.as, row.name);
+            QCOMPARE(hint->toolTip(), path("saved.txt"));
+            const QString out = file("out.txt", "x\r\ny\r\n");
+            chooseOutfile(out);
+            rip(source, "2,1");
+            QCOMPARE(readFile(out), "x\r\ny\r\n" + row.result);
+            QTRY_COMPARE(hint->text(), "appended " + lines + " to out.txt" + row.as + ", now " +
+                                           (row.lines == 1 ? "3" : "1,202"));
+            QCOMPARE(check("toFileCheck")->toolTip(), "Results are appended to " + out);
+            check("toFileCheck")->click();
+        }
     }
 
     // Closing, and a rip that would replace them, ask while the list holds

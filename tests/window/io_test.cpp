@@ -183,6 +183,7 @@ class IoTest : public QObject, WindowFixture {
         QWidget* bar = control(*window_, "ripProgress");
         QWidget* stop = control(*window_, "stopButton");
         QTRY_VERIFY(bar->isVisible() && stop->isVisible());
+        QCOMPARE(status(), QStringLiteral("saving"));
         {
             std::lock_guard lock(mutex);
             released = true;
@@ -191,6 +192,7 @@ class IoTest : public QObject, WindowFixture {
         settle();
         QCOMPARE(readFile(path("saved.txt")), QByteArray("a1\r\na2\r\na3\r\n"));
         QVERIFY(!bar->isVisible() && control(*window_, "saveButton")->isVisible());
+        QCOMPARE(status(), QStringLiteral("3 values saved"));
     }
 
     // Closing mid-rip asks as closing after it does: Cancel rips on, Save

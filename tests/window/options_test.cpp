@@ -39,6 +39,13 @@ struct GuessRow {
     kolvane::Suggestion offered;
 };
 
+struct AgainRow {
+    const char* name;
+    QString split;
+    bool quoted;
+    QString offer;  // empty: none
+};
+
 struct WarningRow {
     const char* name;
     bool names;
@@ -166,6 +173,55 @@ class OptionsTest : public QObject, WindowFixture {
         QCOMPARE(text("splitEdit"), QStringLiteral("|"));
     }
 
+    // After the offer was dismissed, settings that meet quoted values with
+    // quoted mode off, or a split string that never occurs, bring the fix
+    // back with the reason; settings that fit the source do not.
+    void offerComesBack() {
+        const QByteArray quotedExport =
+            "\"1\";\"Berg, Anna\";\"Oslo\"\r\n\"2\";\"Bo\";\"Rome\"\r\n\"3\";\"Cy\";\"Lima\"\r\n";
+        const AgainRow rows[] = {
+            {"quoted values, quoted mode off", ",", false,
+             "Values are in quotes and \"Fields may be quoted\" is off. Fields seem to be split "
+             "by ';' and quoted: use these settings?"},
+            {"a split string that never occurs", "#", true,
+             "The split string '#' occurs in none of the first lines. Fields seem to be split by "
+             "';': use this setting?"},
+            {"the settings the source wants", ";", true, ""},
+            {"a split string that occurs, quoted mode on", ",", true, ""},
+        };
+        for (const AgainRow& row : rows) {
+            open();
+            auto* bar = control(*window_, "suggestionBar");
+            loadFile(file("s.csv", quotedExport));
+            QTRY_VERIFY(bar->isVisible());
+            click("dismissSuggestionButton");
+            QVERIFY(!bar->isVisible());
+            check("quotedCheck")->setChecked(row.quoted);
+            box("splitEdit")->clear();
+            QTest::keyClicks(box("splitEdit"), row.split);
+            QVERIFY2(bar->isVisible() == !row.offer.isEmpty(), row.name);
+            if (!row.offer.isEmpty())
+                QCOMPARE(control<QLabel>(*window_, "suggestionLabel")->text(), row.offer);
+        }
+    }
+
+    // A long offer wraps rather than being cut, and its room stays when it
+    // goes, so that nothing under it moves.
+    void offerKeepsItsRoom() {
+        window_->resize(420, window_->height());
+        loadFile(file("s.csv", "id\tname\tcity\r\n1\tAnna\tOslo\r\n2\tBo\tRome\r\n"));
+        auto* label = control<QLabel>(*window_, "suggestionLabel");
+        QTRY_VERIFY(label->isVisible());
+        QApplication::processEvents();  // the layout follows
+        QVERIFY(label->heightForWidth(label->width()) > label->fontMetrics().lineSpacing());
+        QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        const int listAt = list()->mapTo(window_.get(), QPoint()).y();
+        click("useSuggestionButton");
+        QApplication::processEvents();
+        QVERIFY(!label->isVisible());
+        QCOMPARE(list()->mapTo(window_.get(), QPoint()).y(), listAt);
+    }
+
     // What is offered, and when nothing is: the split string in use is the
     // user's as soon as it occurs, and only the usual ones are offered.
     void whatIsOffered() {
@@ -175,16 +231,16 @@ class OptionsTest : public QObject, WindowFixture {
             {"quotes for the split string in use",
              "\"1\",\"Anna\"\n\"2\",\"Bo\"\n\"3\",\"Cy\"\n",
              ",",
-             {std::nullopt, true, false, std::nullopt}},
+             {std::nullopt, true, false, std::nullopt, {}}},
             {"a close runner-up is named",
              "1;3|7\n2;6|14\n3;9|21\n4;12|28\n5;15|35\n",
              ",",
-             {";", false, false, "|"}},
+             {";", false, false, "|", {}}},
         };
         for (const GuessRow& row : rows) {
-            QVERIFY2(
-                kolvane::suggestFor(row.sample, true, {.split = row.split}, false) == row.offered,
-                row.name);
+            QVERIFY2(kolvane::suggestFor(kolvane::guessFrom(row.sample), {.split = row.split},
+                                         false) == row.offered,
+                     row.name);
         }
     }
 
@@ -232,7 +288,7 @@ class OptionsTest : public QObject, WindowFixture {
         const QString source = file("s.txt", "a,b\r\nc,d\r\n");
         const std::pair<QString, bool> rows[] = {
             {"2", true}, {"2,3", true}, {"1", false}, {"2,1", false}, {"3", true}};
-        auto* hint = control<QLabel>(*window_, "emptyHintLabel");
+        auto* hint = control<QLabel>(*window_, "statusHintLabel");
         for (const auto& [fields, empty] : rows) {
             rip(source, fields);
             QCOMPARE(status(), QStringLiteral("2 values ripped"));
@@ -241,6 +297,11 @@ class OptionsTest : public QObject, WindowFixture {
         QCOMPARE(hint->text(),
                  QStringLiteral("every result is empty: the split string '|' occurs in none of "
                                 "the first lines"));
+        // Narrow, it takes a second line rather than losing words or
+        // widening the window.
+        QVERIFY(hint->minimumSizeHint().width() <
+                hint->fontMetrics().horizontalAdvance(hint->text()));
+        QVERIFY(hint->height() >= hint->heightForWidth(hint->width()));
     }
 };
 
