@@ -40,8 +40,10 @@ void sayAppending(QFileDialog& dialog) {
     auto describe = [&dialog, name] {
         dialog.setLabelText(
             QFileDialog::FileName,
-            QStringLiteral("File name (%1):")
-                .arg(appendTargetNote(dialog.directory().absoluteFilePath(name->text()))));
+            name->text().isEmpty()
+                ? QStringLiteral("File name:")
+                : QStringLiteral("File name (%1):")
+                      .arg(appendTargetNote(dialog.directory().absoluteFilePath(name->text()))));
     };
     QObject::connect(name, &QLineEdit::textChanged, &dialog, describe);
     QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog, describe);

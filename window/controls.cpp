@@ -1,5 +1,6 @@
 // The window's controls, their captions and initial content, and their places.
 #include <QCheckBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -289,17 +290,47 @@ void MainWindow::chainTabOrder() {
 
 void MainWindow::placeOnScreen() {
     // The content's own size: a scroll area asks for less than it holds.
-    QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
+    const QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
     if (const QScreen* where = screen()) {
-        // The column grid shows from the start only where it fits.
-        if (wanted.height() > where->availableGeometry().height()) {
+        // The column grid shows from the start where the least it needs fits,
+        // with room to spare for what comes after a load and a rip (the
+        // offer's two lines, a hint's line, a window manager's title bar);
+        // the list gives up its room to it first.
+        const int later = 5 * fontMetrics().lineSpacing();
+        if (scroll_->widget()->minimumSizeHint().height() + later >
+            where->availableGeometry().height()) {
             columnGrid_->setShown(false);
-            wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
         }
         setGeometry(fitOnScreen(wanted, minimumSizeHint(), where->availableGeometry()));
     } else {
         resize(wanted);
     }
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    keepFrameOnScreen();
+}
+
+// A window is activated once its window manager has framed and shown it.
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange) keepFrameOnScreen();
+}
+
+void MainWindow::keepFrameOnScreen() {
+    // A window manager frames the window only once it is shown: the frame
+    // around a window placed at the screen's size would put the title bar
+    // (move, close) off the screen. Placed again once, inside the frame.
+    const QRect frame = frameGeometry();
+    const QRect inside = geometry();
+    if (frameFitted_ || !isVisible() || frame == inside || !screen()) return;
+    frameFitted_ = true;
+    const QRect available = screen()->availableGeometry();
+    if (available.contains(frame)) return;
+    const QMargins border(inside.left() - frame.left(), inside.top() - frame.top(),
+                          frame.right() - inside.right(), frame.bottom() - inside.bottom());
+    setGeometry(fitOnScreen(size(), minimumSizeHint(), available.marginsRemoved(border)));
 }
 
 QRect fitOnScreen(QSize wanted, QSize minimum, const QRect& available) {

@@ -26,6 +26,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMimeData;
+class QMoveEvent;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
@@ -101,6 +102,8 @@ class MainWindow : public QWidget {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // A file dragged over a text box is the window's, not the box's.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -109,6 +112,7 @@ class MainWindow : public QWidget {
     void describeControls();
     void chainTabOrder();
     void placeOnScreen();
+    void keepFrameOnScreen();
     void connectSignals();
     void connectKeys();
 
@@ -268,6 +272,7 @@ class MainWindow : public QWidget {
     // The user answered Save to closing: once the rip has stopped, save; once
     // saved, close.
     bool closePending_ = false;
+    bool frameFitted_ = false;  // the window manager's frame was brought on screen
 
     using PreviewAnswer = Expected<std::optional<PreviewLine>>;
     std::deque<bool> previewAsks_;  // true: a load, false: ">>"

@@ -127,7 +127,9 @@ void MainWindow::offerSuggestion(const Suggestion& suggestion) {
     room.setRetainSizeWhenHidden(suggestion.any() ||
                                  (room.retainSizeWhenHidden() && guessed_.format));
     suggestionBar->setSizePolicy(room);
-    suggestionLabel->setText(suggestion.any() ? suggestionText(suggestion) : QString());
+    // Gone, its words stay behind the hidden bar: the room they kept stays
+    // the same.
+    if (suggestion.any()) suggestionLabel->setText(suggestionText(suggestion));
     suggestionBar->setVisible(suggestion.any());
 }
 
