@@ -223,6 +223,9 @@ void MainWindow::hintAtAppended(bool sameFileThroughout) {
                                  : QStringLiteral("appended results to %1%2")
                                        .arg(QFileInfo(shown).fileName(), writtenAs());
     showHint(appended, shown);
+    // A count still going for an earlier rip gives up first, not waited for.
+    countCancel_ = true;
+    countTask_.drop();
     countCancel_ = false;
     auto count = [this, output] { return countLines(output, countCancel_); };
     auto say = [this, appended, shown](std::optional<std::uint64_t> held) {
