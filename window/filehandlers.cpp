@@ -234,7 +234,9 @@ void MainWindow::hintAtAppended(bool sameFileThroughout) {
             showHint(appended + QStringLiteral(", now %1").arg(grouped(*held)), shown);
         }
     };
-    countTask_.start(this, std::move(count), std::move(say), kAnswerWait);
+    // Never waited for in place: a count of a large file would hold the
+    // window at the end of every rip.
+    countTask_.start(this, std::move(count), std::move(say), std::chrono::milliseconds{0});
 }
 
 QString MainWindow::writtenAs() const {
