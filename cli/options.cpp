@@ -22,6 +22,11 @@ constexpr const char* kFooter = R"(Examples:
   eval "kolvane-rip $(kolvane-rip --guess export.csv) -f 2,4 export.csv"
                                                the guessed options, read back by the shell
 
+Output encoding:
+  results are UTF-8 wherever a source is decoded (a UTF-16 or UTF-8
+  byte-order mark, or --encoding), else the source's bytes as they are;
+  no byte-order mark is written. The window writes by the same rule.
+
 Exit status:
   0  done
   1  the rip stopped on an error: standard error names the file, the line

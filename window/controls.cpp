@@ -1,5 +1,6 @@
 // The window's controls, their captions and initial content, and their places.
 #include <QCheckBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,6 +21,7 @@
 #include "mainwindow.h"
 #include "resultmodel.h"
 #include "resultview.h"
+#include "wrappedlabel.h"
 
 namespace kolvane {
 
@@ -90,12 +92,12 @@ void MainWindow::buildControls() {
     fieldsLabel = label("fieldsLabel", QStringLiteral("Rip fields : "));
     fieldsEdit = textBox("fieldsEdit", QString(), 150);
     // On a narrow screen (a small one at 200%) the hint gives up room first,
-    // cut in the middle and whole in its tooltip, so that the check boxes
-    // beside it and the buttons stay in sight.
-    fieldsHintLabel = named(new ElidingLabel(QStringLiteral("(separate fields with ,  eg. : 2,4)")),
+    // wrapping onto a second line, so that the check boxes beside it and the
+    // buttons stay in sight.
+    fieldsHintLabel = named(new WrappedLabel(QStringLiteral("(separate fields with ,  eg. : 2,4)")),
                             "fieldsHintLabel");
-    fieldsHintLabel->setTextFormat(Qt::PlainText);
-    fieldsHintLabel->setMinimumWidth(40);
+    fieldsHintLabel->setMinimumWidth(
+        fieldsHintLabel->fontMetrics().horizontalAdvance(fieldsHintLabel->text()) / 2 + 8);
     skipEmptyCheck =
         named(new QCheckBox(QStringLiteral("Skip line on 1 empty value")), "skipEmptyCheck");
     hideListCheck =
@@ -180,15 +182,14 @@ void MainWindow::buildControls() {
     saveOrStop_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* bottomRow = new QHBoxLayout;
     bottomRow->addWidget(statusLabel, 1);
-    // Beside the status, which stays the design's text.
-    emptyHintLabel = named(new ElidingLabel, "emptyHintLabel");
-    emptyHintLabel->setTextFormat(Qt::PlainText);
-    emptyHintLabel->setMinimumWidth(40);
-    emptyHintLabel->hide();
-    bottomRow->addWidget(emptyHintLabel);
     bottomRow->addWidget(ripProgress);
     bottomRow->addWidget(toFileCheck);
     bottomRow->addWidget(saveOrStop_);
+    // Above the status line, which stays the design's text, and not in its
+    // row: a hint that comes or wraps moves neither the status nor "Save".
+    statusHintLabel = named(new WrappedLabel, "statusHintLabel");
+    statusHintLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusHintLabel->hide();
 
     auto* content = new QWidget;
     auto* window = new QVBoxLayout(content);
@@ -198,6 +199,7 @@ void MainWindow::buildControls() {
     window->addWidget(buildSuggestionBar());
     window->addWidget(columnGrid_);
     window->addWidget(resultList, 1);
+    window->addWidget(statusHintLabel);
     window->addLayout(bottomRow);
     // On a screen smaller than the controls need (a small one at 200%), the
     // list shrinks first, and then the window's content scrolls, so that no
@@ -288,17 +290,47 @@ void MainWindow::chainTabOrder() {
 
 void MainWindow::placeOnScreen() {
     // The content's own size: a scroll area asks for less than it holds.
-    QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
+    const QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
     if (const QScreen* where = screen()) {
-        // The column grid shows from the start only where it fits.
-        if (wanted.height() > where->availableGeometry().height()) {
+        // The column grid shows from the start where the least it needs fits,
+        // with room to spare for what comes after a load and a rip (the
+        // offer's two lines, a hint's line, a window manager's title bar);
+        // the list gives up its room to it first.
+        const int later = 5 * fontMetrics().lineSpacing();
+        if (scroll_->widget()->minimumSizeHint().height() + later >
+            where->availableGeometry().height()) {
             columnGrid_->setShown(false);
-            wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
         }
         setGeometry(fitOnScreen(wanted, minimumSizeHint(), where->availableGeometry()));
     } else {
         resize(wanted);
     }
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    keepFrameOnScreen();
+}
+
+// A window is activated once its window manager has framed and shown it.
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange) keepFrameOnScreen();
+}
+
+void MainWindow::keepFrameOnScreen() {
+    // A window manager frames the window only once it is shown: the frame
+    // around a window placed at the screen's size would put the title bar
+    // (move, close) off the screen. Placed again once, inside the frame.
+    const QRect frame = frameGeometry();
+    const QRect inside = geometry();
+    if (frameFitted_ || !isVisible() || frame == inside || !screen()) return;
+    frameFitted_ = true;
+    const QRect available = screen()->availableGeometry();
+    if (available.contains(frame)) return;
+    const QMargins border(inside.left() - frame.left(), inside.top() - frame.top(),
+                          frame.right() - inside.right(), frame.bottom() - inside.bottom());
+    setGeometry(fitOnScreen(size(), minimumSizeHint(), available.marginsRemoved(border)));
 }
 
 QRect fitOnScreen(QSize wanted, QSize minimum, const QRect& available) {

@@ -3,8 +3,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTimer>
 #include <utility>
 
@@ -12,6 +14,7 @@
 #include "displaytext.h"
 #include "elidinglabel.h"
 #include "frontrules.h"
+#include "linecount.h"
 #include "mainwindow.h"
 #include "resultmodel.h"
 #include "sourceopen.h"
@@ -28,6 +31,15 @@ const QString kNothingSaved = QStringLiteral("Nothing saved...");
 // then shows at once, as if it ran here; longer work answers later, and the
 // window's events run meanwhile.
 constexpr std::chrono::milliseconds kAnswerWait{40};
+
+// Counts as the hints write them: 2,000,001.
+QString grouped(std::uint64_t count) {
+    return QLocale(QLocale::English).toString(static_cast<qulonglong>(count));
+}
+
+QString lines(std::uint64_t count) {
+    return grouped(count) + (count == 1 ? QStringLiteral(" line") : QStringLiteral(" lines"));
+}
 
 std::string localPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -59,6 +71,7 @@ void MainWindow::loadSource(const std::string& path) {
     sourcePathBytes_ = path;
     sourceShownAs_ = ShownAs::utf8;
     sourcePathEdit->setText(displayText(path));
+    guessed_ = {};
     offerSuggestion({});
     source_.forget();
     askPreview(true);
@@ -152,25 +165,32 @@ std::optional<bool> MainWindow::saveList() {
     }
     saveControl_ = std::make_unique<SaveControl>();
     enter(WindowState::saving);
+    // Where a rip says its count: this is no rip.
+    showStatus(QStringLiteral("saving"));
+    showHint({});
     saveTicker_->start();
     // The list stays as it is meanwhile: no rip may start while saving.
     auto write = [this, path = *chosen, control = saveControl_.get()] {
         return saver_.save(store_, path, *control);
     };
     saveTask_.start(
-        this, std::move(write), [this](std::optional<QString> why) { saveFinished(why); },
+        this, std::move(write),
+        [this, path = *chosen](std::optional<QString> why) { saveFinished(why, path); },
         kAnswerWait);
     if (state_ == WindowState::saving) return std::nullopt;
     return !model_->unsaved();
 }
 
-void MainWindow::saveFinished(const std::optional<QString>& why) {
+void MainWindow::saveFinished(const std::optional<QString>& why, const QString& path) {
     saveTicker_->stop();
     enter(WindowState::idle);
     const bool closing = std::exchange(closePending_, false);
     if (why) return showStatus(kNothingSaved, *why);
     // Also replaces the "Nothing saved..." an earlier failed save left.
     showStatus(QStringLiteral("%1 values saved").arg(store_.size()));
+    showHint(QStringLiteral("saved %1 to %2%3")
+                 .arg(lines(store_.size()), QFileInfo(path).fileName(), writtenAs()),
+             path);
     model_->markSaved();
     if (closing) close();
 }
@@ -182,11 +202,55 @@ void MainWindow::onToFileClicked() {
     // Results are appended to the file: there is nothing to replace.
     if (const std::optional<QString> chosen = fileDialog_.showSave(this, SaveKind::Append)) {
         record_.outputPath = localPath(*chosen);
-        return;
+    } else {
+        showStatus(kDefaultOutput);
+        // Used as it stands: a start directory of "/" gives "//tmpresult.txt".
+        record_.outputPath = record_.startDir + "/tmpresult.txt";
     }
-    showStatus(kDefaultOutput);
-    // Used as it stands: a start directory of "/" gives "//tmpresult.txt".
-    record_.outputPath = record_.startDir + "/tmpresult.txt";
+    toFileCheck->setToolTip(QStringLiteral("Results are appended to %1")
+                                .arg(QString::fromLocal8Bit(record_.outputPath.c_str())));
+}
+
+void MainWindow::hintAtAppended(bool sameFileThroughout) {
+    const ResultsTo now = resultsTo();
+    const std::string output = now.file ? now.path : ripTo_.path;
+    const QString shown = QString::fromLocal8Bit(output.c_str());
+    // Split between two files, the count belongs to neither.
+    const QString appended = sameFileThroughout
+                                 ? QStringLiteral("appended %1 to %2%3")
+                                       .arg(lines(static_cast<std::uint64_t>(session_->ripcount())),
+                                            QFileInfo(shown).fileName(), writtenAs())
+                                 : QStringLiteral("appended results to %1%2")
+                                       .arg(QFileInfo(shown).fileName(), writtenAs());
+    showHint(appended, shown);
+    // A count still going for an earlier rip gives up first, not waited for.
+    countCancel_ = true;
+    countTask_.drop();
+    countCancel_ = false;
+    auto count = [this, output] { return countLines(output, countCancel_); };
+    auto say = [this, appended, shown](std::optional<std::uint64_t> held) {
+        // Only while the hint is still this rip's.
+        if (held && statusHintLabel->text() == appended) {
+            showHint(appended + QStringLiteral(", now %1").arg(grouped(*held)), shown);
+        }
+    };
+    // Never waited for in place: a count of a large file would hold the
+    // window at the end of every rip.
+    countTask_.start(this, std::move(count), std::move(say), std::chrono::milliseconds{0});
+}
+
+QString MainWindow::writtenAs() const {
+    const bool sampleUtf8 =
+        shownAs(source_.sample().text, source_.sample().text.size()) == ShownAs::utf8;
+    return sourceShownAs_ == ShownAs::utf8 && sampleUtf8
+               ? QStringLiteral(" as UTF-8")
+               : QStringLiteral(" as the source's own bytes (not UTF-8)");
+}
+
+void MainWindow::showHint(const QString& text, const QString& tip) {
+    statusHintLabel->setText(text);
+    statusHintLabel->setToolTip(tip);
+    statusHintLabel->setVisible(!text.isEmpty());
 }
 
 std::string MainWindow::sourcePath() const {

@@ -35,6 +35,7 @@ MainWindow::~MainWindow() {
     // Both threads end within a step of their work once asked.
     previewCancel_ = true;
     headerStop_ = true;
+    countCancel_ = true;
     if (saveControl_) saveControl_->cancel = true;
 }
 

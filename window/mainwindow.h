@@ -26,6 +26,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMimeData;
+class QMoveEvent;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
@@ -101,6 +102,8 @@ class MainWindow : public QWidget {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // A file dragged over a text box is the window's, not the box's.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -109,6 +112,7 @@ class MainWindow : public QWidget {
     void describeControls();
     void chainTabOrder();
     void placeOnScreen();
+    void keepFrameOnScreen();
     void connectSignals();
     void connectKeys();
 
@@ -136,7 +140,7 @@ class MainWindow : public QWidget {
     // saved, false when nothing was, nullopt while it is still being written
     // (saveFinished() tells the end).
     std::optional<bool> saveList();
-    void saveFinished(const std::optional<QString>& why);
+    void saveFinished(const std::optional<QString>& why, const QString& path);
     // Loads the source (`load`) or shows its next line, as the user asked,
     // reading off the window's thread. Asks made while one is read wait
     // their turn, so each means what it would have meant at once.
@@ -168,6 +172,9 @@ class MainWindow : public QWidget {
     // what the settings lack; nothing changes until the user accepts.
     void guessSource();
     void offerSuggestion(const Suggestion& suggestion);
+    // The offer as the settings in use leave it: the load's until answered,
+    // then only what offerAgain() finds.
+    void reconsiderOffer();
     void applySuggestion();
     // The red outline and tooltip on a box the window cannot use as it stands.
     void updateWarnings();
@@ -177,6 +184,14 @@ class MainWindow : public QWidget {
     void rip(std::unique_ptr<ByteSource> source, const std::string& path);
     // After a rip into the list: the hint when every result is empty.
     void hintAtEmptyResults();
+    // After a rip into a file: which file, how many lines went there and
+    // how many it holds now (counted off the window's thread).
+    void hintAtAppended(bool sameFileThroughout);
+    // Shows `text` in statusHintLabel (empty: hides it), `tip` as its tooltip.
+    void showHint(const QString& text, const QString& tip = QString());
+    // How the results are written, as the hints say it: " as UTF-8", or the
+    // source's own bytes where they are no UTF-8.
+    QString writtenAs() const;
 
     // Source row
     QLineEdit* sourcePathEdit = nullptr;
@@ -200,13 +215,15 @@ class MainWindow : public QWidget {
     QPushButton* nextLineButton = nullptr;
     // The offer of settings a loaded source seems to want
     QWidget* suggestionBar = nullptr;
-    ElidingLabel* suggestionLabel = nullptr;
+    QLabel* suggestionLabel = nullptr;
     QPushButton* useSuggestionButton = nullptr;
     QPushButton* dismissSuggestionButton = nullptr;
     // Result list and bottom row
     ResultView* resultList = nullptr;
     ElidingLabel* statusLabel = nullptr;
-    ElidingLabel* emptyHintLabel = nullptr;
+    // What the last rip or save did, in words, and what an empty result
+    // means: on a line of its own above the status line, wrapped, never cut.
+    QLabel* statusHintLabel = nullptr;
     QCheckBox* toFileCheck = nullptr;
     QPushButton* saveButton = nullptr;
     // Beyond the original controls: a rip's progress and its "Stop" button,
@@ -242,6 +259,8 @@ class MainWindow : public QWidget {
     // what a record gives, why results are empty.
     SourceSession source_;
     Suggestion offered_;
+    SourceGuess guessed_;         // of the loaded source
+    bool offerAnswered_ = false;  // used, dismissed, or a setting it is about changed
 
     WindowState state_ = WindowState::idle;
     std::chrono::steady_clock::time_point busySince_;
@@ -254,16 +273,21 @@ class MainWindow : public QWidget {
     // The user answered Save to closing: once the rip has stopped, save; once
     // saved, close.
     bool closePending_ = false;
+    bool frameFitted_ = false;  // the window manager's frame was brought on screen
 
     using PreviewAnswer = Expected<std::optional<PreviewLine>>;
     std::deque<bool> previewAsks_;  // true: a load, false: ">>"
     std::atomic<bool> previewCancel_{false};
+    std::atomic<bool> countCancel_{false};
+    // Where the running rip's results went when it started.
+    ResultsTo ripTo_;
     std::unique_ptr<SaveControl> saveControl_;
     QTimer* saveTicker_ = nullptr;
     // Last: they end their threads before what those threads use goes.
     BackgroundTask<PreviewAnswer> previewTask_;
     BackgroundTask<std::optional<QString>> saveTask_;
-    BackgroundTask<Suggestion> guessTask_;
+    BackgroundTask<SourceGuess> guessTask_;
+    BackgroundTask<std::optional<std::uint64_t>> countTask_;
     std::atomic<bool> headerStop_{false};
     BackgroundTask<Expected<SourceSession::TakenHeader>> headerTask_;
 };

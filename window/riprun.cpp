@@ -66,7 +66,8 @@ void MainWindow::onRipClicked() {
     model_->beginClear();
     store_.clear();
     model_->endClear();
-    emptyHintLabel->hide();
+    showHint({});
+    ripTo_ = to;
     session_->prepare(ripFields());
     enter(WindowState::ripping);
     // What the rip reads first stands for the sample where none was read:
@@ -160,7 +161,8 @@ void MainWindow::ripFinished(const RunResult& result) {
         showStatus(count);
     }
     enter(WindowState::idle);
-    if (!result.error) hintAtEmptyResults();
+    if (!result.error && ripTo_.file) hintAtAppended(resultsTo() == ripTo_);
+    if (!result.error && !ripTo_.file) hintAtEmptyResults();
     // With an empty field box the rip reused the last parse, and so does the preview.
     updateFieldTip();
     if (std::exchange(closePending_, false)) {

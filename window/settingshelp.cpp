@@ -4,14 +4,15 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "columngrid.h"
-#include "elidinglabel.h"
 #include "fieldwarning.h"
 #include "formatguess.h"
 #include "mainwindow.h"
+#include "wrappedlabel.h"
 
 namespace kolvane {
 
@@ -45,12 +46,12 @@ QPushButton* barButton(const char* name, const QString& caption) {
 QWidget* MainWindow::buildSuggestionBar() {
     suggestionBar = new QWidget;
     suggestionBar->setObjectName(QStringLiteral("suggestionBar"));
-    // One line whatever the offer's length: cut in the middle, whole in its tooltip.
-    suggestionLabel = new ElidingLabel;
+    // Wrapped, never cut: the offer's words are what it offers. Two lines
+    // of room, kept once an offer has shown for a source, so that nothing
+    // under it moves when the offer goes or comes back; a source with no
+    // offer costs a small screen no room.
+    suggestionLabel = new WrappedLabel(QString(), 2);
     suggestionLabel->setObjectName(QStringLiteral("suggestionLabel"));
-    suggestionLabel->setTextFormat(Qt::PlainText);
-    suggestionLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    suggestionLabel->setMinimumWidth(60);
     useSuggestionButton = barButton("useSuggestionButton", QStringLiteral("Use"));
     useSuggestionButton->setToolTip(QStringLiteral("Take these settings"));
     dismissSuggestionButton = barButton("dismissSuggestionButton", QStringLiteral("Dismiss"));
@@ -66,12 +67,25 @@ QWidget* MainWindow::buildSuggestionBar() {
 
 void MainWindow::connectSettingsHelp() {
     connect(useSuggestionButton, &QPushButton::clicked, this, &MainWindow::applySuggestion);
-    connect(dismissSuggestionButton, &QPushButton::clicked, this, [this] { offerSuggestion({}); });
-    // The user taking a setting the offer is about in hand answers the offer.
-    connect(splitEdit, &QLineEdit::textEdited, this, [this] { offerSuggestion({}); });
-    connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] { offerSuggestion({}); });
+    connect(dismissSuggestionButton, &QPushButton::clicked, this, [this] {
+        offerAnswered_ = true;
+        offerSuggestion({});
+    });
+    // The user taking a setting the offer is about in hand answers the offer;
+    // settings that still need the fix bring it back, with the reason.
+    auto answered = [this] {
+        offerAnswered_ = true;
+        reconsiderOffer();
+    };
+    connect(splitEdit, &QLineEdit::textEdited, this, answered);
+    connect(splitEdit, &QLineEdit::textChanged, this, &MainWindow::reconsiderOffer);
+    connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] {
+        guessed_ = {};
+        offerSuggestion({});
+    });
     for (QCheckBox* box : {quotedCheck, headerCheck}) {
-        connect(box, &QCheckBox::clicked, this, [this] { offerSuggestion({}); });
+        connect(box, &QCheckBox::clicked, this, answered);
+        connect(box, &QCheckBox::toggled, this, &MainWindow::reconsiderOffer);
         connect(box, &QCheckBox::toggled, this, &MainWindow::updateFieldTip);
     }
     for (QLineEdit* box : {splitEdit, fieldsEdit}) {
@@ -86,33 +100,46 @@ void MainWindow::connectSettingsHelp() {
 }
 
 void MainWindow::guessSource() {
-    const Settings now = settings();
-    const bool names = namesOn();
     const std::string path = sourcePath();
-    auto guess = [path, previewed = previewBytes_, now, names] {
-        const std::string sample = guessSample(path, previewed);
-        const bool whole = sample.size() <= kGuessSampleBytes;
-        return suggestFor(std::string_view(sample).substr(0, kGuessSampleBytes), whole, now, names);
+    auto guess = [path, previewed = previewBytes_] {
+        return guessFrom(guessSample(path, previewed));
     };
     // An answer for a source no longer in the box is dropped.
-    auto offer = [this, path](Suggestion suggestion) {
-        if (sourcePath() == path) offerSuggestion(suggestion);
+    auto offer = [this, path](SourceGuess guessed) {
+        if (sourcePath() != path) return;
+        guessed_ = std::move(guessed);
+        offerAnswered_ = false;
+        reconsiderOffer();
     };
     guessTask_.start(this, std::move(guess), std::move(offer), kGuessWait);
 }
 
+void MainWindow::reconsiderOffer() {
+    const Settings now = settings();
+    offerSuggestion(offerAnswered_ ? offerAgain(guessed_, now, namesOn())
+                                   : suggestFor(guessed_, now, namesOn()));
+}
+
 void MainWindow::offerSuggestion(const Suggestion& suggestion) {
     offered_ = suggestion;
-    suggestionLabel->setText(suggestion.any() ? suggestionText(suggestion) : QString());
+    // Kept while the source stays; a new one starts without.
+    QSizePolicy room = suggestionBar->sizePolicy();
+    room.setRetainSizeWhenHidden(suggestion.any() ||
+                                 (room.retainSizeWhenHidden() && guessed_.format));
+    suggestionBar->setSizePolicy(room);
+    // Gone, its words stay behind the hidden bar: the room they kept stays
+    // the same.
+    if (suggestion.any()) suggestionLabel->setText(suggestionText(suggestion));
     suggestionBar->setVisible(suggestion.any());
 }
 
 void MainWindow::applySuggestion() {
     const Suggestion taken = std::exchange(offered_, {});
+    offerAnswered_ = true;
     if (taken.split) splitEdit->setText(typedSplit(*taken.split));
     if (taken.quoted) quotedCheck->setChecked(true);
     if (taken.header) headerCheck->setChecked(true);
-    offerSuggestion({});
+    reconsiderOffer();
 }
 
 void MainWindow::updateWarnings() {
@@ -157,11 +184,9 @@ void MainWindow::hintAtEmptyResults() {
     }
     source_.useRipStart();
     const std::string cause = source_.whyEmpty(now, namesOn(), list);
-    emptyHintLabel->setText(QStringLiteral("every result is empty: ") +
-                            (cause.empty()
-                                 ? QStringLiteral("check the split string and the fields box")
-                                 : displayText(cause)));
-    emptyHintLabel->show();
+    showHint(QStringLiteral("every result is empty: ") +
+             (cause.empty() ? QStringLiteral("check the split string and the fields box")
+                            : displayText(cause)));
 }
 
 }  // namespace kolvane

@@ -33,25 +33,41 @@ std::string guessSample(const std::string& path, std::string_view previewed) {
     return sample;
 }
 
-Suggestion suggestFor(std::string_view sample, bool whole, const Settings& now, bool namesOn) {
-    Suggestion offer;
-    Expected<FormatGuess> guess = guessFormat(sample, whole);
-    if (!guess || guess->oneColumn()) return offer;
-    if (guess->split != now.split) {
-        const bool offered = std::find(kOfferedSplits.begin(), kOfferedSplits.end(),
-                                       guess->split) != kOfferedSplits.end();
-        // A split string that occurs is the user's choice, right or not.
-        if (!offered || splitOccurs(sample, now.split, kLinesLooked)) return offer;
-        offer.split = guess->split;
-        offer.alsoSplit = guess->alsoPossible;
-    }
-    offer.quoted = guess->quoted && !now.quoted;
-    // Above title lines the first line is a title, not the names.
-    offer.header = guess->header && guess->titleLines == 0 && !namesOn;
-    return offer;
+SourceGuess guessFrom(std::string sample) {
+    const bool whole = sample.size() <= kGuessSampleBytes;
+    sample.resize(std::min(sample.size(), kGuessSampleBytes));
+    Expected<FormatGuess> format = guessFormat(sample, whole);
+    if (!format) return {std::nullopt, std::move(sample)};
+    return {std::move(*format), std::move(sample)};
 }
 
 namespace {
+
+// The guess's split string when the window may offer it instead of the one
+// in use; nullopt when it is the one in use.
+std::optional<std::optional<std::string>> offerableSplit(const FormatGuess& guess,
+                                                         const Settings& now) {
+    if (guess.split == now.split) return std::optional<std::string>();
+    if (std::find(kOfferedSplits.begin(), kOfferedSplits.end(), guess.split) ==
+        kOfferedSplits.end()) {
+        return std::nullopt;
+    }
+    return std::optional<std::string>(guess.split);
+}
+
+// The offer for `guess`, its split string `split` (nullopt: the one in use).
+Suggestion offerOf(const FormatGuess& guess, const std::optional<std::string>& split,
+                   const Settings& now, bool namesOn) {
+    Suggestion offer;
+    if (split) {
+        offer.split = split;
+        offer.alsoSplit = guess.alsoPossible;
+    }
+    offer.quoted = guess.quoted && !now.quoted;
+    // Above title lines the first line is a title, not the names.
+    offer.header = guess.header && guess.titleLines == 0 && !namesOn;
+    return offer;
+}
 
 QString splitName(const std::string& split) {
     return split == "\t" ? QStringLiteral("tabs")
@@ -59,6 +75,28 @@ QString splitName(const std::string& split) {
 }
 
 }  // namespace
+
+Suggestion suggestFor(const SourceGuess& guess, const Settings& now, bool namesOn) {
+    if (!guess.format || guess.format->oneColumn()) return {};
+    const auto split = offerableSplit(*guess.format, now);
+    // A split string that occurs is the user's choice, right or not.
+    if (!split || (*split && splitOccurs(guess.sample, now.split, kLinesLooked))) return {};
+    return offerOf(*guess.format, *split, now, namesOn);
+}
+
+Suggestion offerAgain(const SourceGuess& guess, const Settings& now, bool namesOn) {
+    if (!guess.format || guess.format->oneColumn()) return {};
+    const bool quotesOff = guess.format->quoted && !now.quoted;
+    const bool splitAbsent = !splitOccurs(guess.sample, now.split, kLinesLooked);
+    const auto split = offerableSplit(*guess.format, now);
+    if (!split || (!quotesOff && !splitAbsent)) return {};
+    Suggestion offer = offerOf(*guess.format, *split, now, namesOn);
+    if (!offer.any()) return {};
+    offer.why = splitAbsent ? "The split string '" + typedSplit(now.split).toStdString() +
+                                  "' occurs in none of the first lines"
+                            : "Values are in quotes and \"Fields may be quoted\" is off";
+    return offer;
+}
 
 QString suggestionText(const Suggestion& suggestion) {
     QStringList fields;
@@ -79,8 +117,10 @@ QString suggestionText(const Suggestion& suggestion) {
                                : QStringLiteral(", and the first line to hold names");
     }
     const auto settings = fields.size() + (suggestion.header ? 1 : 0);
-    return text + (settings > 1 ? QStringLiteral(": use these settings?")
-                                : QStringLiteral(": use this setting?"));
+    text += settings > 1 ? QStringLiteral(": use these settings?")
+                         : QStringLiteral(": use this setting?");
+    if (suggestion.why.empty()) return text;
+    return QString::fromStdString(suggestion.why) + QStringLiteral(". ") + text;
 }
 
 QString typedSplit(std::string_view split) {

@@ -25,6 +25,14 @@ struct LoadRow {
     QString line2;        // previewLine after ">>" once loaded; null: the load fails
 };
 
+struct WrittenRow {
+    const char* name;
+    QByteArray head;    // the source's mark and a plain first line "a|b"
+    QByteArray line;    // then 1,200 times
+    QByteArray result;  // each such line's result, saved and appended
+    QString as;         // how the hints say it is written
+};
+
 // The tooltip as a reader sees it, one paragraph or line break a line.
 QString tipText(QWidget* widget) {
     QTextDocument document;
@@ -175,6 +183,43 @@ class HandlersTest : public QObject, WindowFixture {
         click("saveButton");
         QCOMPARE(status(), "Not saved: " + path("s.txt") + " is the source file itself");
         QCOMPARE(readFile(path("s.txt")), source);
+    }
+
+    // Where results went and how they are encoded, in the hint above the
+    // status: a save names its file and count, a rip to a file names the file,
+    // the lines it added and those it holds now. Text that was decoded is
+    // written as UTF-8, any other as its bytes, alike in both.
+    void whereResultsWent() {
+        const WrittenRow rows[] = {
+            {"UTF-8", "a|b\r\n", "a|\xc3\xa9\r\n", "\xc3\xa9:a\r\n", " as UTF-8"},
+            {"UTF-16 with its mark",
+             QByteArray("\xff\xfe"
+                        "a\0|\0b\0\r\0\n\0",
+                        12),
+             QByteArray("a\0|\0\xe9\0\r\0\n\0", 10), "\xc3\xa9:a\r\n", " as UTF-8"},
+            {"Windows-1252 after a plain first line", "a|b\r\n", "a|caf\xe9\r\n", "caf\xe9:a\r\n",
+             " as the source's own bytes (not UTF-8)"},
+        };
+        auto* hint = control<QLabel>(*window_, "statusHintLabel");
+        for (const WrittenRow& row : rows) {
+            const QString source = file("s.txt", row.head + row.line.repeated(1200));
+            const QByteArray result = "b:a\r\n" + row.result.repeated(1200);
+            loadFile(source);  // shown as it is decoded
+            rip(source, "2,1");
+            answer(path("saved.txt"));
+            click("saveButton");
+            QCOMPARE(readFile(path("saved.txt")), result);
+            QVERIFY2(hint->text() == "saved 1,201 lines to saved.txt" + row.as, row.name);
+            // Longer than its line, the hint wraps whole.
+            const QString name = QString(70, 'o') + ".txt", out = file(name, "x\r\ny\r\n");
+            chooseOutfile(out);
+            rip(source, "2,1");
+            QCOMPARE(readFile(out), "x\r\ny\r\n" + result);
+            QTRY_COMPARE(hint->text(), "appended 1,201 lines to " + name + row.as + ", now 1,203");
+            QTRY_VERIFY(showsWhole(hint));
+            QCOMPARE(check("toFileCheck")->toolTip(), "Results are appended to " + out);
+            check("toFileCheck")->click();
+        }
     }
 
     // Closing, and a rip that would replace them, ask while the list holds

@@ -183,6 +183,7 @@ class IoTest : public QObject, WindowFixture {
         QWidget* bar = control(*window_, "ripProgress");
         QWidget* stop = control(*window_, "stopButton");
         QTRY_VERIFY(bar->isVisible() && stop->isVisible());
+        QCOMPARE(status(), QStringLiteral("saving"));
         {
             std::lock_guard lock(mutex);
             released = true;

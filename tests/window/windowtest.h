@@ -45,6 +45,14 @@ inline QString tipAt(QWidget* widget, std::optional<QPoint> at = {}) {
     return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
+// Whether `label` shows the whole of a text longer than its line, wrapped.
+inline bool showsWhole(QLabel* label) {
+    const QRect room = label->contentsRect();
+    return label->fontMetrics().horizontalAdvance(label->text()) > room.width() &&
+           label->fontMetrics().boundingRect(room, Qt::TextWordWrap, label->text()).height() <=
+               room.height();
+}
+
 // Each showing takes the next queued answer (null: a cancel) and is recorded
 // as "open START", "save START" or "append START"; one with no answer fails.
 struct ScriptedDialogs : FileDialogs {
