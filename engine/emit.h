@@ -103,10 +103,11 @@ template <ValueWay kWay, bool kCheckBlank, class Out>
 
 // Fields from `from` to the record's end, each joined by the plan's join: what
 // a range to the last field gives, found by scanning, so that a record of
-// millions of fields needs no slot per field.
+// millions of fields needs no slot per field. `bits`, when they mark the
+// record's stops, spare quoted text a second reading by the quote rules.
 template <ValueWay kWay, bool kCheckBlank, class Out>
 void putToEnd(const RipPlan& plan, std::string_view record, std::size_t from, Out& out,
-              bool& complete) {
+              bool& complete, const SeparatorBits& bits) {
     const std::string_view split = plan.split(), join = plan.join();
     if (kWay == ValueWay::plain && !kCheckBlank && split.size() == 1 && join.size() == 1) {
         out.putReplacing(record.data() + from, record.size() - from, split[0], join[0]);
@@ -123,10 +124,13 @@ void putToEnd(const RipPlan& plan, std::string_view record, std::size_t from, Ou
             putQuoted<kWay, kCheckBlank>(plan, value, end - start, {}, false, out, complete);
         }
     };
-    forEachStop(record.substr(from), plan.dialect(), [&](std::size_t at) {
-        field(from + at);
-        start = from + at + split.size();
-    });
+    forEachStop(
+        record.substr(from), plan.dialect(),
+        [&](std::size_t at) {
+            field(from + at);
+            start = from + at + split.size();
+        },
+        SeparatorBits{bits.words, bits.first + from, bits.byte});
     field(record.size());
 }
 
@@ -160,7 +164,7 @@ template <bool kTemplate, bool kCheckBlank, ValueWay kWay, class Out, class Cut>
         const FieldSpan span = cut.span(*step);
         if constexpr (!Cut::kWholeRecords) {
             if (step->toEnd) {
-                putToEnd<kWay, kCheckBlank>(plan, record, span.begin, out, complete);
+                putToEnd<kWay, kCheckBlank>(plan, record, span.begin, out, complete, cut.bits);
                 continue;
             }
         }

@@ -126,6 +126,7 @@ struct LineCut {
     std::size_t fields = 0;  // fields cut, up to the highest wanted one
     bool reachedEnd = true;  // the last field cut runs to the record's end
     const std::size_t* wanted = nullptr;
+    SeparatorBits bits;  // the record's stops, when its index marks them
 
     template <class Step>
     bool missing(const Step& step) const {

@@ -142,30 +142,42 @@ inline constexpr char kQuotes[] =
 // `raw`: a value of a gigabyte is never held a second time to be unquoted.
 template <class Out>
 void putQuotedValue(Out& out, std::string_view raw, QuoteOutput mode, std::string_view join) {
+    // Most values are one run of their bytes: unquoted ones, and quoted ones
+    // with no quote inside. Only the rest are read piece by piece.
+    std::string_view value = raw;
+    bool whole = raw.empty() || raw[0] != '"';
+    if (!whole && raw.size() >= 2 && raw.back() == '"' &&
+        std::memchr(raw.data() + 1, '"', raw.size() - 2) == nullptr) {
+        value = raw.substr(1, raw.size() - 2);
+        whole = true;
+    }
+    auto forEachPiece = [&](auto&& piece) {
+        if (whole) return piece(value.data(), value.size());
+        forEachUnquotedPiece(raw, piece);
+    };
     bool quote = mode == QuoteOutput::always;
     if (mode == QuoteOutput::needed) {
         // Where the bytes behind a value may be read, as wide moves do, a
         // short value is tested in one look.
         if constexpr (requires { Out::kWide; }) {
-            quote = !raw.empty() && raw[0] != '"' ? needsQuotesPadded(raw, join)
-                                                  : valueNeedsQuotes(raw, join);
+            quote = whole ? needsQuotesPadded(value, join) : valueNeedsQuotes(raw, join);
         } else {
-            quote = valueNeedsQuotes(raw, join);
+            quote = whole ? needsQuotes(value, join) : valueNeedsQuotes(raw, join);
         }
     }
     if (!quote) {
-        forEachUnquotedPiece(raw, [&](const char* p, std::size_t n) { out.put(p, n); });
+        forEachPiece([&](const char* p, std::size_t n) { out.put(p, n); });
         return;
     }
     out.put(kQuotes, 1);
-    forEachUnquotedPiece(raw, [&](const char* p, std::size_t n) {
-        std::string_view value(p, n);
-        for (auto at = value.find('"'); at != value.npos; at = value.find('"')) {
-            out.put(value.data(), at + 1);
+    forEachPiece([&](const char* p, std::size_t n) {
+        std::string_view rest(p, n);
+        for (auto at = rest.find('"'); at != rest.npos; at = rest.find('"')) {
+            out.put(rest.data(), at + 1);
             out.put(kQuotes, 1);
-            value.remove_prefix(at + 1);
+            rest.remove_prefix(at + 1);
         }
-        out.put(value.data(), value.size());
+        out.put(rest.data(), rest.size());
     });
     out.put(kQuotes, 1);
 }
