@@ -106,15 +106,18 @@ class NullOpener : public kolvane::OutputOpener {
     }
 };
 
-// As the CLI runs: fixed settings, no event pump.
-class FixedHost : public kolvane::RipHost {
+// As the CLI runs: fixed settings, no event pump; results to `to`.
+class FixedHost : public kolvane::WindowHost {
   public:
-    explicit FixedHost(kolvane::Settings settings) : settings_(std::move(settings)) {}
+    explicit FixedHost(kolvane::Settings settings, kolvane::ResultsTo to = {true, "null"})
+        : settings_(std::move(settings)), to_(std::move(to)) {}
     kolvane::Settings settings() override { return settings_; }
+    kolvane::ResultsTo resultsTo() override { return to_; }
     bool pump(const kolvane::Progress&) override { return true; }
 
   private:
     kolvane::Settings settings_;
+    kolvane::ResultsTo to_;
 };
 
 const kolvane::PumpPolicy kNoPumps{.interval = std::chrono::milliseconds(-1)};
@@ -124,7 +127,6 @@ kolvane::Settings settingsFor(const char* split, const char* fields, bool smart)
     s.split = split;
     s.fields = fields;
     s.templateMode = smart;
-    s.toFile = true;
     return s;
 }
 
@@ -166,8 +168,7 @@ void BM_LineRipper(benchmark::State& state, const std::string* text, const char*
                    const char* fields, bool smart) {
     const auto lines = linesOf(*text);
     kolvane::Settings settings = settingsFor(split, fields, smart);
-    const kolvane::FieldList list =
-        smart ? kolvane::FieldList() : kolvane::FieldList::parse(settings.fields).value();
+    const kolvane::FieldList list = kolvane::fieldListFor(settings, {});
     const kolvane::RipPlan plan(settings, list);
     kolvane::LineRipper ripper;
     ripper.configure(plan);
@@ -202,7 +203,6 @@ void BM_RunToWriter(benchmark::State& state, const std::string* text, const char
                     const char* fields, bool smart) {
     kolvane::Settings settings = settingsFor(split, fields, smart);
     FixedHost host(settings);
-    settings.outfile = "null";
     kolvane::ResultStore store;
     NullOpener opener;
     kolvane::WindowRipper ripper(store, opener, kNoPumps);
@@ -267,8 +267,7 @@ BENCHMARK_CAPTURE(BM_BlockRipToWriter, every_core_template_4_2, "[4]-[2]", true,
 void BM_RunToList(benchmark::State& state) {
     const std::string& text = referenceText();
     kolvane::Settings settings = settingsFor("|", "2,4", false);
-    settings.toFile = false;
-    FixedHost host(settings);
+    FixedHost host(settings, {});
     kolvane::ResultStore store;
     NullOpener opener;
     kolvane::WindowRipper ripper(store, opener, kNoPumps);

@@ -25,14 +25,17 @@ namespace {
 
 using namespace kolvane;
 
-class InstantHost : public RipHost {
+class InstantHost : public WindowHost {
   public:
-    explicit InstantHost(Settings settings) : settings_(std::move(settings)) {}
+    explicit InstantHost(Settings settings, ResultsTo to = {})
+        : settings_(std::move(settings)), to_(std::move(to)) {}
     Settings settings() override { return settings_; }
+    ResultsTo resultsTo() override { return to_; }
     bool pump(const Progress&) override { return true; }
 
   private:
     Settings settings_;
+    ResultsTo to_;
 };
 
 std::unique_ptr<ByteSource> openSource(const std::string& path, bool readerThread) {
@@ -78,12 +81,12 @@ double windowRip(const std::string& reference, const std::string& out, bool toFi
                  bool readerThread, ResultStore& list) {
     std::filesystem::remove(out);
     FileOpener opener;
-    Settings settings{.fields = "2,4", .toFile = toFile, .outfile = toFile ? out : ""};
+    Settings settings{.fields = "2,4"};
     list.clear();
     return seconds([&] {
         WindowRipper ripper(list, opener);
         ripper.prepare(settings);
-        InstantHost host(settings);
+        InstantHost host(settings, {toFile, toFile ? out : ""});
         auto source = openSource(reference, readerThread);
         check(ripper.run(*source, reference, host));
     });

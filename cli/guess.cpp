@@ -4,7 +4,6 @@
 
 #include <string_view>
 
-#include "io.h"
 #include "textsource.h"
 
 namespace kolvane::cli {

@@ -2,7 +2,7 @@
 
 #include "frontrules.h"
 #include "parallelrip.h"
-#include "textdecode.h"
+#include "textsource.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -18,6 +18,9 @@ constexpr const char* kFooter = R"(Examples:
   kolvane-rip -f 2,4 -a out.txt data.txt       fields 2 and 4 joined by ":", added to out.txt
   kolvane-rip -t '[4] lives in [2]' data.txt   a template: field 4, the text, field 2
   kolvane-rip -s '\t' -f 1,3- -j , data.tsv    a tab-separated file: fields 1 and 3 on, by ","
+  kolvane-rip --auto -f email,name export.csv  the format guessed from the file, fields by name
+  eval "kolvane-rip $(kolvane-rip --guess export.csv) -f 2,4 export.csv"
+                                               the guessed options, read back by the shell
 
 Exit status:
   0  done
@@ -56,12 +59,6 @@ std::vector<std::string> arguments(const CLI::App& app, int argc, const char* co
 
 }  // namespace
 
-std::variant<FieldList, std::string> readFieldList(std::string_view text) {
-    auto entries = readFieldEntries(text, false);
-    if (auto* problem = std::get_if<std::string>(&entries)) return std::move(*problem);
-    return resolveFieldNames(std::get<std::vector<FieldEntry>>(entries), {});
-}
-
 namespace {
 
 // What the options hold as given, before they are checked.
@@ -69,6 +66,7 @@ struct Given {
     std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding;
     std::vector<std::string> sources;
     bool skipEmpty = false, count = false, header = false, skipHeader = false, guess = false;
+    bool autoGuess = false, verbose = false;
     bool quoted = false, csv = false;
     std::string quoteOutput = "needed";
     CLI::Option* splitOption = nullptr;
@@ -122,9 +120,16 @@ void addOptions(CLI::App& app, Given& g) {
         ->capture_default_str();
     value("--encoding", g.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
         ->type_name("NAME");
-    app.add_flag("--guess", g.guess, "print the options that rip FILE, as guessed from its start")
-        ->excludes(g.fieldsOption)
-        ->excludes(g.templOption);
+    auto* guess =
+        app.add_flag("--guess", g.guess,
+                     "print the options that rip FILE, as guessed from its start (for eval)")
+            ->excludes(g.fieldsOption)
+            ->excludes(g.templOption);
+    app.add_flag("--auto", g.autoGuess,
+                 "guess the format from the first FILE's start and rip with it; options given "
+                 "still count")
+        ->excludes(guess);
+    app.add_flag("-v,--verbose", g.verbose, "say on standard error what --auto guessed");
     app.add_option("FILE", g.sources, "source files, in order; - or none: standard input")
         ->type_name("");
     app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
@@ -145,15 +150,15 @@ std::variant<Options, Exit> checked(Given& g) {
     options.header = g.skipHeader ? Options::Header::skip
                      : g.header   ? Options::Header::keep
                                   : Options::Header::none;
+    options.autoGuess = g.autoGuess;
+    options.verbose = g.verbose;
+    options.given = {g.splitOption->count() > 0 || g.csv, g.joinOption->count() > 0 || g.csv,
+                     g.quoted || g.csv, g.header || g.skipHeader, !g.encoding.empty()};
     if (plain) {
-        auto entries = readFieldEntries(g.fields, options.header != Options::Header::none);
-        if (auto* problem = std::get_if<std::string>(&entries)) return usage(*problem);
-        auto& list = std::get<std::vector<FieldEntry>>(entries);
-        if (std::any_of(list.begin(), list.end(), [](const auto& e) { return !e.name.empty(); })) {
-            options.names = std::move(list);
-        } else {
-            options.fields = std::get<FieldList>(resolveFieldNames(list, {}));
-        }
+        // With --auto the guess may find names, which the list may then use.
+        options.fields = readFieldEntries(g.fields, FieldReading::strict,
+                                          options.header != Options::Header::none || g.autoGuess);
+        if (!options.fields->problems.empty()) return usage(options.fields->problems.front().why);
     } else if (isBlank(g.templ)) {
         return usage("the template is empty");
     }

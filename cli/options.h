@@ -6,25 +6,31 @@
 #include <variant>
 #include <vector>
 
-#include "fieldlist.h"
-#include "fieldnames.h"
-#include "lineripper.h"
+#include "fieldselect.h"
+#include "sourcesession.h"
 
 namespace kolvane::cli {
 
 // Everything one call of kolvane-rip needs, checked.
 struct Options {
-    Settings settings;                // split, join, skip rule, template
-    std::optional<FieldList> fields;  // the plain mode's list; none with a template
-    std::vector<FieldEntry> names;    // a list that names fields: the header resolves it
+    Settings settings;  // split, join, skip rule, template
+    // The plain mode's list, read by the strict grammar; its names, if any,
+    // are resolved by the header. None with a template.
+    std::optional<FieldEntries> fields;
     enum class Header { none, keep, skip } header = Header::none;  // the first line holds names
     std::vector<std::string> sources;   // in order; "-" is standard input
     std::optional<std::string> append;  // -a FILE; none: standard output
     std::string eol = "\n";
     bool count = false;
-    unsigned threads = 1;  // threads the block rip runs on
-    std::string encoding;  // the sources' declared encoding; empty: marks or bytes as they are
-    bool guess = false;    // --guess: print the options that rip sources[0], rip nothing
+    unsigned threads = 1;    // threads the block rip runs on
+    std::string encoding;    // the sources' declared encoding; empty: marks or bytes as they are
+    bool guess = false;      // --guess: print the options that rip sources[0], rip nothing
+    bool autoGuess = false;  // --auto: guess what the options leave open from sources[0]'s start
+    bool verbose = false;    // say what --auto guessed
+    // Which of the options --auto may fill were given.
+    struct Given {
+        bool split = false, join = false, quoted = false, header = false, encoding = false;
+    } given;
 };
 
 // A call that ends before any rip: the help or the version (code 0, text for
@@ -35,10 +41,5 @@ struct Exit {
 };
 
 std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv);
-
-// The command line's field list: entries between commas, each a field number
-// 1..32767 or a range N-M, N- or -M, with spaces around it; an empty entry
-// gives an empty value. The message names the first entry that is none of these.
-std::variant<FieldList, std::string> readFieldList(std::string_view text);
 
 }  // namespace kolvane::cli

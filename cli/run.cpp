@@ -11,12 +11,8 @@
 #include <vector>
 
 #include "frontrules.h"
-#include "headerline.h"
-#include "io.h"
-#include "outputfile.h"
 #include "parallelrip.h"
-#include "runreport.h"
-#include "textsource.h"
+#include "sources.h"
 
 namespace kolvane::cli {
 
@@ -44,10 +40,6 @@ class OptionsHost : public RipHost {
   private:
     Settings settings_;
 };
-
-std::string sourceName(const std::string& source) {
-    return source == "-" ? "standard input" : source;
-}
 
 // The files the run writes to and has opened as sources, each taken from the
 // descriptor opened, so that the output is never a source, whichever of the
@@ -90,55 +82,26 @@ std::optional<std::string> namedSourceWrittenInto(const Options& options,
     return std::nullopt;
 }
 
-Expected<std::unique_ptr<ByteSource>> openSource(const std::string& source,
-                                                 const ReadOptions& reading) {
-    if (source == "-") return readAsText(FileSource::fromDescriptor(STDIN_FILENO), reading);
-    auto opened = FileSource::open(source, 0, stopAsked);
-    if (!opened) return opened.error();
-    return readAsText(std::move(*opened), reading);
-}
-
-// A source ready to rip: with --header its first record is read already, to
-// name the fields, and is given again to the rip only where it is ripped.
-struct OpenedSource {
-    std::unique_ptr<ByteSource> bytes;
-    std::int64_t linesBefore = 0;  // lines taken off before the first ripped one
-    std::vector<std::string> header;
-};
-
-Expected<OpenedSource> takeHeader(std::unique_ptr<ByteSource> input, const std::string& source,
-                                  const Options& options, bool first) {
-    if (options.header == Options::Header::none) return OpenedSource{std::move(input), 0, {}};
-    const Dialect dialect = options.settings.dialect();
-    auto header =
-        readHeaderRecord(*input, sourceName(source), dialect, [] { return stopSignal == 0; });
-    if (!header) return header.error();
-    OpenedSource opened;
-    opened.header = headerNames(header->record, dialect);
-    // The first source's header is ripped like any record, unless skipped;
-    // a later source's header never is.
-    const bool keep = first && options.header == Options::Header::keep;
-    opened.linesBefore = keep ? 0 : header->lines;
-    opened.bytes = sourceAfterHeader(std::move(*header), std::move(input), keep);
-    return opened;
-}
-
 // The field list or template with the header's names resolved, prepared in
-// the ripper; the message says which name could not be.
+// the ripper; the message says which name could not be, and when the header
+// is one field for want of the split string, says that instead.
 std::optional<std::string> prepare(ParallelRipper& ripper, Settings& settings,
-                                   const Options& options, const std::vector<std::string>& header) {
-    if (!options.names.empty()) {
-        auto list = resolveFieldNames(options.names, header);
-        if (auto* problem = std::get_if<std::string>(&list)) return std::move(*problem);
-        ripper.prepare(std::move(std::get<FieldList>(list)));
-        return std::nullopt;
-    }
+                                   const Options& options, SourceOpener& sources) {
+    const bool names = sources.header() != Options::Header::none;
     if (options.fields) {
-        ripper.prepare(*options.fields);
+        auto selected = resolveFields(*options.fields, FieldReading::strict,
+                                      names ? &sources.names() : nullptr);
+        if (!selected.list && !names) return "a name needs a header line: give -H";
+        if (!selected.list) {
+            const std::string why =
+                splitAbsentFromHeader(sources.headerRecord(), sources.names(), settings.dialect());
+            return why.empty() ? selected.problems.front().why : why;
+        }
+        ripper.prepare(std::move(*selected.list));
         return std::nullopt;
     }
-    if (options.header != Options::Header::none) {
-        auto templ = resolveTemplateNames(settings.fields, header);
+    if (names) {
+        auto templ = resolveTemplateNames(settings.fields, sources.names());
         if (templ.index() == 1) return std::get<1>(std::move(templ));
         settings.fields = std::get<0>(std::move(templ));
     }
@@ -146,32 +109,40 @@ std::optional<std::string> prepare(ParallelRipper& ripper, Settings& settings,
     return std::nullopt;
 }
 
+// Says what --auto guessed, where a reader is likely: asked for, or on a terminal.
+void tellGuess(const Options& options, const std::string& guessed, std::ostream& err) {
+    if (guessed.empty() || !(options.verbose || ::isatty(STDERR_FILENO))) return;
+    err << "kolvane-rip: guessed " << guessed << '\n';
+}
+
 // Rips the sources one after the other into the ripper's output, as one rip:
 // the count runs on, and the first error ends it, as does a source that is
 // the output (named in `clash`, before anything of it is read). A name the
 // header lacks is a usage problem, given back as its message.
 std::variant<RunResult, std::string> ripSources(ParallelRipper& ripper, const Options& options,
-                                                SourceGuard& guard,
-                                                std::optional<std::string>& clash) {
-    Settings settings = options.settings;
+                                                SourceOpener& sources,
+                                                std::optional<std::string>& clash,
+                                                std::ostream& err) {
     std::optional<OptionsHost> host;
     RunResult result;
     for (std::size_t i = 0; i < options.sources.size(); ++i) {
         const std::string& source = options.sources[i];
-        auto opened = openSource(source, ReadOptions{options.encoding});
+        auto opened = sources.open(i);
         if (!opened) return RunResult{opened.error()};
-        if (!guard.admitSource((*opened)->identity())) {
+        if (opened->refused) {
             clash = source;
             break;
         }
-        auto input = takeHeader(std::move(*opened), source, options, i == 0);
-        if (!input) return RunResult{input.error()};
         if (stopSignal != 0) return RunResult{std::nullopt, true};
         if (i == 0) {
-            if (auto problem = prepare(ripper, settings, options, input->header)) return *problem;
+            tellGuess(options, sources.guessed(), err);
+            Settings settings = sources.settings();
+            if (auto problem = prepare(ripper, settings, options, sources)) return *problem;
             host.emplace(settings);
         }
-        result = ripper.run(*input->bytes, sourceName(source), *host, input->linesBefore);
+        const bool sawValue = result.sawValue;
+        result = ripper.run(*opened->bytes, sourceName(source), *host, opened->linesBefore);
+        result.sawValue = result.sawValue || sawValue;
         if (result.error || result.stopped) break;
     }
     return result;
@@ -223,27 +194,48 @@ bool stopAsked() {
     return stopSignal != 0;
 }
 
+namespace {
+
+// The first output: -a FILE opened before any source is read, so that a bad
+// path fails at once, or standard output. A code when the run ends here.
+std::optional<int> openFirstWriter(const Options& options, OutputOpener& opener, std::ostream& err,
+                                   std::unique_ptr<Writer>& writer) {
+    if (!options.append) {
+        writer = descriptorWriter(STDOUT_FILENO, true, stopAsked);
+        return std::nullopt;
+    }
+    auto opened = opener.openAppend(*options.append);
+    if (!opened && opened.error().code == EINTR && stopAsked()) return stoppedCode(err, 0);
+    if (!opened) {
+        err << "kolvane-rip: " << opened.error().message() << '\n';
+        return 1;
+    }
+    writer = std::move(*opened);
+    return std::nullopt;
+}
+
+// After a rip whose every result is empty: one warning, naming the cause the
+// first records show. The exit status stays what the rip made it.
+void warnIfEmpty(const ParallelRipper& ripper, SourceOpener& sources, const RunResult& result,
+                 std::ostream& err) {
+    if (result.error || result.stopped || result.sawValue || ripper.ripcount() == 0) return;
+    const std::string cause = sources.session().whyEmpty(
+        sources.settings(), sources.header() != Options::Header::none, ripper.fields());
+    err << "kolvane-rip: warning: every result is empty" << (cause.empty() ? "" : ": ") << cause
+        << '\n';
+}
+
+}  // namespace
+
 int run(const Options& options, std::ostream& err, OutputOpener& opener) {
     const std::string outputName = options.append.value_or("standard output");
-    // Opened before any source is read, so that a bad path fails at once.
     std::unique_ptr<Writer> firstWriter;
-    if (options.append) {
-        auto opened = opener.openAppend(*options.append);
-        if (!opened && opened.error().code == EINTR && stopAsked()) return stoppedCode(err, 0);
-        if (!opened) {
-            err << "kolvane-rip: " << opened.error().message() << '\n';
-            return 1;
-        }
-        firstWriter = std::move(*opened);
-    } else {
-        firstWriter = descriptorWriter(STDOUT_FILENO, true, stopAsked);
-    }
+    if (auto code = openFirstWriter(options, opener, err, firstWriter)) return *code;
     SourceGuard guard(firstWriter->identity());
     if (auto source = namedSourceWrittenInto(options, firstWriter->identity())) {
         reportClash(err, outputName, *source, "nothing was ripped");
         return 2;
     }
-
     OutputFile out(
         outputName,
         [&]() -> Expected<std::unique_ptr<Writer>> {
@@ -262,8 +254,10 @@ int run(const Options& options, std::ostream& err, OutputOpener& opener) {
     // Block by block, also on one thread: a block's lines are cut and copied
     // in one loop, with no call per line, and its reads are large.
     ParallelRipper ripper(out, options.threads);
+    SourceOpener sources(options, stopAsked,
+                         [&](const auto& file) { return guard.admitSource(file); });
     std::optional<std::string> clash;
-    auto ripped = ripSources(ripper, options, guard, clash);
+    auto ripped = ripSources(ripper, options, sources, clash, err);
     if (auto* problem = std::get_if<std::string>(&ripped)) {
         err << "kolvane-rip: " << *problem << "\nRun kolvane-rip --help for the options.\n";
         return 2;
@@ -273,6 +267,7 @@ int run(const Options& options, std::ostream& err, OutputOpener& opener) {
     // Closing is when some file systems report a write that failed.
     if (auto closed = out.close(); closed && !result.error) result.error = std::move(closed);
     if (options.count) err << statusText(ripcount) << '\n';
+    warnIfEmpty(ripper, sources, result, err);
     // A reader that went away, on a pipe or a FIFO, is the end of the job.
     if (result.error && result.error->code == EPIPE) return 0;
     // An open or a write the stop interrupted.

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "io.h"
+#include "textsource.h"
 #include "options.h"
 
 namespace kolvane::cli {

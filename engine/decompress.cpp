@@ -39,13 +39,14 @@ class DecodingSource : public ByteSource {
           codec_(std::move(codec)),
           input_(kInputBlock),
           innerEnd_(std::move(end)) {
-        std::memcpy(input_.data(), head.data(), head.size());
+        if (!head.empty()) std::memcpy(input_.data(), head.data(), head.size());
         end_ = head.size();
     }
 
     IoResult read(std::span<char> buf) override {
         std::size_t made = std::min(buf.size(), held_.size() - heldBegin_);
-        std::memcpy(buf.data(), held_.data() + heldBegin_, made);
+        // An empty vector's data() may be null, which memcpy may not be given.
+        if (made > 0) std::memcpy(buf.data(), held_.data() + heldBegin_, made);
         heldBegin_ += made;
         if (heldBegin_ < held_.size()) return IoResult{made, 0, {}};
         held_.clear();

@@ -18,18 +18,12 @@ struct FieldRange {
     bool operator==(const FieldRange&) const = default;
 };
 
-// The fields a plain rip keeps, in list order. Parsed once, owned by whoever
-// rips; a rip only reads it.
+// The fields a plain rip keeps, in list order. Read once from the field
+// list's grammar (fieldselect.h), owned by whoever rips; a rip only reads it.
 class FieldList {
   public:
     // `last` of a range that runs to the last field of each line.
     static constexpr std::int32_t kToLastField = std::numeric_limits<std::int32_t>::max();
-
-    // The window's field list, as lenient as typing allows: entries between
-    // single commas, each a number with spaces around it allowed and a decimal
-    // fraction rounded half to even; an entry that does not convert or does
-    // not fit 16 bits reads 0. nullopt for a blank list, which keeps the last.
-    static std::optional<FieldList> parse(std::string_view text);
 
     FieldList() = default;
     explicit FieldList(std::vector<FieldRange> entries);
@@ -48,11 +42,6 @@ class FieldList {
 // Non-overlapping occurrences of `separator` in `text`, searched left to right.
 // An empty separator occurs nowhere, so a line split by it is one field.
 std::int64_t countSeparators(std::string_view text, std::string_view separator);
-
-// Reads one field-list entry as a signed 16-bit number: surrounding spaces and a
-// leading sign allowed, a decimal fraction rounded half to even; 0 when the entry
-// does not convert or does not fit.
-std::int16_t fieldNumber(std::string_view entry);
 
 // True when nothing but space characters remains (tabs count as content).
 inline bool isBlank(std::string_view value) {

@@ -7,16 +7,14 @@
 #include "fieldcutter.h"
 #include "quotedvalue.h"
 #include "recordstream.h"
+#include "textsource.h"
 
 namespace kolvane {
 
-IoResult PrefixedSource::read(std::span<char> buf) {
-    if (given_ == prefix_.size()) return inner_->read(buf);
-    const std::size_t n = std::min(buf.size(), prefix_.size() - given_);
-    std::memcpy(buf.data(), prefix_.data() + given_, n);
-    given_ += n;
-    if (given_ == prefix_.size()) std::string().swap(prefix_), given_ = 0;
-    return IoResult{n, 0, {}};
+IoResult KeptStart::read(std::span<char> buf) {
+    IoResult r = inner_->read(buf);
+    kept_.append(buf.data(), std::min(most_ - std::min(most_, kept_.size()), r.bytes));
+    return r;
 }
 
 Expected<HeaderRecord> readHeaderRecord(ByteSource& source, const std::string& sourceName,

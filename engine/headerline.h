@@ -13,12 +13,13 @@
 
 namespace kolvane {
 
-// A source that gives `prefix` first and then what `inner` gives: bytes read
-// ahead (to find a header, or for a preview) go to the rip after all.
-class PrefixedSource : public ByteSource {
+// A source that passes what `inner` gives on, keeping the first `most` bytes
+// read through it in `kept`: the start of a source a rip reads, for what the
+// session works out of it afterwards.
+class KeptStart : public ByteSource {
   public:
-    PrefixedSource(std::string prefix, std::unique_ptr<ByteSource> inner)
-        : prefix_(std::move(prefix)), inner_(std::move(inner)) {}
+    KeptStart(std::unique_ptr<ByteSource> inner, std::string& kept, std::size_t most)
+        : inner_(std::move(inner)), kept_(kept), most_(most) {}
 
     IoResult read(std::span<char> buf) override;
     std::optional<std::uint64_t> size() const override { return inner_->size(); }
@@ -26,9 +27,9 @@ class PrefixedSource : public ByteSource {
     std::optional<FileIdentity> identity() const override { return inner_->identity(); }
 
   private:
-    std::string prefix_;
-    std::size_t given_ = 0;
     std::unique_ptr<ByteSource> inner_;
+    std::string& kept_;
+    std::size_t most_;
 };
 
 // The first record of a source, as its dialect tells records apart, and

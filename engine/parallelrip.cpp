@@ -33,6 +33,7 @@ ParallelRipper::~ParallelRipper() = default;
 
 bool ParallelRipper::commit(RipBlock& block, const std::string& sourceName, RunResult& result) {
     result.sawLine = result.sawLine || block.sawLine;
+    result.sawValue = result.sawValue || holdsValue(block);
     auto error = deliverBlock(block, out_, linesBefore_);
     if (!error) error = blockError(block, sourceName, linesBefore_, maxResult_);
     if (error) {
@@ -110,6 +111,17 @@ void ParallelRipper::work(BlockRipper& worker, BlockReader& reader, const std::s
     }
 }
 
+bool ParallelRipper::holdsValue(const RipBlock& block) const {
+    std::size_t start = 0;
+    for (const LineEnd& line : block.ends) {
+        if (std::string_view(block.output).substr(start, line.end - start) != emptyResult_) {
+            return true;
+        }
+        start = line.end;
+    }
+    return false;
+}
+
 void ParallelRipper::reportNoMemory(RunResult& result, std::int64_t line) {
     if (result.error || !noMemory_) return;
     result.error = std::move(noMemory_);  // moved, not copied: no memory is needed
@@ -128,6 +140,12 @@ void ParallelRipper::prepare(FieldList fields) {
 RunResult ParallelRipper::run(ByteSource& source, const std::string& sourceName, RipHost& host,
                               std::int64_t linesBefore) {
     const RipPlan plan(host.settings(), fields_);
+    // What a record without any of the wanted values gives, with its line end.
+    LineRipper empty;
+    empty.configure(plan);
+    emptyResult_.clear();
+    empty.rip({}, emptyResult_);
+    emptyResult_ += out_.eol();
     host_ = &host;
     linesBefore_ = linesBefore;
     read_ = committed_ = 0;

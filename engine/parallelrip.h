@@ -50,8 +50,8 @@ class ParallelRipper {
     void prepare(FieldList fields);
 
     // Reads every line of `source` and rips it into the output, which is
-    // flushed before this returns. The host's settings are read once (toFile
-    // and outfile are not used); its pump() is asked between two blocks and
+    // flushed before this returns. The host's settings are read once; its
+    // pump() is asked between two blocks and
     // while a read waits, from whichever threads do that, so it must be safe
     // to call from any thread; it may stop the rip at a line end. Source
     // lines are numbered from `linesBefore` + 1, for a source whose first
@@ -61,11 +61,17 @@ class ParallelRipper {
 
     // Result lines that reached the output, over every run since prepare().
     std::int64_t ripcount() const { return out_.delivered() - deliveredBefore_; }
+    // The field list a plain rip uses.
+    const FieldList& fields() const { return fields_; }
 
   private:
     // Commits a ripped block to the output; false once the run must stop. One
     // thread at a time, in source order.
     bool commit(RipBlock& block, const std::string& sourceName, RunResult& result);
+    // Whether a result of the block gives a value: not what a record with
+    // none of the wanted fields gives.
+    bool holdsValue(const RipBlock& block) const;
+    std::string emptyResult_;
     // What each thread of a run does until the run ends.
     void work(BlockRipper& worker, BlockReader& reader, const std::string& sourceName,
               RunResult& result);

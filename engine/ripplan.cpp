@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <charconv>
 
+#include "fieldselect.h"
+
 namespace kolvane {
 
 FieldList fieldListFor(const Settings& settings, FieldList last) {
     if (settings.templateMode) return last;
-    return FieldList::parse(settings.fields).value_or(std::move(last));
+    auto selected = selectFields(settings.fields, FieldReading::lenient, false, nullptr);
+    return selected.list ? std::move(*selected.list) : std::move(last);
 }
 
 bool parseTemplate(std::string_view t, std::vector<TemplatePart>& parts) {

@@ -19,9 +19,7 @@ struct Settings {
     std::string join = ":";     // goes between the chosen fields
     std::string fields{};       // the field list, or the template in template mode
     bool skipEmpty = false;     // skip a line when a value the mode checks is blank
-    bool toFile = false;        // append results to `outfile` instead of the list
     bool templateMode = false;  // `fields` is a template such as "[2]-[1]"
-    std::string outfile{};      // where file-to-file mode appends
     bool quoted = false;        // fields may be in double quotes, as CSV has them
     QuoteOutput quoteOutput = QuoteOutput::needed;  // how quoted mode writes values
 

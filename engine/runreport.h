@@ -42,6 +42,7 @@ struct RunResult {
     std::optional<Error> error;  // set when the rip stopped on a failure
     bool stopped = false;        // the host asked to stop
     bool sawLine = false;        // a non-empty line was seen
+    bool sawValue = false;       // a result line held a value, not only the join's text
 };
 
 // "12 values ripped"

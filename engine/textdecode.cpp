@@ -1,4 +1,5 @@
 #include "textdecode.h"
+#include "textsource.h"
 
 #include <iconv.h>
 

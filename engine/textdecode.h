@@ -18,7 +18,4 @@ namespace kolvane {
 // every character before them, then fails, saying so.
 std::unique_ptr<ByteSource> decodingText(std::unique_ptr<ByteSource> raw, std::string encoding);
 
-// Whether `name` is an encoding sources can be read in.
-bool knownEncoding(const std::string& name);
-
 }  // namespace kolvane

@@ -1,5 +1,8 @@
 #include "textsource.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "decompress.h"
 #include "textdecode.h"
 
@@ -9,6 +12,15 @@ std::unique_ptr<ByteSource> readAsText(std::unique_ptr<ByteSource> raw,
                                        const ReadOptions& options) {
     raw = decompressing(std::move(raw));
     return decodingText(std::move(raw), options.encoding);
+}
+
+IoResult PrefixedSource::read(std::span<char> buf) {
+    if (given_ == prefix_.size()) return inner_->read(buf);
+    const std::size_t n = std::min(buf.size(), prefix_.size() - given_);
+    std::memcpy(buf.data(), prefix_.data() + given_, n);
+    given_ += n;
+    if (given_ == prefix_.size()) std::string().swap(prefix_), given_ = 0;
+    return IoResult{n, 0, {}};
 }
 
 }  // namespace kolvane

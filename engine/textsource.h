@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,5 +22,26 @@ struct ReadOptions {
 // lazily, at the first read, so a source with nothing yet never waits here.
 std::unique_ptr<ByteSource> readAsText(std::unique_ptr<ByteSource> raw,
                                        const ReadOptions& options = {});
+
+// Whether `name` is an encoding sources can be read in.
+bool knownEncoding(const std::string& name);
+
+// A source that gives `prefix` first and then what `inner` gives: bytes read
+// ahead (to find a header, or for a preview) go to the rip after all.
+class PrefixedSource : public ByteSource {
+  public:
+    PrefixedSource(std::string prefix, std::unique_ptr<ByteSource> inner)
+        : prefix_(std::move(prefix)), inner_(std::move(inner)) {}
+
+    IoResult read(std::span<char> buf) override;
+    std::optional<std::uint64_t> size() const override { return inner_->size(); }
+    std::uint64_t consumed() const override { return inner_->consumed(); }
+    std::optional<FileIdentity> identity() const override { return inner_->identity(); }
+
+  private:
+    std::string prefix_;
+    std::size_t given_ = 0;
+    std::unique_ptr<ByteSource> inner_;
+};
 
 }  // namespace kolvane

@@ -52,9 +52,9 @@ class Pacer {
 
 }  // namespace
 
-class WindowRipper::Relay : public RipHost, public LineSink {
+class WindowRipper::Relay : public WindowHost, public LineSink {
   public:
-    Relay(RipHost& host, const std::string& eol) : host_(host), eol_(eol) {}
+    Relay(WindowHost& host, const std::string& eol) : host_(host), eol_(eol) {}
 
     // Runs `rip` on a thread of its own and serves its passes until it ends;
     // `list` takes the lines handed over. Where no thread can be had, the
@@ -62,6 +62,7 @@ class WindowRipper::Relay : public RipHost, public LineSink {
     RunResult serve(const std::function<RunResult()>& rip, LineSink& list) {
         list_ = &list;
         settings_ = host_.settings();
+        to_ = host_.resultsTo();
         RunResult result;
         std::thread worker;
         try {
@@ -94,8 +95,10 @@ class WindowRipper::Relay : public RipHost, public LineSink {
                 lock.unlock();
                 const bool keep = host_.pump(progress);
                 Settings settings = host_.settings();
+                ResultsTo to = host_.resultsTo();
                 lock.lock();
                 settings_ = std::move(settings);
+                to_ = std::move(to);
                 keep_ = keep && !stopAsked_;
                 asking_ = false;
                 answered_ = true;
@@ -130,10 +133,15 @@ class WindowRipper::Relay : public RipHost, public LineSink {
         std::lock_guard lock(mutex_);
         return settings_;
     }
+    ResultsTo resultsTo() override {
+        std::lock_guard lock(mutex_);
+        return to_;
+    }
     bool pump(const Progress& progress) override {
         if (inline_) {
             const bool keep = host_.pump(progress);
             settings_ = host_.settings();
+            to_ = host_.resultsTo();
             return keep;
         }
         // The lines before the pass reach the list in it; the rip goes on
@@ -171,13 +179,14 @@ class WindowRipper::Relay : public RipHost, public LineSink {
         lock.lock();
     }
 
-    RipHost& host_;
+    WindowHost& host_;
     std::string eol_;
     LineSink* list_ = nullptr;
     bool inline_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;
     Settings settings_;
+    ResultsTo to_;
     Progress progress_;
     bool asking_ = false;
     bool answered_ = false;
@@ -213,31 +222,32 @@ std::int64_t WindowRipper::ripcount() const {
     return listLines_ + filesDelivered_ + (file_ ? file_->delivered() : 0);
 }
 
-std::optional<Error> WindowRipper::configure(const Settings& settings) {
-    if (plan_ && settings == settings_) return std::nullopt;
+std::optional<Error> WindowRipper::configure(const Settings& settings, const ResultsTo& to) {
+    if (plan_ && settings == settings_ && to == to_) return std::nullopt;
     settings_ = settings;
+    to_ = to;
     plan_ = std::make_unique<RipPlan>(settings_, fields_);
     // The output file changes only while events run, so it is compared here
     // rather than per line. What went to the old file is flushed first.
-    if (file_ && (!settings_.toFile || file_->name() != settings_.outfile)) {
+    if (file_ && (!to_.file || file_->name() != to_.path)) {
         if (auto error = closeFile()) return error;
     }
-    if (settings_.toFile && !file_) {
+    if (to_.file && !file_) {
         // The output is checked when it is opened, whenever that is: a file
         // chosen in the middle of a rip may be the source itself.
-        auto open = [this, path = settings_.outfile]() -> Expected<std::unique_ptr<Writer>> {
+        auto open = [this, path = to_.path]() -> Expected<std::unique_ptr<Writer>> {
             auto writer = opener_.openAppend(path);
             if (writer && writesInto((*writer)->identity(), sourceIdentity_)) {
                 return Error{"Cannot write", path, "it is the source file itself", 0, 0};
             }
             return writer;
         };
-        file_.emplace(settings_.outfile, std::move(open), eol_);
+        file_.emplace(to_.path, std::move(open), eol_);
         // Written by a thread of its own while the rip goes on, as the
         // command line's one-thread rip writes.
         file_->setBackgroundWrites(true);
     }
-    sink_ = settings_.toFile ? static_cast<LineSink*>(&*file_) : listSide_;
+    sink_ = to_.file ? static_cast<LineSink*>(&*file_) : listSide_;
     ripper_->configure(*plan_, sink_->eol());
     return std::nullopt;
 }
@@ -256,16 +266,16 @@ std::optional<Error> WindowRipper::deliver(RipBlock& block) {
     return deliverBlock(block, *sink_, linesBefore_);
 }
 
-bool WindowRipper::pumpHost(RipHost& host, const Progress& progress, RunResult& result) {
+bool WindowRipper::pumpHost(Relay& host, const Progress& progress, RunResult& result) {
     if (!host.pump(progress)) {
         result.stopped = true;
         return false;
     }
-    result.error = configure(host.settings());
+    result.error = configure(host.settings(), host.resultsTo());
     return !result.error;
 }
 
-RunResult WindowRipper::run(ByteSource& source, const std::string& sourceName, RipHost& host) {
+RunResult WindowRipper::run(ByteSource& source, const std::string& sourceName, WindowHost& host) {
     Relay relay(host, list_.eol());
     listSide_ = &relay;
     RunResult result = relay.serve([&] { return ripAll(source, sourceName, relay); }, list_);
@@ -279,7 +289,7 @@ RunResult WindowRipper::ripAll(ByteSource& source, const std::string& sourceName
     sourceName_ = sourceName;
     linesBefore_ = 0;
     plan_.reset();
-    result.error = configure(host.settings());
+    result.error = configure(host.settings(), host.resultsTo());
     Pacer pacer(policy_);
     RipBlock block;
     auto progress = [&] {

@@ -36,8 +36,23 @@ struct PumpPolicy {
 class BlockRipper;
 struct RipBlock;
 
+// Where the window's results go: into its list, or appended to a file.
+struct ResultsTo {
+    bool file = false;
+    std::string path;
+
+    bool operator==(const ResultsTo&) const = default;
+};
+
+// The window's side of a rip: its settings, and where its results go now;
+// both are read at the start and after every pass.
+class WindowHost : public RipHost {
+  public:
+    virtual ResultsTo resultsTo() = 0;
+};
+
 // Runs the window's rips: result lines go to `list`, or in file-to-file mode
-// to the settings' outfile, opened through `opener`. Between two event passes
+// to the file the host names, opened through `opener`. Between two event passes
 // the records are ripped by the same plan and copier as the command line's;
 // settings are taken afresh at every pass and apply from the next record,
 // the way records are told apart (the split string, quotes) included.
@@ -62,7 +77,7 @@ class WindowRipper {
 
     // Reads every line of `source` and rips it. `sourceName` names the source in
     // error messages. Output is flushed before this returns, also after an error.
-    RunResult run(ByteSource& source, const std::string& sourceName, RipHost& host);
+    RunResult run(ByteSource& source, const std::string& sourceName, WindowHost& host);
 
     // Result lines of the current or last rip that reached their destination.
     std::int64_t ripcount() const;
@@ -73,13 +88,13 @@ class WindowRipper {
     class Relay;
     // The rip itself, on the rip's thread, with `relay` as host and list.
     RunResult ripAll(ByteSource& source, const std::string& sourceName, Relay& relay);
-    // Takes new settings: a new plan, and the sink they name; fails only when
-    // flushing an output file that is no longer wanted does.
-    std::optional<Error> configure(const Settings& settings);
+    // Takes new settings: a new plan, and the sink the host names; fails only
+    // when flushing an output file that is no longer wanted does.
+    std::optional<Error> configure(const Settings& settings, const ResultsTo& to);
     // Hands what the block has ripped so far to the sink.
     std::optional<Error> deliver(RipBlock& block);
     // Lets the host run events and takes its settings; false ends the run.
-    bool pumpHost(RipHost& host, const Progress& progress, RunResult& result);
+    bool pumpHost(Relay& host, const Progress& progress, RunResult& result);
     std::optional<Error> closeFile();
 
     LineSink& list_;
@@ -89,6 +104,7 @@ class WindowRipper {
     std::size_t maxResult_;
     FieldList fields_;
     Settings settings_;
+    ResultsTo to_;
     std::unique_ptr<RipPlan> plan_;
     std::unique_ptr<BlockRipper> ripper_;
     std::optional<OutputFile> file_;   // file-to-file mode's output, opened at its first line

@@ -5,6 +5,7 @@
 #include <sys/statfs.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 
 #include "textsource.h"
@@ -53,6 +54,15 @@ Expected<std::unique_ptr<ByteSource>> openForRip(const std::string& path,
         return openWithoutBlocking(path, wait);
     }
     auto opened = FileSource::open(path);
+    if (!opened) return opened.error();
+    return readAsText(std::move(*opened));
+}
+
+Expected<std::unique_ptr<ByteSource>> openForLook(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return systemError("Cannot open", path, errno);
+    if (!S_ISREG(st.st_mode)) return Error{"Cannot read", path, "it is no regular file", 0, 0};
+    auto opened = FileSource::open(path, 0);
     if (!opened) return opened.error();
     return readAsText(std::move(*opened));
 }

@@ -25,4 +25,9 @@ Expected<std::unique_ptr<ByteSource>> openWithoutBlocking(const std::string& pat
 Expected<std::unique_ptr<ByteSource>> openForRip(const std::string& path,
                                                  std::chrono::milliseconds wait);
 
+// Opens `path` to look at its first lines (a sample, a guess) as a rip would
+// read them. Only a regular file: reading a FIFO or a device here would take
+// its lines from the rip.
+Expected<std::unique_ptr<ByteSource>> openForLook(const std::string& path);
+
 }  // namespace kolvane

@@ -1,6 +1,5 @@
 #include "columngrid.h"
 
-#include <sys/stat.h>
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
@@ -15,15 +14,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cerrno>
 
 #include "displaytext.h"
 #include "elidinglabel.h"
-#include "fieldnames.h"
-#include "headerline.h"
-#include "lineripper.h"
+#include "fieldwarning.h"
 #include "quotedvalue.h"
-#include "textsource.h"
+#include "sourceopen.h"
 
 namespace kolvane {
 
@@ -67,23 +63,6 @@ bool placeholderName(const QString& name) {
     name.toLongLong(&number);
     return !name.isEmpty() && !number && !name.contains(QLatin1Char('[')) &&
            !name.contains(QLatin1Char(']'));
-}
-
-// What a rip would use with the header's `names`: the template's "[name]"s,
-// or the list's names, turned into numbers. Says why a template's could not be.
-QString resolveNames(Settings& settings, FieldList& fields, const std::vector<std::string>& names) {
-    if (settings.templateMode) {
-        auto resolved = resolveTemplateNames(settings.fields, names);
-        if (resolved.index() != 0) return QString::fromStdString(std::get<1>(resolved));
-        settings.fields = std::get<0>(resolved);
-        return {};
-    }
-    // A list that does not resolve is read by numbers, as the box reads it.
-    auto entries = readFieldEntries(settings.fields, true);
-    if (entries.index() != 0) return {};
-    auto resolved = resolveFieldNames(std::get<0>(entries), names);
-    if (resolved.index() == 0) fields = std::get<0>(resolved);
-    return {};
 }
 
 // Each of `columns` fields' places in the result (1 for the first value), in
@@ -295,29 +274,22 @@ void ColumnGrid::loadSource(const std::string& path) {
     cancel_ = true;
     reader_.drop();
     cancel_ = false;
-    sample_ = {};
+    sources_.session->setSample({});
     refresh();
     readNote_ = path.empty() ? QString() : QStringLiteral("Reading the first lines...");
     showNote(readNote_);
     if (path.empty()) return;
     auto read = [this, path]() -> Expected<SampleText> {
-        // Only a regular file can be read again by the rip: reading a FIFO or
-        // a device here would take its lines from the rip.
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) return systemError("Cannot open", path, errno);
-        if (!S_ISREG(st.st_mode)) {
-            return Error{"Cannot show columns of", path, "it is no regular file", 0, 0};
-        }
-        auto opened = FileSource::open(path, 0);
-        if (!opened) return opened.error();
-        const auto text = readAsText(std::move(*opened));
-        return readSample(*text, path, SampleText::Limits{}, &cancel_);
+        auto text = openForLook(path);
+        if (!text) return text.error();
+        return readSample(**text, path, SampleText::Limits{}, &cancel_);
     };
     auto show = [this](Expected<SampleText> answer) {
         readNote_ = answer ? QString() : QString::fromStdString(answer.error().message());
-        if (answer) sample_ = std::move(*answer);
+        if (answer) sources_.session->setSample(std::move(*answer));
         showNote(readNote_);
         refresh();
+        emit sampleRead();
     };
     reader_.start(this, std::move(read), std::move(show), kAnswerWait);
 }
@@ -325,15 +297,12 @@ void ColumnGrid::loadSource(const std::string& path) {
 void ColumnGrid::refresh() {
     pause_->stop();
     if (!showColumnsCheck->isChecked()) return;
-    Settings settings = sources_.settings();
+    const SourceSession& session = *sources_.session;
+    const Settings settings = sources_.settings();
     std::vector<SampleRecord> records =
-        splitSample(sample_.text, settings.dialect(), kRecords + 1, kColumns);
-    names_.clear();
-    if (header_ && !records.empty()) {
-        names_ = headerNames(records.front().bytes, settings.dialect());
-        records.erase(records.begin());
-    }
-    if (records.size() > kRecords) records.pop_back();
+        session.records(settings.dialect(), header_, kRecords, kColumns);
+    const auto* names = header_ ? session.names(settings.dialect()) : nullptr;
+    names_ = names != nullptr ? *names : std::vector<std::string>{};
 
     ColumnModel::Content content;
     std::size_t widest = names_.size();
@@ -341,7 +310,7 @@ void ColumnGrid::refresh() {
     const std::size_t columns = std::min(widest, kColumns);
     if (readNote_.isEmpty()) {
         QStringList notes;
-        if (sample_.cut) notes << QStringLiteral("Long lines are shown cut.");
+        if (session.sample().cut) notes << QStringLiteral("Long lines are shown cut.");
         if (widest > columns) {
             notes
                 << QStringLiteral("The first %1 of %2 fields are shown.").arg(columns).arg(widest);
@@ -355,20 +324,21 @@ void ColumnGrid::refresh() {
                 : QString::number(k + 1));
     }
 
-    FieldList fields = fieldListFor(settings, sources_.lastParse());
-    if (header_) content.resultTip = resolveNames(settings, fields, names_);
+    // The field list and the names as a rip reads them, and what they cannot give.
+    const FieldSelection selected = session.fields(settings, header_);
+    const FieldList fields = selected.list.value_or(sources_.lastParse());
+    if (!settings.templateMode) {
+        content.resultTip = fieldsWarning(selected.problems, ShownAs::utf8);
+    } else if (names != nullptr) {
+        const auto templ = resolveTemplateNames(sources_.typedTemplate(), *names);
+        if (templ.index() == 1) content.resultTip = QString::fromStdString(std::get<1>(templ));
+    }
     content.places = placesIn(settings, fields, columns);
-
-    const RipPlan plan(settings, fields);
-    LineRipper ripper;
-    ripper.configure(plan);
-    std::string result;
     for (const SampleRecord& record : records) {
-        result.clear();
-        const bool complete = record.bytes.empty() || ripper.rip(record.bytes, result);
-        content.results.push_back(settings.skipEmpty && !complete
+        const SourceSession::Gives gives = session.gives(record.bytes, settings, fields, 0);
+        content.results.push_back(gives.skipped
                                       ? QStringLiteral("(skipped: a value is blank)")
-                                      : oneLine(displayStart(result, kResultChars)));
+                                      : oneLine(displayStart(gives.result, kResultChars)));
     }
     content.rows = std::move(records);
     content.quoted = settings.quoted;
@@ -403,10 +373,11 @@ void ColumnGrid::toggle(int column) {
     } else {
         QStringList entries = text.split(QLatin1Char(','));
         const auto before = entries.size();
+        // An entry goes when the box's own reading of it gives this field.
         entries.removeIf([&](const QString& entry) {
-            const QString trimmed = entry.trimmed();
-            return trimmed == number || (!name.isEmpty() && trimmed == name) ||
-                   fieldNumber(entry.toStdString()) == field;
+            const auto one = selectFields(entry.toStdString(), FieldReading::lenient, header_,
+                                          header_ ? &names_ : nullptr);
+            return one.list && one.list->size() == 1 && one.list->entries()[0].first == field;
         });
         if (entries.size() == before) {
             const bool comma =

@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "backgroundtask.h"
-#include "columnsample.h"
-#include "fieldlist.h"
-#include "ripplan.h"
+#include "sourcesession.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -34,11 +32,15 @@ class ColumnGrid : public QWidget {
     static constexpr std::size_t kRecords = 200;
     static constexpr std::size_t kColumns = 100;
 
-    // Where the grid takes the settings and the field list a rip would use
-    // when the box holds none.
+    // Where the grid takes the settings (a template's names resolved), the
+    // template as typed, the field list a rip would use when the box holds
+    // none, and the source's start: its sample, which the grid reads and
+    // keeps there, its names and what a record gives.
     struct Sources {
         std::function<Settings()> settings;
+        std::function<std::string()> typedTemplate;
         std::function<FieldList()> lastParse;
+        SourceSession* session;
     };
 
     // Clicks edit `fieldsEdit`, which must outlive the grid.
@@ -59,6 +61,10 @@ class ColumnGrid : public QWidget {
     QCheckBox* showCheck() const { return showColumnsCheck; }
     QTableView* table() const { return columnTable; }
 
+  signals:
+    // The source's sample is in the session: its names are known.
+    void sampleRead();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -76,7 +82,6 @@ class ColumnGrid : public QWidget {
     Sources sources_;
     QTimer* pause_ = nullptr;
     bool header_ = false;
-    SampleText sample_;
     QString readNote_;                // the sample is being read, or why it could not be
     std::vector<std::string> names_;  // the header's, when header_
     std::atomic<bool> cancel_{false};

@@ -138,8 +138,10 @@ void MainWindow::buildControls() {
     previewRow->addWidget(previewLine, 1);
     previewRow->addWidget(nextLineButton);
 
-    columnGrid_ = new ColumnGrid(
-        fieldsEdit, {[this] { return settings(); }, [this] { return session_->fields(); }});
+    columnGrid_ = new ColumnGrid(fieldsEdit,
+                                 {[this] { return settings(); },
+                                  [this] { return typedBytes(fieldsEdit->text(), sourceShownAs_); },
+                                  [this] { return session_->fields(); }, &source_});
 
     settingsFrame = named(new QGroupBox(QStringLiteral("Settings")), "settingsFrame");
     auto* frame = new QVBoxLayout(settingsFrame);

@@ -1,8 +1,6 @@
 #include "fieldtip.h"
 
 #include "displaytext.h"
-#include "fieldcutter.h"
-#include "quotedvalue.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -32,19 +30,12 @@ QString paragraph(const QString& html) {
 
 }  // namespace
 
-QString fieldTip(std::string_view line, const Settings& settings, const FieldList& lastParse) {
-    const Dialect dialect = settings.dialect();
-    const std::size_t fields = countFields(line, dialect);
+QString fieldTip(const SourceSession& source, std::string_view line, const Settings& settings,
+                 const FieldList& list) {
     // Quoted, a split string inside quotes splits nothing, and values show unquoted.
-    std::vector<std::string> cut;
-    for (const std::string_view field : cutFields(line, dialect, std::size_t(kTipFields))) {
-        std::string& value = cut.emplace_back();
-        if (settings.quoted) {
-            appendUnquoted(value, field);
-        } else {
-            value.assign(field);
-        }
-    }
+    const SourceSession::Gives gives = source.gives(line, settings, list, kTipFields);
+    const std::vector<std::string>& cut = gives.values;
+    const std::size_t fields = gives.fields;
     const auto listed = static_cast<int>(cut.size());
 
     // "[1] 0   [2] uniform@delta.com   [3] ...", a new line before a field
@@ -71,18 +62,13 @@ QString fieldTip(std::string_view line, const Settings& settings, const FieldLis
                    .arg(listed);
     }
 
-    // The result line, from the settings and the field list a rip would use
-    // now; the session's own parse is left alone, as a rip may be running.
-    const RipPlan plan(settings, fieldListFor(settings, lastParse));
-    LineRipper ripper;
-    ripper.configure(plan);
-    std::string result;
-    const bool complete = ripper.rip(line, result);
-    if (settings.skipEmpty && !complete) {
+    // The result line, from the settings and the field list a rip would use now.
+    if (gives.skipped) {
         tip += QStringLiteral("<p>Result: none, the line is skipped (a value is blank).</p>");
     } else {
         tip += paragraph(QStringLiteral("Result: <b>") +
-                         shortened(result, kResultChars).toHtmlEscaped() + QStringLiteral("</b>"));
+                         shortened(gives.result, kResultChars).toHtmlEscaped() +
+                         QStringLiteral("</b>"));
     }
     return tip;
 }

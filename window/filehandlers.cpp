@@ -60,7 +60,7 @@ void MainWindow::loadSource(const std::string& path) {
     sourceShownAs_ = ShownAs::utf8;
     sourcePathEdit->setText(displayText(path));
     offerSuggestion({});
-    firstLine_.reset();
+    source_.forget();
     askPreview(true);
     columnGrid_->loadSource(path);
 }
@@ -126,9 +126,10 @@ void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
     }
     // The start of a long line, field 1, is what helps.
     previewLine->setCursorPosition(0);
-    // Line 1 holds the names; a path edited by hand leaves them unknown.
-    if (line == 1) firstLine_ = previewBytes_;
-    if (line == 0) firstLine_.reset();
+    // Line 1 holds the names where no sample of the source is read; a path
+    // edited by hand leaves them unknown.
+    if (line == 1) source_.setFirstLine(previewBytes_);
+    if (line == 0) source_.forget();
     updateFieldTip();
     updateWarnings();
 }

@@ -17,8 +17,8 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
     : QWidget(parent),
       model_(new ResultModel(store_, this)),
       session_(new RipSession(
-          store_, [this] { return settings(); }, [this] { return state_ == WindowState::ripping; },
-          std::move(services.pump), this)),
+          store_, [this] { return settings(); }, [this] { return resultsTo(); },
+          [this] { return state_ == WindowState::ripping; }, std::move(services.pump), this)),
       fileDialog_(dialogs),
       saver_(std::move(services.writeBlock)),
       askUnsaved_(std::move(services.askUnsaved)),

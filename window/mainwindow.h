@@ -16,6 +16,7 @@
 #include "resultstore.h"
 #include "ripsession.h"
 #include "sourcepreview.h"
+#include "sourcesession.h"
 #include "suggestion.h"
 #include "windowstate.h"
 
@@ -111,8 +112,14 @@ class MainWindow : public QWidget {
     void connectSignals();
     void connectKeys();
 
-    // The settings as the controls hold them now.
+    // The settings as the controls hold them now, a template's names turned
+    // into numbers; where results go; whether the first record holds names.
     Settings settings() const;
+    ResultsTo resultsTo() const;
+    bool namesOn() const;
+    // The field list a plain rip takes now, names turned into numbers;
+    // nullopt for a blank box, which keeps the last one.
+    std::optional<FieldList> ripFields() const;
     // Moves the window to `next` and applies what actionsOf() says for it;
     // the list hides for a rip when hideListCheck says so at its start.
     void enter(WindowState next);
@@ -157,8 +164,6 @@ class MainWindow : public QWidget {
     // Names, quotes, the suggestion and the warnings.
     QWidget* buildSuggestionBar();
     void connectSettingsHelp();
-    // The first line's names with the settings `s`, when names are on and it is known.
-    std::optional<std::vector<std::string>> headerNow(const Settings& s) const;
     // Guesses the loaded source's format off the window's thread and offers
     // what the settings lack; nothing changes until the user accepts.
     void guessSource();
@@ -166,9 +171,9 @@ class MainWindow : public QWidget {
     void applySuggestion();
     // The red outline and tooltip on a box the window cannot use as it stands.
     void updateWarnings();
-    // With names on, reads the source's first line before the rip and gives
-    // it back to the rip first; false when the rip ended there.
-    bool takeHeaderLine(std::unique_ptr<ByteSource>& source, const std::string& path);
+    // With names on, reads the source's first record before the rip and
+    // gives it back to the rip first; false when the rip ended there.
+    bool takeHeaderRecord(std::unique_ptr<ByteSource>& source, const std::string& path);
     // After a rip into the list: the hint when every result is empty.
     void hintAtEmptyResults();
 
@@ -232,9 +237,9 @@ class MainWindow : public QWidget {
     // join strings typed mean the bytes the user sees.
     std::optional<std::string> sourcePathBytes_;
     ShownAs sourceShownAs_ = ShownAs::utf8;
-    // The source's first line, as the preview or the last rip read it: the
-    // names with "First line holds names". nullopt while it is not known.
-    std::optional<std::string> firstLine_;
+    // The source's start as the engine reads it: its header record and names,
+    // what a record gives, why results are empty.
+    SourceSession source_;
     Suggestion offered_;
 
     WindowState state_ = WindowState::idle;

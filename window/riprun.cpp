@@ -37,13 +37,13 @@ void MainWindow::onRipClicked() {
     // Asked before the source is taken: a cancel must leave a source that
     // can be read only once where it was.
     if (model_->unsaved() && !mayDropResults(UnsavedBefore::ripping)) return;
-    const Settings start = settings();
+    const ResultsTo to = resultsTo();
     const std::string path = sourcePath();
     // Compared by path before the source is taken, so a refusal loses none
     // of what a pipe gave the preview; the rip compares what it opens.
-    if (start.toFile && writesInto(identityAt(start.outfile), identityAt(path))) {
+    if (to.file && writesInto(identityAt(to.path), identityAt(path))) {
         return showStatus(QStringLiteral("Not ripped: the output file %1 is the source file itself")
-                              .arg(QString::fromLocal8Bit(start.outfile.c_str())));
+                              .arg(QString::fromLocal8Bit(to.path.c_str())));
     }
     // A source that can be read only once continues where the preview left
     // it, with what the preview read of it first. Anything else is opened
@@ -56,8 +56,7 @@ void MainWindow::onRipClicked() {
         // To a file, reading ahead on a thread of its own pays: the rip's
         // thread only rips while one thread reads and another writes. Into
         // the list, the window's thread is the third.
-        auto opened =
-            start.toFile ? openWithoutBlocking(path, kReadWait) : openForRip(path, kReadWait);
+        auto opened = to.file ? openWithoutBlocking(path, kReadWait) : openForRip(path, kReadWait);
         if (!opened) {
             const QString message = QString::fromLocal8Bit(opened.error().message());
             return showStatus(message, message);
@@ -68,12 +67,15 @@ void MainWindow::onRipClicked() {
     store_.clear();
     model_->endClear();
     emptyHintLabel->hide();
-    session_->prepare(start);
+    session_->prepare(ripFields());
     enter(WindowState::ripping);
-    // Names are taken once, from the line the rip itself reads first; the
-    // field list is parsed again with them.
-    if (!takeHeaderLine(source, path)) return;
-    if (headerCheck->checkState() != Qt::Unchecked) session_->prepare(settings());
+    // What the rip reads first stands for the sample where none was read:
+    // a path typed by hand, a pipe.
+    source = source_.keepStart(std::move(source));
+    // Names are taken once, from the record the rip itself reads first; the
+    // field list is read again with them.
+    if (!takeHeaderRecord(source, path)) return;
+    if (namesOn()) session_->prepare(ripFields());
     showProgress(Progress{0, false, 0, source->size()});
     session_->run(*source, path);
 }

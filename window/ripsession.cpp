@@ -5,9 +5,11 @@
 namespace kolvane {
 
 RipSession::RipSession(ResultStore& list, std::function<Settings()> settings,
-                       std::function<bool()> goOn, PumpPolicy policy, QObject* parent)
+                       std::function<ResultsTo()> resultsTo, std::function<bool()> goOn,
+                       PumpPolicy policy, QObject* parent)
     : QObject(parent),
       settings_(std::move(settings)),
+      resultsTo_(std::move(resultsTo)),
       goOn_(std::move(goOn)),
       now_(policy.now),
       // The output opens on the rip's thread: a FIFO without a reader is
@@ -15,8 +17,8 @@ RipSession::RipSession(ResultStore& list, std::function<Settings()> settings,
       opener_([this] { return stopWanted_.load(); }),
       ripper_(list, opener_, std::move(policy)) {}
 
-void RipSession::prepare(const Settings& settings) {
-    ripper_.prepare(settings);
+void RipSession::prepare(std::optional<FieldList> fields) {
+    ripper_.prepare(fields ? std::move(*fields) : ripper_.fields());
 }
 
 void RipSession::run(ByteSource& source, const std::string& sourceName) {

@@ -3,11 +3,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "fieldnames.h"
 #include "fieldtip.h"
-#include "fieldwarning.h"
 #include "frontrules.h"
-#include "headerline.h"
 #include "mainwindow.h"
 
 namespace kolvane {
@@ -27,25 +24,25 @@ Settings MainWindow::settings() const {
     s.join = readEscapes(typedBytes(joinEdit->text(), sourceShownAs_));
     s.fields = typedBytes(fieldsEdit->text(), sourceShownAs_);
     s.skipEmpty = skipEmptyCheck->checkState() != Qt::Unchecked;
-    s.toFile = toFileCheck->checkState() != Qt::Unchecked;
     s.templateMode = templateCheck->checkState() != Qt::Unchecked;
-    s.outfile = record_.outputPath;
     s.quoted = quotedCheck->checkState() != Qt::Unchecked;
-    // Names become numbers here, so the rip and the tooltip take them alike.
-    if (const auto header = headerNow(s); header && !s.templateMode) {
-        s.fields = numberNamedFields(s.fields, *header);
-    } else if (header) {
-        auto resolved = resolveTemplateNames(s.fields, *header);
-        // A template with a name two columns share stays as typed: which
-        // column it means is not known.
-        if (resolved.index() == 0) s.fields = std::get<0>(std::move(resolved));
-    }
-    return s;
+    // A template's names become numbers here, so the rip and the tooltip
+    // take them alike; a list's, where the list is read.
+    return source_.resolved(std::move(s), namesOn());
 }
 
-std::optional<std::vector<std::string>> MainWindow::headerNow(const Settings& s) const {
-    if (headerCheck->checkState() == Qt::Unchecked || !firstLine_) return std::nullopt;
-    return headerNames(*firstLine_, s.dialect());
+ResultsTo MainWindow::resultsTo() const {
+    return {toFileCheck->checkState() != Qt::Unchecked, record_.outputPath};
+}
+
+bool MainWindow::namesOn() const {
+    return headerCheck->checkState() != Qt::Unchecked;
+}
+
+std::optional<FieldList> MainWindow::ripFields() const {
+    const Settings now = settings();
+    if (now.templateMode) return std::nullopt;
+    return source_.fields(now, namesOn()).list;
 }
 
 void MainWindow::updateFieldTip() {
@@ -57,7 +54,8 @@ void MainWindow::updateFieldTip() {
         previewShown_ > 0
             ? QStringLiteral("<p>Line %1 of the source file%2</p>").arg(previewShown_).arg(cut)
             : QString();
-    previewLine->setToolTip(where + fieldTip(previewBytes_, settings(), session_->fields()));
+    previewLine->setToolTip(where + fieldTip(source_, previewBytes_, settings(),
+                                             ripFields().value_or(session_->fields())));
 }
 
 }  // namespace kolvane

@@ -7,11 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "columngrid.h"
 #include "elidinglabel.h"
 #include "fieldwarning.h"
 #include "formatguess.h"
-#include "headerline.h"
-#include "lineripper.h"
 #include "mainwindow.h"
 
 namespace kolvane {
@@ -22,7 +21,6 @@ namespace {
 constexpr std::chrono::milliseconds kGuessWait{40};
 
 const QString kEmptySplit = QStringLiteral("The split string is empty: every line gives one field");
-const QString kEmptyResults = QStringLiteral("every result is empty: check the split string");
 const char* const kUsualTip = "usualTip";
 
 // Outlines `box` in red with `problem` as its tooltip, or gives it back its
@@ -79,21 +77,22 @@ void MainWindow::connectSettingsHelp() {
     for (QLineEdit* box : {splitEdit, fieldsEdit}) {
         connect(box, &QLineEdit::textChanged, this, &MainWindow::updateWarnings);
     }
+    // The sample read tells the names: the warnings and the tip follow.
+    connect(columnGrid_, &ColumnGrid::sampleRead, this, &MainWindow::updateWarnings);
+    connect(columnGrid_, &ColumnGrid::sampleRead, this, &MainWindow::updateFieldTip);
     for (QCheckBox* box : {quotedCheck, headerCheck, templateCheck}) {
         connect(box, &QCheckBox::toggled, this, &MainWindow::updateWarnings);
     }
-    emptyHintLabel->setText(kEmptyResults);
 }
 
 void MainWindow::guessSource() {
     const Settings now = settings();
-    const bool namesOn = headerCheck->checkState() != Qt::Unchecked;
+    const bool names = namesOn();
     const std::string path = sourcePath();
-    auto guess = [path, previewed = previewBytes_, now, namesOn] {
+    auto guess = [path, previewed = previewBytes_, now, names] {
         const std::string sample = guessSample(path, previewed);
         const bool whole = sample.size() <= kGuessSampleBytes;
-        return suggestFor(std::string_view(sample).substr(0, kGuessSampleBytes), whole, now,
-                          namesOn);
+        return suggestFor(std::string_view(sample).substr(0, kGuessSampleBytes), whole, now, names);
     };
     // An answer for a source no longer in the box is dropped.
     auto offer = [this, path](Suggestion suggestion) {
@@ -118,48 +117,54 @@ void MainWindow::applySuggestion() {
 
 void MainWindow::updateWarnings() {
     const Settings now = settings();
-    mark(fieldsEdit, now.templateMode ? QString()
-                                      : fieldsWarning(fieldsEdit->text(), sourceShownAs_,
-                                                      headerCheck->checkState() != Qt::Unchecked,
-                                                      headerNow(now)));
+    mark(fieldsEdit, now.templateMode
+                         ? QString()
+                         : fieldsWarning(source_.fields(now, namesOn()).problems, sourceShownAs_));
     mark(splitEdit, now.split.empty() ? kEmptySplit : QString());
 }
 
-bool MainWindow::takeHeaderLine(std::unique_ptr<ByteSource>& source, const std::string& path) {
-    if (headerCheck->checkState() == Qt::Unchecked) return true;
+bool MainWindow::takeHeaderRecord(std::unique_ptr<ByteSource>& source, const std::string& path) {
+    if (!namesOn()) return true;
     // The header is the first record as the rip reads it: the window answers
     // meanwhile, and a stop ends the wait.
-    auto header = readHeaderRecord(*source, path, settings().dialect(), [this] {
-        QCoreApplication::processEvents();
-        return state_ == WindowState::ripping;
-    });
-    if (!header) {
-        ripFinished(RunResult{header.error()});
+    // The header is ripped first, as any record is, so the results have
+    // their own header.
+    std::int64_t lines = 0;
+    auto taken = source_.takeHeader(
+        std::move(source), path, settings().dialect(), true,
+        [this] {
+            QCoreApplication::processEvents();
+            return state_ == WindowState::ripping;
+        },
+        lines);
+    if (!taken) {
+        ripFinished(RunResult{taken.error()});
         return false;
     }
     if (state_ != WindowState::ripping) {
         ripFinished(RunResult{std::nullopt, true});
         return false;
     }
-    firstLine_ = header->record;
+    source = std::move(*taken);
     updateWarnings();
-    // The header is ripped first, as any record is, so the results have their own header.
-    source = sourceAfterHeader(std::move(*header), std::move(source), true);
     return true;
 }
 
 void MainWindow::hintAtEmptyResults() {
     if (store_.empty()) return;
     const Settings now = settings();
-    const RipPlan plan(now, fieldListFor(now, session_->fields()));
-    LineRipper ripper;
-    ripper.configure(plan);
-    // What a line without any of the wanted values gives.
-    std::string empty;
-    ripper.rip({}, empty);
+    const FieldList list = ripFields().value_or(session_->fields());
+    // What a record without any of the wanted values gives.
+    const std::string empty = source_.gives({}, now, list, 0).result;
     for (std::size_t i = 0; i < store_.size(); ++i) {
         if (store_.at(i) != empty) return;
     }
+    source_.useRipStart();
+    const std::string cause = source_.whyEmpty(now, namesOn(), list);
+    emptyHintLabel->setText(QStringLiteral("every result is empty: ") +
+                            (cause.empty()
+                                 ? QStringLiteral("check the split string and the fields box")
+                                 : displayText(cause)));
     emptyHintLabel->show();
 }
 

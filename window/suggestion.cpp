@@ -1,15 +1,12 @@
 #include "suggestion.h"
 
-#include <sys/stat.h>
-
 #include <QStringList>
 #include <algorithm>
 #include <array>
 
 #include "fieldlist.h"
 #include "formatguess.h"
-#include "io.h"
-#include "textsource.h"
+#include "sourceopen.h"
 
 namespace kolvane {
 
@@ -33,15 +30,12 @@ bool occursInFirstLines(std::string_view sample, std::string_view split) {
 }  // namespace
 
 std::string guessSample(const std::string& path, std::string_view previewed) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::string(previewed);
-    auto file = FileSource::open(path);
-    if (!file) return std::string(previewed);
-    const std::unique_ptr<ByteSource> text = readAsText(std::move(*file));
+    auto text = openForLook(path);
+    if (!text) return std::string(previewed);
     std::string sample(kGuessSampleBytes + 1, '\0');
     std::size_t filled = 0;
     while (filled < sample.size()) {
-        const IoResult got = text->read(std::span(sample).subspan(filled));
+        const IoResult got = (*text)->read(std::span(sample).subspan(filled));
         if (got.failed()) return std::string(previewed);
         if (got.bytes == 0) break;
         filled += got.bytes;

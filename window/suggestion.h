@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "ripplan.h"
+#include "windowripper.h"
 
 namespace kolvane {
 

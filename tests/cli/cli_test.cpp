@@ -89,6 +89,13 @@ const CliCase kRows[] = {
     {"SkipHeaderOverLines", "--csv --skip-header -f 1", "id,\"a\nb\"\n1,2\n", "1\n", "", 0},
     {"HeaderNameOverLines", "--csv -H -f '\"a\nb\"'", "id,\"a\nb\"\r\n1,2\r\n", "\"a\nb\"\n2\n", "", 0},
     {"UnknownName", "-H -f a,c", "a|b\n1|2\n", "", "no field is named \"c\"; the header's names are: a, b", 2},
+    // A header of one field, for want of the split string, is said to be so.
+    {"SplitAbsentFromHeader", "-H -f email,name", "id;name;email\n1;a;b\n", "", "kolvane-rip: the split string '|' does not occur in the first line; try --guess\n", 2},
+    // Every result empty: one warning naming the cause, the status unchanged.
+    {"EveryResultEmpty", "-f 3,2", "a,b,c\nd,e,f\n", ":\n:\n", "kolvane-rip: warning: every result is empty: the split string '|' occurs in none of the first lines\n", 0},
+    // --auto: the guess fills what the options leave open, and says so when asked.
+    {"AutoGuessesSplitAndNames", "--auto -v -f email,id", "id,name,email\n1,\"Berg, Anna\",a@x\n2,Ben,b@x\n", "email,id\na@x,1\nb@x,2\n", "kolvane-rip: guessed -s ',' --quoted --header\n", 0},
+    {"AutoUnderGivenOptions", "--auto -j ';' --skip-header -f 3,1", "id,name,email\n1,Anna,a@x\n", "a@x;1\n", "", 0},
     {"Utf16WithMark", "-f 2,1", "\xFF\xFE" "a\0|\0\xE9\0\n\0"s, "\u00e9:a\n", "", 0},
     {"Cp1252", "--encoding cp1252 -f 2,1", "x|\x80\n", "\u20ac:x\n", "", 0},
     {"UnknownEncoding", "--encoding no-such-code -f 1", "a\n", "", "unknown encoding \"no-such-code\"", 2},
@@ -214,7 +221,10 @@ const CliCase kScripts[] = {
     // header, never ripped.
     // A quote never closed is an error, not a value that swallows the rest.
     {"QuoteNeverClosed", "$R --csv -f 1 --threads 2 in.txt", "a,b\n\"c\nd\n", "a\n", "kolvane-rip: Cannot rip in.txt: a quote opened at line 2 is never closed\n", 1},
-    {"HeaderOfEachSource", "printf 'b|a\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
+    {"HeaderOfEachSource", "printf 'a|b\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
+    // A later header that names the fields otherwise stops the run: its
+    // fields would be taken by the first one's numbers. Once ripped in silence.
+    {"LaterHeaderDiffers", "printf 'b|a\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n", "kolvane-rip: Cannot rip b at line 1: its header differs from the one of in.txt: field 1 is \"b\" here, \"a\" there\n", 1},
     {"LaterHeaderOverLines", "printf 'a,\"x\\ny\"\\n3,4\\n' >b && $R --csv --skip-header -f 1 in.txt b", "a,\"x\ny\"\n1,2\n", "1\n3\n", "", 0},
     // Compressed sources are read as what they hold, whatever their names.
     {"CompressedFileAndStdin", "gzip -c in.txt >z && xz -c in.txt >x.txt && $R -f 2 z - x.txt <z && cp in.txt t.gz && $R -f 1 t.gz && "
@@ -242,7 +252,7 @@ const CliCase kScripts[] = {
     {"GuessMissing", "$R --guess nothere", "", "", "kolvane-rip: Cannot open nothere: No such file or directory\n", 1},
     {"GuessOneFileOnly", "$R --guess in.txt in.txt", "a\n", "", "--guess takes one file", 2},
     {"GuessAndFields", "$R --guess -f 1 in.txt", "a\n", "", "--fields excludes --guess", 2},
-    {"Help", "$R --help | grep -c -e ' -f 2,4 ' -e \" -t '\" -e \" -s '\\\\\\\\t'\" -e '^  [012]  '", "", "6\n", "", 0},
+    {"Help", "$R --help | grep -c -e ' -f 2,4 ' -e \" -t '\" -e \" -s '\\\\\\\\t'\" -e '^  [012]  ' -e '--auto -f'", "", "8\n", "", 0},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(KolvaneRip, Scripts, testing::ValuesIn(kScripts), test::rowName);

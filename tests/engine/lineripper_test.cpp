@@ -24,32 +24,6 @@ TEST(countSeparators, CountsNonOverlappingFromTheLeft) {
     for (auto [text, sep, want] : cases) EXPECT_EQ(countSeparators(text, sep), want) << text << sep;
 }
 
-TEST(FieldList, ParsesEveryEntryAndZeroesTheOnesThatDoNotConvert) {
-    const std::pair<const char*, std::vector<std::int16_t>> cases[] = {
-        // clang-format off
-        {" 2 , 4 ", {2, 4}}, {"2,4,", {2, 4, 0}}, {",3", {0, 3}}, {"2,,4", {2, 0, 4}}, {"7", {7}},
-        {"x,3", {0, 3}}, {"40000,1", {0, 1}}, {"-2,1", {-2, 1}}, {"+3", {3}}, {"+", {0}},
-        {"32767,-32768", {32767, -32768}}, {"32768,-32769", {0, 0}}, {"1e2", {0}},
-        {"\t2", {0}}, {"1 2", {0}}, {"0x10", {0}}, {"9,19", {9, 19}},  // only the space is trimmed
-        // Fractions round to the nearest whole number, a half to the even side.
-        {"1.5,2.5,3.5,0.5", {2, 2, 4, 0}}, {"2.4,2.6,2.51,2.50", {2, 3, 3, 2}},
-        {"-1.5,-2.5, 1.5 ", {-2, -2, 2}}, {"32767.5,32766.5", {0, 32766}},
-        // clang-format on
-    };
-    for (const auto& [list, want] : cases) {
-        std::optional<FieldList> parsed = FieldList::parse(list);
-        ASSERT_TRUE(parsed) << list;
-        std::vector<std::int16_t> numbers;
-        for (const FieldRange& e : parsed->entries()) {
-            EXPECT_EQ(e.last, e.first) << list;
-            numbers.push_back(e.first);
-        }
-        EXPECT_EQ(numbers, want) << list;
-    }
-    EXPECT_FALSE(FieldList::parse("   "));
-    EXPECT_FALSE(FieldList::parse(""));
-}
-
 struct RipCase {
     const char* name;
     std::string fields;  // the field list, or the template when templated
@@ -64,7 +38,7 @@ std::ostream& operator<<(std::ostream& os, const RipCase& c) {
     return os << c.name;
 }
 Settings settingsOf(const RipCase& c) {
-    Settings s{c.split, c.join, c.fields, c.skip, false, c.templated};
+    Settings s{c.split, c.join, c.fields, c.skip, c.templated};
     s.quoted = c.quoted;
     s.quoteOutput = c.quoteOutput;
     return s;

@@ -121,9 +121,8 @@ TEST(Run, ReadFailureStopsWithFileAndLineAndKeepsEarlierResults) {
             ASSERT_TRUE(result.error) << failAt;
             EXPECT_EQ(result.error->message(), "Cannot read src.txt at line " +
                                                    std::to_string(line) + ": Input/output error");
-            EXPECT_EQ(
-                toFile ? test::readFile(rig.current.outfile) : joinLines(test::items(rig.store)),
-                want);
+            EXPECT_EQ(toFile ? test::readFile(rig.to.path) : joinLines(test::items(rig.store)),
+                      want);
             EXPECT_EQ(rig.ripper.ripcount(), std::count(want.begin(), want.end(), '\n'));
         }
     }
@@ -238,7 +237,7 @@ TEST(Run, PumpChangesSettingsAndStopsBetweenLines) {
     rig.onPump = [&](int pump, const Progress& progress) {
         (pump == 2 ? switched : stopped) = static_cast<int>(progress.ripcount);
         if (pump == 2) {
-            rig.current.outfile = second;
+            rig.to.path = second;
             rig.current.join = "-";
             rig.current.fields = "5";
         }

@@ -184,11 +184,12 @@ inline const PumpPolicy kNoPumps{.interval = std::chrono::milliseconds(-1)};
 // What one window holds for rips, with itself as the host: the test sets
 // `current` directly and scripts the pump. By default it never pumps, as in
 // the CLI. Output files are real files, opened through `opener`.
-struct Rig : RipHost {
+struct Rig : WindowHost {
     ResultStore store;
     FaultyOpener opener;
     WindowRipper ripper;
     Settings current;
+    ResultsTo to;
     std::optional<FieldList> list;  // a field list built outside the engine, as the CLI does
     std::function<bool(int pump, const Progress&)> onPump;
     int pumps = 0;
@@ -197,6 +198,7 @@ struct Rig : RipHost {
                  std::size_t maxResult = LineRipper::kMaxResultBytes)
         : ripper(store, opener, std::move(policy), std::move(eol), maxResult) {}
     Settings settings() override { return current; }
+    ResultsTo resultsTo() override { return to; }
     bool pump(const Progress& progress) override {
         ++pumps;
         return !onPump || onPump(pumps, progress);
@@ -204,9 +206,8 @@ struct Rig : RipHost {
 
     // Rips `fields` into the list, or appends them to `outfile` when one is given.
     Rig& into(std::string fields, std::optional<std::string> outfile = std::nullopt) {
-        current = {.fields = std::move(fields),
-                   .toFile = outfile.has_value(),
-                   .outfile = outfile.value_or("")};
+        current = {.fields = std::move(fields)};
+        to = {outfile.has_value(), outfile.value_or("")};
         return *this;
     }
     // A whole rip, started as the window starts one.

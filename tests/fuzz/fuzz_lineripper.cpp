@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "blockripper.h"
+#include "fieldselect.h"
 #include "quotescan.h"
 #include "testutil.h"
 #include "windowripper.h"
@@ -79,7 +80,9 @@ void checkLine(std::string_view line, Settings s, const std::string& list,
     }
     // Plain mode over the numbers the list parses to: a field the line lacks is
     // empty, and any blank value skips the line when the rule is on.
-    const std::vector<FieldRange> parsed = FieldList::parse(list).value_or(FieldList()).entries();
+    const std::vector<FieldRange> parsed = selectFields(list, FieldReading::lenient, false, nullptr)
+                                               .list.value_or(FieldList())
+                                               .entries();
     std::string want;
     bool complete = true;
     for (std::size_t k = 0; k < parsed.size(); ++k) {
@@ -128,7 +131,8 @@ void checkOutputFile(const std::string& text, std::size_t copies, std::uint16_t 
         if (cut) rig.opener.budgets.push_back(all.size() * *cut / 65535);
     }
     rig.opener.memory = &file;
-    rig.current = {.split = "", .join = "", .fields = fields, .toFile = true, .outfile = "out"};
+    rig.current = {.split = "", .join = "", .fields = fields};
+    rig.to = {true, "out"};
     RunResult result = rig.run(source);
 
     std::size_t end = 0;

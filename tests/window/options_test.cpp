@@ -238,7 +238,9 @@ class OptionsTest : public QObject, WindowFixture {
             QCOMPARE(status(), QStringLiteral("2 values ripped"));
             QVERIFY2(hint->isVisible() == empty, qPrintable(fields));
         }
-        QCOMPARE(hint->text(), QStringLiteral("every result is empty: check the split string"));
+        QCOMPARE(hint->text(),
+                 QStringLiteral("every result is empty: the split string '|' occurs in none of "
+                                "the first lines"));
     }
 };
 

@@ -1,0 +1,152 @@
+#include "sources.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "formatguess.h"
+#include "guess.h"
+#include "textsource.h"
+
+namespace kolvane::cli {
+
+namespace {
+
+// A source with nothing in it, behind bytes read ahead.
+class NoBytes : public ByteSource {
+  public:
+    IoResult read(std::span<char>) override { return {}; }
+};
+
+// Up to `most` bytes from `source`, all it gives until then; `ended` says
+// whether that was all of it.
+Expected<std::string> readAhead(ByteSource& source, const std::string& name, std::size_t most,
+                                bool& ended, const StopAsked& stopAsked) {
+    std::string bytes(most, '\0');
+    std::size_t filled = 0;
+    ended = false;
+    while (filled < most && !ended && !(stopAsked && stopAsked())) {
+        const IoResult got = source.read(std::span(bytes).subspan(filled));
+        if (got.failed()) return readError(name, got, 1);
+        ended = got.bytes == 0 && !got.noDataYet;
+        filled += got.bytes;
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+}  // namespace
+
+std::string sourceName(const std::string& source) {
+    return source == "-" ? "standard input" : source;
+}
+
+SourceOpener::SourceOpener(const Options& options, StopAsked stopAsked, Admit admit)
+    : options_(options),
+      stopAsked_(std::move(stopAsked)),
+      admit_(std::move(admit)),
+      settings_(options.settings),
+      header_(options.header),
+      encoding_(options.encoding) {}
+
+Expected<std::unique_ptr<ByteSource>> SourceOpener::openText(const std::string& source) {
+    std::unique_ptr<ByteSource> raw;
+    if (source == "-") {
+        raw = FileSource::fromDescriptor(STDIN_FILENO);
+    } else {
+        auto opened = FileSource::open(source, 0, stopAsked_);
+        if (!opened) return opened.error();
+        raw = std::move(*opened);
+    }
+    refused_ = !admit_(raw->identity());
+    if (refused_) return raw;
+    if (options_.autoGuess && guessed_.empty()) return guessThenOpen(std::move(raw), source);
+    return readAsText(std::move(raw), ReadOptions{encoding_});
+}
+
+// The guess reads the text a rip would, as far as it looks (UTF-16 takes
+// twice the bytes), from bytes read ahead, which the rip then reads first.
+Expected<std::unique_ptr<ByteSource>> SourceOpener::guessThenOpen(std::unique_ptr<ByteSource> raw,
+                                                                  const std::string& source) {
+    bool ended = false;
+    auto head = readAhead(*raw, sourceName(source), 2 * kGuessSampleBytes + 2, ended, stopAsked_);
+    if (!head) return head.error();
+    auto text = readAsText(std::make_unique<PrefixedSource>(*head, std::make_unique<NoBytes>()),
+                           ReadOptions{encoding_});
+    bool whole = false;
+    auto sample = readAhead(*text, sourceName(source), kGuessSampleBytes + 1, whole, {});
+    if (!sample) return sample.error();
+    auto guess = guessFormat(*sample, ended && sample->size() <= kGuessSampleBytes);
+    if (!guess) {
+        Error error = guess.error();
+        error.action = "Cannot guess the format of";
+        error.file = sourceName(source);
+        return error;
+    }
+    const Options::Given& given = options_.given;
+    if (!given.split) settings_.split = guess->split;
+    if (!given.join && !guess->split.empty()) settings_.join = guess->split;
+    if (!given.quoted) settings_.quoted = guess->quoted;
+    if (!given.header && guess->header && guess->titleLines == 0) header_ = Options::Header::keep;
+    if (!given.encoding) encoding_ = guess->encoding;
+    guessed_ = guessedOptions(*guess);
+    return readAsText(std::make_unique<PrefixedSource>(std::move(*head), std::move(raw)),
+                      ReadOptions{encoding_});
+}
+
+Expected<OpenedSource> SourceOpener::open(std::size_t i) {
+    const std::string& source = options_.sources[i];
+    auto text = openText(source);
+    if (!text) return text.error();
+    OpenedSource opened{std::move(*text), 0, refused_};
+    if (refused_) return opened;
+    // The first records read stand for the session's sample, for the warning
+    // after a rip of empty results.
+    if (i == 0) opened.bytes = session_.keepStart(std::move(opened.bytes));
+    if (header_ == Options::Header::none) return opened;
+    // The first source's header is ripped like any record, unless skipped;
+    // a later source's header never is, and must name what the first names.
+    const Dialect dialect = settings_.dialect();
+    const bool keep = i == 0 && header_ == Options::Header::keep;
+    SourceSession later;
+    SourceSession& reading = i == 0 ? session_ : later;
+    auto taken = reading.takeHeader(
+        std::move(opened.bytes), sourceName(source), dialect, keep,
+        [this] { return !(stopAsked_ && stopAsked_()); }, opened.linesBefore);
+    if (!taken) return taken.error();
+    opened.bytes = std::move(*taken);
+    const std::vector<std::string>& names = *reading.names(dialect);
+    if (i == 0) {
+        names_ = names;
+        headerRecord_ = *reading.headerRecord(dialect);
+    } else if (auto error = checkHeader(source, names)) {
+        return *error;
+    }
+    return opened;
+}
+
+// A later source's header must name the fields as the first one's does:
+// the fields are ripped by the first one's numbers, which would take other
+// columns in silence.
+std::optional<Error> SourceOpener::checkHeader(const std::string& source,
+                                               const std::vector<std::string>& names) const {
+    if (names == names_) return std::nullopt;
+    std::size_t k = 0;
+    while (k < names.size() && k < names_.size() && names[k] == names_[k]) ++k;
+    auto name = [](const std::vector<std::string>& all, std::size_t at) {
+        return at < all.size() ? shownName(all[at], ",", true) : std::string("nothing");
+    };
+    return Error{"Cannot rip", sourceName(source),
+                 "its header differs from the one of " + sourceName(options_.sources.front()) +
+                     ": field " + std::to_string(k + 1) + " is " + name(names, k) + " here, " +
+                     name(names_, k) + " there",
+                 1, 0};
+}
+
+SourceSession& SourceOpener::session() {
+    session_.useRipStart();
+    return session_;
+}
+
+}  // namespace kolvane::cli
