@@ -75,6 +75,7 @@ struct Given {
     CLI::Option* fieldsOption = nullptr;
     CLI::Option* templOption = nullptr;
     CLI::Option* appendOption = nullptr;
+    CLI::Option* quoteOutputOption = nullptr;
 };
 
 void addOptions(CLI::App& app, Given& g) {
@@ -100,10 +101,11 @@ void addOptions(CLI::App& app, Given& g) {
     app.add_flag("-k,--skip-empty", g.skipEmpty, "skip a line on one empty value");
     app.add_flag("-q,--quoted", g.quoted, "fields may be in double quotes, as CSV has them");
     app.add_flag("--csv", g.csv, "the same as --quoted -s , -j ,");
-    value("--quote-output", g.quoteOutput,
-          "in quoted mode, quote a value when needed (the default), always or never")
-        ->check(CLI::IsMember({"needed", "always", "never"}))
-        ->type_name("WHEN");
+    g.quoteOutputOption =
+        value("--quote-output", g.quoteOutput,
+              "in quoted mode, quote a value when needed (the default), always or never")
+            ->check(CLI::IsMember({"needed", "always", "never"}))
+            ->type_name("WHEN");
     app.add_flag("-H,--header", g.header,
                  "the first line holds field names, usable in -f and -t; it is ripped first");
     app.add_flag("--skip-header", g.skipHeader, "as --header, without writing the header's line");
@@ -177,6 +179,14 @@ std::variant<Options, Exit> checked(Given& g) {
     options.settings.quoteOutput = g.quoteOutput == "always"  ? QuoteOutput::always
                                    : g.quoteOutput == "never" ? QuoteOutput::never
                                                               : QuoteOutput::needed;
+    if (const auto problem = splitProblem(options.settings.dialect()); !problem.empty()) {
+        return usage(std::string(problem));
+    }
+    // Plain mode writes values as they are: a way of quoting them asked for
+    // there would be ignored, which is a mistake in the call.
+    if (g.quoteOutputOption->count() && !options.settings.quoted && !g.autoGuess) {
+        return usage("--quote-output needs quoted mode (-q or --csv)");
+    }
     options.settings.skipEmpty = g.skipEmpty;
     options.settings.templateMode = !plain;
     options.settings.fields = g.templ;

@@ -11,6 +11,7 @@
 #include "elidinglabel.h"
 #include "fieldwarning.h"
 #include "formatguess.h"
+#include "frontrules.h"
 #include "mainwindow.h"
 
 namespace kolvane {
@@ -120,7 +121,8 @@ void MainWindow::updateWarnings() {
     mark(fieldsEdit, now.templateMode
                          ? QString()
                          : fieldsWarning(source_.fields(now, namesOn()).problems, sourceShownAs_));
-    mark(splitEdit, now.split.empty() ? kEmptySplit : QString());
+    const QString problem = QString::fromUtf8(splitProblem(now.dialect()));
+    mark(splitEdit, now.split.empty() ? kEmptySplit : problem.left(1).toUpper() + problem.mid(1));
 }
 
 bool MainWindow::takeHeaderRecord(std::unique_ptr<ByteSource>& source, const std::string& path) {
