@@ -56,6 +56,19 @@ TEST(ResultStore, ItemsRoundTripAcrossChunks) {
     }
 }
 
+// A long line's result stays in the buffer it was built in, room and all:
+// copying a result of a gigabyte stalled the window's thread for a second.
+TEST(ResultStore, LongResultIsKeptWhereItWasBuilt) {
+    ResultStore store;
+    std::string result(std::size_t{5} << 20, 'x');
+    result.reserve(std::size_t{16} << 20);
+    const char* const built = result.data();
+    const LineEnd end{result.size(), 1};
+    store.commitLines(result, {&end, 1}, 0);
+    EXPECT_EQ(store.at(0).data(), built);
+    EXPECT_EQ(store.at(0).size(), std::size_t{5} << 20);
+}
+
 // Runs of `lines` lines of `length` bytes each before the CR LF, onto a disk
 // that takes `budget` bytes, and after a reopen takes the rest or nothing:
 // the file ends on a whole line and holds exactly the count of them.
