@@ -63,7 +63,7 @@ namespace {
 
 // What the options hold as given, before they are checked.
 struct Given {
-    std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding;
+    std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding, part;
     std::vector<std::string> sources;
     bool skipEmpty = false, count = false, header = false, skipHeader = false, guess = false;
     bool autoGuess = false, verbose = false;
@@ -76,6 +76,7 @@ struct Given {
     CLI::Option* templOption = nullptr;
     CLI::Option* appendOption = nullptr;
     CLI::Option* quoteOutputOption = nullptr;
+    CLI::Option* partOption = nullptr;
 };
 
 void addOptions(CLI::App& app, Given& g) {
@@ -122,11 +123,15 @@ void addOptions(CLI::App& app, Given& g) {
         ->capture_default_str();
     value("--encoding", g.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
         ->type_name("NAME");
+    g.partOption = value("--part", g.part,
+                         "rip only the records that start in the K-th of N equal byte ranges")
+                       ->type_name("K/N");
     auto* guess =
         app.add_flag("--guess", g.guess,
                      "print the options that rip FILE, as guessed from its start (for eval)")
             ->excludes(g.fieldsOption)
-            ->excludes(g.templOption);
+            ->excludes(g.templOption)
+            ->excludes(g.partOption);
     app.add_flag("--auto", g.autoGuess,
                  "guess the format from the first FILE's start and rip with it; options given "
                  "still count")
@@ -135,6 +140,40 @@ void addOptions(CLI::App& app, Given& g) {
     app.add_option("FILE", g.sources, "source files, in order; - or none: standard input")
         ->type_name("");
     app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
+}
+
+// "K/N" with 1 <= K <= N <= 2^32, so that a part's range is exact.
+std::optional<PartSpec> readPart(std::string_view text) {
+    PartSpec part;
+    const char* const end = text.data() + text.size();
+    const auto k = std::from_chars(text.data(), end, part.index);
+    if (k.ec != std::errc{} || k.ptr == end || *k.ptr != '/') return std::nullopt;
+    const auto n = std::from_chars(k.ptr + 1, end, part.count);
+    if (n.ec != std::errc{} || n.ptr != end || part.index < 1 || part.index > part.count ||
+        part.count > (std::uint64_t{1} << 32)) {
+        return std::nullopt;
+    }
+    return part;
+}
+
+// The split and join strings and the quoting, or why they cannot be used.
+std::optional<std::string> readSplitAndQuoting(const Given& g, Settings& settings) {
+    // --csv is quoted mode with commas, unless -s or -j says otherwise.
+    settings.split = readEscapes(g.csv && !g.splitOption->count() ? "," : g.split);
+    settings.join = readEscapes(g.csv && !g.joinOption->count() ? "," : g.join);
+    settings.quoted = g.quoted || g.csv;
+    settings.quoteOutput = g.quoteOutput == "always"  ? QuoteOutput::always
+                           : g.quoteOutput == "never" ? QuoteOutput::never
+                                                      : QuoteOutput::needed;
+    if (const auto problem = splitProblem(settings.dialect()); !problem.empty()) {
+        return std::string(problem);
+    }
+    // Plain mode writes values as they are: a way of quoting them asked for
+    // there would be ignored, which is a mistake in the call.
+    if (g.quoteOutputOption->count() && !settings.quoted && !g.autoGuess) {
+        return "--quote-output needs quoted mode (-q or --csv)";
+    }
+    return std::nullopt;
 }
 
 std::variant<Options, Exit> checked(Given& g) {
@@ -172,24 +211,16 @@ std::variant<Options, Exit> checked(Given& g) {
         return usage("unknown encoding \"" + g.encoding + "\" (iconv -l lists the names)");
     }
     options.encoding = g.encoding;
-    // --csv is quoted mode with commas, unless -s or -j says otherwise.
-    options.settings.split = readEscapes(g.csv && !g.splitOption->count() ? "," : g.split);
-    options.settings.join = readEscapes(g.csv && !g.joinOption->count() ? "," : g.join);
-    options.settings.quoted = g.quoted || g.csv;
-    options.settings.quoteOutput = g.quoteOutput == "always"  ? QuoteOutput::always
-                                   : g.quoteOutput == "never" ? QuoteOutput::never
-                                                              : QuoteOutput::needed;
-    if (const auto problem = splitProblem(options.settings.dialect()); !problem.empty()) {
-        return usage(std::string(problem));
-    }
-    // Plain mode writes values as they are: a way of quoting them asked for
-    // there would be ignored, which is a mistake in the call.
-    if (g.quoteOutputOption->count() && !options.settings.quoted && !g.autoGuess) {
-        return usage("--quote-output needs quoted mode (-q or --csv)");
-    }
+    if (auto problem = readSplitAndQuoting(g, options.settings)) return usage(*problem);
     options.settings.skipEmpty = g.skipEmpty;
     options.settings.templateMode = !plain;
     options.settings.fields = g.templ;
+    if (g.partOption->count()) {
+        options.part = readPart(g.part);
+        if (!options.part) {
+            return usage("--part \"" + g.part + "\": give K/N, part K of N from 1 to N, e.g. 3/8");
+        }
+    }
     options.eol = g.eol == "crlf" ? "\r\n" : "\n";
     options.sources = g.sources.empty() ? std::vector<std::string>{"-"} : std::move(g.sources);
     options.count = g.count;

@@ -129,6 +129,7 @@ std::variant<RunResult, std::string> ripSources(ParallelRipper& ripper, const Op
         const std::string& source = options.sources[i];
         auto opened = sources.open(i);
         if (!opened) return RunResult{opened.error()};
+        if (opened->usage) return std::move(*opened->usage);
         if (opened->refused) {
             clash = source;
             break;
@@ -143,6 +144,7 @@ std::variant<RunResult, std::string> ripSources(ParallelRipper& ripper, const Op
         const bool sawValue = result.sawValue;
         result = ripper.run(*opened->bytes, sourceName(source), *host, opened->linesBefore);
         result.sawValue = result.sawValue || sawValue;
+        if (result.error) sources.countFromFileStart(i, *result.error);
         if (result.error || result.stopped) break;
     }
     return result;

@@ -99,11 +99,77 @@ Expected<std::unique_ptr<ByteSource>> SourceOpener::guessThenOpen(std::unique_pt
                       ReadOptions{encoding_});
 }
 
+const std::vector<std::string>& SourceOpener::names() const {
+    static const std::vector<std::string> kNone;
+    const auto* names = session_.names(settings_.dialect());
+    return names != nullptr ? *names : kNone;
+}
+
+std::string_view SourceOpener::headerRecord() const {
+    return session_.headerRecord(settings_.dialect()).value_or(std::string_view());
+}
+
 Expected<OpenedSource> SourceOpener::open(std::size_t i) {
-    const std::string& source = options_.sources[i];
-    auto text = openText(source);
+    if (options_.part) return openShare(i);
+    auto text = openText(options_.sources[i]);
     if (!text) return text.error();
-    OpenedSource opened{std::move(*text), 0, refused_};
+    return openFrom(i, std::move(*text));
+}
+
+// With --part. A source that cannot be cut is refused before any of it is
+// read. The guess and the header's names come from a source's start, read as
+// a whole rip reads it but only up to its header record, which is cheap; the
+// share itself is read from its first record on.
+Expected<OpenedSource> SourceOpener::openShare(std::size_t i) {
+    if (i == 0) {
+        auto planned = planShares();
+        if (!planned || planned->usage) return planned;
+    }
+    if ((i == 0 && options_.autoGuess) ||
+        (header_ != Options::Header::none && !shares_[i].holdsFirstRecord())) {
+        auto text = openText(options_.sources[i]);
+        if (!text) return text.error();
+        auto start = openFrom(i, std::move(*text));
+        if (!start || start->refused) return start;
+    }
+    // The guess may have changed how records end.
+    if (i == 0 && options_.autoGuess) {
+        auto planned = planShares();
+        if (!planned || planned->usage) return planned;
+    }
+    const SourcePart& share = shares_[i];
+    auto bytes = openSourcePart(share, stopAsked_);
+    if (!bytes) return bytes.error();
+    refused_ = !admit_((*bytes)->identity());
+    if (share.holdsFirstRecord()) return openFrom(i, std::move(*bytes));
+    // The share's first records stand for the session's sample, for the
+    // warning after a rip of empty results.
+    if (i == 0 && !refused_) *bytes = session_.keepStart(std::move(*bytes));
+    return OpenedSource{std::move(*bytes), 0, refused_, {}};
+}
+
+// Each source's share of the part, by the dialect and encoding known now;
+// nothing to rip but a usage problem when a source cannot be cut.
+Expected<OpenedSource> SourceOpener::planShares() {
+    auto plan = planPart(options_.sources, *options_.part, settings_.dialect(), encoding_);
+    if (auto* error = std::get_if<Error>(&plan)) return std::move(*error);
+    OpenedSource planned;
+    if (auto* problem = std::get_if<std::string>(&plan)) {
+        planned.usage = std::move(*problem);
+    } else {
+        shares_ = std::get<std::vector<SourcePart>>(std::move(plan));
+    }
+    return planned;
+}
+
+void SourceOpener::countFromFileStart(std::size_t i, Error& error) const {
+    if (i < shares_.size()) kolvane::countFromFileStart(error, shares_[i]);
+}
+
+// Source `i` from its start, its header taken as the options say.
+Expected<OpenedSource> SourceOpener::openFrom(std::size_t i, std::unique_ptr<ByteSource> text) {
+    const std::string& source = options_.sources[i];
+    OpenedSource opened{std::move(text), 0, refused_, {}};
     if (refused_) return opened;
     // The first records read stand for the session's sample, for the warning
     // after a rip of empty results.
@@ -121,11 +187,8 @@ Expected<OpenedSource> SourceOpener::open(std::size_t i) {
     if (!taken) return taken.error();
     opened.bytes = std::move(*taken);
     const std::vector<std::string>& names = *reading.names(dialect);
-    if (i == 0) {
-        names_ = names;
-        headerRecord_ = *reading.headerRecord(dialect);
-    } else if (auto error = checkHeader(source, names)) {
-        return *error;
+    if (i > 0) {
+        if (auto error = checkHeader(source, names)) return *error;
     }
     return opened;
 }
@@ -135,16 +198,17 @@ Expected<OpenedSource> SourceOpener::open(std::size_t i) {
 // columns in silence.
 std::optional<Error> SourceOpener::checkHeader(const std::string& source,
                                                const std::vector<std::string>& names) const {
-    if (names == names_) return std::nullopt;
+    const std::vector<std::string>& first = this->names();
+    if (names == first) return std::nullopt;
     std::size_t k = 0;
-    while (k < names.size() && k < names_.size() && names[k] == names_[k]) ++k;
+    while (k < names.size() && k < first.size() && names[k] == first[k]) ++k;
     auto name = [](const std::vector<std::string>& all, std::size_t at) {
         return at < all.size() ? shownName(all[at], ",", true) : std::string("nothing");
     };
     return Error{"Cannot rip", sourceName(source),
                  "its header differs from the one of " + sourceName(options_.sources.front()) +
                      ": field " + std::to_string(k + 1) + " is " + name(names, k) + " here, " +
-                     name(names_, k) + " there",
+                     name(first, k) + " there",
                  1, 0};
 }
 

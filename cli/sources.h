@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "options.h"
+#include "partsource.h"
 #include "sourcesession.h"
 
 namespace kolvane::cli {
@@ -20,8 +21,9 @@ std::string sourceName(const std::string& source);
 // is ripped.
 struct OpenedSource {
     std::unique_ptr<ByteSource> bytes;
-    std::int64_t linesBefore = 0;  // lines taken off before the first ripped one
-    bool refused = false;          // the file opened is one the run may not read
+    std::int64_t linesBefore = 0;      // lines taken off before the first ripped one
+    bool refused = false;              // the file opened is one the run may not read
+    std::optional<std::string> usage;  // why the options cannot rip the sources: rip nothing
 };
 
 // Opens the sources of one run in order, as the options say, and keeps what
@@ -37,8 +39,12 @@ class SourceOpener {
     using Admit = std::function<bool(const std::optional<FileIdentity>&)>;
     SourceOpener(const Options& options, StopAsked stopAsked, Admit admit);
 
-    // Opens source `i`; the first one first.
+    // Opens source `i`; the first one first. With --part, only its share of
+    // the part.
     Expected<OpenedSource> open(std::size_t i);
+    // With --part, makes the line `error` names, counted in source `i`'s
+    // share, count from the file's start.
+    void countFromFileStart(std::size_t i, Error& error) const;
 
     // The settings a rip takes: the options', with --auto's guess under them.
     const Settings& settings() const { return settings_; }
@@ -47,13 +53,17 @@ class SourceOpener {
     const std::string& guessed() const { return guessed_; }
     // The first source's start and header, as the session reads them.
     SourceSession& session();
-    const std::vector<std::string>& names() const { return names_; }
-    const std::string& headerRecord() const { return headerRecord_; }
+    // The first source's header's names and record (with a header option).
+    const std::vector<std::string>& names() const;
+    std::string_view headerRecord() const;
 
   private:
     Expected<std::unique_ptr<ByteSource>> openText(const std::string& source);
     Expected<std::unique_ptr<ByteSource>> guessThenOpen(std::unique_ptr<ByteSource> raw,
                                                         const std::string& source);
+    Expected<OpenedSource> openFrom(std::size_t i, std::unique_ptr<ByteSource> text);
+    Expected<OpenedSource> openShare(std::size_t i);
+    Expected<OpenedSource> planShares();
     std::optional<Error> checkHeader(const std::string& source,
                                      const std::vector<std::string>& names) const;
 
@@ -66,8 +76,7 @@ class SourceOpener {
     std::string encoding_;
     std::string guessed_;
     SourceSession session_;
-    std::vector<std::string> names_;  // the first source's header's
-    std::string headerRecord_;
+    std::vector<SourcePart> shares_;  // with --part, each source's share of it
 };
 
 }  // namespace kolvane::cli

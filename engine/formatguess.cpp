@@ -6,10 +6,9 @@
 #include <span>
 #include <vector>
 
+#include "fieldlist.h"
 #include "guessscore.h"
 #include "headerguess.h"
-#include "lineend.h"
-#include "quotedvalue.h"
 #include "samplereading.h"
 #include "textcheck.h"
 #include "utf16.h"
@@ -30,149 +29,14 @@ constexpr double kCloseScore = 0.85;
 constexpr std::array<std::string_view, 9> kCandidates = {",", "\t", ";", "|", ":",
                                                          " ", "^",  "~", "#"};
 
-// One quoted record from `pos`, its fields' extents in `fields`, read by the
-// engine's one record reader: every reading of quoted text goes through here.
-struct QuotedRecord {
-    std::size_t end, next;
-    bool unterminated;
-    std::size_t innerLineEnds;  // of a record a quote left open
-};
-QuotedRecord readQuoted(std::string_view text, std::size_t pos, std::string_view split,
-                        std::vector<FieldExtent>& fields) {
-    fields.clear();
-    std::size_t start = pos;
-    const RecordEnd r =
-        readRecord(text, pos, Dialect{std::string(split), true}, [&](std::size_t at) {
-            fields.push_back({start, at});
-            start = at + split.size();
-        });
-    fields.push_back({start, r.end});
-    const std::size_t ends = r.open ? std::size_t(lineEndsIn(text.substr(pos, r.end - pos))) : 0;
-    return {r.end, r.next, r.open, ends};
-}
-
-// Splits a record at `pos` without regard to quotes.
-std::size_t splitPlain(std::string_view text, std::size_t pos, std::string_view split,
-                       std::vector<FieldExtent>& fields, std::size_t& end) {
-    fields.clear();
-    const std::size_t lineEnd = std::min(text.find_first_of("\r\n", pos), text.size());
-    const std::string_view line = text.substr(0, lineEnd);
-    std::size_t from = pos;
-    // An empty split string finds itself everywhere: the line is one field.
-    for (std::size_t at;
-         !split.empty() && (at = line.find(split, from)) != std::string_view::npos;) {
-        fields.push_back({from, at});
-        from = at + split.size();
-    }
-    fields.push_back({from, lineEnd});
-    end = lineEnd;
-    if (lineEnd + 1 < text.size() && text[lineEnd] == '\r' && text[lineEnd + 1] == '\n') {
-        return lineEnd + 2;
-    }
-    return std::min(lineEnd + 1, text.size());
-}
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Whether a colon at `at` is inside a time ("12:30"): one or two digits
-// before it, two after.
-bool inTime(std::string_view text, std::size_t at) {
-    std::size_t before = 0;
-    while (before < 3 && before < at && isDigit(text[at - 1 - before])) ++before;
-    const bool twoAfter = at + 2 < text.size() && isDigit(text[at + 1]) && isDigit(text[at + 2]) &&
-                          (at + 3 == text.size() || !isDigit(text[at + 3]));
-    return before >= 1 && before <= 2 && twoAfter;
-}
-
-// A colon before "//" (a web address) or inside a time is never a split:
-// joins the fields it parts.
-void joinColonParts(std::string_view text, std::vector<FieldExtent>& fields) {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const FieldExtent f = fields[i];
-        if (kept > 0 && (text.substr(f.begin, 2) == "//" || inTime(text, f.begin - 1))) {
-            fields[kept - 1].end = f.end;
-        } else {
-            fields[kept++] = f;
-        }
-    }
-    fields.resize(kept);
-}
-
-std::size_t afterLine(std::string_view text, std::size_t pos) {
-    const std::size_t end = text.find('\n', pos);
-    return end == std::string_view::npos ? text.size() : end + 1;
-}
-
-// Comment lines start with '#' (shell, R, Python) or '%' (ARFF, MATLAB) and
-// a space, a line end or the mark again: "#17763#open" is a record whose
-// first field is empty, "#id,name" names a table.
-bool commentStart(std::string_view text, std::size_t pos) {
-    if (pos >= text.size() || (text[pos] != '#' && text[pos] != '%')) return false;
-    const char next = pos + 1 < text.size() ? text[pos + 1] : '\n';
-    return next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == text[pos];
-}
-
-// Whether the line at `pos` is a comment the reading leaves out. The first
-// line is kept when a record follows it: "#id,name" above data names it.
-bool skipped(std::string_view text, std::size_t pos, const SampleReading& reading) {
-    if (!reading.comments || !commentStart(text, pos)) return false;
-    return pos > 0 || commentStart(text, afterLine(text, 0));
-}
-
-// Reads up to kGuessSampleRecords non-empty records. With quotes, false when
-// they cannot be what the file means: a quote that swallows many lines is
-// more likely an ordinary byte than a value; a shorter one still open at the
-// end is a value the sample or the file was cut inside.
-bool read(std::string_view text, bool whole, SampleReading& reading) {
-    reading.cells.clear();
-    reading.firstCell.assign(1, 0);
-    reading.records.clear();
-    reading.commentsAbove = 0;
-    std::vector<FieldExtent> fields;
-    std::size_t pos = 0;
-    for (; pos < text.size() && reading.size() < kGuessSampleRecords;) {
-        if (skipped(text, pos, reading)) {
-            reading.commentsAbove += reading.size() == 0;
-            pos = afterLine(text, pos);
-            continue;
-        }
-        std::size_t end = 0, next = 0;
-        if (reading.quotes) {
-            const QuotedRecord record = readQuoted(text, pos, reading.split, fields);
-            if (record.unterminated) {
-                reading.end = pos;
-                return record.innerLineEnds < 50;
-            }
-            end = record.end;
-            next = record.next;
-        } else {
-            next = splitPlain(text, pos, reading.split, fields, end);
-        }
-        // The last line of a cut sample may be cut too.
-        if (!whole && end == text.size()) break;
-        if (end > pos) {
-            if (reading.split == ":") joinColonParts(text, fields);
-            reading.records.push_back({pos, end});
-            reading.cells.insert(reading.cells.end(), fields.begin(), fields.end());
-            reading.firstCell.push_back(static_cast<std::uint32_t>(reading.cells.size()));
-        }
-        pos = next;
-    }
-    reading.end = pos;
-    return true;
-}
-
 // Reads the sample with `split`, with quotes respected unless they cannot be.
 SplitScore judge(std::string_view text, bool whole, SampleReading& reading,
                  std::string_view split) {
     reading.split = split;
     reading.quotes = true;
-    if (!read(text, whole, reading)) {
+    if (!readSample(text, whole, reading)) {
         reading.quotes = false;
-        read(text, whole, reading);
+        readSample(text, whole, reading);
     }
     SplitScore s = scoreReading(text, reading);
     s.titleLines += reading.commentsAbove;
@@ -355,6 +219,16 @@ Expected<FormatGuess> guessFormat(std::string_view sample, bool whole) {
     FormatGuess guess = guessTable(text, whole);
     if (!isUtf8(text)) guess.encoding = legacyEncoding(text);
     return guess;
+}
+
+bool splitOccurs(std::string_view sample, std::string_view split, std::size_t lines) {
+    std::size_t start = 0;
+    for (std::size_t line = 0; line < lines && start < sample.size(); ++line) {
+        const std::size_t end = std::min(sample.find('\n', start), sample.size());
+        if (countSeparators(sample.substr(start, end - start), split) > 0) return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 }  // namespace kolvane

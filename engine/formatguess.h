@@ -44,4 +44,8 @@ inline constexpr std::size_t kGuessSampleRecords = 1000;
 // name is left for the caller to fill in.
 Expected<FormatGuess> guessFormat(std::string_view sample, bool whole);
 
+// Whether `split` occurs in the first `lines` lines of `sample`: a split
+// string that never does is worth a word to the user, whatever the guess.
+bool splitOccurs(std::string_view sample, std::string_view split, std::size_t lines);
+
 }  // namespace kolvane

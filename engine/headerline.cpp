@@ -7,7 +7,6 @@
 #include "fieldcutter.h"
 #include "quotedvalue.h"
 #include "recordstream.h"
-#include "textsource.h"
 
 namespace kolvane {
 
@@ -31,18 +30,6 @@ Expected<HeaderRecord> readHeaderRecord(ByteSource& source, const std::string& s
     header.lines = stream.lines();
     header.after = stream.rest();
     return header;
-}
-
-std::unique_ptr<ByteSource> sourceAfterHeader(HeaderRecord header,
-                                              std::unique_ptr<ByteSource> source, bool ripIt) {
-    std::string prefix;
-    if (ripIt) {
-        prefix = std::move(header.record);
-        prefix.append(header.terminator).append(header.after);
-    } else {
-        prefix = std::move(header.after);
-    }
-    return std::make_unique<PrefixedSource>(std::move(prefix), std::move(source));
 }
 
 std::vector<std::string> headerNames(std::string_view record, const Dialect& dialect) {

@@ -48,11 +48,6 @@ Expected<HeaderRecord> readHeaderRecord(ByteSource& source, const std::string& s
                                         const Dialect& dialect,
                                         const std::function<bool()>& keepGoing);
 
-// The source from just after its header record, or, with `ripIt`, from the
-// header record itself, which is then ripped like any record.
-std::unique_ptr<ByteSource> sourceAfterHeader(HeaderRecord header,
-                                              std::unique_ptr<ByteSource> source, bool ripIt);
-
 // The names a header record gives its fields, field 1 first; in quoted mode
 // unquoted.
 std::vector<std::string> headerNames(std::string_view record, const Dialect& dialect);

@@ -211,7 +211,8 @@ class DescriptorWriter : public Writer {
 
 Expected<std::unique_ptr<FileSource>> FileSource::open(const std::string& path,
                                                        std::uint64_t offset,
-                                                       const StopAsked& stopAsked) {
+                                                       const StopAsked& stopAsked,
+                                                       std::uint64_t length) {
     if (path.empty()) return Error{"Cannot read", "", "no source file given", 0, 0};
     // Opening a FIFO waits for its writer.
     const int fd =
@@ -233,7 +234,7 @@ Expected<std::unique_ptr<FileSource>> FileSource::open(const std::string& path,
     std::optional<std::uint64_t> limit;
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
         std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-        limit = offset < size ? size - offset : 0;
+        limit = offset < size ? std::min(size - offset, length) : 0;
     }
     if (offset > 0 && ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
         int code = errno;

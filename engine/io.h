@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -64,13 +65,14 @@ class ByteSource {
 // never mapped: a file truncated under a mapping kills the process.
 class FileSource : public ByteSource {
   public:
-    // Opens `path` for reading from byte `offset` on. A regular file delivers only
-    // the bytes it held when opened, so appending to the source while it is ripped
-    // cannot make the rip endless; if it really shrinks, reading fails. A file
-    // whose size means nothing (procfs, sysfs, devices) is read to its end.
-    static Expected<std::unique_ptr<FileSource>> open(const std::string& path,
-                                                      std::uint64_t offset = 0,
-                                                      const StopAsked& stopAsked = {});
+    // Opens `path` for reading from byte `offset` on, at most `length` bytes. A
+    // regular file delivers only the bytes it held when opened, so appending to
+    // the source while it is ripped cannot make the rip endless; if it really
+    // shrinks, reading fails. A file whose size means nothing (procfs, sysfs,
+    // devices) is read to its end.
+    static Expected<std::unique_ptr<FileSource>> open(
+        const std::string& path, std::uint64_t offset = 0, const StopAsked& stopAsked = {},
+        std::uint64_t length = std::numeric_limits<std::uint64_t>::max());
     // Standard input, or any other descriptor the caller owns.
     static std::unique_ptr<FileSource> fromDescriptor(int fd);
 

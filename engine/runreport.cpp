@@ -1,6 +1,8 @@
 #include "runreport.h"
 
 #include <cerrno>
+#include <charconv>
+#include <string_view>
 
 namespace kolvane {
 
@@ -29,11 +31,30 @@ std::optional<Error> blockError(const RipBlock& block, const std::string& source
     }
     const std::int64_t next = linesBefore + block.lines + 1;
     if (block.failure) return readError(sourceName, *block.failure, next);
-    if (block.unclosedQuote) {
-        return Error{"Cannot rip", sourceName,
-                     "a quote opened at line " + std::to_string(next) + " is never closed", 0, 0};
-    }
+    if (block.unclosedQuote) return unclosedQuote(sourceName, next);
     return std::nullopt;
+}
+
+namespace {
+constexpr std::string_view kQuoteOpened = "a quote opened at line ";
+}
+
+Error unclosedQuote(const std::string& sourceName, std::int64_t line) {
+    return Error{"Cannot rip", sourceName,
+                 std::string(kQuoteOpened) + std::to_string(line) + " is never closed", 0, 0};
+}
+
+void shiftLines(Error& error, std::int64_t lines) {
+    if (error.line > 0) {
+        error.line += lines;
+        return;
+    }
+    // The one message that names its line in its cause.
+    if (!error.cause.starts_with(kQuoteOpened)) return;
+    std::int64_t line = 0;
+    const char* const digits = error.cause.data() + kQuoteOpened.size();
+    std::from_chars(digits, error.cause.data() + error.cause.size(), line);
+    error = unclosedQuote(error.file, line + lines);
 }
 
 }  // namespace kolvane

@@ -58,4 +58,12 @@ std::optional<Error> deliverBlock(RipBlock& block, LineSink& sink, std::int64_t 
 std::optional<Error> blockError(const RipBlock& block, const std::string& sourceName,
                                 std::int64_t linesBefore, std::size_t maxResult);
 
+// "Cannot rip FILE: a quote opened at line N is never closed": the source
+// ends inside the quoted value of the record that starts on line N.
+Error unclosedQuote(const std::string& sourceName, std::int64_t line);
+
+// Moves the source line that `error` names on by `lines`, for a rip that read
+// a source from after its first `lines` lines.
+void shiftLines(Error& error, std::int64_t lines);
+
 }  // namespace kolvane

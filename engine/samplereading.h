@@ -32,4 +32,33 @@ struct SampleReading {
     }
 };
 
+// One quoted record from `pos`, its fields' extents in `fields`, read by the
+// engine's one record reader: every reading of quoted text goes through here.
+struct QuotedRecord {
+    std::size_t end, next;
+    bool unterminated;
+    std::size_t innerLineEnds;  // of a record a quote left open
+};
+QuotedRecord readQuoted(std::string_view text, std::size_t pos, std::string_view split,
+                        std::vector<FieldExtent>& fields);
+
+// Reads up to kGuessSampleRecords non-empty records of `text` into `reading`
+// with its split string, quotes and comments as it says. With quotes, false
+// when they cannot be what the file means: a quote that swallows many lines
+// is more likely an ordinary byte than a value; a shorter one still open at
+// the end is a value the sample or the file was cut inside.
+bool readSample(std::string_view text, bool whole, SampleReading& reading);
+
+// Where the line after the one at `pos` starts.
+std::size_t afterLine(std::string_view text, std::size_t pos);
+
+// Comment lines start with '#' (shell, R, Python) or '%' (ARFF, MATLAB) and
+// a space, a line end or the mark again: "#17763#open" is a record whose
+// first field is empty, "#id,name" names a table.
+bool commentStart(std::string_view text, std::size_t pos);
+
+// Whether the line at `pos` is a comment the reading leaves out. The first
+// line is kept when a record follows it: "#id,name" above data names it.
+bool skipped(std::string_view text, std::size_t pos, const SampleReading& reading);
+
 }  // namespace kolvane

@@ -6,6 +6,7 @@
 #include "headerline.h"
 #include "lineripper.h"
 #include "quotedvalue.h"
+#include "textsource.h"
 
 namespace kolvane {
 
@@ -35,14 +36,40 @@ void SourceSession::setFirstLine(std::optional<std::string> line) {
     names_.reset();
 }
 
+Expected<SourceSession::TakenHeader> SourceSession::readHeader(
+    std::unique_ptr<ByteSource> source, const std::string& sourceName, const Dialect& dialect,
+    bool ripIt, const std::function<bool()>& keepGoing) {
+    auto header = readHeaderRecord(*source, sourceName, dialect, keepGoing);
+    if (!header) return header.error();
+    // A header record may be hundreds of MB: copied once, for the rip.
+    std::string prefix;
+    if (ripIt) {
+        prefix.reserve(header->record.size() + header->terminator.size() + header->after.size());
+        prefix.append(header->record).append(header->terminator);
+    }
+    prefix.append(header->after);
+    TakenHeader taken{std::make_unique<PrefixedSource>(std::move(prefix), std::move(source)),
+                      ripIt ? 0 : header->lines,
+                      dialect,
+                      std::move(header->record),
+                      {}};
+    taken.names = headerNames(taken.record, dialect);
+    return taken;
+}
+
+std::unique_ptr<ByteSource> SourceSession::useHeader(TakenHeader header) {
+    header_.emplace(header.dialect, std::move(header.record));
+    names_.emplace(std::move(header.dialect), std::move(header.names));
+    return std::move(header.rest);
+}
+
 Expected<std::unique_ptr<ByteSource>> SourceSession::takeHeader(
     std::unique_ptr<ByteSource> source, const std::string& sourceName, const Dialect& dialect,
     bool ripIt, const std::function<bool()>& keepGoing, std::int64_t& lines) {
-    auto header = readHeaderRecord(*source, sourceName, dialect, keepGoing);
+    auto header = readHeader(std::move(source), sourceName, dialect, ripIt, keepGoing);
     if (!header) return header.error();
-    setHeaderRecord(header->record, dialect);
-    lines = ripIt ? 0 : header->lines;
-    return sourceAfterHeader(std::move(*header), std::move(source), ripIt);
+    lines = header->lines;
+    return useHeader(std::move(*header));
 }
 
 std::unique_ptr<ByteSource> SourceSession::keepStart(std::unique_ptr<ByteSource> source) {
@@ -62,11 +89,12 @@ void SourceSession::forget() {
     names_.reset();
 }
 
-std::optional<std::string> SourceSession::headerRecord(const Dialect& dialect) const {
+std::optional<std::string_view> SourceSession::headerRecord(const Dialect& dialect) const {
     if (header_ && header_->first == dialect) return header_->second;
     const auto first = splitSample(sample_.text, dialect, 1, 0, sample_.cutEnds);
-    if (!first.empty()) return std::string(first.front().bytes);
-    return firstLine_;
+    if (!first.empty()) return first.front().bytes;
+    if (firstLine_) return *firstLine_;
+    return std::nullopt;
 }
 
 const std::vector<std::string>* SourceSession::names(const Dialect& dialect) const {
@@ -105,18 +133,20 @@ Settings SourceSession::resolved(Settings settings, bool namesOn) const {
     return settings;
 }
 
+std::string SourceSession::shownValue(std::string_view field, bool quoted) {
+    if (!quoted) return std::string(field);
+    std::string value;
+    appendUnquoted(value, field);
+    return value;
+}
+
 SourceSession::Gives SourceSession::gives(std::string_view record, const Settings& settings,
                                           const FieldList& list, std::size_t maxValues) const {
     Gives gives;
     const Dialect dialect = settings.dialect();
     gives.fields = countFields(record, dialect);
     for (const std::string_view field : cutFields(record, dialect, maxValues)) {
-        std::string& value = gives.values.emplace_back();
-        if (settings.quoted) {
-            appendUnquoted(value, field);
-        } else {
-            value.assign(field);
-        }
+        gives.values.push_back(shownValue(field, settings.quoted));
     }
     const RipPlan plan(settings, list);
     LineRipper ripper;

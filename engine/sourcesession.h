@@ -34,12 +34,27 @@ class SourceSession {
     void setFirstLine(std::optional<std::string> line);
     void forget();
 
-    // For a rip: reads the header record of `source` by `dialect`, as this
-    // session's header, and gives back the source from the record after it,
-    // or from the header itself when the rip rips it (`ripIt`). `lines`
-    // gets the source lines the header spans where it is not ripped.
-    // `keepGoing` is asked before every read; false gives up with what was
-    // read. The one way both front ends take a header.
+    // A header record read for a rip: the source from the record after it,
+    // or from the header itself when the rip rips it; the source lines the
+    // header spans where it is not ripped; the record and its names.
+    struct TakenHeader {
+        std::unique_ptr<ByteSource> rest;
+        std::int64_t lines = 0;
+        Dialect dialect;
+        std::string record;
+        std::vector<std::string> names;
+    };
+    // Reads the header record of `source` by `dialect`. Touches no session,
+    // so it may run on a thread of its own while the session answers: a
+    // header may be hundreds of MB. `keepGoing` is asked before every read;
+    // false gives up with what was read. The one way both front ends read a
+    // header; useHeader() makes it this session's.
+    static Expected<TakenHeader> readHeader(std::unique_ptr<ByteSource> source,
+                                            const std::string& sourceName, const Dialect& dialect,
+                                            bool ripIt, const std::function<bool()>& keepGoing);
+    // Takes `header` as this session's header record, and gives its source.
+    std::unique_ptr<ByteSource> useHeader(TakenHeader header);
+    // readHeader() and useHeader() in one, with the lines in `lines`.
     Expected<std::unique_ptr<ByteSource>> takeHeader(std::unique_ptr<ByteSource> source,
                                                      const std::string& sourceName,
                                                      const Dialect& dialect, bool ripIt,
@@ -55,7 +70,7 @@ class SourceSession {
     // record is known. Worked out once for each dialect asked.
     const std::vector<std::string>* names(const Dialect& dialect) const;
     // The header record as `dialect` reads it (the sample's first record).
-    std::optional<std::string> headerRecord(const Dialect& dialect) const;
+    std::optional<std::string_view> headerRecord(const Dialect& dialect) const;
 
     // The sample's records after the header record (with names on); without
     // a sample, the first line.
@@ -67,6 +82,9 @@ class SourceSession {
     FieldSelection fields(const Settings& settings, bool namesOn) const;
     // `settings` with a template's names turned into numbers, as a rip takes it.
     Settings resolved(Settings settings, bool namesOn) const;
+
+    // A field's value as the window shows it: unquoted in quoted mode.
+    static std::string shownValue(std::string_view field, bool quoted);
 
     // What one record gives: its values (unquoted in quoted mode) up to
     // `maxValues`, how many fields it has, and the result line the settings

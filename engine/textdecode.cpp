@@ -122,6 +122,11 @@ class TextDecoder : public ByteSource {
   public:
     TextDecoder(std::unique_ptr<ByteSource> raw, std::string encoding)
         : inner_(std::move(raw)), encoding_(std::move(encoding)) {}
+    TextDecoder(std::unique_ptr<ByteSource> raw, const TextForm& form, std::uint64_t offset)
+        : inner_(std::move(raw)), taken_(offset) {
+        held_.resize(kBlockBytes);
+        use(form);
+    }
 
     IoResult read(std::span<char> buf) override {
         if (!decided_) {
@@ -157,41 +162,22 @@ class TextDecoder : public ByteSource {
 
     // False while the bytes held may yet begin a mark.
     bool decide() {
-        const std::string_view head(held_.data(), heldEnd_);
-        const Family family = familyOf(encoding_);
-        const bool utf16Marks = family == Family::none || family == Family::utf16 ||
-                                family == Family::utf16le || family == Family::utf16be;
-        auto mayBe = [&](std::string_view mark) {
-            return !ended_ && head.size() < mark.size() && mark.starts_with(head);
-        };
-        if (mayBe(kUtf8Mark) ||
-            (utf16Marks && (mayBe(kLittleEndianMark) || mayBe(kBigEndianMark)))) {
-            return false;
-        }
-        decided_ = true;
-        if (head.starts_with(kUtf8Mark)) {
-            heldBegin_ = kUtf8Mark.size();
-            if (family == Family::utf8) useIconv();
-        } else if (utf16Marks && head.starts_with(kLittleEndianMark)) {
-            heldBegin_ = kLittleEndianMark.size();
-            converter_ = std::make_unique<Utf16Converter>(false);
-        } else if (utf16Marks && head.starts_with(kBigEndianMark)) {
-            heldBegin_ = kBigEndianMark.size();
-            converter_ = std::make_unique<Utf16Converter>(true);
-        } else if (family == Family::utf16le) {
-            converter_ = std::make_unique<Utf16Converter>(false);
-        } else if (family == Family::utf16 || family == Family::utf16be) {
-            // As iconv reads UTF-16 that has no mark.
-            converter_ = std::make_unique<Utf16Converter>(true);
-        } else if (family != Family::none) {
-            useIconv();
-        }
+        const auto form = textFormOf(std::string_view(held_.data(), heldEnd_), encoding_, ended_);
+        if (!form) return false;
+        heldBegin_ = form->mark;
+        use(*form);
         return true;
     }
 
-    void useIconv() {
-        converter_ = IconvConverter::open(encoding_);
-        if (!converter_) fail("unknown encoding \"" + encoding_ + "\"");
+    void use(const TextForm& form) {
+        decided_ = true;
+        using Kind = TextForm::Kind;
+        if (form.kind == Kind::utf16le || form.kind == Kind::utf16be) {
+            converter_ = std::make_unique<Utf16Converter>(form.kind == Kind::utf16be);
+        } else if (form.kind != Kind::asIs) {
+            converter_ = IconvConverter::open(form.encoding);
+            if (!converter_) fail("unknown encoding \"" + form.encoding + "\"");
+        }
     }
 
     // No more is read: what is held is dropped, and every read answers `cause`.
@@ -292,6 +278,60 @@ class TextDecoder : public ByteSource {
 
 std::unique_ptr<ByteSource> decodingText(std::unique_ptr<ByteSource> raw, std::string encoding) {
     return std::make_unique<TextDecoder>(std::move(raw), std::move(encoding));
+}
+
+std::unique_ptr<ByteSource> decodingText(std::unique_ptr<ByteSource> raw, const TextForm& form,
+                                         std::uint64_t offset) {
+    return std::make_unique<TextDecoder>(std::move(raw), form, offset);
+}
+
+std::optional<TextForm> textFormOf(std::string_view head, const std::string& encoding,
+                                   bool complete) {
+    using Kind = TextForm::Kind;
+    const Family family = familyOf(encoding);
+    const bool utf16Marks = family == Family::none || family == Family::utf16 ||
+                            family == Family::utf16le || family == Family::utf16be;
+    auto mayBe = [&](std::string_view mark) {
+        return !complete && head.size() < mark.size() && mark.starts_with(head);
+    };
+    if (mayBe(kUtf8Mark) || (utf16Marks && (mayBe(kLittleEndianMark) || mayBe(kBigEndianMark)))) {
+        return std::nullopt;
+    }
+    if (head.starts_with(kUtf8Mark)) {
+        return TextForm{family == Family::utf8 ? Kind::utf8 : Kind::asIs, kUtf8Mark.size(),
+                        encoding};
+    }
+    if (utf16Marks && head.starts_with(kLittleEndianMark)) {
+        return TextForm{Kind::utf16le, kLittleEndianMark.size(), encoding};
+    }
+    if (utf16Marks && head.starts_with(kBigEndianMark)) {
+        return TextForm{Kind::utf16be, kBigEndianMark.size(), encoding};
+    }
+    // UTF-16 without a mark is big-endian, as iconv reads it.
+    if (family == Family::utf16le) return TextForm{Kind::utf16le, 0, encoding};
+    if (family == Family::utf16 || family == Family::utf16be)
+        return TextForm{Kind::utf16be, 0, encoding};
+    if (family == Family::utf8) return TextForm{Kind::utf8, 0, encoding};
+    return TextForm{family == Family::none ? Kind::asIs : Kind::other, 0, encoding};
+}
+
+std::optional<std::array<std::string, 256>> singleByteText(const std::string& encoding) {
+    const auto converter = IconvConverter::open(encoding);
+    if (!converter) return std::nullopt;
+    std::array<std::string, 256> text;
+    for (int b = 0; b < 256; ++b) {
+        const char in = char(b);
+        char out[16];
+        const Conversion step = converter->convert({&in, 1}, out);
+        const bool stateful = converter->finish(out) > 0;
+        if (step.stop == Conversion::Stop::invalid) continue;
+        const std::string_view utf8(out, step.written);
+        const auto characters =
+            std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; });
+        if (step.read != 1 || characters != 1 || stateful) return std::nullopt;
+        text[std::size_t(b)] = utf8;
+    }
+    return text;
 }
 
 bool knownEncoding(const std::string& name) {

@@ -1,22 +1,32 @@
 #!/usr/bin/env bash
-# Installs what building and testing Kolvane needs on Debian 12, only what is missing.
+# Installs what Kolvane needs on Debian 12, only what is missing:
+#   deps.sh               building and running the window and kolvane-rip
+#   deps.sh --test        and building and running every test (what CI runs)
+#   deps.sh --bench       and the benchmarks with the tools they compare against
+#   deps.sh --screenshot  and a virtual X server to look at the window
 set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev libqt6svg6 qt6-svg-dev
-  libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
-  desktop-file-utils appstream man-db parallel python3
-  libisal-dev zlib1g-dev libzstd-dev liblzma-dev libbz2-dev gzip zstd xz-utils bzip2
-  dpkg-dev file
+  qt6-base-dev libqt6svg6 qt6-svg-dev libcli11-dev
+  libisal-dev zlib1g-dev libzstd-dev liblzma-dev libbz2-dev
 )
-if [ "${1:-}" = "--bench" ]; then
-  packages+=(hyperfine mawk coreutils time miller python3 python3-clevercsv)
+if [ -n "${1:-}" ]; then
+  packages+=(
+    libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+    desktop-file-utils appstream man-db parallel python3
+    gzip zstd xz-utils bzip2 dpkg-dev file
+  )
 fi
-if [ "${1:-}" = "--screenshot" ]; then
-  packages+=(xvfb xdotool x11-apps imagemagick)
-fi
+case "${1:-}" in
+  "" | --test) ;;
+  --bench) packages+=(hyperfine mawk coreutils time miller python3-clevercsv) ;;
+  --screenshot) packages+=(xvfb xdotool x11-apps imagemagick) ;;
+  *)
+    echo "usage: deps.sh [--test|--bench|--screenshot]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

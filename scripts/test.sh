@@ -4,7 +4,7 @@
 # UndefinedBehaviorSanitizer, and a short property fuzz of the line ripper.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh --test
 jobs="$(nproc)"
 passed=0
 failed=0
@@ -29,7 +29,8 @@ run_ctest() {
   [ "$status" -eq 0 ] && [ "$bad" -eq 0 ]
 }
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKOLVANE_WERROR=ON -DKOLVANE_GUI=ON >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKOLVANE_WERROR=ON -DKOLVANE_GUI=ON \
+  -DKOLVANE_TESTS=ON -DKOLVANE_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 run_ctest build
 

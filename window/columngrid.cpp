@@ -17,7 +17,6 @@
 #include "displaytext.h"
 #include "elidinglabel.h"
 #include "fieldwarning.h"
-#include "quotedvalue.h"
 #include "sourceopen.h"
 
 namespace kolvane {
@@ -140,12 +139,8 @@ class ColumnModel : public QAbstractTableModel {
         if (column == fieldColumns()) return content_.results[row];
         const SampleRecord& record = content_.rows[row];
         if (std::size_t(column) >= record.fields.size()) return {};
-        std::string_view value = record.fields[std::size_t(column)];
-        std::string unquoted;
-        if (content_.quoted) {
-            appendUnquoted(unquoted, value);
-            value = unquoted;
-        }
+        const std::string value =
+            SourceSession::shownValue(record.fields[std::size_t(column)], content_.quoted);
         return oneLine(displayStart(value, tip ? kTipChars : kCellChars));
     }
 

@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <algorithm>
 
+#include "textcheck.h"
+
 namespace kolvane {
 
 namespace {
@@ -22,13 +24,6 @@ std::string_view showable(std::string_view bytes, qsizetype maxChars) {
     std::size_t n = std::min(bytes.size(), static_cast<std::size_t>(maxChars) * 4);
     for (int i = 0; i < 3 && n > 0 && n < bytes.size() && (bytes[n] & 0xC0) == 0x80; ++i) --n;
     return bytes.substr(0, n);
-}
-
-bool isUtf8(std::string_view bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded =
-        utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return !utf8.hasError();
 }
 
 // The Windows-1252 byte for `c`, or 0 when it has none.

@@ -34,6 +34,7 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
 MainWindow::~MainWindow() {
     // Both threads end within a step of their work once asked.
     previewCancel_ = true;
+    headerStop_ = true;
     if (saveControl_) saveControl_->cancel = true;
 }
 

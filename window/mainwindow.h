@@ -171,9 +171,10 @@ class MainWindow : public QWidget {
     void applySuggestion();
     // The red outline and tooltip on a box the window cannot use as it stands.
     void updateWarnings();
-    // With names on, reads the source's first record before the rip and
-    // gives it back to the rip first; false when the rip ended there.
-    bool takeHeaderRecord(std::unique_ptr<ByteSource>& source, const std::string& path);
+    // With names on, reads the source's first record on a thread of its
+    // own (it may be hundreds of MB), then rips; without, rips at once.
+    void ripWithHeader(std::unique_ptr<ByteSource> source, const std::string& path);
+    void rip(std::unique_ptr<ByteSource> source, const std::string& path);
     // After a rip into the list: the hint when every result is empty.
     void hintAtEmptyResults();
 
@@ -263,6 +264,8 @@ class MainWindow : public QWidget {
     BackgroundTask<PreviewAnswer> previewTask_;
     BackgroundTask<std::optional<QString>> saveTask_;
     BackgroundTask<Suggestion> guessTask_;
+    std::atomic<bool> headerStop_{false};
+    BackgroundTask<Expected<SourceSession::TakenHeader>> headerTask_;
 };
 
 }  // namespace kolvane

@@ -76,10 +76,10 @@ void MainWindow::onRipClicked() {
     // What the rip reads first stands for the sample where none was read:
     // a path typed by hand, a pipe.
     source = source_.keepStart(std::move(source));
-    // Names are taken once, from the record the rip itself reads first; the
-    // field list is read again with them.
-    if (!takeHeaderRecord(source, path)) return;
-    if (namesOn()) session_->prepare(ripFields());
+    ripWithHeader(std::move(source), path);
+}
+
+void MainWindow::rip(std::unique_ptr<ByteSource> source, const std::string& path) {
     showProgress(Progress{0, false, 0, source->size()});
     session_->run(*source, path);
 }
@@ -125,6 +125,7 @@ void MainWindow::enter(WindowState next) {
 
 void MainWindow::stopWork() {
     if (state_ == WindowState::ripping) enter(WindowState::stopping);
+    headerStop_ = true;
     if (state_ == WindowState::saving && saveControl_) saveControl_->cancel = true;
 }
 

@@ -125,31 +125,27 @@ void MainWindow::updateWarnings() {
     mark(splitEdit, now.split.empty() ? kEmptySplit : problem.left(1).toUpper() + problem.mid(1));
 }
 
-bool MainWindow::takeHeaderRecord(std::unique_ptr<ByteSource>& source, const std::string& path) {
-    if (!namesOn()) return true;
-    // The header is the first record as the rip reads it: the window answers
-    // meanwhile, and a stop ends the wait.
-    // The header is ripped first, as any record is, so the results have
-    // their own header.
-    std::int64_t lines = 0;
-    auto taken = source_.takeHeader(
-        std::move(source), path, settings().dialect(), true,
-        [this] {
-            QCoreApplication::processEvents();
-            return state_ == WindowState::ripping;
-        },
-        lines);
-    if (!taken) {
-        ripFinished(RunResult{taken.error()});
-        return false;
-    }
-    if (state_ != WindowState::ripping) {
-        ripFinished(RunResult{std::nullopt, true});
-        return false;
-    }
-    source = std::move(*taken);
-    updateWarnings();
-    return true;
+void MainWindow::ripWithHeader(std::unique_ptr<ByteSource> source, const std::string& path) {
+    if (!namesOn()) return rip(std::move(source), path);
+    // Names are taken once, from the record the rip itself reads first, and
+    // the field list is read again with them. The header is ripped first, as
+    // any record is, so the results have their own header.
+    headerStop_ = false;
+    auto held = std::make_shared<std::unique_ptr<ByteSource>>(std::move(source));
+    auto read = [this, held, path, dialect = settings().dialect()] {
+        return SourceSession::readHeader(std::move(*held), path, dialect, true,
+                                         [this] { return !headerStop_; });
+    };
+    auto taken = [this, path](Expected<SourceSession::TakenHeader> header) {
+        if (!header) return ripFinished(RunResult{header.error()});
+        if (state_ != WindowState::ripping) return ripFinished(RunResult{std::nullopt, true});
+        std::unique_ptr<ByteSource> rest = source_.useHeader(std::move(*header));
+        updateWarnings();
+        session_->prepare(ripFields());
+        rip(std::move(rest), path);
+    };
+    // A header of a few lines comes at once, as if read in place.
+    headerTask_.start(this, std::move(read), std::move(taken), std::chrono::milliseconds(40));
 }
 
 void MainWindow::hintAtEmptyResults() {

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 
-#include "fieldlist.h"
 #include "formatguess.h"
 #include "sourceopen.h"
 
@@ -16,16 +15,6 @@ namespace {
 constexpr std::size_t kLinesLooked = 10;
 
 constexpr std::array<std::string_view, 5> kOfferedSplits = {",", ";", "\t", "|", ":"};
-
-bool occursInFirstLines(std::string_view sample, std::string_view split) {
-    std::size_t start = 0;
-    for (std::size_t line = 0; line < kLinesLooked && start < sample.size(); ++line) {
-        const std::size_t end = std::min(sample.find('\n', start), sample.size());
-        if (countSeparators(sample.substr(start, end - start), split) > 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -52,7 +41,7 @@ Suggestion suggestFor(std::string_view sample, bool whole, const Settings& now, 
         const bool offered = std::find(kOfferedSplits.begin(), kOfferedSplits.end(),
                                        guess->split) != kOfferedSplits.end();
         // A split string that occurs is the user's choice, right or not.
-        if (!offered || occursInFirstLines(sample, now.split)) return offer;
+        if (!offered || splitOccurs(sample, now.split, kLinesLooked)) return offer;
         offer.split = guess->split;
         offer.alsoSplit = guess->alsoPossible;
     }

@@ -145,6 +145,28 @@ std::string unreadPipe(const std::string& threads) {
            " -f 1 big >w 2>e & } && exec 3<w &&";
 }
 const std::string kFull = " at line 1: No space left on device\n";
+// Rips FILES in one run and in N parts for N of 1, 2, 3, 7 and 64, and says
+// "same" for each N whose parts, written in order, are the one run's output,
+// their counts adding up to its count.
+std::string partsAreWhole(const std::string& options, const std::string& files = "in.txt") {
+    const std::string rip = "$R " + options + " --count ";
+    return "for n in 1 2 3 7 64; do for k in $(seq $n); do " + rip + "--part $k/$n " + files +
+           " || echo failed; done >p 2>c; " + rip + files +
+           " >w 2>d && cmp -s w p && "
+           "[ $(awk '{ n += $1 } END { print n }' c) -eq $(cut -d' ' -f1 d) ] && echo same; done";
+}
+const std::string kSame5 = "same\nsame\nsame\nsame\nsame\n";
+// A quoted export whose header and values hold the split string, quotes and
+// CR, LF and CR LF line ends, so that parts' edges fall everywhere in them.
+std::string quotedExport() {
+    std::string text = "id,\"note,\r\nlong\",city\r\n";
+    for (int i = 1; i <= 300; ++i) {
+        text += std::to_string(i) + (i % 3 ? ",\"a \"\"b\"\"\nc,\rd\"" : ",plain") + ",c\xC3\xA9" +
+                std::to_string(i % 7) + (i % 2 ? "\r\n" : "\n");
+    }
+    return text;
+}
+const std::string kCannotCut = "--part cannot cut ";
 const std::string kSame = "the output ";
 // clang-format off
 const CliCase kScripts[] = {
@@ -214,16 +236,41 @@ const CliCase kScripts[] = {
      "", "143\nkolvane-rip: terminated, after N values ripped\nwhole\n", "", 0},
     {"StopWritingUnreadPipeOneThread", stopWhileBlocked(unreadPipe("--threads 1"), "poll -e pipe_write") + "; [ -z \"$(tail -c1 <&3)\" ] && echo whole",
      "", "143\nkolvane-rip: terminated, after N values ripped\nwhole\n", "", 0},
-    // The README's recipe for files too big for one run: GNU parallel cuts the
-    // file into blocks at line ends and keeps their order; the output is the
-    // single run's, byte for byte, for LF and CR LF input alike.
-    {"GnuParallelRecipe", "seq 200000 | sed 's/.*/&|x&|y|z&/' >lf && sed 's/$/\\r/' lf >crlf && for f in lf crlf; do "
-     "parallel --will-cite --pipepart -a $f --block 100k -k $R --threads 1 -f 4,2 >p && $R -f 4,2 $f | cmp - p && "
-     "[ $(wc -l <p) -eq 200000 ] && echo same; done", "", "same\nsame\n", "", 0},
+    // Parts of sources, each ripped on its own, are the one run's rip, with
+    // every option (--auto guessing from the first source's start), line end
+    // and encoding, whatever their number.
+    {"PartsQuotedHeader", partsAreWhole("--csv -H -f city,id"), quotedExport(), kSame5, "", 0},
+    {"PartsSkipHeaderTemplateSkipEmpty", partsAreWhole("--csv --skip-header -k -t '[city]/[2]'"), quotedExport(), kSame5, "", 0},
+    // Edges in the header record, on every byte, and on a last record without a line end.
+    {"PartsTinyFileHeader", partsAreWhole("--csv -H -f city,id"), "id,\"a\r\nb\",city\r\n1,\"x\ny\",c\r\n2,b,d", kSame5, "", 0},
+    {"PartsTinyFileSkipHeader", partsAreWhole("--csv --skip-header -f 3,1"), "id,\"a\r\nb\",city\r\n1,\"x\ny\",c\r\n2,b,d", kSame5, "", 0},
+    {"PartsPlainLineEnds", "for i in $(seq 99); do cat in.txt; done >m && " + partsAreWhole("-f 2,1", "m"), "a|1\r\nb|2\rc|3\n\r\n", kSame5, "", 0},
+    {"PartsUtf16", "iconv -f UTF-8 -t UTF-16 in.txt >u && " + partsAreWhole("--csv -H -f city,id", "u"), quotedExport(), kSame5, "", 0},
+    {"PartsDeclaredEncoding", "iconv -f UTF-8 -t CP1252 in.txt >w1 && " + partsAreWhole("--encoding cp1252 --csv -f 3,1", "w1"), quotedExport(), kSame5, "", 0},
+    {"PartsSeveralSources", "head -c 23 in.txt >b && printf 'x,y,z\\n' >>b && " + partsAreWhole("--auto -f city,id", "in.txt b in.txt"), quotedExport(), kSame5, "", 0},
+    // Messages name the line counted from the file's start, as one run's do.
+    {"PartErrorsCountFromFileStart", "cp in.txt q && printf '9,\"open\\n' >>q && iconv -f UTF-8 -t CP1252 in.txt >w1 && printf '\\201\\n' >>w1 && "
+     "for o in '--csv q' '--encoding cp1252 w1'; do $R -f 1 $o 2>d >/dev/null; for k in 1 2 3; do $R -f 1 --part $k/3 $o; done 2>e >/dev/null; "
+     "cmp d e && cat e; done", quotedExport(), "kolvane-rip: Cannot rip q: a quote opened at line 703 is never closed\n"
+     "kolvane-rip: Cannot read w1 at line 703: bytes not valid in cp1252 at byte offset 6065\n", "", 0},
+    // A CR LF across the count's 64 KiB blocks is one line end.
+    {"PartCountsLinesOverBlocks", "{ printf h; yes \"$(printf '\\r')\" | head -n 100000; printf '\\201\\n'; } >w1 && $R --encoding cp1252 -f 1 --part 2/2 w1", "",
+     "", "kolvane-rip: Cannot read w1 at line 100001: bytes not valid in cp1252 at byte offset 200001\n", 1},
+    // The warning's cause comes from the part's own first records.
+    {"PartWarnsOfEmptyResults", "$R -f 9 --part 2/2 in.txt", "a|1\nb|2\n", "\n", "kolvane-rip: warning: every result is empty: no field chosen is among the 2 fields of the first lines\n", 0},
+    {"PartOfCompressedSource", "gzip -c in.txt >t.gz && $R -f 1 --part 1/2 t.gz", "a\n", "", kCannotCut + "t.gz: it is compressed (run one job per file instead)", 2},
+    {"PartOfStandardInput", "$R -f 1 --part 1/2 <in.txt", "a\n", "", kCannotCut + "standard input: it is no regular file", 2},
+    {"PartOfFifo", "mkfifo f && timeout 5 $R -H -f 1 --part 2/2 f", "a\n", "", kCannotCut + "f: it is no regular file", 2},
+    {"PartOfMultiByteEncoding", "$R --encoding shift_jis -f 1 --part 1/2 in.txt", "a\n", "", kCannotCut + "in.txt: a character in shift_jis may take more than one byte", 2},
+    {"PartNotKOfN", "$R -f 1 --part 3/2 in.txt", "a\n", "", "--part \"3/2\": give K/N, part K of N from 1 to N, e.g. 3/8", 2},
+    // The README's recipe for a file too big for one machine, as written there.
+    {"GnuParallelRecipe", "cp in.txt big.csv && parallel -k -q $R --threads 1 --part {}/8 --csv -H -f id,city big.csv ::: $(seq 8) > out.csv && "
+     "$R --csv -H -f id,city big.csv | cmp - out.csv && echo same", quotedExport(), "same\n", "", 0},
     // Names are the first source's; a later source's first line is its own
     // header, never ripped.
     // A quote never closed is an error, not a value that swallows the rest.
     {"QuoteNeverClosed", "$R --csv -f 1 --threads 2 in.txt", "a,b\n\"c\nd\n", "a\n", "kolvane-rip: Cannot rip in.txt: a quote opened at line 2 is never closed\n", 1},
+    {"LineCountedPastASkippedHeader", "$R --csv --skip-header -f 1 in.txt", "id,\"a\nb\"\n1,\"x\n", "", "kolvane-rip: Cannot rip in.txt: a quote opened at line 3 is never closed\n", 1},
     {"HeaderOfEachSource", "printf 'a|b\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
     // A later header that names the fields otherwise stops the run: its
     // fields would be taken by the first one's numbers. Once ripped in silence.

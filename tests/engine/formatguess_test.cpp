@@ -9,6 +9,7 @@
 
 #include "cellkind.h"
 #include "testutil.h"
+#include "textcheck.h"
 
 namespace kolvane {
 namespace {
@@ -210,6 +211,36 @@ TEST(CellKind, NumbersDatesAndText) {
         // clang-format on
     };
     for (auto [value, kind] : cases) EXPECT_EQ(cellKind(value), kind) << value;
+}
+
+// Every lead byte's range, and the forms UTF-8 forbids: a source wrongly
+// taken for UTF-8 is ripped unconverted, one wrongly refused is converted
+// into mojibake.
+TEST(TextCheck, Utf8AsTheStandardHasIt) {
+    const std::pair<std::string, bool> rows[] = {
+        {"plain ascii", true},
+        {"\xc2\x80\xdf\xbf", true},
+        {"\xc0\xaf", false},
+        {"\xc1\xbf", false},
+        {"\xe0\xa0\x80", true},
+        {"\xe0\x9f\xbf", false},
+        {"\xed\x9f\xbf", true},
+        {"\xed\xa0\x80", false},
+        {"\xf0\x90\x80\x80", true},
+        {"\xf0\x8f\xbf\xbf", false},
+        {"\xf4\x8f\xbf\xbf", true},
+        {"\xf4\x90\x80\x80", false},
+        {"\xf5\x80\x80\x80", false},
+        {"\xf7\xbf\xbf\xbf", false},
+        {"\xf8\x88\x80\x80\x80", false},
+        {"\x80", false},
+        {"a\xc3", true},
+        {"a\xc3z", false},
+        {"\xe2\x82", true},
+        {"\xe2\x28", false},
+    };
+    for (const auto& [bytes, utf8] : rows)
+        EXPECT_EQ(isUtf8(bytes), utf8) << testing::PrintToString(bytes);
 }
 
 }  // namespace

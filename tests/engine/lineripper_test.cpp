@@ -155,6 +155,8 @@ const RipCase kRipCases[] = {
     {"QuotedValueHoldsBracket", "[2]-[1]", {"\"x,y]\",b", "\"[2]\",c"}, {"b-x,y]", "c-c"}, T, F, ",", ":", {}, true},
     // Always means every value, a field the record lacks too: once written as nothing.
     {"QuotedAlwaysQuotesAMissingField", "1,2", {"a", "\"b\",\"\""}, {"\"a\",\"\"", "\"b\",\"\""}, F, F, ",", ",", {}, true, QuoteOutput::always},
+    // A quote right after a split string of two bytes opens a value.
+    {"QuotedMultiByteSplitOpensAQuote", "2,3", {"a<>\"b<>c\"<>d"}, {"b<>c:d"}, F, F, "<>", ":", {}, true},
     // Where the copier hands over to the general path: more values, a
     // higher field, or a result that may pass its bound.
     {"SixtyFourValues", repeated("2", 64, ","), {"a|bc"}, {repeated("bc", 64, ":")}},

@@ -449,5 +449,36 @@ TEST(QuotedDifferential, HeaderIsTheFirstRecordAsPythonReadsIt) {
     EXPECT_EQ(header->lines, 2);
 }
 
+// A read that ends on a CR cannot tell a CR LF from a lone CR: the record
+// must wait for the next byte, on a source that gives one byte a read.
+TEST(HeaderRecord, EndsOnceWhereAReadEndsOnACr) {
+    struct Row {
+        const char* name;
+        std::string text;
+        bool quoted;
+        std::string record, terminator;
+        std::int64_t lines;
+    };
+    const Row rows[] = {
+        {"CrLf", "id,x\r\n1\n", false, "id,x", "\r\n", 1},
+        {"LoneCr", "id,x\r1\n", false, "id,x", "\r", 1},
+        {"CrLfInsideQuotes", "id,\"a\r\nb\"\r\n1\n", true, "id,\"a\r\nb\"", "\r\n", 2},
+        {"CrLastByte", "id\r", false, "id", "\r", 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TricklingSource source(row.text, 0);
+        auto header = readHeaderRecord(source, "src.txt", {",", row.quoted}, [] { return true; });
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header->record, row.record);
+        EXPECT_EQ(header->terminator, row.terminator);
+        EXPECT_EQ(header->lines, row.lines);
+        std::string rest = header->after;
+        char byte;
+        while (source.read(std::span(&byte, 1)).bytes == 1) rest += byte;
+        EXPECT_EQ(row.record + row.terminator + rest, row.text);
+    }
+}
+
 }  // namespace
 }  // namespace kolvane

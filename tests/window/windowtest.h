@@ -160,6 +160,9 @@ class WindowFixture {
                 if (during) during(++passes);
             });
         click("ripButton");
+        // With names on, the header is read on a thread first.
+        auto* ripButton = window_->findChild<QPushButton*>(QStringLiteral("ripButton"));
+        if (!QTest::qWaitFor([&] { return ripButton->isEnabled(); }, 30000)) return -1;
         QObject::disconnect(probe);
         return passes;
     }
