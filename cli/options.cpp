@@ -80,6 +80,7 @@ struct Given {
     CLI::Option* fieldsOption = nullptr;
     CLI::Option* templOption = nullptr;
     CLI::Option* appendOption = nullptr;
+    CLI::Option* quoteOutputOption = nullptr;
     CLI::Option* partOption = nullptr;
 };
 
@@ -106,10 +107,11 @@ void addOptions(CLI::App& app, Given& g) {
     app.add_flag("-k,--skip-empty", g.skipEmpty, "skip a line on one empty value");
     app.add_flag("-q,--quoted", g.quoted, "fields may be in double quotes, as CSV has them");
     app.add_flag("--csv", g.csv, "the same as --quoted -s , -j ,");
-    value("--quote-output", g.quoteOutput,
-          "in quoted mode, quote a value when needed (the default), always or never")
-        ->check(CLI::IsMember({"needed", "always", "never"}))
-        ->type_name("WHEN");
+    g.quoteOutputOption =
+        value("--quote-output", g.quoteOutput,
+              "in quoted mode, quote a value when needed (the default), always or never")
+            ->check(CLI::IsMember({"needed", "always", "never"}))
+            ->type_name("WHEN");
     app.add_flag("-H,--header", g.header,
                  "the first line holds field names, usable in -f and -t; it is ripped first");
     app.add_flag("--skip-header", g.skipHeader, "as --header, without writing the header's line");
@@ -159,6 +161,26 @@ std::optional<PartSpec> readPart(std::string_view text) {
     return part;
 }
 
+// The split and join strings and the quoting, or why they cannot be used.
+std::optional<std::string> readSplitAndQuoting(const Given& g, Settings& settings) {
+    // --csv is quoted mode with commas, unless -s or -j says otherwise.
+    settings.split = readEscapes(g.csv && !g.splitOption->count() ? "," : g.split);
+    settings.join = readEscapes(g.csv && !g.joinOption->count() ? "," : g.join);
+    settings.quoted = g.quoted || g.csv;
+    settings.quoteOutput = g.quoteOutput == "always"  ? QuoteOutput::always
+                           : g.quoteOutput == "never" ? QuoteOutput::never
+                                                      : QuoteOutput::needed;
+    if (const auto problem = splitProblem(settings.dialect()); !problem.empty()) {
+        return std::string(problem);
+    }
+    // Plain mode writes values as they are: a way of quoting them asked for
+    // there would be ignored, which is a mistake in the call.
+    if (g.quoteOutputOption->count() && !settings.quoted && !g.autoGuess) {
+        return "--quote-output needs quoted mode (-q or --csv)";
+    }
+    return std::nullopt;
+}
+
 std::variant<Options, Exit> checked(Given& g) {
     Options options;
     if (g.guess) {
@@ -194,13 +216,7 @@ std::variant<Options, Exit> checked(Given& g) {
         return usage("unknown encoding \"" + g.encoding + "\" (iconv -l lists the names)");
     }
     options.encoding = g.encoding;
-    // --csv is quoted mode with commas, unless -s or -j says otherwise.
-    options.settings.split = readEscapes(g.csv && !g.splitOption->count() ? "," : g.split);
-    options.settings.join = readEscapes(g.csv && !g.joinOption->count() ? "," : g.join);
-    options.settings.quoted = g.quoted || g.csv;
-    options.settings.quoteOutput = g.quoteOutput == "always"  ? QuoteOutput::always
-                                   : g.quoteOutput == "never" ? QuoteOutput::never
-                                                              : QuoteOutput::needed;
+    if (auto problem = readSplitAndQuoting(g, options.settings)) return usage(*problem);
     options.settings.skipEmpty = g.skipEmpty;
     options.settings.templateMode = !plain;
     options.settings.fields = g.templ;

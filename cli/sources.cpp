@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "formatguess.h"
+#include "frontrules.h"
 #include "guess.h"
 #include "textsource.h"
 
@@ -88,6 +89,9 @@ Expected<std::unique_ptr<ByteSource>> SourceOpener::guessThenOpen(std::unique_pt
     if (!given.split) settings_.split = guess->split;
     if (!given.join && !guess->split.empty()) settings_.join = guess->split;
     if (!given.quoted) settings_.quoted = guess->quoted;
+    if (const auto problem = splitProblem(settings_.dialect()); !problem.empty()) {
+        return Error{"Cannot rip", sourceName(source), std::string(problem), 0, 0};
+    }
     if (!given.header && guess->header && guess->titleLines == 0) header_ = Options::Header::keep;
     if (!given.encoding) encoding_ = guess->encoding;
     guessed_ = guessedOptions(*guess);

@@ -31,15 +31,20 @@ Expected<SampleText> readSample(ByteSource& source, const std::string& sourceNam
         if (full || outcome == end || !lines.started()) return sample;
         // Past the bytes read at most, a line's start is all there is to show.
         sample.text.append(outcome == stopped ? std::string_view("\n") : lines.terminator());
-        sample.cut = sample.cut || cut || outcome == stopped;
+        if (cut || outcome == stopped) sample.cutEnds.push_back(sample.text.size());
         if (outcome == stopped) return sample;
     }
 }
 
-std::vector<SampleRecord> splitSample(std::string_view text, const Dialect& dialect,
-                                      std::size_t maxRecords, std::size_t maxFields) {
+std::vector<SampleRecord> splitSample(std::string_view whole, const Dialect& dialect,
+                                      std::size_t maxRecords, std::size_t maxFields,
+                                      const std::vector<std::size_t>& cutEnds) {
     std::vector<SampleRecord> records;
-    for (std::size_t pos = 0; pos < text.size() && records.size() < maxRecords;) {
+    auto cutEnd = cutEnds.begin();
+    for (std::size_t pos = 0; pos < whole.size() && records.size() < maxRecords;) {
+        while (cutEnd != cutEnds.end() && *cutEnd <= pos) ++cutEnd;
+        const std::size_t limit = cutEnd == cutEnds.end() ? whole.size() : *cutEnd;
+        const std::string_view text = whole.substr(0, limit);
         SampleRecord record;
         std::size_t start = pos;
         const RecordEnd end = readRecord(text, pos, dialect, [&](std::size_t at) {
@@ -52,6 +57,7 @@ std::vector<SampleRecord> splitSample(std::string_view text, const Dialect& dial
             record.fields.push_back(text.substr(start, end.end - start));
         ++record.fieldCount;
         record.bytes = text.substr(pos, end.end - pos);
+        record.cut = cutEnd != cutEnds.end() && end.next >= limit;
         records.push_back(std::move(record));
         pos = std::max(end.next, pos + 1);
     }

@@ -26,8 +26,11 @@ struct SampleText {
 
     // Each line's kept start, followed by its line end as it stood.
     std::string text;
-    bool cut = false;   // a line was kept only in part
+    // Where each line kept only in part ends in `text`, past its line end.
+    std::vector<std::size_t> cutEnds;
     bool more = false;  // the source goes on beyond the last line kept
+
+    bool cut() const { return !cutEnds.empty(); }
 };
 
 // Reads the sample from `source` (already read as text). Setting `cancel`
@@ -42,11 +45,15 @@ struct SampleRecord {
     std::string_view bytes;
     std::vector<std::string_view> fields;  // at most the `maxFields` asked for
     std::size_t fieldCount = 0;            // all the record has
+    bool cut = false;  // holds a line kept only in part: what it gives is unknown
 };
 
 // Cuts `text` into at most `maxRecords` records as a rip would: one a line,
-// or, in quoted mode, as many lines as a quoted value runs over.
+// or, in quoted mode, as many lines as a quoted value runs over. A record
+// ends with a line kept only in part (at `cutEnds`, in order): a quote the
+// missing part closed would otherwise swallow the lines after it.
 std::vector<SampleRecord> splitSample(std::string_view text, const Dialect& dialect,
-                                      std::size_t maxRecords, std::size_t maxFields);
+                                      std::size_t maxRecords, std::size_t maxFields,
+                                      const std::vector<std::size_t>& cutEnds = {});
 
 }  // namespace kolvane

@@ -63,8 +63,8 @@ struct CopyWide {
 // by byte.
 template <ValueWay kWay, bool kCheckBlank, class Out>
 [[gnu::always_inline]] inline void putQuoted(const RipPlan& plan, const char* raw, std::size_t n,
-                                             const ValueLook& look, bool trim, std::string& scratch,
-                                             Out& out, bool& complete) {
+                                             const ValueLook& look, bool trim, Out& out,
+                                             bool& complete) {
     if (look.known && look.quotes == 0) {
         if (trim) {
             const std::string_view value = trimSpaces({raw, n});
@@ -92,27 +92,22 @@ template <ValueWay kWay, bool kCheckBlank, class Out>
                                            : holdsJoinPadded(inside, plan.join())));
         return quote ? out.put(raw, n) : out.put(inside.data(), inside.size());
     }
-    if (trim) {
-        scratch.clear();
-        appendUnquoted(scratch, {raw, n});
-        const std::string_view value = trimSpaces(scratch);
-        if (!value.empty()) out.put(value.data(), value.size());
-        return;
-    }
+    if (trim) return putUnquotedTrimmed(out, {raw, n});
     if (kCheckBlank && complete && isBlankQuoted({raw, n})) complete = false;
     putQuotedValue(out, {raw, n},
                    kWay == ValueWay::unquote       ? QuoteOutput::never
                    : kWay == ValueWay::quoteAlways ? QuoteOutput::always
                                                    : QuoteOutput::needed,
-                   plan.join(), scratch);
+                   plan.join());
 }
 
 // Fields from `from` to the record's end, each joined by the plan's join: what
 // a range to the last field gives, found by scanning, so that a record of
-// millions of fields needs no slot per field.
+// millions of fields needs no slot per field. `bits`, when they mark the
+// record's stops, spare quoted text a second reading by the quote rules.
 template <ValueWay kWay, bool kCheckBlank, class Out>
 void putToEnd(const RipPlan& plan, std::string_view record, std::size_t from, Out& out,
-              bool& complete, std::string& scratch) {
+              bool& complete, const SeparatorBits& bits) {
     const std::string_view split = plan.split(), join = plan.join();
     if (kWay == ValueWay::plain && !kCheckBlank && split.size() == 1 && join.size() == 1) {
         out.putReplacing(record.data() + from, record.size() - from, split[0], join[0]);
@@ -126,14 +121,16 @@ void putToEnd(const RipPlan& plan, std::string_view record, std::size_t from, Ou
             if (kCheckBlank && complete && isBlank({value, end - start})) complete = false;
             out.put(value, end - start);
         } else {
-            putQuoted<kWay, kCheckBlank>(plan, value, end - start, {}, false, scratch, out,
-                                         complete);
+            putQuoted<kWay, kCheckBlank>(plan, value, end - start, {}, false, out, complete);
         }
     };
-    forEachStop(record.substr(from), plan.dialect(), [&](std::size_t at) {
-        field(from + at);
-        start = from + at + split.size();
-    });
+    forEachStop(
+        record.substr(from), plan.dialect(),
+        [&](std::size_t at) {
+            field(from + at);
+            start = from + at + split.size();
+        },
+        SeparatorBits{bits.words, bits.first + from, bits.byte});
     field(record.size());
 }
 
@@ -167,7 +164,7 @@ template <bool kTemplate, bool kCheckBlank, ValueWay kWay, class Out, class Cut>
         const FieldSpan span = cut.span(*step);
         if constexpr (!Cut::kWholeRecords) {
             if (step->toEnd) {
-                putToEnd<kWay, kCheckBlank>(plan, record, span.begin, out, complete, *cut.scratch);
+                putToEnd<kWay, kCheckBlank>(plan, record, span.begin, out, complete, cut.bits);
                 continue;
             }
         }
@@ -175,8 +172,7 @@ template <bool kTemplate, bool kCheckBlank, ValueWay kWay, class Out, class Cut>
         std::size_t n = span.end - span.begin;
         const bool trim = kTemplate && cut.last(*step);
         if constexpr (kWay != ValueWay::plain) {
-            putQuoted<kWay, kCheckBlank>(plan, value, n, cut.look(span), trim, *cut.scratch, out,
-                                         complete);
+            putQuoted<kWay, kCheckBlank>(plan, value, n, cut.look(span), trim, out, complete);
             continue;
         }
         if (trim) {

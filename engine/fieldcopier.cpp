@@ -108,7 +108,6 @@ struct StopCut {
     const std::int32_t* stop = nullptr;
     std::size_t got = 0;
     bool reachedEnd = false;
-    std::string* scratch = nullptr;
     const LineIndex::Maps* maps = nullptr;
     std::size_t at = 0;  // where the record starts in the maps
     // The quotes of the record's first 64 bytes, where most values lie,
@@ -193,7 +192,7 @@ std::size_t FieldCopier::ripRun(const char* data, std::size_t pos, std::size_t u
             continue;
         }
         const char* const record = data + pos;
-        StopCut cut{stop, 0, false, &scratch_, &maps, pos - maps.start};
+        StopCut cut{stop, 0, false, &maps, pos - maps.start};
         cut.got =
             cutStops({maps.seps, pos - maps.start, split_}, length, most, stop, cut.reachedEnd);
         if constexpr (kQuoted) {

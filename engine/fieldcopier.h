@@ -101,8 +101,7 @@ class FieldCopier {
 
     const RipPlan* plan_ = nullptr;
     char split_ = 0;
-    std::string scratch_;  // a quoted value, unquoted
-    std::string eol_;      // the plan's closing text and the line end, padded for wide loads
+    std::string eol_;  // the plan's closing text and the line end, padded for wide loads
     std::size_t eolSize_ = 0;
     // Whether a quoted-mode record with no quote in its cut fields is written
     // as plain text: always, never, or when it holds no join byte (this one).

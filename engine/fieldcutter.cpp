@@ -33,7 +33,7 @@ std::size_t countFields(std::string_view record, const Dialect& dialect) {
 LineCut FieldCutter::cut(const std::vector<std::size_t>& wanted, std::string_view record,
                          const Dialect& dialect, const SeparatorBits& bits) {
     if (slots_.size() < wanted.size()) slots_.resize(wanted.size());
-    LineCut cut{slots_.data(), 0, 1, true, wanted.data(), &scratch_};
+    LineCut cut{slots_.data(), 0, 1, true, wanted.data(), bits};
     if (wanted.empty()) return cut;
     const std::size_t splitSize = dialect.split.size();
     std::size_t fieldStart = 0;

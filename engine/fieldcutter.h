@@ -126,7 +126,7 @@ struct LineCut {
     std::size_t fields = 0;  // fields cut, up to the highest wanted one
     bool reachedEnd = true;  // the last field cut runs to the record's end
     const std::size_t* wanted = nullptr;
-    std::string* scratch = nullptr;  // for unquoting values
+    SeparatorBits bits;  // the record's stops, when its index marks them
 
     template <class Step>
     bool missing(const Step& step) const {
@@ -155,7 +155,6 @@ class FieldCutter {
 
   private:
     std::vector<FieldSpan> slots_;
-    std::string scratch_;
 };
 
 }  // namespace kolvane

@@ -33,6 +33,11 @@ bool writesInto(const std::optional<FileIdentity>& output,
     return output && source && output->regular && *output == *source;
 }
 
+std::string_view splitProblem(const Dialect& dialect) {
+    if (!dialect.quoted || dialect.split.find('"') == std::string::npos) return {};
+    return "in quoted mode the split string cannot hold a double quote";
+}
+
 std::optional<FileIdentity> identityOf(int fd) {
     struct stat st {};
     return identityFrom(::fstat(fd, &st), st);

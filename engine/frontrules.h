@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "io.h"
+#include "quoterules.h"
 
 namespace kolvane {
 
@@ -16,6 +17,12 @@ namespace kolvane {
 // and "\\" for one backslash. Nothing else is read specially; a backslash
 // before any other byte stays.
 std::string readEscapes(std::string_view typed);
+
+// In quoted mode a quote opens and closes values, so a split string holding
+// one reads `"a","b"` as two fields or as five, whichever way the fields are
+// named: such a split string is refused, never read one way in silence.
+// Why it is refused, for a message; empty when the split string is usable.
+std::string_view splitProblem(const Dialect& dialect);
 
 // Whether writing to `output` would write into `source`. Only a regular file
 // can be damaged that way: a device such as /dev/null, a FIFO or a terminal

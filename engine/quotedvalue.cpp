@@ -5,29 +5,11 @@
 namespace kolvane {
 
 char* unquoteTo(char* out, std::string_view raw) {
-    if (raw.empty()) return out;
-    if (raw[0] != '"') {
-        std::memcpy(out, raw.data(), raw.size());
-        return out + raw.size();
-    }
-    const char* p = raw.data() + 1;
-    const char* const end = raw.data() + raw.size();
-    for (;;) {
-        const auto* quote = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
-        if (quote == nullptr) {  // never closed: the value runs to the end
-            std::memcpy(out, p, std::size_t(end - p));
-            return out + (end - p);
-        }
-        std::memcpy(out, p, std::size_t(quote - p));
-        out += quote - p;
-        p = quote + 1;
-        if (p == end || *p != '"') break;  // the closing quote
-        *out++ = '"';
-        ++p;
-    }
-    // Text after the closing quote is kept; its quotes are ordinary bytes.
-    std::memcpy(out, p, std::size_t(end - p));
-    return out + (end - p);
+    forEachUnquotedPiece(raw, [&](const char* p, std::size_t n) {
+        if (n != 0) std::memcpy(out, p, n);
+        out += n;
+    });
+    return out;
 }
 
 void appendUnquoted(std::string& out, std::string_view raw) {
@@ -73,6 +55,26 @@ bool needsQuotes(std::string_view value, std::string_view join) {
     const char first = join.size() == 1 ? join[0] : '"';
     if (holdsSpecial(value, first)) return true;
     return join.size() > 1 && value.find(join) != std::string_view::npos;
+}
+
+bool valueNeedsQuotes(std::string_view raw, std::string_view join) {
+    // Every piece but the last two ends in a quote, which needs quotes: only
+    // a longer join could still stand across the closing quote, between the
+    // last two pieces.
+    bool needs = false;
+    std::string_view before;
+    forEachUnquotedPiece(raw, [&](const char* p, std::size_t n) {
+        const std::string_view piece(p, n);
+        if (needs || (needs = needsQuotes(piece, join))) return;
+        if (join.size() > 1 && !before.empty()) {
+            const std::size_t k = join.size() - 1;
+            std::string seam(before.substr(before.size() - std::min(k, before.size())));
+            seam.append(piece.substr(0, k));
+            needs = seam.find(join) != seam.npos;
+        }
+        before = piece;
+    });
+    return needs;
 }
 
 }  // namespace kolvane

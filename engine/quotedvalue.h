@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -23,12 +25,40 @@ enum class QuoteOutput {
 // or --quote-output never), where needed, or always.
 enum class ValueWay : std::uint8_t { plain, unquote, quoteNeeded, quoteAlways };
 
-// Writes the value of one field's bytes as quoted mode reads them at `out`,
-// which has room for raw.size() bytes (a value is never longer than its
-// bytes); returns the end. A field that does not start with a quote is its
-// own value, quotes and all. One that does loses that quote and its closing
-// one, `""` inside it is one quote, and what follows the closing quote is
-// kept as it is (`"a"b"c` reads `ab"c`). An unterminated quote runs to the end.
+// Calls piece(p, n) for the value of one field's bytes as quoted mode reads
+// it, in pieces of `raw` itself, so that a value of any size is read without
+// a copy. A field that does not start with a quote is its own value, quotes
+// and all. One that does loses that quote and its closing one, `""` inside it
+// is one quote (a piece then ends with its first), and what follows the
+// closing quote is kept as it is (`"a"b"c` reads `ab"c`). An unterminated
+// quote runs to the end. Pieces may be empty.
+template <class Piece>
+void forEachUnquotedPiece(std::string_view raw, Piece&& piece) {
+    if (raw.empty() || raw[0] != '"') {
+        piece(raw.data(), raw.size());
+        return;
+    }
+    const char* p = raw.data() + 1;
+    const char* const end = raw.data() + raw.size();
+    for (;;) {
+        const auto* quote = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
+        if (quote == nullptr) {  // never closed: the value runs to the end
+            piece(p, std::size_t(end - p));
+            return;
+        }
+        if (quote + 1 == end || quote[1] != '"') {  // the closing quote
+            piece(p, std::size_t(quote - p));
+            // Text after it is kept; its quotes are ordinary bytes.
+            piece(quote + 1, std::size_t(end - quote - 1));
+            return;
+        }
+        piece(p, std::size_t(quote + 1 - p));
+        p = quote + 2;
+    }
+}
+
+// The same value written at `out`, which has room for raw.size() bytes (a
+// value is never longer than its bytes); returns the end.
 char* unquoteTo(char* out, std::string_view raw);
 
 // The same, appended to `out`.
@@ -40,6 +70,9 @@ bool isBlankQuoted(std::string_view raw);
 
 // Whether `needed` quotes this value.
 bool needsQuotes(std::string_view value, std::string_view join);
+
+// Whether `needed` quotes the value of these field bytes, read in place.
+bool valueNeedsQuotes(std::string_view raw, std::string_view join);
 
 #ifdef __SSE2__
 // Bit i set when byte i of the 16 from p is a quote, CR, LF or `byte`.
@@ -105,40 +138,71 @@ inline constexpr char kQuotes[] =
 
 // Puts the value of one field's bytes (`raw`) into a result as quoted mode
 // writes it, unquoted and then quoted as `mode` says, through out.put() (any
-// of emit.h's ways, CountBytes to size it). A value that needs neither is one
-// put of its bytes; one that opens with a quote is unquoted into `scratch`
-// first, which is left with room behind it for wide moves.
+// of emit.h's ways, CountBytes to size it). The value is put in pieces of
+// `raw`: a value of a gigabyte is never held a second time to be unquoted.
 template <class Out>
-void putQuotedValue(Out& out, std::string_view raw, QuoteOutput mode, std::string_view join,
-                    std::string& scratch) {
-    constexpr std::size_t kRoom = 64;
+void putQuotedValue(Out& out, std::string_view raw, QuoteOutput mode, std::string_view join) {
+    // Most values are one run of their bytes: unquoted ones, and quoted ones
+    // with no quote inside. Only the rest are read piece by piece.
     std::string_view value = raw;
-    if (!raw.empty() && raw[0] == '"') {
-        if (scratch.size() < raw.size() + kRoom) scratch.resize(raw.size() + kRoom);
-        value = {scratch.data(), std::size_t(unquoteTo(scratch.data(), raw) - scratch.data())};
+    bool whole = raw.empty() || raw[0] != '"';
+    if (!whole && raw.size() >= 2 && raw.back() == '"' &&
+        std::memchr(raw.data() + 1, '"', raw.size() - 2) == nullptr) {
+        value = raw.substr(1, raw.size() - 2);
+        whole = true;
     }
+    auto forEachPiece = [&](auto&& piece) {
+        if (whole) return piece(value.data(), value.size());
+        forEachUnquotedPiece(raw, piece);
+    };
     bool quote = mode == QuoteOutput::always;
     if (mode == QuoteOutput::needed) {
         // Where the bytes behind a value may be read, as wide moves do, a
         // short value is tested in one look.
         if constexpr (requires { Out::kWide; }) {
-            quote = needsQuotesPadded(value, join);
+            quote = whole ? needsQuotesPadded(value, join) : valueNeedsQuotes(raw, join);
         } else {
-            quote = needsQuotes(value, join);
+            quote = whole ? needsQuotes(value, join) : valueNeedsQuotes(raw, join);
         }
     }
     if (!quote) {
-        out.put(value.data(), value.size());
+        forEachPiece([&](const char* p, std::size_t n) { out.put(p, n); });
         return;
     }
     out.put(kQuotes, 1);
-    for (auto at = value.find('"'); at != value.npos; at = value.find('"')) {
-        out.put(value.data(), at + 1);
-        out.put(kQuotes, 1);
-        value.remove_prefix(at + 1);
-    }
-    out.put(value.data(), value.size());
+    forEachPiece([&](const char* p, std::size_t n) {
+        std::string_view rest(p, n);
+        for (auto at = rest.find('"'); at != rest.npos; at = rest.find('"')) {
+            out.put(rest.data(), at + 1);
+            out.put(kQuotes, 1);
+            rest.remove_prefix(at + 1);
+        }
+        out.put(rest.data(), rest.size());
+    });
     out.put(kQuotes, 1);
+}
+
+// Puts the value of these field bytes without its edge spaces, in pieces of
+// `raw`; a blank value puts nothing. Two reads of the bytes: the first finds
+// where the kept part begins and ends.
+template <class Out>
+void putUnquotedTrimmed(Out& out, std::string_view raw) {
+    std::size_t at = 0, first = std::string_view::npos, last = 0;
+    forEachUnquotedPiece(raw, [&](const char* p, std::size_t n) {
+        const std::string_view piece(p, n);
+        if (const auto from = piece.find_first_not_of(' '); from != piece.npos) {
+            if (first == piece.npos) first = at + from;
+            last = at + piece.find_last_not_of(' ') + 1;
+        }
+        at += n;
+    });
+    if (first == std::string_view::npos) return;
+    at = 0;
+    forEachUnquotedPiece(raw, [&](const char* p, std::size_t n) {
+        const std::size_t from = std::max(first, at), to = std::min(last, at + n);
+        if (from < to) out.put(p + (from - at), to - from);
+        at += n;
+    });
 }
 
 }  // namespace kolvane

@@ -59,11 +59,14 @@ std::optional<Error> ResultStore::commitLines(std::string& bytes, std::span<cons
     if (lines.empty()) return std::nullopt;
     const std::size_t used = lines.back().end;
     std::size_t base = 0;
-    if (used >= kChunkSize / 2 && bytes.capacity() - used <= used / 8) {
+    const std::size_t room = bytes.capacity() - used;
+    if (used >= kChunkSize / 2 && (room <= used / 8 || used > kKeepRoomPast)) {
         // A chunk's worth or more stays where it was built: copying a result
-        // of a gigabyte would hold it twice, and the rip's pieces would cost
-        // the window's thread a copy. One with much room to spare is copied
-        // instead, so the list costs its bytes, not its buffers'.
+        // of a gigabyte would hold it twice and stall the window's thread
+        // for a second. One with much room to spare is copied instead, so the
+        // list costs its bytes, not its buffers': a piece's room was faulted
+        // in. The room a long line's result grew into was never written, and
+        // pages never written cost no memory.
         chunks_.emplace_back().swap(bytes);
         chunks_.back().resize(used);
     } else {

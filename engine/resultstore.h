@@ -36,6 +36,8 @@ class ResultStore : public LineSink {
 
   private:
     static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+    // Past this, an item's buffer is kept with its room (see commitLines).
+    static constexpr std::size_t kKeepRoomPast = 4 * kChunkSize;
     static constexpr int kOffsetBits = 40;  // offset within a chunk; the rest is the chunk
     // The index lives in fixed blocks: growing it never copies what is there,
     // which at ten million items would stall the window for a 64 MB copy and

@@ -79,7 +79,7 @@ std::unique_ptr<ByteSource> SourceSession::keepStart(std::unique_ptr<ByteSource>
 }
 
 void SourceSession::useRipStart() {
-    if (sample_.text.empty()) setSample(SampleText{ripStart_, false, true});
+    if (sample_.text.empty()) setSample(SampleText{ripStart_, {}, true});
 }
 
 void SourceSession::forget() {
@@ -91,7 +91,7 @@ void SourceSession::forget() {
 
 std::optional<std::string_view> SourceSession::headerRecord(const Dialect& dialect) const {
     if (header_ && header_->first == dialect) return header_->second;
-    const auto first = splitSample(sample_.text, dialect, 1, 0);
+    const auto first = splitSample(sample_.text, dialect, 1, 0, sample_.cutEnds);
     if (!first.empty()) return first.front().bytes;
     if (firstLine_) return *firstLine_;
     return std::nullopt;
@@ -110,8 +110,10 @@ std::vector<SampleRecord> SourceSession::records(const Dialect& dialect, bool na
                                                  std::size_t maxRecords,
                                                  std::size_t maxFields) const {
     // Without a sample, the first line the preview showed stands for it.
-    const std::string_view text = sample_.text.empty() && firstLine_ ? *firstLine_ : sample_.text;
-    auto records = splitSample(text, dialect, maxRecords + (namesOn ? 1 : 0), maxFields);
+    const bool firstLine = sample_.text.empty() && firstLine_;
+    auto records =
+        splitSample(firstLine ? *firstLine_ : sample_.text, dialect, maxRecords + (namesOn ? 1 : 0),
+                    maxFields, firstLine ? std::vector<std::size_t>{} : sample_.cutEnds);
     if (namesOn && !records.empty()) records.erase(records.begin());
     return records;
 }

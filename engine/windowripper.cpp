@@ -222,7 +222,13 @@ std::int64_t WindowRipper::ripcount() const {
     return listLines_ + filesDelivered_ + (file_ ? file_->delivered() : 0);
 }
 
-std::optional<Error> WindowRipper::configure(const Settings& settings, const ResultsTo& to) {
+std::optional<Error> WindowRipper::configure(const Settings& asked, const ResultsTo& to) {
+    // A split string quoted mode cannot read is refused before the rip, and
+    // typed in the middle of it leaves the records read as they were.
+    const auto problem = splitProblem(asked.dialect());
+    if (!problem.empty() && !plan_)
+        return Error{"Cannot rip", sourceName_, std::string(problem), 0, 0};
+    const Settings& settings = problem.empty() ? asked : settings_;
     if (plan_ && settings == settings_ && to == to_) return std::nullopt;
     settings_ = settings;
     to_ = to;

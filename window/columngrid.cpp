@@ -1,6 +1,5 @@
 #include "columngrid.h"
 
-
 #include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QFont>
@@ -305,7 +304,7 @@ void ColumnGrid::refresh() {
     const std::size_t columns = std::min(widest, kColumns);
     if (readNote_.isEmpty()) {
         QStringList notes;
-        if (session.sample().cut) notes << QStringLiteral("Long lines are shown cut.");
+        if (session.sample().cut()) notes << QStringLiteral("Long lines are shown cut.");
         if (widest > columns) {
             notes
                 << QStringLiteral("The first %1 of %2 fields are shown.").arg(columns).arg(widest);
@@ -330,6 +329,11 @@ void ColumnGrid::refresh() {
     }
     content.places = placesIn(settings, fields, columns);
     for (const SampleRecord& record : records) {
+        // What the missing part of a record held may change any value of it.
+        if (record.cut) {
+            content.results.push_back(QStringLiteral("(record shown cut: rip to see its result)"));
+            continue;
+        }
         const SourceSession::Gives gives = session.gives(record.bytes, settings, fields, 0);
         content.results.push_back(gives.skipped
                                       ? QStringLiteral("(skipped: a value is blank)")

@@ -34,6 +34,10 @@ const QString kStoppedNote = QStringLiteral(" (stopped)");
 void MainWindow::onRipClicked() {
     // The disabled button keeps a click out; a direct call must not nest rips.
     if (state_ != WindowState::idle) return;
+    // Refused before the list is cleared: the split box says why.
+    if (const auto problem = splitProblem(settings().dialect()); !problem.empty()) {
+        return showStatus(QStringLiteral("Not ripped: ") + QString::fromUtf8(problem));
+    }
     // Asked before the source is taken: a cancel must leave a source that
     // can be read only once where it was.
     if (model_->unsaved() && !mayDropResults(UnsavedBefore::ripping)) return;

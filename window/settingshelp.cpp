@@ -11,6 +11,7 @@
 #include "columngrid.h"
 #include "fieldwarning.h"
 #include "formatguess.h"
+#include "frontrules.h"
 #include "mainwindow.h"
 #include "wrappedlabel.h"
 
@@ -147,7 +148,8 @@ void MainWindow::updateWarnings() {
     mark(fieldsEdit, now.templateMode
                          ? QString()
                          : fieldsWarning(source_.fields(now, namesOn()).problems, sourceShownAs_));
-    mark(splitEdit, now.split.empty() ? kEmptySplit : QString());
+    const QString problem = QString::fromUtf8(splitProblem(now.dialect()));
+    mark(splitEdit, now.split.empty() ? kEmptySplit : problem.left(1).toUpper() + problem.mid(1));
 }
 
 void MainWindow::ripWithHeader(std::unique_ptr<ByteSource> source, const std::string& path) {

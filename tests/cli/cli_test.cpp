@@ -98,6 +98,9 @@ const CliCase kRows[] = {
     {"AutoUnderGivenOptions", "--auto -j ';' --skip-header -f 3,1", "id,name,email\n1,Anna,a@x\n", "a@x;1\n", "", 0},
     {"Utf16WithMark", "-f 2,1", "\xFF\xFE" "a\0|\0\xE9\0\n\0"s, "\u00e9:a\n", "", 0},
     {"Cp1252", "--encoding cp1252 -f 2,1", "x|\x80\n", "\u20ac:x\n", "", 0},
+    // Quotes as split string: -f 1-, -f 1,2,3 and a template once read them three ways.
+    {"QuoteSplitInQuotedMode", "-q -s '\"' -f 1-", "\"a\",\"b\"\n", "", "in quoted mode the split string cannot hold a double quote", 2},
+    {"QuoteOutputOnlyInQuotedMode", "--quote-output always -f 1", "a\n", "", "--quote-output needs quoted mode (-q or --csv)", 2},
     {"UnknownEncoding", "--encoding no-such-code -f 1", "a\n", "", "unknown encoding \"no-such-code\"", 2},
 };
 // clang-format on

@@ -56,6 +56,19 @@ TEST(ResultStore, ItemsRoundTripAcrossChunks) {
     }
 }
 
+// A long line's result stays in the buffer it was built in, room and all:
+// copying a result of a gigabyte stalled the window's thread for a second.
+TEST(ResultStore, LongResultIsKeptWhereItWasBuilt) {
+    ResultStore store;
+    std::string result(std::size_t{5} << 20, 'x');
+    result.reserve(std::size_t{16} << 20);
+    const char* const built = result.data();
+    const LineEnd end{result.size(), 1};
+    store.commitLines(result, {&end, 1}, 0);
+    EXPECT_EQ(store.at(0).data(), built);
+    EXPECT_EQ(store.at(0).size(), std::size_t{5} << 20);
+}
+
 // Runs of `lines` lines of `length` bytes each before the CR LF, onto a disk
 // that takes `budget` bytes, and after a reopen takes the rest or nothing:
 // the file ends on a whole line and holds exactly the count of them.
@@ -183,6 +196,18 @@ TEST(Run, ResultMayBeAsLongAsItsLine) {
     EXPECT_EQ(test::items(rig.store), std::vector<std::string>{"0123456789abcdef:x"});
 }
 
+// A quote in the split string of a quoted rip reads records no way at all:
+// refused at the start, and ignored when typed in the middle of a rip (below).
+TEST(Run, QuoteInTheSplitStringOfAQuotedRipIsRefused) {
+    test::Rig rig;
+    rig.current = {.split = ",\"", .fields = "1", .quoted = true};
+    const RunResult result = rig.run("\"a\",\"b\"\n");
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->message(),
+              "Cannot rip src.txt: in quoted mode the split string cannot hold a double quote");
+    EXPECT_TRUE(rig.store.empty());
+}
+
 // A window's one ripper takes quoted mode after plain rips, which sized its
 // index without the quote map.
 TEST(Run, QuotedRipAfterAPlainOne) {
@@ -260,8 +285,8 @@ TEST(Run, PumpChangesSettingsAndStopsBetweenLines) {
 
 // Quoting turned on, and then the split string changed, in the middle of a
 // rip: each applies from the next record on, also inside a block the reader
-// cut by the old rules. Once the reader kept its first rules, and records
-// were cut wrongly.
+// cut by the old rules; a split string quoted mode cannot read is ignored. Once the reader kept its
+// first rules, and records were cut wrongly.
 TEST(Run, QuotingAndSplitChangedMidRipApplyFromTheNextRecord) {
     std::string text;
     for (int i = 0; i < 60000; ++i) text += std::to_string(i) + ",\"a\nb;c\",x\n";
@@ -272,6 +297,7 @@ TEST(Run, QuotingAndSplitChangedMidRipApplyFromTheNextRecord) {
         if (pump == 5 || pump == 40) at.push_back(progress.ripcount);
         if (pump == 5) rig.current.quoted = true;
         if (pump == 40) rig.current.split = ";";
+        if (pump == 50) rig.current.split = "\"";  // refused: ";" goes on
         return true;
     };
     test::StringSource source(text, 4096);

@@ -24,7 +24,7 @@ class WhyEmpty : public testing::TestWithParam<EmptyCase> {};
 TEST_P(WhyEmpty, NamesTheCauseTheRecordsShow) {
     const EmptyCase& c = GetParam();
     SourceSession session;
-    session.setSample({c.sample, false, false});
+    session.setSample({c.sample, {}, false});
     const FieldList list = session.fields(c.settings, c.names).list.value_or(FieldList());
     EXPECT_EQ(session.whyEmpty(c.settings, c.names, list), c.why);
 }
@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, WhyEmpty, testing::ValuesIn(kEmpty), test::rowNam
 // the sample's first record for the dialect it was read by.
 TEST(SourceSession, NamesFollowTheDialect) {
     SourceSession session;
-    session.setSample({"a|\"b|c\"\r\n1|2\r\n", false, false});
+    session.setSample({"a|\"b|c\"\r\n1|2\r\n", {}, false});
     EXPECT_EQ(*session.names({"|", false}), (std::vector<std::string>{"a", "\"b", "c\""}));
     EXPECT_EQ(*session.names({"|", true}), (std::vector<std::string>{"a", "b|c"}));
     session.setHeaderRecord("x|y", {"|", false});

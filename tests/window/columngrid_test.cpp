@@ -120,6 +120,26 @@ class ColumnGridTest : public QObject, WindowFixture {
         showCustomers();
     }
 
+    // A record the grid holds only in part says so in place of a result it
+    // cannot know: once a cut quoted record gave ":id", a cut line nothing.
+    void cutRecordsGiveNoResult() {
+        const QByteArray longValue(20000, 'x');
+        const std::pair<bool, QByteArray> rows[] = {
+            {true, "id,\"" + longValue + "\",end\n2,b,c\n"},
+            {false, "id," + longValue + ",end\n2,b,c\n"},
+        };
+        check("showColumnsCheck")->setChecked(true);
+        box("splitEdit")->setText(QStringLiteral(","));
+        box("fieldsEdit")->setText(QStringLiteral("3,1"));
+        for (const auto& [quoted, text] : rows) {
+            check("quotedCheck")->setChecked(quoted);
+            loadFile(file(quoted ? "quoted.csv" : "plain.csv", text));
+            QTRY_COMPARE(grid()->model()->rowCount(), 2);
+            QCOMPARE(result(0), QStringLiteral("(record shown cut: rip to see its result)"));
+            QCOMPARE(result(1), QStringLiteral("c:2"));
+        }
+    }
+
     // Names and places in the headers, and the result column, follow every
     // change of the settings; with names off the first line is a row.
     void headersAndResultsFollowSettings() {

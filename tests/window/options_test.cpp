@@ -258,6 +258,18 @@ class OptionsTest : public QObject, WindowFixture {
             if (!row.splitProblem.isEmpty())
                 QCOMPARE(box("splitEdit")->toolTip(), row.splitProblem);
         }
+        // Quoted mode reads a quote in the split string no way: outlined, and
+        // not ripped; plain mode reads it as any byte.
+        box("splitEdit")->setText(",\"");
+        check("quotedCheck")->setChecked(true);
+        QVERIFY(outlined(box("splitEdit")));
+        QCOMPARE(box("splitEdit")->toolTip(),
+                 QStringLiteral("In quoted mode the split string cannot hold a double quote"));
+        click("ripButton");
+        QCOMPARE(status(), QStringLiteral("Not ripped: in quoted mode the split string cannot "
+                                          "hold a double quote"));
+        check("quotedCheck")->setChecked(false);
+        QVERIFY(!outlined(box("splitEdit")));
         // A template's brackets are its own text.
         box("fieldsEdit")->setText("Email: [3]");
         QVERIFY(outlined(box("fieldsEdit")));
