@@ -1,6 +1,6 @@
 #include "columngrid.h"
+#include "columnmodel.h"
 
-#include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QFont>
 #include <QHeaderView>
@@ -23,11 +23,8 @@ namespace kolvane {
 
 namespace {
 
-// Characters of a cell and of a result shown before the rest is cut off; the
-// tooltip of a cell shows more.
-constexpr qsizetype kCellChars = 40;
+// Characters of a result shown before the rest is cut off.
 constexpr qsizetype kResultChars = 80;
-constexpr qsizetype kTipChars = 400;
 // Rows the grid shows at once, and its pause before a refresh: well within
 // the 50 ms a change may take to show.
 constexpr int kRowsShown = 7;
@@ -35,25 +32,6 @@ constexpr std::chrono::milliseconds kPause{15};
 // A load waits for no sample: the preview's own wait is all that a load
 // may hold up the window.
 constexpr std::chrono::milliseconds kAnswerWait{0};
-
-// One line of a cell: a value spanning lines shows where they break.
-QString oneLine(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\u21b5"));
-    text.replace(QLatin1Char('\n'), QStringLiteral("\u21b5"));
-    text.replace(QLatin1Char('\r'), QStringLiteral("\u21b5"));
-    text.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    return text;
-}
-
-QString ordinal(std::size_t n) {
-    const std::size_t tens = n % 100;
-    const char* suffix = tens >= 11 && tens <= 13 ? "th"
-                         : n % 10 == 1            ? "st"
-                         : n % 10 == 2            ? "nd"
-                         : n % 10 == 3            ? "rd"
-                                                  : "th";
-    return QString::number(n) + QLatin1String(suffix);
-}
 
 // A name fit for "[name]": a template reads brackets of digits as numbers.
 bool placeholderName(const QString& name) {
@@ -93,94 +71,6 @@ std::vector<std::vector<std::size_t>> placesIn(const Settings& settings, const F
 }
 
 }  // namespace
-
-// The sample's records as rows, a column for each field and the result last.
-class ColumnModel : public QAbstractTableModel {
-  public:
-    struct Content {
-        std::vector<SampleRecord> rows;
-        bool quoted = false;
-        std::vector<QString> headers;                  // one for each field column
-        std::vector<std::vector<std::size_t>> places;  // each column's places in the result
-        std::vector<QString> results;                  // one for each row
-        QString resultHeader = QStringLiteral("Result");
-        QString resultTip;
-    };
-
-    using QAbstractTableModel::QAbstractTableModel;
-
-    void set(Content content) {
-        beginResetModel();
-        content_ = std::move(content);
-        endResetModel();
-    }
-    int fieldColumns() const { return int(content_.headers.size()); }
-    bool chosen(int column) const {
-        return column < fieldColumns() && !content_.places[std::size_t(column)].empty();
-    }
-
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : int(content_.rows.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() || content_.headers.empty() ? 0 : fieldColumns() + 1;
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override {
-        const auto row = std::size_t(index.row());
-        const int column = index.column();
-        if (role == Qt::BackgroundRole && chosen(column)) {
-            QColor tint = QPalette().color(QPalette::Highlight);
-            tint.setAlpha(40);
-            return tint;
-        }
-        if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-        const bool tip = role == Qt::ToolTipRole;
-        if (column == fieldColumns()) return content_.results[row];
-        const SampleRecord& record = content_.rows[row];
-        if (std::size_t(column) >= record.fields.size()) return {};
-        const std::string value =
-            SourceSession::shownValue(record.fields[std::size_t(column)], content_.quoted);
-        return oneLine(displayStart(value, tip ? kTipChars : kCellChars));
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal) {
-            return QAbstractTableModel::headerData(section, orientation, role);
-        }
-        if (section == fieldColumns()) {
-            if (role == Qt::DisplayRole) return content_.resultHeader;
-            if (role == Qt::ToolTipRole) return content_.resultTip;
-            return {};
-        }
-        const auto& places = content_.places[std::size_t(section)];
-        switch (role) {
-            case Qt::DisplayRole: {
-                QString text = content_.headers[std::size_t(section)];
-                QStringList shown;
-                for (std::size_t place : places) shown << ordinal(place);
-                if (!shown.empty())
-                    text += QStringLiteral(" (") + shown.join(QStringLiteral(", ")) + ')';
-                return text;
-            }
-            case Qt::FontRole: {
-                QFont font;
-                font.setBold(!places.empty());
-                return font;
-            }
-            case Qt::ToolTipRole:
-                return places.empty()
-                           ? QStringLiteral("Click to add field %1 to the fields").arg(section + 1)
-                           : QStringLiteral("Click to take field %1 out of the fields")
-                                 .arg(section + 1);
-            default:
-                return {};
-        }
-    }
-
-  private:
-    Content content_;
-};
 
 ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
     : QWidget(parent), fieldsEdit_(fieldsEdit), sources_(std::move(sources)) {
