@@ -233,8 +233,7 @@ std::optional<Error> WindowRipper::configure(const Settings& asked, const Result
     settings_ = settings;
     to_ = to;
     plan_ = std::make_unique<RipPlan>(settings_, fields_);
-    // The output file changes only while events run, so it is compared here
-    // rather than per line. What went to the old file is flushed first.
+    // The output file changes only at a pass: compared here, not per line.
     if (file_ && (!to_.file || file_->name() != to_.path)) {
         if (auto error = closeFile()) return error;
     }
