@@ -187,7 +187,6 @@ void ColumnGrid::refresh() {
         session.records(settings.dialect(), header_, kRecords, kColumns);
     const auto* names = header_ ? session.names(settings.dialect()) : nullptr;
     names_ = names != nullptr ? *names : std::vector<std::string>{};
-
     ColumnModel::Content content;
     std::size_t widest = names_.size();
     for (const SampleRecord& record : records) widest = std::max(widest, record.fieldCount);
@@ -231,7 +230,6 @@ void ColumnGrid::refresh() {
     }
     content.rows = std::move(records);
     content.quoted = settings.quoted;
-
     const int current = columnTable->currentIndex().column();
     model_->set(std::move(content));
     columnTable->resizeColumnsToContents();

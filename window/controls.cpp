@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTableView>
@@ -26,10 +25,6 @@
 namespace kolvane {
 
 namespace {
-
-// The window's client area as designed, in pixels at 96 dots per inch. It grows
-// only where this toolkit's captions need more room than the design gave them.
-constexpr QSize kDesignSize(677, 596);
 
 template <class W>
 W* named(W* widget, const char* name) {
@@ -67,7 +62,15 @@ void MainWindow::buildControls() {
     setObjectName(QStringLiteral("Kolvane"));
     setWindowTitle(QStringLiteral("Kolvane"));
     setWindowIcon(windowIcon());
+    QHBoxLayout* sourceRow = buildSourceRow();
+    buildSettingsFrame();
+    QHBoxLayout* bottomRow = buildBottomRow();
+    assemble(sourceRow, bottomRow);
+    describeControls();
+    chainTabOrder();
+}
 
+QHBoxLayout* MainWindow::buildSourceRow() {
     // Source row: the path, the picture button that loads it, and "Rip".
     // The path box takes what the row has to spare; on a small screen it
     // gives up room first, with the gap before "Rip".
@@ -82,7 +85,10 @@ void MainWindow::buildControls() {
     sourceRow->addWidget(loadButton);
     sourceRow->addSpacerItem(new QSpacerItem(83, 0, QSizePolicy::Preferred));
     sourceRow->addWidget(ripButton);
+    return sourceRow;
+}
 
+QGridLayout* MainWindow::buildFieldsGrid() {
     // Settings: two rows of separators and fields on the left, the check boxes
     // on the right, and the preview line with ">>" below them.
     splitLabel = label("splitLabel", QStringLiteral("Split-Char :"));
@@ -133,6 +139,11 @@ void MainWindow::buildControls() {
     fields->addWidget(templateCheck, 2, 5);
     fields->setColumnStretch(4, 1);
     fields->setColumnMinimumWidth(4, 12);
+    return fields;
+}
+
+void MainWindow::buildSettingsFrame() {
+    QGridLayout* fields = buildFieldsGrid();
 
     previewLine = textBox("previewLine", QString(), 0);
     nextLineButton = button("nextLineButton", QStringLiteral(">>"), 28);
@@ -149,7 +160,9 @@ void MainWindow::buildControls() {
     auto* frame = new QVBoxLayout(settingsFrame);
     frame->addLayout(fields);
     frame->addLayout(previewRow);
+}
 
+QHBoxLayout* MainWindow::buildBottomRow() {
     // The result list takes whatever room the window has to spare. Hidden
     // during a rip, it keeps that room: nothing else may move into it.
     resultList = named(new ResultView, "resultList");
@@ -190,7 +203,10 @@ void MainWindow::buildControls() {
     statusHintLabel = named(new WrappedLabel, "statusHintLabel");
     statusHintLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusHintLabel->hide();
+    return bottomRow;
+}
 
+void MainWindow::assemble(QHBoxLayout* sourceRow, QHBoxLayout* bottomRow) {
     auto* content = new QWidget;
     auto* window = new QVBoxLayout(content);
     window->setContentsMargins(9, 9, 9, 9);
@@ -218,9 +234,6 @@ void MainWindow::buildControls() {
     for (QLineEdit* box : {sourcePathEdit, splitEdit, joinEdit, fieldsEdit, previewLine}) {
         box->installEventFilter(this);
     }
-
-    describeControls();
-    chainTabOrder();
 }
 
 // What screen readers call each control, and what hovering over the picture
@@ -286,61 +299,6 @@ void MainWindow::chainTabOrder() {
                         columnGrid_->showCheck(),
                         columnGrid_->table()};
     for (std::size_t i = 1; i < std::size(added); ++i) QWidget::setTabOrder(added[i - 1], added[i]);
-}
-
-void MainWindow::placeOnScreen() {
-    // The content's own size: a scroll area asks for less than it holds.
-    const QSize wanted = scroll_->widget()->sizeHint().expandedTo(kDesignSize);
-    if (const QScreen* where = screen()) {
-        // The column grid shows from the start where the least it needs fits,
-        // with room to spare for what comes after a load and a rip (the
-        // offer's two lines, a hint's line, a window manager's title bar);
-        // the list gives up its room to it first.
-        const int later = 5 * fontMetrics().lineSpacing();
-        if (scroll_->widget()->minimumSizeHint().height() + later >
-            where->availableGeometry().height()) {
-            columnGrid_->setShown(false);
-        }
-        setGeometry(fitOnScreen(wanted, minimumSizeHint(), where->availableGeometry()));
-    } else {
-        resize(wanted);
-    }
-}
-
-void MainWindow::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    keepFrameOnScreen();
-}
-
-// A window is activated once its window manager has framed and shown it.
-void MainWindow::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange) keepFrameOnScreen();
-}
-
-void MainWindow::keepFrameOnScreen() {
-    // A window manager frames the window only once it is shown: the frame
-    // around a window placed at the screen's size would put the title bar
-    // (move, close) off the screen. Placed again once, inside the frame.
-    const QRect frame = frameGeometry();
-    const QRect inside = geometry();
-    if (frameFitted_ || !isVisible() || frame == inside || !screen()) return;
-    frameFitted_ = true;
-    const QRect available = screen()->availableGeometry();
-    if (available.contains(frame)) return;
-    const QMargins border(inside.left() - frame.left(), inside.top() - frame.top(),
-                          frame.right() - inside.right(), frame.bottom() - inside.bottom());
-    setGeometry(fitOnScreen(size(), minimumSizeHint(), available.marginsRemoved(border)));
-}
-
-QRect fitOnScreen(QSize wanted, QSize minimum, const QRect& available) {
-    // Smaller than wanted where the screen is; the list takes the loss.
-    QRect placed(QPoint(), wanted.boundedTo(available.size()).expandedTo(minimum));
-    placed.moveCenter(available.center());
-    // Too big even at its smallest: its top left, with the title, stays in sight.
-    placed.moveLeft(std::max(placed.left(), available.left()));
-    placed.moveTop(std::max(placed.top(), available.top()));
-    return placed;
 }
 
 }  // namespace kolvane

@@ -34,6 +34,9 @@ class QShortcut;
 class QStackedWidget;
 class QTimer;
 
+class QGridLayout;
+class QHBoxLayout;
+
 namespace kolvane {
 
 class ColumnGrid;
@@ -109,6 +112,14 @@ class MainWindow : public QWidget {
 
   private:
     void buildControls();
+    QHBoxLayout* buildSourceRow();
+    // The split and join strings, the fields box, the check boxes.
+    QGridLayout* buildFieldsGrid();
+    void buildSettingsFrame();
+    // The result list, the status line, file-to-file mode, "Save" and "Stop".
+    QHBoxLayout* buildBottomRow();
+    // The rows in the window, inside a scroll area for small screens.
+    void assemble(QHBoxLayout* sourceRow, QHBoxLayout* bottomRow);
     void describeControls();
     void chainTabOrder();
     void placeOnScreen();
