@@ -148,8 +148,8 @@ void addOptions(CLI::App& app, Given& g) {
 }
 
 // "K/N" with 1 <= K <= N <= 2^32, so that a part's range is exact.
-std::optional<PartSpec> readPart(std::string_view text) {
-    PartSpec part;
+std::optional<PartNumber> readPart(std::string_view text) {
+    PartNumber part;
     const char* const end = text.data() + text.size();
     const auto k = std::from_chars(text.data(), end, part.index);
     if (k.ec != std::errc{} || k.ptr == end || *k.ptr != '/') return std::nullopt;

@@ -28,7 +28,7 @@ struct Options {
     bool guess = false;      // --guess: print the options that rip sources[0], rip nothing
     bool autoGuess = false;  // --auto: guess what the options leave open from sources[0]'s start
     bool verbose = false;    // say what --auto guessed
-    std::optional<PartSpec> part;  // --part K/N: only the records of that part
+    std::optional<PartNumber> part;  // --part K/N: only the records of that part
     // Which of the options --auto may fill were given.
     struct Given {
         bool split = false, join = false, quoted = false, header = false, encoding = false;

@@ -2,8 +2,8 @@
 
 #include <ostream>
 
-#include "textsource.h"
 #include "options.h"
+#include "textsource.h"
 
 namespace kolvane::cli {
 

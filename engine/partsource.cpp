@@ -176,7 +176,7 @@ Expected<std::uint64_t> firstRecordFrom(const SourcePart& file, std::uint64_t at
 }
 
 std::variant<std::vector<SourcePart>, std::string, Error> planPart(
-    const std::vector<std::string>& paths, const PartSpec& spec, const Dialect& dialect,
+    const std::vector<std::string>& paths, const PartNumber& part, const Dialect& dialect,
     const std::string& encoding, const PartReading& how) {
     std::vector<SourcePart> shares;
     std::uint64_t total = 0;
@@ -189,8 +189,8 @@ std::variant<std::vector<SourcePart>, std::string, Error> planPart(
         shares.push_back(std::get<SourcePart>(std::move(file)));
         total += shares.back().size;
     }
-    const std::uint64_t from = rangeStart(total, spec.index - 1, spec.count);
-    const std::uint64_t to = rangeStart(total, spec.index, spec.count);
+    const std::uint64_t from = rangeStart(total, part.index - 1, part.count);
+    const std::uint64_t to = rangeStart(total, part.index, part.count);
     std::uint64_t offset = 0;  // where the share's file starts in the stream
     for (SourcePart& share : shares) {
         auto inFile = [&](std::uint64_t at) {

@@ -19,7 +19,7 @@ namespace kolvane {
 // stream. Every record starts in exactly one range, so the parts written one
 // after the other are the whole rip, and each reads about its range alone:
 // the way to spread one file over the tasks of a scheduler.
-struct PartSpec {
+struct PartNumber {
     std::uint64_t index = 1;
     std::uint64_t count = 1;
 };
@@ -55,13 +55,13 @@ Expected<std::uint64_t> firstRecordFrom(const SourcePart& file, std::uint64_t at
                                         const Dialect& dialect, const PartReading& how = {},
                                         std::uint64_t known = 0);
 
-// Each source's share of part `spec` of `paths`, whose text is in `encoding`
+// Each source's share of part `part` of `paths`, whose text is in `encoding`
 // (empty: as marked, or bytes), read as `dialect` tells records apart. A
 // source that cannot be cut (standard input, a pipe, a compressed file, an
 // encoding of several bytes a character) is a usage problem, given as its
 // message; a source that cannot be read is an Error.
 std::variant<std::vector<SourcePart>, std::string, Error> planPart(
-    const std::vector<std::string>& paths, const PartSpec& spec, const Dialect& dialect,
+    const std::vector<std::string>& paths, const PartNumber& part, const Dialect& dialect,
     const std::string& encoding, const PartReading& how = {});
 
 // The share's bytes read as text. A share holding the first record is read

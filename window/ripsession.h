@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "windowripper.h"
 #include "resultstore.h"
+#include "windowripper.h"
 
 namespace kolvane {
 
