@@ -1,6 +1,5 @@
 // The window's controls, their captions and initial content, and their places.
 #include <QCheckBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -38,13 +37,18 @@ QLabel* label(const char* name, const QString& caption) {
     return l;
 }
 
-QPushButton* button(const char* name, const QString& caption, int width) {
+// `width` 0: as wide as its caption.
+QPushButton* button(const char* name, const QString& caption, int width = 0) {
     auto* b = named(new QPushButton(caption), name);
     // No button answers Enter or Escape.
     b->setAutoDefault(false);
     b->setDefault(false);
-    b->setFixedWidth(width);
+    if (width > 0) b->setFixedWidth(width);
     return b;
+}
+
+QCheckBox* checkBox(const char* name, const QString& caption) {
+    return named(new QCheckBox(caption), name);
 }
 
 QLineEdit* textBox(const char* name, const QString& text, int width) {
@@ -78,7 +82,6 @@ QHBoxLayout* MainWindow::buildSourceRow() {
     loadButton = button("loadButton", QString(), 40);
     loadButton->setIcon(loadfileIcon());
     loadButton->setIconSize(QSize(14, 12));
-    loadButton->setAccessibleName(QStringLiteral("Load file"));
     ripButton = button("ripButton", QStringLiteral("Rip"), 67);
     auto* sourceRow = new QHBoxLayout;
     sourceRow->addWidget(sourcePathEdit, 1);
@@ -91,28 +94,21 @@ QHBoxLayout* MainWindow::buildSourceRow() {
 QGridLayout* MainWindow::buildFieldsGrid() {
     // Settings: two rows of separators and fields on the left, the check boxes
     // on the right, and the preview line with ">>" below them.
-    splitLabel = label("splitLabel", QStringLiteral("Split-Char :"));
     splitEdit = textBox("splitEdit", QStringLiteral("|"), 94);
-    joinLabel = label("joinLabel", QStringLiteral("New field Separator :"));
     joinEdit = textBox("joinEdit", QStringLiteral(":"), 91);
-    fieldsLabel = label("fieldsLabel", QStringLiteral("Rip fields : "));
     fieldsEdit = textBox("fieldsEdit", QString(), 150);
     // On a narrow screen (a small one at 200%) the hint gives up room first,
     // wrapping onto a second line, so that the check boxes beside it and the
     // buttons stay in sight.
-    fieldsHintLabel = named(new WrappedLabel(QStringLiteral("(separate fields with ,  eg. : 2,4)")),
-                            "fieldsHintLabel");
-    fieldsHintLabel->setMinimumWidth(
-        fieldsHintLabel->fontMetrics().horizontalAdvance(fieldsHintLabel->text()) / 2 + 8);
-    skipEmptyCheck =
-        named(new QCheckBox(QStringLiteral("Skip line on 1 empty value")), "skipEmptyCheck");
-    hideListCheck =
-        named(new QCheckBox(QStringLiteral("hide list while ripping")), "hideListCheck");
-    templateCheck =
-        named(new QCheckBox(QStringLiteral("Use smartcombine [1]...[2]")), "templateCheck");
-    quotedCheck =
-        named(new QCheckBox(QStringLiteral("Fields may be quoted (\"...\")")), "quotedCheck");
-    headerCheck = named(new QCheckBox(QStringLiteral("First line holds names")), "headerCheck");
+    auto* fieldsHint = named(
+        new WrappedLabel(QStringLiteral("(separate fields with ,  eg. : 2,4)")), "fieldsHintLabel");
+    fieldsHint->setMinimumWidth(
+        fieldsHint->fontMetrics().horizontalAdvance(fieldsHint->text()) / 2 + 8);
+    skipEmptyCheck = checkBox("skipEmptyCheck", QStringLiteral("Skip line on 1 empty value"));
+    hideListCheck = checkBox("hideListCheck", QStringLiteral("hide list while ripping"));
+    templateCheck = checkBox("templateCheck", QStringLiteral("Use smartcombine [1]...[2]"));
+    quotedCheck = checkBox("quotedCheck", QStringLiteral("Fields may be quoted (\"...\")"));
+    headerCheck = checkBox("headerCheck", QStringLiteral("First line holds names"));
     // Their designed widths, and narrower only where the screen is.
     splitEdit->setMaximumWidth(94);
     joinEdit->setMaximumWidth(91);
@@ -121,9 +117,9 @@ QGridLayout* MainWindow::buildFieldsGrid() {
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(2);
-    fields->addWidget(splitLabel, 0, 0);
+    fields->addWidget(label("splitLabel", QStringLiteral("Split-Char :")), 0, 0);
     fields->addWidget(splitEdit, 0, 1);
-    fields->addWidget(joinLabel, 0, 2);
+    fields->addWidget(label("joinLabel", QStringLiteral("New field Separator :")), 0, 2);
     fields->addWidget(joinEdit, 0, 3);
     fields->addWidget(skipEmptyCheck, 0, 5);
     fields->addWidget(hideListCheck, 1, 5);
@@ -133,9 +129,9 @@ QGridLayout* MainWindow::buildFieldsGrid() {
     csvRow->addWidget(headerCheck);
     csvRow->addStretch();
     fields->addLayout(csvRow, 1, 0, 1, 5);
-    fields->addWidget(fieldsLabel, 2, 0);
+    fields->addWidget(label("fieldsLabel", QStringLiteral("Rip fields : ")), 2, 0);
     fields->addWidget(fieldsEdit, 2, 1, 1, 2);
-    fields->addWidget(fieldsHintLabel, 2, 3, 1, 2);
+    fields->addWidget(fieldsHint, 2, 3, 1, 2);
     fields->addWidget(templateCheck, 2, 5);
     fields->setColumnStretch(4, 1);
     fields->setColumnMinimumWidth(4, 12);
@@ -184,9 +180,8 @@ QHBoxLayout* MainWindow::buildBottomRow() {
     ripProgress = named(new QProgressBar, "ripProgress");
     ripProgress->setFixedWidth(150);
     ripProgress->hide();
-    toFileCheck =
-        named(new QCheckBox(QStringLiteral("file to file (faster - for more than 30000 items)")),
-              "toFileCheck");
+    toFileCheck = checkBox("toFileCheck",
+                           QStringLiteral("file to file (faster - for more than 30000 items)"));
     saveButton = button("saveButton", QStringLiteral("Save"), 79);
     stopButton = button("stopButton", QStringLiteral("Stop"), 79);
     saveOrStop_ = new QStackedWidget;
@@ -204,6 +199,26 @@ QHBoxLayout* MainWindow::buildBottomRow() {
     statusHintLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusHintLabel->hide();
     return bottomRow;
+}
+
+QWidget* MainWindow::buildSuggestionBar() {
+    suggestionBar = named(new QWidget, "suggestionBar");
+    // Wrapped, never cut: the offer's words are what it offers. Two lines
+    // of room, kept once an offer has shown for a source, so that nothing
+    // under it moves when the offer goes or comes back; a source with no
+    // offer costs a small screen no room.
+    suggestionLabel = named(new WrappedLabel(QString(), 2), "suggestionLabel");
+    useSuggestionButton = button("useSuggestionButton", QStringLiteral("Use"));
+    useSuggestionButton->setToolTip(QStringLiteral("Take these settings"));
+    dismissSuggestionButton = button("dismissSuggestionButton", QStringLiteral("Dismiss"));
+    dismissSuggestionButton->setToolTip(QStringLiteral("Keep the settings as they are"));
+    auto* row = new QHBoxLayout(suggestionBar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(suggestionLabel, 1);
+    row->addWidget(useSuggestionButton);
+    row->addWidget(dismissSuggestionButton);
+    suggestionBar->hide();
+    return suggestionBar;
 }
 
 void MainWindow::assemble(QHBoxLayout* sourceRow, QHBoxLayout* bottomRow) {
@@ -286,19 +301,17 @@ void MainWindow::describeControls() {
 }
 
 void MainWindow::chainTabOrder() {
-    QWidget* order[] = {sourcePathEdit, loadButton,  ripButton,     resultList,     saveButton,
-                        splitEdit,      joinEdit,    fieldsEdit,    skipEmptyCheck, previewLine,
-                        nextLineButton, toFileCheck, hideListCheck, templateCheck};
+    // The design's order up to templateCheck; the controls added since follow
+    // its last one.
+    QWidget* order[] = {sourcePathEdit, loadButton,          ripButton,
+                        resultList,     saveButton,          splitEdit,
+                        joinEdit,       fieldsEdit,          skipEmptyCheck,
+                        previewLine,    nextLineButton,      toFileCheck,
+                        hideListCheck,  templateCheck,       quotedCheck,
+                        headerCheck,    useSuggestionButton, dismissSuggestionButton};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
-    // The controls added since the design follow its last one.
-    QWidget* added[] = {templateCheck,
-                        quotedCheck,
-                        headerCheck,
-                        useSuggestionButton,
-                        dismissSuggestionButton,
-                        columnGrid_->showCheck(),
-                        columnGrid_->table()};
-    for (std::size_t i = 1; i < std::size(added); ++i) QWidget::setTabOrder(added[i - 1], added[i]);
+    QWidget::setTabOrder(dismissSuggestionButton, columnGrid_->showCheck());
+    QWidget::setTabOrder(columnGrid_->showCheck(), columnGrid_->table());
 }
 
 }  // namespace kolvane

@@ -1,7 +1,6 @@
 // The handlers that choose, load, preview and save files, and the start-up
 // record of the directory the default output file goes to.
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -51,12 +50,6 @@ QString reasonOf(const Error& error) {
 
 }  // namespace
 
-// Runs before the window is first shown. The default output file lives in the
-// directory the program was started from, however the process moves later.
-void MainWindow::recordStartDir() {
-    record_.startDir = localPath(QDir::currentPath());
-}
-
 void MainWindow::onLoadClicked() {
     const std::optional<QString> chosen = fileDialog_.showOpen(this);
     if (!chosen) return showStatus(kNoFile);
@@ -76,10 +69,6 @@ void MainWindow::loadSource(const std::string& path) {
     source_.forget();
     askPreview(true);
     columnGrid_->loadSource(path);
-}
-
-void MainWindow::onNextLineClicked() {
-    askPreview(false);
 }
 
 void MainWindow::askPreview(bool load) {
@@ -145,10 +134,6 @@ void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
     if (line == 0) source_.forget();
     updateFieldTip();
     updateWarnings();
-}
-
-void MainWindow::onSaveClicked() {
-    saveList();
 }
 
 std::optional<bool> MainWindow::saveList() {

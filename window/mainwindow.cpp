@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,7 +29,9 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
     connectSignals();
     connectSettingsHelp();
     connectKeys();
-    recordStartDir();
+    // Before the window is first shown. The default output file lives in the
+    // directory the program was started from, however the process moves later.
+    record_.startDir = QFile::encodeName(QDir::currentPath()).toStdString();
     placeOnScreen();
 }
 
@@ -51,8 +55,8 @@ QMessageBox::StandardButton askUnsavedResults(QWidget* window, UnsavedBefore bef
 void MainWindow::connectSignals() {
     connect(loadButton, &QPushButton::clicked, this, &MainWindow::onLoadClicked);
     connect(ripButton, &QPushButton::clicked, this, &MainWindow::onRipClicked);
-    connect(nextLineButton, &QPushButton::clicked, this, &MainWindow::onNextLineClicked);
-    connect(saveButton, &QPushButton::clicked, this, &MainWindow::onSaveClicked);
+    connect(nextLineButton, &QPushButton::clicked, this, [this] { askPreview(false); });
+    connect(saveButton, &QPushButton::clicked, this, [this] { saveList(); });
     // clicked, not toggled: the handler answers the user, whichever way the box went.
     connect(toFileCheck, &QCheckBox::clicked, this, &MainWindow::onToFileClicked);
     // Enter in the path box loads it as a confirmed open dialog does; an edit

@@ -21,12 +21,9 @@
 #include "windowstate.h"
 
 class QCheckBox;
-class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QMimeData;
-class QMoveEvent;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
@@ -93,11 +90,8 @@ class MainWindow : public QWidget {
     void loadSource(const QString& path);
 
   public slots:
-    void recordStartDir();
     void onLoadClicked();
-    void onNextLineClicked();
     void onRipClicked();
-    void onSaveClicked();
     void onToFileClicked();
 
   protected:
@@ -162,9 +156,8 @@ class MainWindow : public QWidget {
     // Shows `bytes`, line `line` of the source (0: typed by hand), in previewLine.
     void setPreview(PreviewLine bytes, std::int64_t line);
 
-    // Answers a drag or drop: accepted only for one local file while idle.
+    // Answers a drag or drop: accepted only for one local file while loading is allowed.
     void takeDrop(QDropEvent* event);
-    std::optional<std::string> droppableFile(const QMimeData* mime) const;
     // previewLine's tooltip: its line's numbered fields and the result line that
     // the settings as they are now would give for it.
     void updateFieldTip();
@@ -210,13 +203,9 @@ class MainWindow : public QWidget {
     QPushButton* ripButton = nullptr;
     // Settings frame
     QGroupBox* settingsFrame = nullptr;
-    QLabel* splitLabel = nullptr;
     QLineEdit* splitEdit = nullptr;
-    QLabel* joinLabel = nullptr;
     QLineEdit* joinEdit = nullptr;
-    QLabel* fieldsLabel = nullptr;
     QLineEdit* fieldsEdit = nullptr;
-    QLabel* fieldsHintLabel = nullptr;
     QCheckBox* skipEmptyCheck = nullptr;
     QCheckBox* hideListCheck = nullptr;
     QCheckBox* templateCheck = nullptr;
