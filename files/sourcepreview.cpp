@@ -20,10 +20,6 @@ namespace {
 // How long one read of a slow source may wait before the deadline is checked.
 constexpr std::chrono::milliseconds kReadWait{10};
 
-std::string mebibytes(std::size_t bytes) {
-    return std::to_string(bytes >> 20) + " MiB";
-}
-
 }  // namespace
 
 // A source that can be read only once, with every byte read from it kept, so
@@ -51,8 +47,8 @@ class KeptSource : public ByteSource {
         const std::size_t room = most_ - kept_.size();
         if (room == 0) {
             return IoResult{0, 0,
-                            "the preview keeps at most " + mebibytes(most_) +
-                                " of a source that can be read only once; Rip reads all of it"};
+                            "the preview keeps at most " + std::to_string(most_ >> 20) +
+                                " MiB of a source that can be read only once; Rip reads all of it"};
         }
         IoResult r = source_->read(buf.first(std::min(buf.size(), room)));
         kept_.append(buf.data(), r.bytes);
@@ -80,10 +76,13 @@ SourcePreview::SourcePreview(std::chrono::milliseconds deadline, std::size_t kep
 
 SourcePreview::~SourcePreview() = default;
 
+bool SourcePreview::holdsOnce(const Identity& file) const {
+    return once_ && onceFile_.path == file.path && onceFile_.device == file.device &&
+           onceFile_.inode == file.inode;
+}
+
 Expected<ByteSource*> SourcePreview::once(const std::string& path, const Identity& file) {
-    const bool same = once_ && onceFile_.path == file.path && onceFile_.device == file.device &&
-                      onceFile_.inode == file.inode;
-    if (!same) {
+    if (!holdsOnce(file)) {
         once_.reset();
         auto opened = openWithoutBlocking(path, kReadWait);
         if (!opened) return opened.error();
@@ -97,10 +96,7 @@ Expected<ByteSource*> SourcePreview::once(const std::string& path, const Identit
 std::unique_ptr<ByteSource> SourcePreview::takeSource(const std::string& path) {
     bool regular = false;
     const std::optional<Identity> now = identify(path, regular);
-    if (!once_ || !now || now->path != onceFile_.path || now->device != onceFile_.device ||
-        now->inode != onceFile_.inode) {
-        return nullptr;
-    }
+    if (!now || !holdsOnce(*now)) return nullptr;
     once_->rewind();
     once_->release();
     return std::move(once_);

@@ -95,6 +95,8 @@ class SourcePreview {
     // Opens the source at `path` that is no regular file, or goes on with
     // the one kept open for it, from its first byte.
     Expected<ByteSource*> once(const std::string& path, const Identity& file);
+    // Whether the source kept open is `file`: a rewrite of it is the same one.
+    bool holdsOnce(const Identity& file) const;
 
     std::optional<Mark> mark_;
     std::chrono::milliseconds deadline_;

@@ -72,7 +72,6 @@ class ColumnGrid : public QWidget {
     void refresh();
     // Adds field `column` + 1 to the field box, or takes it out when chosen.
     void toggle(int column);
-    void showNote(const QString& text);
 
     QCheckBox* showColumnsCheck = nullptr;
     ElidingLabel* noteLabel = nullptr;  // what is read, what failed, what is cut

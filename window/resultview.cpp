@@ -51,10 +51,6 @@ ResultView::ResultView(QWidget* parent) : QListView(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
-int ResultView::rowCount() const {
-    return model() ? model()->rowCount(rootIndex()) : 0;
-}
-
 int ResultView::rowHeight() const {
     if (rowHeight_ > 0) return rowHeight_;
     if (rowCount() == 0) return std::max(1, fontMetrics().height());
@@ -67,14 +63,6 @@ int ResultView::rowHeight() const {
 
 int ResultView::firstVisibleRow() const {
     return verticalScrollBar()->value();
-}
-
-int ResultView::pageRows() const {
-    return std::max(1, viewport()->height() / rowHeight());
-}
-
-QModelIndex ResultView::indexOfRow(int row) const {
-    return model() ? model()->index(row, modelColumn(), rootIndex()) : QModelIndex();
 }
 
 QRect ResultView::visualRect(const QModelIndex& index) const {
@@ -177,10 +165,6 @@ void ResultView::scrollContentsBy(int dx, int dy) {
     } else {
         viewport()->scroll(dx, dy * rowHeight());
     }
-}
-
-int ResultView::horizontalOffset() const {
-    return 0;
 }
 
 int ResultView::verticalOffset() const {

@@ -34,8 +34,7 @@ bool RipSession::idle() {
 
 bool RipSession::pump(const Progress& progress) {
     emit this->progress(progress);
-    QCoreApplication::processEvents();
-    return goOn();
+    return idle();
 }
 
 bool RipSession::goOn() {

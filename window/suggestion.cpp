@@ -124,17 +124,10 @@ QString suggestionText(const Suggestion& suggestion) {
 }
 
 QString typedSplit(std::string_view split) {
-    QString typed;
-    for (const QChar c : QString::fromStdString(std::string(split))) {
-        if (c == QLatin1Char('\t')) {
-            typed += QStringLiteral("\\t");
-        } else if (c == QLatin1Char('\\')) {
-            typed += QStringLiteral("\\\\");
-        } else {
-            typed += c;
-        }
-    }
-    return typed;
+    // Backslashes first: the \t put in for a tab keeps its one backslash.
+    return QString::fromStdString(std::string(split))
+        .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('\t'), QStringLiteral("\\t"));
 }
 
 }  // namespace kolvane
