@@ -255,48 +255,43 @@ void MainWindow::assemble(QHBoxLayout* sourceRow, QHBoxLayout* bottomRow) {
 // button and the boxes tells. The labels, the status line included, are read
 // by their captions.
 void MainWindow::describeControls() {
-    const std::pair<QWidget*, const char*> names[] = {
-        {sourcePathEdit, "Source file"},
-        {loadButton, "Load file"},
-        {ripButton, "Rip"},
-        {resultList, "Result list"},
-        {saveButton, "Save"},
-        {settingsFrame, "Settings"},
-        {toFileCheck, "File to file"},
-        {splitEdit, "Split string"},
-        {joinEdit, "New field separator"},
-        {fieldsEdit, "Rip fields"},
-        {skipEmptyCheck, "Skip line on 1 empty value"},
-        {hideListCheck, "Hide list while ripping"},
-        {templateCheck, "Use smartcombine"},
-        {quotedCheck, "Fields may be quoted"},
-        {headerCheck, "First line holds names"},
-        {previewLine, "Preview line"},
-        {nextLineButton, "Next line"},
-        {ripProgress, "Rip progress"},
-        {stopButton, "Stop"},
+    const struct {
+        QWidget* widget;
+        const char* name;
+        const char* tip;
+    } controls[] = {
+        {sourcePathEdit, "Source file",
+         "Path of the source file. Type it, choose it with the button beside, or drop a file on "
+         "the window."},
+        {loadButton, "Load file", "Choose the source file and show its first line (Ctrl+O)"},
+        {ripButton, "Rip", "Rip every line of the source file (F5); Escape stops it"},
+        {resultList, "Result list", nullptr},
+        {saveButton, "Save", "Save the result list to a file (Ctrl+S)"},
+        {settingsFrame, "Settings", nullptr},
+        {toFileCheck, "File to file", nullptr},
+        {splitEdit, "Split string",
+         "The string that separates the fields of a source line.\n\\t stands for a tab, \\\\ for "
+         "one backslash."},
+        {joinEdit, "New field separator",
+         "The string put between the chosen fields of a result line.\n\\t stands for a tab, \\\\ "
+         "for one backslash."},
+        {fieldsEdit, "Rip fields",
+         "The fields to keep, by number, separated by commas (2,4).\nWith smartcombine, a template "
+         "in which [n] stands for field n ([2]-[1])."},
+        {skipEmptyCheck, "Skip line on 1 empty value", nullptr},
+        {hideListCheck, "Hide list while ripping", nullptr},
+        {templateCheck, "Use smartcombine", nullptr},
+        {quotedCheck, "Fields may be quoted", nullptr},
+        {headerCheck, "First line holds names", nullptr},
+        {previewLine, "Preview line", nullptr},
+        {nextLineButton, "Next line", "Show the next line of the source file"},
+        {ripProgress, "Rip progress", nullptr},
+        {stopButton, "Stop", "Stop the rip after the current line (Escape)"},
     };
-    for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
-
-    sourcePathEdit->setToolTip(
-        QStringLiteral("Path of the source file. Type it, choose it with the button beside, "
-                       "or drop a file on the window."));
-    loadButton->setToolTip(
-        QStringLiteral("Choose the source file and show its first line (Ctrl+O)"));
-    ripButton->setToolTip(
-        QStringLiteral("Rip every line of the source file (F5); Escape stops it"));
-    saveButton->setToolTip(QStringLiteral("Save the result list to a file (Ctrl+S)"));
-    stopButton->setToolTip(QStringLiteral("Stop the rip after the current line (Escape)"));
-    nextLineButton->setToolTip(QStringLiteral("Show the next line of the source file"));
-    splitEdit->setToolTip(QStringLiteral(
-        "The string that separates the fields of a source line.\n\\t stands for a tab, "
-        "\\\\ for one backslash."));
-    joinEdit->setToolTip(QStringLiteral(
-        "The string put between the chosen fields of a result line.\n\\t stands for a tab, "
-        "\\\\ for one backslash."));
-    fieldsEdit->setToolTip(QStringLiteral(
-        "The fields to keep, by number, separated by commas (2,4).\nWith smartcombine, a "
-        "template in which [n] stands for field n ([2]-[1])."));
+    for (const auto& [widget, name, tip] : controls) {
+        widget->setAccessibleName(QString::fromUtf8(name));
+        if (tip) widget->setToolTip(QString::fromUtf8(tip));
+    }
     updateFieldTip();
 }
 
