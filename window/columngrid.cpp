@@ -130,10 +130,6 @@ ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
     });
 }
 
-ColumnGrid::~ColumnGrid() {
-    cancel_ = true;
-}
-
 void ColumnGrid::setShown(bool shown) {
     showColumnsCheck->setChecked(shown);
 }
@@ -148,9 +144,7 @@ void ColumnGrid::refreshSoon() {
 }
 
 void ColumnGrid::loadSource(const std::string& path) {
-    cancel_ = true;
     reader_.drop();
-    cancel_ = false;
     sources_.session->setSample({});
     refresh();
     readNote_ = path.empty() ? QString() : QStringLiteral("Reading the first lines...");
@@ -159,7 +153,7 @@ void ColumnGrid::loadSource(const std::string& path) {
     auto read = [this, path]() -> Expected<SampleText> {
         auto text = openForLook(path);
         if (!text) return text.error();
-        return readSample(**text, path, SampleText::Limits{}, &cancel_);
+        return readSample(**text, path, SampleText::Limits{}, &reader_.cancelled());
     };
     auto show = [this](Expected<SampleText> answer) {
         readNote_ = answer ? QString() : QString::fromStdString(answer.error().message());

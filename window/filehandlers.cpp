@@ -84,9 +84,8 @@ void MainWindow::runPreview() {
     // Raised first: it stays raised whether or not the line can be read.
     const std::int64_t number = load ? 1 : ++record_.previewLineNumber;
     // The box, not the dialog or the drop, names the source from here on.
-    previewCancel_ = false;
     auto read = [this, path = sourcePath(), number] {
-        return preview_.line(path, number, &previewCancel_);
+        return preview_.line(path, number, &previewTask_.cancelled());
     };
     auto show = [this, load, number](PreviewAnswer answer) {
         if (!answer) {
@@ -109,7 +108,6 @@ void MainWindow::runPreview() {
 
 void MainWindow::dropPreview() {
     previewAsks_.clear();
-    previewCancel_ = true;
     previewTask_.drop();
     previewLine->setCursor(Qt::IBeamCursor);
 }
@@ -208,11 +206,8 @@ void MainWindow::hintAtAppended(bool sameFileThroughout) {
                                  : QStringLiteral("appended results to %1%2")
                                        .arg(QFileInfo(shown).fileName(), writtenAs());
     showHint(appended, shown);
-    // A count still going for an earlier rip gives up first, not waited for.
-    countCancel_ = true;
-    countTask_.drop();
-    countCancel_ = false;
-    auto count = [this, output] { return countLines(output, countCancel_); };
+    // A count still going for an earlier rip gives up when this one starts.
+    auto count = [this, output] { return countLines(output, countTask_.cancelled()); };
     auto say = [this, appended, shown](std::optional<std::uint64_t> held) {
         // Only while the hint is still this rip's.
         if (held && statusHintLabel->text() == appended) {

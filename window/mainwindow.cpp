@@ -36,10 +36,8 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
 }
 
 MainWindow::~MainWindow() {
-    // Both threads end within a step of their work once asked.
-    previewCancel_ = true;
-    headerStop_ = true;
-    countCancel_ = true;
+    // The save's thread ends within a step of its work once asked; the
+    // other tasks ask their own as they go.
     if (saveControl_) saveControl_->cancel = true;
 }
 

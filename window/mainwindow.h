@@ -2,7 +2,6 @@
 
 #include <QMessageBox>
 #include <QWidget>
-#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -277,8 +276,6 @@ class MainWindow : public QWidget {
 
     using PreviewAnswer = Expected<std::optional<PreviewLine>>;
     std::deque<bool> previewAsks_;  // true: a load, false: ">>"
-    std::atomic<bool> previewCancel_{false};
-    std::atomic<bool> countCancel_{false};
     // Where the running rip's results went when it started.
     ResultsTo ripTo_;
     std::unique_ptr<SaveControl> saveControl_;
@@ -288,7 +285,6 @@ class MainWindow : public QWidget {
     BackgroundTask<std::optional<QString>> saveTask_;
     BackgroundTask<SourceGuess> guessTask_;
     BackgroundTask<std::optional<std::uint64_t>> countTask_;
-    std::atomic<bool> headerStop_{false};
     BackgroundTask<Expected<SourceSession::TakenHeader>> headerTask_;
 };
 

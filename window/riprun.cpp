@@ -126,7 +126,7 @@ void MainWindow::enter(WindowState next) {
 
 void MainWindow::stopWork() {
     if (state_ == WindowState::ripping) enter(WindowState::stopping);
-    headerStop_ = true;
+    headerTask_.cancel();
     if (state_ == WindowState::saving && saveControl_) saveControl_->cancel = true;
 }
 

@@ -125,11 +125,10 @@ void MainWindow::ripWithHeader(std::unique_ptr<ByteSource> source, const std::st
     // Names are taken once, from the record the rip itself reads first, and
     // the field list is read again with them. The header is ripped first, as
     // any record is, so the results have their own header.
-    headerStop_ = false;
     auto held = std::make_shared<std::unique_ptr<ByteSource>>(std::move(source));
     auto read = [this, held, path, dialect = settings().dialect()] {
         return SourceSession::readHeader(std::move(*held), path, dialect, true,
-                                         [this] { return !headerStop_; });
+                                         [this] { return !headerTask_.cancelled(); });
     };
     auto taken = [this, path](Expected<SourceSession::TakenHeader> header) {
         if (!header) return ripFinished(RunResult{header.error()});
