@@ -94,20 +94,16 @@ Expected<ByteSource*> SourcePreview::once(const std::string& path, const Identit
 }
 
 std::unique_ptr<ByteSource> SourcePreview::takeSource(const std::string& path) {
-    bool regular = false;
-    const std::optional<Identity> now = identify(path, regular);
+    const std::optional<Identity> now = identify(path);
     if (!now || !holdsOnce(*now)) return nullptr;
     once_->rewind();
     once_->release();
     return std::move(once_);
 }
 
-std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string& path,
-                                                               bool& regular) {
+std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string& path) {
     struct stat st {};
-    regular = false;
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    regular = S_ISREG(st.st_mode);
     return Identity{path,
                     st.st_dev,
                     st.st_ino,
@@ -115,16 +111,17 @@ std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string
                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
                     static_cast<std::int64_t>(st.st_mtim.tv_nsec),
                     static_cast<std::int64_t>(st.st_ctim.tv_sec),
-                    static_cast<std::int64_t>(st.st_ctim.tv_nsec)};
+                    static_cast<std::int64_t>(st.st_ctim.tv_nsec),
+                    S_ISREG(st.st_mode)};
 }
 
 Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path,
                                                          std::int64_t number,
                                                          const std::atomic<bool>* cancel) {
     if (path.empty()) return Error{"Cannot read", "", "no source file given", 0, 0};
-    bool regular = false;
-    const std::optional<Identity> before = identify(path, regular);
+    const std::optional<Identity> before = identify(path);
     if (!before) return systemError("Cannot open", path, errno);
+    const bool regular = before->regular;
 
     // Resume behind the remembered line only when the file is the one that was
     // read and the wanted line lies after it. A mark is only kept for a file
@@ -184,8 +181,7 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
     now.offset += lines.consumed();
     // A file that changed while it was read may have given a mix of both
     // versions at this offset: answer, but remember nothing of it.
-    bool stillRegular = false;
-    if (regular && lines.faithful() && identify(path, stillRegular) == *before) mark_ = now;
+    if (regular && lines.faithful() && identify(path) == *before) mark_ = now;
     return found;
 }
 

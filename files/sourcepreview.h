@@ -79,13 +79,15 @@ class SourcePreview {
         std::int64_t mtimeNsec = 0;
         std::int64_t ctimeSec = 0;
         std::int64_t ctimeNsec = 0;
+        // A regular file, the only kind whose offsets mean something and
+        // whose reads never wait for a writer.
+        bool regular = false;
 
         bool operator==(const Identity&) const = default;
     };
     // The file as it is now; nullopt (with errno set) when it cannot be looked
-    // at. `regular` tells a regular file, the only kind whose offsets mean
-    // something and whose reads never wait for a writer.
-    static std::optional<Identity> identify(const std::string& path, bool& regular);
+    // at.
+    static std::optional<Identity> identify(const std::string& path);
 
     struct Mark {
         Identity file;
