@@ -67,9 +67,7 @@ void MainWindow::onRipClicked() {
         }
         source = std::move(*opened);
     }
-    model_->beginClear();
-    store_.clear();
-    model_->endClear();
+    model_->clear();
     showHint({});
     ripTo_ = to;
     session_->prepare(ripFields());
