@@ -65,7 +65,7 @@ QLineEdit* textBox(const char* name, const QString& text, int width) {
 void MainWindow::buildControls() {
     setObjectName(QStringLiteral("Kolvane"));
     setWindowTitle(QStringLiteral("Kolvane"));
-    setWindowIcon(windowIcon());
+    setWindowIcon(kolvane::windowIcon());
     QHBoxLayout* sourceRow = buildSourceRow();
     buildSettingsFrame();
     QHBoxLayout* bottomRow = buildBottomRow();
