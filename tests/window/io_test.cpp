@@ -67,25 +67,12 @@ class IoTest : public QObject, WindowFixture {
 
     // The preview reads ahead of its line; the rip still gets line 1 on.
     void fifoPreviewThenRip() {
-        const QByteArray fifo = QFile::encodeName(path("fifo"));
-        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-        std::promise<void> release;
-        std::thread writer([&] {
-            const int fd = ::open(fifo.constData(), O_WRONLY);
-            const QByteArray lines = numberedLines(500);
-            QCOMPARE(::write(fd, lines.constData(), size_t(lines.size())), lines.size());
-            release.get_future().wait();
-            ::close(fd);
-        });
+        HeldFifo fifo(path("fifo"), numberedLines(500));
         loadFile(path("fifo"));
         QCOMPARE(text("previewLine"), QStringLiteral("a1|b1|c1"));
         click("nextLineButton");
         QCOMPARE(text("previewLine"), QStringLiteral("a2|b2|c2"));
-        bool released = false;
-        rip(path("fifo"), "2", [&](int) {
-            if (!std::exchange(released, true)) release.set_value();
-        });
-        writer.join();
+        rip(path("fifo"), "2", [&](int) { fifo.release(); });
         QCOMPARE(listed().size(), 500);
         QCOMPARE(listed().first(), QStringLiteral("b1"));
         QCOMPARE(listed().last(), QStringLiteral("b500"));
