@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <filesystem>
 
 namespace kolvane {
 
@@ -36,6 +37,12 @@ CommandLine readCommandLine(const QStringList& arguments, const std::string& wor
                QLatin1Char('/') + path;
     }
     return {QDir::cleanPath(path).toLatin1().toStdString(), std::nullopt, {}};
+}
+
+std::string workDir() {
+    std::error_code error;
+    std::string dir = std::filesystem::current_path(error).native();
+    return error ? "." : dir;
 }
 
 }  // namespace kolvane

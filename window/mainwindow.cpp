@@ -1,8 +1,6 @@
 #include "mainwindow.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +8,7 @@
 #include <QTimer>
 
 #include "columngrid.h"
+#include "commandline.h"
 #include "resultmodel.h"
 #include "resultview.h"
 
@@ -31,7 +30,7 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
     connectKeys();
     // Before the window is first shown. The default output file lives in the
     // directory the program was started from, however the process moves later.
-    record_.startDir = QFile::encodeName(QDir::currentPath()).toStdString();
+    record_.startDir = workDir();
     placeOnScreen();
 }
 
