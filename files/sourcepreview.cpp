@@ -126,12 +126,8 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
     // Resume behind the remembered line only when the file is the one that was
     // read and the wanted line lies after it. A mark is only kept for a file
     // read as it is: a compressed one is read from its start, as text.
-    Mark now{*before, 0, 0};
     const bool resume = mark_ && regular && mark_->file == *before && mark_->line < number;
-    if (resume) {
-        now.line = mark_->line;
-        now.offset = mark_->offset;
-    }
+    Mark now = resume ? *mark_ : Mark{*before, 0, 0};
     mark_.reset();
     // A regular file is read here, to the line's end however far; anything
     // else may wait for a writer or never end a line, gets a deadline, and is
@@ -165,8 +161,7 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
         const auto outcome =
             lines.next(wanted ? &kept.start : nullptr, kKeptBytes, kept.cut, !regular);
         if (outcome == RecordStream::Outcome::failed) {
-            const IoResult& failure = lines.failure();
-            return Error{"Cannot read", path, failure.cause, now.line + 1, failure.code};
+            return readError(path, lines.failure(), now.line + 1);
         }
         if (outcome == RecordStream::Outcome::stopped) {
             return Error{"Cannot read", path,
