@@ -65,22 +65,22 @@ QLineEdit* textBox(const char* name, const QString& text, int width) {
 void MainWindow::buildControls() {
     setObjectName(QStringLiteral("Kolvane"));
     setWindowTitle(QStringLiteral("Kolvane"));
-    setWindowIcon(kolvane::windowIcon());
-    QHBoxLayout* sourceRow = buildSourceRow();
+    setWindowIcon(drawnIcon(QStringLiteral(":/icons/kolvane.svg"), QSize(45, 45)));
+    QLayout* sourceRow = buildSourceRow();
     buildSettingsFrame();
-    QHBoxLayout* bottomRow = buildBottomRow();
+    QLayout* bottomRow = buildBottomRow();
     assemble(sourceRow, bottomRow);
     describeControls();
     chainTabOrder();
 }
 
-QHBoxLayout* MainWindow::buildSourceRow() {
+QLayout* MainWindow::buildSourceRow() {
     // Source row: the path, the picture button that loads it, and "Rip".
     // The path box takes what the row has to spare; on a small screen it
     // gives up room first, with the gap before "Rip".
     sourcePathEdit = textBox("sourcePathEdit", QString(), 160);
     loadButton = button("loadButton", QString(), 40);
-    loadButton->setIcon(loadfileIcon());
+    loadButton->setIcon(drawnIcon(QStringLiteral(":/icons/folder.svg"), QSize(14, 12)));
     loadButton->setIconSize(QSize(14, 12));
     ripButton = button("ripButton", QStringLiteral("Rip"), 67);
     auto* sourceRow = new QHBoxLayout;
@@ -91,7 +91,7 @@ QHBoxLayout* MainWindow::buildSourceRow() {
     return sourceRow;
 }
 
-QGridLayout* MainWindow::buildFieldsGrid() {
+QLayout* MainWindow::buildFieldsGrid() {
     // Settings: two rows of separators and fields on the left, the check boxes
     // on the right, and the preview line with ">>" below them.
     splitEdit = textBox("splitEdit", QStringLiteral("|"), 94);
@@ -139,7 +139,7 @@ QGridLayout* MainWindow::buildFieldsGrid() {
 }
 
 void MainWindow::buildSettingsFrame() {
-    QGridLayout* fields = buildFieldsGrid();
+    QLayout* fields = buildFieldsGrid();
 
     previewLine = textBox("previewLine", QString(), 0);
     nextLineButton = button("nextLineButton", QStringLiteral(">>"), 28);
@@ -158,7 +158,7 @@ void MainWindow::buildSettingsFrame() {
     frame->addLayout(previewRow);
 }
 
-QHBoxLayout* MainWindow::buildBottomRow() {
+QLayout* MainWindow::buildBottomRow() {
     // The result list takes whatever room the window has to spare. Hidden
     // during a rip, it keeps that room: nothing else may move into it.
     resultList = named(new ResultView, "resultList");
@@ -221,7 +221,7 @@ QWidget* MainWindow::buildSuggestionBar() {
     return suggestionBar;
 }
 
-void MainWindow::assemble(QHBoxLayout* sourceRow, QHBoxLayout* bottomRow) {
+void MainWindow::assemble(QLayout* sourceRow, QLayout* bottomRow) {
     auto* content = new QWidget;
     auto* window = new QVBoxLayout(content);
     window->setContentsMargins(9, 9, 9, 9);

@@ -30,9 +30,6 @@ class QShortcut;
 class QStackedWidget;
 class QTimer;
 
-class QGridLayout;
-class QHBoxLayout;
-
 namespace kolvane {
 
 class ColumnGrid;
@@ -105,14 +102,14 @@ class MainWindow : public QWidget {
 
   private:
     void buildControls();
-    QHBoxLayout* buildSourceRow();
+    QLayout* buildSourceRow();
     // The split and join strings, the fields box, the check boxes.
-    QGridLayout* buildFieldsGrid();
+    QLayout* buildFieldsGrid();
     void buildSettingsFrame();
     // The result list, the status line, file-to-file mode, "Save" and "Stop".
-    QHBoxLayout* buildBottomRow();
+    QLayout* buildBottomRow();
     // The rows in the window, inside a scroll area for small screens.
-    void assemble(QHBoxLayout* sourceRow, QHBoxLayout* bottomRow);
+    void assemble(QLayout* sourceRow, QLayout* bottomRow);
     void describeControls();
     void chainTabOrder();
     void placeOnScreen();
