@@ -57,7 +57,8 @@ void MainWindow::connectSignals() {
     // clicked, not toggled: the handler answers the user, whichever way the box went.
     connect(toFileCheck, &QCheckBox::clicked, this, &MainWindow::onToFileClicked);
     // Enter in the path box loads it as a confirmed open dialog does; an edit
-    // makes the preview's line one of another file, so it goes.
+    // makes the preview's line, and the offer made for it, those of another
+    // file, so they go.
     connect(sourcePathEdit, &QLineEdit::returnPressed, this,
             [this] { loadSource(sourcePathEdit->text()); });
     // Enter in a setting rips, as "Rip" does: nothing while it is disabled.
@@ -65,6 +66,8 @@ void MainWindow::connectSignals() {
         connect(box, &QLineEdit::returnPressed, ripButton, &QPushButton::click);
     }
     connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] {
+        guessed_ = {};
+        offerSuggestion({});
         dropPreview();
         record_.previewLineNumber = 0;
         sourceShownAs_ = ShownAs::utf8;

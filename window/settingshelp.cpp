@@ -48,10 +48,6 @@ void MainWindow::connectSettingsHelp() {
     };
     connect(splitEdit, &QLineEdit::textEdited, this, answered);
     connect(splitEdit, &QLineEdit::textChanged, this, &MainWindow::reconsiderOffer);
-    connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] {
-        guessed_ = {};
-        offerSuggestion({});
-    });
     for (QCheckBox* box : {quotedCheck, headerCheck}) {
         connect(box, &QCheckBox::clicked, this, answered);
         connect(box, &QCheckBox::toggled, this, &MainWindow::reconsiderOffer);
