@@ -9,6 +9,16 @@
 
 namespace kolvane {
 
+namespace {
+
+// The events of a drag over a widget and of its drop: each a QDropEvent.
+bool isDrag(const QEvent* event) {
+    const QEvent::Type type = event->type();
+    return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
+}
+
+}  // namespace
+
 // One local file, and only while the window's state allows loading. Several files or a web address
 // are refused rather than guessed at; so is a folder, which could never load.
 void MainWindow::takeDrop(QDropEvent* event) {
@@ -33,24 +43,16 @@ void MainWindow::takeDrop(QDropEvent* event) {
     if (event->type() == QEvent::Drop) loadSource(path);
 }
 
-void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    takeDrop(event);
-}
-
-void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-    takeDrop(event);
-}
-
-void MainWindow::dropEvent(QDropEvent* event) {
-    takeDrop(event);
+bool MainWindow::event(QEvent* event) {
+    if (!isDrag(event)) return QWidget::event(event);
+    takeDrop(static_cast<QDropEvent*>(event));
+    return true;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    const bool drag = type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
     // A file manager also offers the path as text, which a box would paste
     // into itself; a file is the window's wherever it is dropped.
-    if (!drag || !static_cast<QDropEvent*>(event)->mimeData()->hasUrls()) {
+    if (!isDrag(event) || !static_cast<QDropEvent*>(event)->mimeData()->hasUrls()) {
         return QWidget::eventFilter(watched, event);
     }
     takeDrop(static_cast<QDropEvent*>(event));
