@@ -50,8 +50,6 @@ class SourcePreview {
     explicit SourcePreview(std::chrono::milliseconds deadline = kDeadline,
                            std::size_t keptOnce = kKeptOnceBytes);
     ~SourcePreview();
-    SourcePreview(const SourcePreview&) = delete;
-    SourcePreview& operator=(const SourcePreview&) = delete;
 
     // Line `number` (1-based) of the file at `path`: nullopt when the file has
     // fewer lines, an Error when it cannot be opened or read, or when a source

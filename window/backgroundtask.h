@@ -20,9 +20,6 @@ namespace kolvane {
 template <class Answer>
 class BackgroundTask {
   public:
-    BackgroundTask() = default;
-    BackgroundTask(const BackgroundTask&) = delete;
-    BackgroundTask& operator=(const BackgroundTask&) = delete;
     ~BackgroundTask() { drop(); }
 
     bool running() const { return slot_ != nullptr; }
