@@ -76,8 +76,6 @@ ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
     showColumnsCheck->setChecked(true);
     noteLabel = new ElidingLabel;
     noteLabel->setObjectName(QStringLiteral("columnNoteLabel"));
-    noteLabel->setTextFormat(Qt::PlainText);
-    noteLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* top = new QHBoxLayout;
     top->addWidget(showColumnsCheck);
     top->addWidget(noteLabel, 1);

@@ -94,8 +94,12 @@ QLayout* MainWindow::buildSourceRow() {
 QLayout* MainWindow::buildFieldsGrid() {
     // Settings: two rows of separators and fields on the left, the check boxes
     // on the right, and the preview line with ">>" below them.
-    splitEdit = textBox("splitEdit", QStringLiteral("|"), 94);
-    joinEdit = textBox("joinEdit", QStringLiteral(":"), 91);
+    // The separators' boxes have their designed widths, and are narrower
+    // only where the screen is.
+    splitEdit = textBox("splitEdit", QStringLiteral("|"), 50);
+    splitEdit->setMaximumWidth(94);
+    joinEdit = textBox("joinEdit", QStringLiteral(":"), 50);
+    joinEdit->setMaximumWidth(91);
     fieldsEdit = textBox("fieldsEdit", QString(), 150);
     // On a narrow screen (a small one at 200%) the hint gives up room first,
     // wrapping onto a second line, so that the check boxes beside it and the
@@ -109,11 +113,6 @@ QLayout* MainWindow::buildFieldsGrid() {
     templateCheck = checkBox("templateCheck", QStringLiteral("Use smartcombine [1]...[2]"));
     quotedCheck = checkBox("quotedCheck", QStringLiteral("Fields may be quoted (\"...\")"));
     headerCheck = checkBox("headerCheck", QStringLiteral("First line holds names"));
-    // Their designed widths, and narrower only where the screen is.
-    splitEdit->setMaximumWidth(94);
-    joinEdit->setMaximumWidth(91);
-    splitEdit->setMinimumWidth(50);
-    joinEdit->setMinimumWidth(50);
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(2);
@@ -172,10 +171,8 @@ QLayout* MainWindow::buildBottomRow() {
     // Bottom row: the status line, file-to-file mode and "Save". During a
     // long rip the progress bar takes the right part of the status line's
     // place, and "Stop" the place of the disabled "Save".
-    statusLabel = named(new ElidingLabel, "statusLabel");
-    statusLabel->setTextFormat(Qt::PlainText);
     // A long message is cut in the middle rather than widening the window.
-    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusLabel = named(new ElidingLabel, "statusLabel");
     statusLabel->setMinimumWidth(120);
     ripProgress = named(new QProgressBar, "ripProgress");
     ripProgress->setFixedWidth(150);

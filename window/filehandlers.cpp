@@ -44,10 +44,6 @@ std::string localPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-QString reasonOf(const Error& error) {
-    return QString::fromLocal8Bit(error.message());
-}
-
 }  // namespace
 
 void MainWindow::onLoadClicked() {
@@ -89,7 +85,7 @@ void MainWindow::runPreview() {
     };
     auto show = [this, load, number](PreviewAnswer answer) {
         if (!answer) {
-            showStatus(kNoFile, reasonOf(answer.error()));
+            showStatus(kNoFile, QString::fromLocal8Bit(answer.error().message()));
         } else if (*answer) {
             if (load) record_.previewLineNumber = 1;
             setPreview(std::move(**answer), number);

@@ -27,8 +27,6 @@ constexpr std::chrono::milliseconds kShowBusyAfter{300};
 // The longest a read of the source keeps the window from its events.
 constexpr std::chrono::milliseconds kReadWait{10};
 
-const QString kStoppedNote = QStringLiteral(" (stopped)");
-
 }  // namespace
 
 void MainWindow::onRipClicked() {
@@ -158,7 +156,7 @@ void MainWindow::ripFinished(const RunResult& result) {
     } else if (result.stopped) {
         // Said even before the first non-empty line: the user asked, and the
         // window answers.
-        showStatus(count + kStoppedNote);
+        showStatus(count + QStringLiteral(" (stopped)"));
     } else if (result.sawLine) {
         showStatus(count);
     }
