@@ -33,19 +33,16 @@ QString fieldTip(const SourceSession& source, std::string_view line, const Setti
     // "[1] 0   [2] uniform@delta.com   [3] ...", a new line before a field
     // that would make the line too long.
     QString numbered;
-    qsizetype lineLength = 0;
+    qsizetype lineStart = 0;
     for (int k = 0; k < listed; ++k) {
         const QString field = QStringLiteral("[%1] ").arg(k + 1) +
                               displayStart(cut[static_cast<std::size_t>(k)], kValueChars);
-        if (lineLength > 0 && lineLength + 3 + field.size() > kLineChars) {
-            numbered += QLatin1Char('\n');
-            lineLength = 0;
-        } else if (lineLength > 0) {
-            numbered += QStringLiteral("   ");
-            lineLength += 3;
+        if (k > 0) {
+            const bool wrap = numbered.size() - lineStart + 3 + field.size() > kLineChars;
+            numbered += wrap ? QStringLiteral("\n") : QStringLiteral("   ");
+            if (wrap) lineStart = numbered.size();
         }
         numbered += field;
-        lineLength += field.size();
     }
     QString tip = paragraph(numbered.toHtmlEscaped());
     if (gives.fields > std::size_t(listed)) {
