@@ -23,7 +23,6 @@ namespace kolvane {
 namespace {
 
 const QString kNoFile = QStringLiteral("No file opened...");
-const QString kDefaultOutput = QStringLiteral("default : tmpresult.txt");
 const QString kNothingSaved = QStringLiteral("Nothing saved...");
 
 // The longest the window waits for a preview or a save in place. Work done by
@@ -182,7 +181,7 @@ void MainWindow::onToFileClicked() {
     if (const std::optional<QString> chosen = fileDialog_.showSave(this, SaveKind::Append)) {
         record_.outputPath = localPath(*chosen);
     } else {
-        showStatus(kDefaultOutput);
+        showStatus(QStringLiteral("default : tmpresult.txt"));
         // Used as it stands: a start directory of "/" gives "//tmpresult.txt".
         record_.outputPath = record_.startDir + "/tmpresult.txt";
     }

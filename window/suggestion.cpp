@@ -48,10 +48,7 @@ namespace {
 std::optional<std::optional<std::string>> offerableSplit(const FormatGuess& guess,
                                                          const Settings& now) {
     if (guess.split == now.split) return std::optional<std::string>();
-    if (std::find(kOfferedSplits.begin(), kOfferedSplits.end(), guess.split) ==
-        kOfferedSplits.end()) {
-        return std::nullopt;
-    }
+    if (std::ranges::find(kOfferedSplits, guess.split) == kOfferedSplits.end()) return std::nullopt;
     return std::optional<std::string>(guess.split);
 }
 
