@@ -128,10 +128,6 @@ ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
     });
 }
 
-void ColumnGrid::setShown(bool shown) {
-    showColumnsCheck->setChecked(shown);
-}
-
 void ColumnGrid::setHeaderNames(bool on) {
     header_ = on;
     refreshSoon();

@@ -53,7 +53,6 @@ class ColumnGrid : public QWidget {
     // Shows the grid for the settings as they are now, after a short pause
     // that lets a burst of changes cost one refresh.
     void refreshSoon();
-    void setShown(bool shown);
 
     // The controls, in tab order.
     QCheckBox* showCheck() const { return showColumnsCheck; }

@@ -62,18 +62,6 @@ QLineEdit* textBox(const char* name, const QString& text, int width) {
 
 }  // namespace
 
-void MainWindow::buildControls() {
-    setObjectName(QStringLiteral("Kolvane"));
-    setWindowTitle(QStringLiteral("Kolvane"));
-    setWindowIcon(drawnIcon(QStringLiteral(":/icons/kolvane.svg"), QSize(45, 45)));
-    QLayout* sourceRow = buildSourceRow();
-    buildSettingsFrame();
-    QLayout* bottomRow = buildBottomRow();
-    assemble(sourceRow, bottomRow);
-    describeControls();
-    chainTabOrder();
-}
-
 QLayout* MainWindow::buildSourceRow() {
     // Source row: the path, the picture button that loads it, and "Rip".
     // The path box takes what the row has to spare; on a small screen it

@@ -77,7 +77,7 @@ void MainWindow::runPreview() {
     const bool load = previewAsks_.front();
     previewAsks_.pop_front();
     // Raised first: it stays raised whether or not the line can be read.
-    const std::int64_t number = load ? 1 : ++record_.previewLineNumber;
+    const std::int64_t number = load ? 1 : ++previewLineNumber_;
     // The box, not the dialog or the drop, names the source from here on.
     auto read = [this, path = sourcePath(), number] {
         return preview_.line(path, number, &previewTask_.cancelled());
@@ -86,7 +86,7 @@ void MainWindow::runPreview() {
         if (!answer) {
             showStatus(kNoFile, QString::fromLocal8Bit(answer.error().message()));
         } else if (*answer) {
-            if (load) record_.previewLineNumber = 1;
+            if (load) previewLineNumber_ = 1;
             setPreview(std::move(**answer), number);
             if (load) guessSource();
         } else if (load) {
@@ -179,14 +179,14 @@ void MainWindow::onToFileClicked() {
     if (toFileCheck->checkState() != Qt::Checked) return;
     // Results are appended to the file: there is nothing to replace.
     if (const std::optional<QString> chosen = fileDialog_.showSave(this, SaveKind::Append)) {
-        record_.outputPath = localPath(*chosen);
+        outputPath_ = localPath(*chosen);
     } else {
         showStatus(QStringLiteral("default : tmpresult.txt"));
         // Used as it stands: a start directory of "/" gives "//tmpresult.txt".
-        record_.outputPath = record_.startDir + "/tmpresult.txt";
+        outputPath_ = startDir_ + "/tmpresult.txt";
     }
     toFileCheck->setToolTip(QStringLiteral("Results are appended to %1")
-                                .arg(QString::fromLocal8Bit(record_.outputPath.c_str())));
+                                .arg(QString::fromLocal8Bit(outputPath_.c_str())));
 }
 
 void MainWindow::hintAtAppended(bool sameFileThroughout) {

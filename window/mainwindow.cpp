@@ -9,6 +9,7 @@
 
 #include "columngrid.h"
 #include "commandline.h"
+#include "icons.h"
 #include "resultmodel.h"
 #include "resultview.h"
 
@@ -24,13 +25,21 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
       saver_(std::move(services.writeBlock)),
       askUnsaved_(std::move(services.askUnsaved)),
       now_(session_->clock()) {
-    buildControls();
+    setObjectName(QStringLiteral("Kolvane"));
+    setWindowTitle(QStringLiteral("Kolvane"));
+    setWindowIcon(drawnIcon(QStringLiteral(":/icons/kolvane.svg"), QSize(45, 45)));
+    QLayout* sourceRow = buildSourceRow();
+    buildSettingsFrame();
+    QLayout* bottomRow = buildBottomRow();
+    assemble(sourceRow, bottomRow);
+    describeControls();
+    chainTabOrder();
     connectSignals();
     connectSettingsHelp();
     connectKeys();
     // Before the window is first shown. The default output file lives in the
     // directory the program was started from, however the process moves later.
-    record_.startDir = workDir();
+    startDir_ = workDir();
     placeOnScreen();
 }
 
@@ -69,7 +78,7 @@ void MainWindow::connectSignals() {
         guessed_ = {};
         offerSuggestion({});
         dropPreview();
-        record_.previewLineNumber = 0;
+        previewLineNumber_ = 0;
         sourceShownAs_ = ShownAs::utf8;
         setPreview({}, 0);
         columnGrid_->loadSource({});

@@ -48,13 +48,6 @@ enum class UnsavedBefore { closing, ripping };
 // them: Save, Discard or Cancel.
 QMessageBox::StandardButton askUnsavedResults(QWidget* window, UnsavedBefore before);
 
-// What the handlers share besides the controls.
-struct WindowRecord {
-    std::int64_t previewLineNumber = 0;  // 1-based number of the line the preview shows
-    std::string outputPath;              // output file of file-to-file mode
-    std::string startDir;                // current directory when the window loaded
-};
-
 // What the window works with besides its controls. The defaults are the real
 // ones; tests replace them to act between two chosen lines of a rip, to make
 // a save fail part way, or to answer the question before closing.
@@ -100,7 +93,6 @@ class MainWindow : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void buildControls();
     QLayout* buildSourceRow();
     // The split and join strings, the fields box, the check boxes.
     QLayout* buildFieldsGrid();
@@ -231,8 +223,11 @@ class MainWindow : public QWidget {
     QScrollArea* scroll_ = nullptr;     // holds every control
     ColumnGrid* columnGrid_ = nullptr;  // the first records' columns, under the settings
 
-    // The handlers' shared record, the results, and the helpers behind them.
-    WindowRecord record_;
+    // What the handlers share besides the controls, the results, and the
+    // helpers behind them.
+    std::int64_t previewLineNumber_ = 0;  // 1-based number of the line the preview shows
+    std::string outputPath_;              // output file of file-to-file mode
+    std::string startDir_;                // current directory when the window loaded
     ResultStore store_;
     ResultModel* model_ = nullptr;
     RipSession* session_ = nullptr;

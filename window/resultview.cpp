@@ -61,10 +61,6 @@ int ResultView::rowHeight() const {
     return rowHeight_;
 }
 
-int ResultView::firstVisibleRow() const {
-    return verticalScrollBar()->value();
-}
-
 QRect ResultView::visualRect(const QModelIndex& index) const {
     if (!index.isValid() || index.model() != model() || index.parent() != rootIndex() ||
         index.column() != modelColumn()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QListView>
+#include <QScrollBar>
 #include <algorithm>
 
 namespace kolvane {
@@ -44,7 +45,7 @@ class ResultView : public QListView {
     int rowCount() const { return model() ? model()->rowCount(rootIndex()) : 0; }
     // Height of every row, from the delegate's size of the first one.
     int rowHeight() const;
-    int firstVisibleRow() const;
+    int firstVisibleRow() const { return verticalScrollBar()->value(); }
     // Rows that fit the viewport whole; at least 1.
     int pageRows() const { return std::max(1, viewport()->height() / rowHeight()); }
     QModelIndex indexOfRow(int row) const {

@@ -25,7 +25,7 @@ Settings MainWindow::settings() const {
 }
 
 ResultsTo MainWindow::resultsTo() const {
-    return {toFileCheck->checkState() != Qt::Unchecked, record_.outputPath};
+    return {toFileCheck->checkState() != Qt::Unchecked, outputPath_};
 }
 
 bool MainWindow::namesOn() const {
