@@ -30,6 +30,15 @@ void fitOnItsScreen(QDialog& dialog, QWidget* parent) {
     dialog.move(placed.topLeft());
 }
 
+// What appending to `path` adds to: "new file", or the size it holds now
+// ("holds 2.1 MB").
+QString appendTargetNote(const QString& path) {
+    const QFileInfo target(path);
+    if (!target.exists() || target.isDir()) return QStringLiteral("new file");
+    if (!target.isFile()) return QStringLiteral("not a regular file");
+    return QStringLiteral("holds %1").arg(QLocale().formattedDataSize(target.size(), 1));
+}
+
 // The append dialog says what it does: results go after what the chosen
 // file holds, so its size is shown beside its name as it changes.
 void sayAppending(QFileDialog& dialog) {
@@ -75,13 +84,6 @@ std::optional<QString> choose(QWidget* parent, const QString& start, QFileDialog
 }
 
 }  // namespace
-
-QString appendTargetNote(const QString& path) {
-    const QFileInfo target(path);
-    if (!target.exists() || target.isDir()) return QStringLiteral("new file");
-    if (!target.isFile()) return QStringLiteral("not a regular file");
-    return QStringLiteral("holds %1").arg(QLocale().formattedDataSize(target.size(), 1));
-}
 
 std::optional<QString> QtFileDialogs::showOpen(QWidget* parent, const QString& start) {
     return choose(parent, start, QFileDialog::AcceptOpen);

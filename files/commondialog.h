@@ -22,10 +22,6 @@ class FileDialogs {
                                             SaveKind kind) = 0;
 };
 
-// What appending to `path` adds to: "new file", or the size it holds now
-// ("holds 2.1 MB").
-QString appendTargetNote(const QString& path);
-
 class QtFileDialogs : public FileDialogs {
   public:
     std::optional<QString> showOpen(QWidget* parent, const QString& start) override;

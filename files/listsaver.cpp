@@ -25,21 +25,11 @@ QString systemText(const std::string& cause) {
     return QString::fromLocal8Bit(cause);
 }
 
-}  // namespace
-
-// A write that fills the disk first writes what fits and says nothing; only
-// the next one fails and sets the cause ("No space left on device").
-bool ListSaver::writeWhole(QFileDevice& file, const char* data, qint64 size) {
-    while (size > 0) {
-        const qint64 n = file.write(data, size);
-        if (n <= 0) return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
-bool ListSaver::writeItems(const ResultStore& items, const Write& write, SaveControl& control) {
+// Writes every item through `write`; false when a block failed or the
+// save was cancelled.
+bool writeItems(const ResultStore& items,
+                const std::function<bool(const char* data, qint64 size)>& write,
+                SaveControl& control) {
     // Items are short: gather them into large blocks so the writes, not the
     // calls, set the pace.
     constexpr std::size_t kBlock = std::size_t{1} << 20;
@@ -61,8 +51,8 @@ bool ListSaver::writeItems(const ResultStore& items, const Write& write, SaveCon
 // The engine's writer opens a FIFO without waiting for its reader, and writes
 // to a pipe in pieces that end at line ends and never wait, asking between
 // them whether to stop: a stopped save leaves a reader whole lines.
-std::optional<QString> ListSaver::saveInPlace(const ResultStore& items, const QString& path,
-                                              SaveControl& control) {
+std::optional<QString> saveInPlace(const ResultStore& items, const QString& path,
+                                   SaveControl& control) {
     FileOpener opener([&control] { return control.cancel.load(); });
     auto opened = opener.openAppend(QFile::encodeName(path).toStdString());
     if (!opened)
@@ -79,6 +69,20 @@ std::optional<QString> ListSaver::saveInPlace(const ResultStore& items, const QS
     out.close();
     if (done) return std::nullopt;
     return failed.failed() && failed.code != EINTR ? systemText(failed.cause) : kCancelled;
+}
+
+}  // namespace
+
+// A write that fills the disk first writes what fits and says nothing; only
+// the next one fails and sets the cause ("No space left on device").
+bool ListSaver::writeWhole(QFileDevice& file, const char* data, qint64 size) {
+    while (size > 0) {
+        const qint64 n = file.write(data, size);
+        if (n <= 0) return false;
+        data += n;
+        size -= n;
+    }
+    return true;
 }
 
 std::optional<QString> ListSaver::save(const ResultStore& items, const QString& path,

@@ -44,13 +44,6 @@ class ListSaver {
                                 SaveControl& control) const;
 
   private:
-    using Write = std::function<bool(const char* data, qint64 size)>;
-    // Writes every item through `write`; false when a block failed or the
-    // save was cancelled.
-    static bool writeItems(const ResultStore& items, const Write& write, SaveControl& control);
-    static std::optional<QString> saveInPlace(const ResultStore& items, const QString& path,
-                                              SaveControl& control);
-
     BlockWriter write_;
 };
 

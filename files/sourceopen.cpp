@@ -28,17 +28,20 @@ bool onLocalDisk(const std::string& path) {
     return std::ranges::find(kLocal, static_cast<unsigned long>(fs.f_type)) != std::end(kLocal);
 }
 
+// The file at `path` as a rip reads it: unpacked and decoded.
+Expected<std::unique_ptr<ByteSource>> openAsText(const std::string& path) {
+    auto opened = FileSource::open(path);
+    if (!opened) return opened.error();
+    return readAsText(std::move(*opened));
+}
+
 }  // namespace
 
 Expected<std::unique_ptr<ByteSource>> openWithoutBlocking(const std::string& path,
                                                           std::chrono::milliseconds wait) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
-        auto open = [path]() -> Expected<std::unique_ptr<ByteSource>> {
-            auto opened = FileSource::open(path);
-            if (!opened) return opened.error();
-            return readAsText(std::move(*opened));
-        };
+        auto open = [path] { return openAsText(path); };
         return std::unique_ptr<ByteSource>(std::make_unique<ThreadedSource>(open, wait));
     }
     auto opened = FileSource::open(path);
@@ -53,18 +56,14 @@ Expected<std::unique_ptr<ByteSource>> openForRip(const std::string& path,
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !onLocalDisk(path)) {
         return openWithoutBlocking(path, wait);
     }
-    auto opened = FileSource::open(path);
-    if (!opened) return opened.error();
-    return readAsText(std::move(*opened));
+    return openAsText(path);
 }
 
 Expected<std::unique_ptr<ByteSource>> openForLook(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return systemError("Cannot open", path, errno);
     if (!S_ISREG(st.st_mode)) return Error{"Cannot read", path, "it is no regular file", 0, 0};
-    auto opened = FileSource::open(path, 0);
-    if (!opened) return opened.error();
-    return readAsText(std::move(*opened));
+    return openAsText(path);
 }
 
 }  // namespace kolvane

@@ -20,10 +20,6 @@ namespace {
 // How long one read of a slow source may wait before the deadline is checked.
 constexpr std::chrono::milliseconds kReadWait{10};
 
-std::string mebibytes(std::size_t bytes) {
-    return std::to_string(bytes >> 20) + " MiB";
-}
-
 }  // namespace
 
 // A source that can be read only once, with every byte read from it kept, so
@@ -51,8 +47,8 @@ class KeptSource : public ByteSource {
         const std::size_t room = most_ - kept_.size();
         if (room == 0) {
             return IoResult{0, 0,
-                            "the preview keeps at most " + mebibytes(most_) +
-                                " of a source that can be read only once; Rip reads all of it"};
+                            "the preview keeps at most " + std::to_string(most_ >> 20) +
+                                " MiB of a source that can be read only once; Rip reads all of it"};
         }
         IoResult r = source_->read(buf.first(std::min(buf.size(), room)));
         kept_.append(buf.data(), r.bytes);
@@ -80,10 +76,13 @@ SourcePreview::SourcePreview(std::chrono::milliseconds deadline, std::size_t kep
 
 SourcePreview::~SourcePreview() = default;
 
+bool SourcePreview::holdsOnce(const Identity& file) const {
+    return once_ && onceFile_.path == file.path && onceFile_.device == file.device &&
+           onceFile_.inode == file.inode;
+}
+
 Expected<ByteSource*> SourcePreview::once(const std::string& path, const Identity& file) {
-    const bool same = once_ && onceFile_.path == file.path && onceFile_.device == file.device &&
-                      onceFile_.inode == file.inode;
-    if (!same) {
+    if (!holdsOnce(file)) {
         once_.reset();
         auto opened = openWithoutBlocking(path, kReadWait);
         if (!opened) return opened.error();
@@ -95,23 +94,16 @@ Expected<ByteSource*> SourcePreview::once(const std::string& path, const Identit
 }
 
 std::unique_ptr<ByteSource> SourcePreview::takeSource(const std::string& path) {
-    bool regular = false;
-    const std::optional<Identity> now = identify(path, regular);
-    if (!once_ || !now || now->path != onceFile_.path || now->device != onceFile_.device ||
-        now->inode != onceFile_.inode) {
-        return nullptr;
-    }
+    const std::optional<Identity> now = identify(path);
+    if (!now || !holdsOnce(*now)) return nullptr;
     once_->rewind();
     once_->release();
     return std::move(once_);
 }
 
-std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string& path,
-                                                               bool& regular) {
+std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string& path) {
     struct stat st {};
-    regular = false;
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    regular = S_ISREG(st.st_mode);
     return Identity{path,
                     st.st_dev,
                     st.st_ino,
@@ -119,26 +111,23 @@ std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string
                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
                     static_cast<std::int64_t>(st.st_mtim.tv_nsec),
                     static_cast<std::int64_t>(st.st_ctim.tv_sec),
-                    static_cast<std::int64_t>(st.st_ctim.tv_nsec)};
+                    static_cast<std::int64_t>(st.st_ctim.tv_nsec),
+                    S_ISREG(st.st_mode)};
 }
 
 Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path,
                                                          std::int64_t number,
                                                          const std::atomic<bool>* cancel) {
     if (path.empty()) return Error{"Cannot read", "", "no source file given", 0, 0};
-    bool regular = false;
-    const std::optional<Identity> before = identify(path, regular);
+    const std::optional<Identity> before = identify(path);
     if (!before) return systemError("Cannot open", path, errno);
+    const bool regular = before->regular;
 
     // Resume behind the remembered line only when the file is the one that was
     // read and the wanted line lies after it. A mark is only kept for a file
     // read as it is: a compressed one is read from its start, as text.
-    Mark now{*before, 0, 0};
     const bool resume = mark_ && regular && mark_->file == *before && mark_->line < number;
-    if (resume) {
-        now.line = mark_->line;
-        now.offset = mark_->offset;
-    }
+    Mark now = resume ? *mark_ : Mark{*before, 0, 0};
     mark_.reset();
     // A regular file is read here, to the line's end however far; anything
     // else may wait for a writer or never end a line, gets a deadline, and is
@@ -172,8 +161,7 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
         const auto outcome =
             lines.next(wanted ? &kept.start : nullptr, kKeptBytes, kept.cut, !regular);
         if (outcome == RecordStream::Outcome::failed) {
-            const IoResult& failure = lines.failure();
-            return Error{"Cannot read", path, failure.cause, now.line + 1, failure.code};
+            return readError(path, lines.failure(), now.line + 1);
         }
         if (outcome == RecordStream::Outcome::stopped) {
             return Error{"Cannot read", path,
@@ -188,8 +176,7 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
     now.offset += lines.consumed();
     // A file that changed while it was read may have given a mix of both
     // versions at this offset: answer, but remember nothing of it.
-    bool stillRegular = false;
-    if (regular && lines.faithful() && identify(path, stillRegular) == *before) mark_ = now;
+    if (regular && lines.faithful() && identify(path) == *before) mark_ = now;
     return found;
 }
 

@@ -50,8 +50,6 @@ class SourcePreview {
     explicit SourcePreview(std::chrono::milliseconds deadline = kDeadline,
                            std::size_t keptOnce = kKeptOnceBytes);
     ~SourcePreview();
-    SourcePreview(const SourcePreview&) = delete;
-    SourcePreview& operator=(const SourcePreview&) = delete;
 
     // Line `number` (1-based) of the file at `path`: nullopt when the file has
     // fewer lines, an Error when it cannot be opened or read, or when a source
@@ -79,13 +77,15 @@ class SourcePreview {
         std::int64_t mtimeNsec = 0;
         std::int64_t ctimeSec = 0;
         std::int64_t ctimeNsec = 0;
+        // A regular file, the only kind whose offsets mean something and
+        // whose reads never wait for a writer.
+        bool regular = false;
 
         bool operator==(const Identity&) const = default;
     };
     // The file as it is now; nullopt (with errno set) when it cannot be looked
-    // at. `regular` tells a regular file, the only kind whose offsets mean
-    // something and whose reads never wait for a writer.
-    static std::optional<Identity> identify(const std::string& path, bool& regular);
+    // at.
+    static std::optional<Identity> identify(const std::string& path);
 
     struct Mark {
         Identity file;
@@ -95,6 +95,8 @@ class SourcePreview {
     // Opens the source at `path` that is no regular file, or goes on with
     // the one kept open for it, from its first byte.
     Expected<ByteSource*> once(const std::string& path, const Identity& file);
+    // Whether the source kept open is `file`: a rewrite of it is the same one.
+    bool holdsOnce(const Identity& file) const;
 
     std::optional<Mark> mark_;
     std::chrono::milliseconds deadline_;

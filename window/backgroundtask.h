@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -19,12 +20,14 @@ namespace kolvane {
 template <class Answer>
 class BackgroundTask {
   public:
-    BackgroundTask() = default;
-    BackgroundTask(const BackgroundTask&) = delete;
-    BackgroundTask& operator=(const BackgroundTask&) = delete;
     ~BackgroundTask() { drop(); }
 
     bool running() const { return slot_ != nullptr; }
+    // What the work watches to end soon: set by cancel() and drop(), clear
+    // again before the next work starts.
+    const std::atomic<bool>& cancelled() const { return cancel_; }
+    // Asks the work to end soon; its answer still comes.
+    void cancel() { cancel_ = true; }
 
     // Runs `work` on a new thread and hands its answer to `done` on
     // `context`'s thread, unless it is dropped first. One task at a time.
@@ -52,10 +55,11 @@ class BackgroundTask {
         }
     }
 
-    // Waits for the work to end and forgets its answer. The caller makes the
-    // work end soon first (its own cancel flag).
+    // Asks the work to end soon, waits for it to end, and forgets its answer.
     void drop() {
+        cancel_ = true;
         if (thread_.joinable()) thread_.join();
+        cancel_ = false;
         slot_.reset();
     }
 
@@ -80,6 +84,7 @@ class BackgroundTask {
 
     std::shared_ptr<Slot> slot_;
     std::function<void(Answer)> done_;
+    std::atomic<bool> cancel_{false};
     std::thread thread_;
 };
 

@@ -2,12 +2,9 @@
 #include "columnmodel.h"
 
 #include <QCheckBox>
-#include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
@@ -16,7 +13,7 @@
 
 #include "displaytext.h"
 #include "elidinglabel.h"
-#include "fieldwarning.h"
+#include "fieldtip.h"
 #include "sourceopen.h"
 
 namespace kolvane {
@@ -79,8 +76,6 @@ ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
     showColumnsCheck->setChecked(true);
     noteLabel = new ElidingLabel;
     noteLabel->setObjectName(QStringLiteral("columnNoteLabel"));
-    noteLabel->setTextFormat(Qt::PlainText);
-    noteLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* top = new QHBoxLayout;
     top->addWidget(showColumnsCheck);
     top->addWidget(noteLabel, 1);
@@ -133,14 +128,6 @@ ColumnGrid::ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent)
     });
 }
 
-ColumnGrid::~ColumnGrid() {
-    cancel_ = true;
-}
-
-void ColumnGrid::setShown(bool shown) {
-    showColumnsCheck->setChecked(shown);
-}
-
 void ColumnGrid::setHeaderNames(bool on) {
     header_ = on;
     refreshSoon();
@@ -150,28 +137,22 @@ void ColumnGrid::refreshSoon() {
     if (showColumnsCheck->isChecked()) pause_->start();
 }
 
-void ColumnGrid::showNote(const QString& text) {
-    noteLabel->setText(text);
-}
-
 void ColumnGrid::loadSource(const std::string& path) {
-    cancel_ = true;
     reader_.drop();
-    cancel_ = false;
     sources_.session->setSample({});
     refresh();
     readNote_ = path.empty() ? QString() : QStringLiteral("Reading the first lines...");
-    showNote(readNote_);
+    noteLabel->setText(readNote_);
     if (path.empty()) return;
     auto read = [this, path]() -> Expected<SampleText> {
         auto text = openForLook(path);
         if (!text) return text.error();
-        return readSample(**text, path, SampleText::Limits{}, &cancel_);
+        return readSample(**text, path, SampleText::Limits{}, &reader_.cancelled());
     };
     auto show = [this](Expected<SampleText> answer) {
         readNote_ = answer ? QString() : QString::fromStdString(answer.error().message());
         if (answer) sources_.session->setSample(std::move(*answer));
-        showNote(readNote_);
+        noteLabel->setText(readNote_);
         refresh();
         emit sampleRead();
     };
@@ -198,7 +179,7 @@ void ColumnGrid::refresh() {
             notes
                 << QStringLiteral("The first %1 of %2 fields are shown.").arg(columns).arg(widest);
         }
-        showNote(notes.join(QLatin1Char(' ')));
+        noteLabel->setText(notes.join(QLatin1Char(' ')));
     }
     for (std::size_t k = 0; k < columns; ++k) {
         content.headers.push_back(

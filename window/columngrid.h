@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QWidget>
-#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,7 +44,6 @@ class ColumnGrid : public QWidget {
 
     // Clicks edit `fieldsEdit`, which must outlive the grid.
     ColumnGrid(QLineEdit* fieldsEdit, Sources sources, QWidget* parent = nullptr);
-    ~ColumnGrid() override;
 
     // Reads the first lines of the file at `path` afresh, off the window's
     // thread; an empty path empties the grid.
@@ -55,7 +53,6 @@ class ColumnGrid : public QWidget {
     // Shows the grid for the settings as they are now, after a short pause
     // that lets a burst of changes cost one refresh.
     void refreshSoon();
-    void setShown(bool shown);
 
     // The controls, in tab order.
     QCheckBox* showCheck() const { return showColumnsCheck; }
@@ -72,7 +69,6 @@ class ColumnGrid : public QWidget {
     void refresh();
     // Adds field `column` + 1 to the field box, or takes it out when chosen.
     void toggle(int column);
-    void showNote(const QString& text);
 
     QCheckBox* showColumnsCheck = nullptr;
     ElidingLabel* noteLabel = nullptr;  // what is read, what failed, what is cut
@@ -84,7 +80,6 @@ class ColumnGrid : public QWidget {
     bool header_ = false;
     QString readNote_;                // the sample is being read, or why it could not be
     std::vector<std::string> names_;  // the header's, when header_
-    std::atomic<bool> cancel_{false};
     // Last: it ends its thread before what the thread uses goes.
     BackgroundTask<Expected<SampleText>> reader_;
 };

@@ -53,7 +53,7 @@ QVariant ColumnModel::headerData(int section, Qt::Orientation orientation, int r
         return QAbstractTableModel::headerData(section, orientation, role);
     }
     if (section == fieldColumns()) {
-        if (role == Qt::DisplayRole) return content_.resultHeader;
+        if (role == Qt::DisplayRole) return QStringLiteral("Result");
         if (role == Qt::ToolTipRole) return content_.resultTip;
         return {};
     }

@@ -24,7 +24,6 @@ class ColumnModel : public QAbstractTableModel {
         std::vector<QString> headers;                  // one for each field column
         std::vector<std::vector<std::size_t>> places;  // each column's places in the result
         std::vector<QString> results;                  // one for each row
-        QString resultHeader = QStringLiteral("Result");
         QString resultTip;
     };
 

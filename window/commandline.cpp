@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <filesystem>
 
 namespace kolvane {
 
@@ -16,40 +17,32 @@ CommandLine readCommandLine(const QStringList& arguments, const std::string& wor
                                  QStringLiteral("Source file to load at start."),
                                  QStringLiteral("[FILE]"));
 
-    CommandLine line;
     const QString usage = QStringLiteral("\n") + parser.helpText();
-    if (!parser.parse(arguments)) {
-        line.exitNow = 2;
-        line.message = parser.errorText() + usage;
-        return line;
-    }
-    if (parser.isSet(help)) {
-        line.exitNow = 0;
-        line.message = parser.helpText();
-        return line;
-    }
+    if (!parser.parse(arguments)) return {{}, 2, parser.errorText() + usage};
+    if (parser.isSet(help)) return {{}, 0, parser.helpText()};
     if (parser.isSet(version)) {
-        line.exitNow = 0;
-        line.message = QCoreApplication::applicationName() + QLatin1Char(' ') +
-                       QCoreApplication::applicationVersion() + QLatin1Char('\n');
-        return line;
+        return {{},
+                0,
+                QCoreApplication::applicationName() + QLatin1Char(' ') +
+                    QCoreApplication::applicationVersion() + QLatin1Char('\n')};
     }
     const QStringList files = parser.positionalArguments();
-    if (files.size() > 1) {
-        line.exitNow = 2;
-        line.message = QStringLiteral("Give at most one file.") + usage;
-        return line;
-    }
+    if (files.size() > 1) return {{}, 2, QStringLiteral("Give at most one file.") + usage};
     // Made absolute against the directory the program starts in, so sourcePathEdit
     // says which file it is. Latin-1 keeps every byte through the cleaning.
-    if (files.isEmpty()) return line;
+    if (files.isEmpty()) return {};
     QString path = files.front();
     if (!path.startsWith(QLatin1Char('/'))) {
         path = QString::fromLatin1(workDir.data(), static_cast<qsizetype>(workDir.size())) +
                QLatin1Char('/') + path;
     }
-    line.source = QDir::cleanPath(path).toLatin1().toStdString();
-    return line;
+    return {QDir::cleanPath(path).toLatin1().toStdString(), std::nullopt, {}};
+}
+
+std::string workDir() {
+    std::error_code error;
+    std::string dir = std::filesystem::current_path(error).native();
+    return error ? "." : dir;
 }
 
 }  // namespace kolvane

@@ -19,4 +19,7 @@ struct CommandLine {
 // its bytes. `workDir` is the current directory's bytes.
 CommandLine readCommandLine(const QStringList& arguments, const std::string& workDir);
 
+// The current directory's bytes, whatever their encoding; "." when it has none.
+std::string workDir();
+
 }  // namespace kolvane

@@ -1,6 +1,5 @@
 // The window's controls, their captions and initial content, and their places.
 #include <QCheckBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -38,13 +37,18 @@ QLabel* label(const char* name, const QString& caption) {
     return l;
 }
 
-QPushButton* button(const char* name, const QString& caption, int width) {
+// `width` 0: as wide as its caption.
+QPushButton* button(const char* name, const QString& caption, int width = 0) {
     auto* b = named(new QPushButton(caption), name);
     // No button answers Enter or Escape.
     b->setAutoDefault(false);
     b->setDefault(false);
-    b->setFixedWidth(width);
+    if (width > 0) b->setFixedWidth(width);
     return b;
+}
+
+QCheckBox* checkBox(const char* name, const QString& caption) {
+    return named(new QCheckBox(caption), name);
 }
 
 QLineEdit* textBox(const char* name, const QString& text, int width) {
@@ -58,27 +62,14 @@ QLineEdit* textBox(const char* name, const QString& text, int width) {
 
 }  // namespace
 
-void MainWindow::buildControls() {
-    setObjectName(QStringLiteral("Kolvane"));
-    setWindowTitle(QStringLiteral("Kolvane"));
-    setWindowIcon(windowIcon());
-    QHBoxLayout* sourceRow = buildSourceRow();
-    buildSettingsFrame();
-    QHBoxLayout* bottomRow = buildBottomRow();
-    assemble(sourceRow, bottomRow);
-    describeControls();
-    chainTabOrder();
-}
-
-QHBoxLayout* MainWindow::buildSourceRow() {
+QLayout* MainWindow::buildSourceRow() {
     // Source row: the path, the picture button that loads it, and "Rip".
     // The path box takes what the row has to spare; on a small screen it
     // gives up room first, with the gap before "Rip".
     sourcePathEdit = textBox("sourcePathEdit", QString(), 160);
     loadButton = button("loadButton", QString(), 40);
-    loadButton->setIcon(loadfileIcon());
+    loadButton->setIcon(drawnIcon(QStringLiteral(":/icons/folder.svg"), QSize(14, 12)));
     loadButton->setIconSize(QSize(14, 12));
-    loadButton->setAccessibleName(QStringLiteral("Load file"));
     ripButton = button("ripButton", QStringLiteral("Rip"), 67);
     auto* sourceRow = new QHBoxLayout;
     sourceRow->addWidget(sourcePathEdit, 1);
@@ -88,42 +79,34 @@ QHBoxLayout* MainWindow::buildSourceRow() {
     return sourceRow;
 }
 
-QGridLayout* MainWindow::buildFieldsGrid() {
+QLayout* MainWindow::buildFieldsGrid() {
     // Settings: two rows of separators and fields on the left, the check boxes
     // on the right, and the preview line with ">>" below them.
-    splitLabel = label("splitLabel", QStringLiteral("Split-Char :"));
-    splitEdit = textBox("splitEdit", QStringLiteral("|"), 94);
-    joinLabel = label("joinLabel", QStringLiteral("New field Separator :"));
-    joinEdit = textBox("joinEdit", QStringLiteral(":"), 91);
-    fieldsLabel = label("fieldsLabel", QStringLiteral("Rip fields : "));
+    // The separators' boxes have their designed widths, and are narrower
+    // only where the screen is.
+    splitEdit = textBox("splitEdit", QStringLiteral("|"), 50);
+    splitEdit->setMaximumWidth(94);
+    joinEdit = textBox("joinEdit", QStringLiteral(":"), 50);
+    joinEdit->setMaximumWidth(91);
     fieldsEdit = textBox("fieldsEdit", QString(), 150);
     // On a narrow screen (a small one at 200%) the hint gives up room first,
     // wrapping onto a second line, so that the check boxes beside it and the
     // buttons stay in sight.
-    fieldsHintLabel = named(new WrappedLabel(QStringLiteral("(separate fields with ,  eg. : 2,4)")),
-                            "fieldsHintLabel");
-    fieldsHintLabel->setMinimumWidth(
-        fieldsHintLabel->fontMetrics().horizontalAdvance(fieldsHintLabel->text()) / 2 + 8);
-    skipEmptyCheck =
-        named(new QCheckBox(QStringLiteral("Skip line on 1 empty value")), "skipEmptyCheck");
-    hideListCheck =
-        named(new QCheckBox(QStringLiteral("hide list while ripping")), "hideListCheck");
-    templateCheck =
-        named(new QCheckBox(QStringLiteral("Use smartcombine [1]...[2]")), "templateCheck");
-    quotedCheck =
-        named(new QCheckBox(QStringLiteral("Fields may be quoted (\"...\")")), "quotedCheck");
-    headerCheck = named(new QCheckBox(QStringLiteral("First line holds names")), "headerCheck");
-    // Their designed widths, and narrower only where the screen is.
-    splitEdit->setMaximumWidth(94);
-    joinEdit->setMaximumWidth(91);
-    splitEdit->setMinimumWidth(50);
-    joinEdit->setMinimumWidth(50);
+    auto* fieldsHint = named(
+        new WrappedLabel(QStringLiteral("(separate fields with ,  eg. : 2,4)")), "fieldsHintLabel");
+    fieldsHint->setMinimumWidth(
+        fieldsHint->fontMetrics().horizontalAdvance(fieldsHint->text()) / 2 + 8);
+    skipEmptyCheck = checkBox("skipEmptyCheck", QStringLiteral("Skip line on 1 empty value"));
+    hideListCheck = checkBox("hideListCheck", QStringLiteral("hide list while ripping"));
+    templateCheck = checkBox("templateCheck", QStringLiteral("Use smartcombine [1]...[2]"));
+    quotedCheck = checkBox("quotedCheck", QStringLiteral("Fields may be quoted (\"...\")"));
+    headerCheck = checkBox("headerCheck", QStringLiteral("First line holds names"));
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(2);
-    fields->addWidget(splitLabel, 0, 0);
+    fields->addWidget(label("splitLabel", QStringLiteral("Split-Char :")), 0, 0);
     fields->addWidget(splitEdit, 0, 1);
-    fields->addWidget(joinLabel, 0, 2);
+    fields->addWidget(label("joinLabel", QStringLiteral("New field Separator :")), 0, 2);
     fields->addWidget(joinEdit, 0, 3);
     fields->addWidget(skipEmptyCheck, 0, 5);
     fields->addWidget(hideListCheck, 1, 5);
@@ -133,9 +116,9 @@ QGridLayout* MainWindow::buildFieldsGrid() {
     csvRow->addWidget(headerCheck);
     csvRow->addStretch();
     fields->addLayout(csvRow, 1, 0, 1, 5);
-    fields->addWidget(fieldsLabel, 2, 0);
+    fields->addWidget(label("fieldsLabel", QStringLiteral("Rip fields : ")), 2, 0);
     fields->addWidget(fieldsEdit, 2, 1, 1, 2);
-    fields->addWidget(fieldsHintLabel, 2, 3, 1, 2);
+    fields->addWidget(fieldsHint, 2, 3, 1, 2);
     fields->addWidget(templateCheck, 2, 5);
     fields->setColumnStretch(4, 1);
     fields->setColumnMinimumWidth(4, 12);
@@ -143,7 +126,7 @@ QGridLayout* MainWindow::buildFieldsGrid() {
 }
 
 void MainWindow::buildSettingsFrame() {
-    QGridLayout* fields = buildFieldsGrid();
+    QLayout* fields = buildFieldsGrid();
 
     previewLine = textBox("previewLine", QString(), 0);
     nextLineButton = button("nextLineButton", QStringLiteral(">>"), 28);
@@ -162,7 +145,7 @@ void MainWindow::buildSettingsFrame() {
     frame->addLayout(previewRow);
 }
 
-QHBoxLayout* MainWindow::buildBottomRow() {
+QLayout* MainWindow::buildBottomRow() {
     // The result list takes whatever room the window has to spare. Hidden
     // during a rip, it keeps that room: nothing else may move into it.
     resultList = named(new ResultView, "resultList");
@@ -176,17 +159,14 @@ QHBoxLayout* MainWindow::buildBottomRow() {
     // Bottom row: the status line, file-to-file mode and "Save". During a
     // long rip the progress bar takes the right part of the status line's
     // place, and "Stop" the place of the disabled "Save".
-    statusLabel = named(new ElidingLabel, "statusLabel");
-    statusLabel->setTextFormat(Qt::PlainText);
     // A long message is cut in the middle rather than widening the window.
-    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusLabel = named(new ElidingLabel, "statusLabel");
     statusLabel->setMinimumWidth(120);
     ripProgress = named(new QProgressBar, "ripProgress");
     ripProgress->setFixedWidth(150);
     ripProgress->hide();
-    toFileCheck =
-        named(new QCheckBox(QStringLiteral("file to file (faster - for more than 30000 items)")),
-              "toFileCheck");
+    toFileCheck = checkBox("toFileCheck",
+                           QStringLiteral("file to file (faster - for more than 30000 items)"));
     saveButton = button("saveButton", QStringLiteral("Save"), 79);
     stopButton = button("stopButton", QStringLiteral("Stop"), 79);
     saveOrStop_ = new QStackedWidget;
@@ -206,7 +186,27 @@ QHBoxLayout* MainWindow::buildBottomRow() {
     return bottomRow;
 }
 
-void MainWindow::assemble(QHBoxLayout* sourceRow, QHBoxLayout* bottomRow) {
+QWidget* MainWindow::buildSuggestionBar() {
+    suggestionBar = named(new QWidget, "suggestionBar");
+    // Wrapped, never cut: the offer's words are what it offers. Two lines
+    // of room, kept once an offer has shown for a source, so that nothing
+    // under it moves when the offer goes or comes back; a source with no
+    // offer costs a small screen no room.
+    suggestionLabel = named(new WrappedLabel(QString(), 2), "suggestionLabel");
+    useSuggestionButton = button("useSuggestionButton", QStringLiteral("Use"));
+    useSuggestionButton->setToolTip(QStringLiteral("Take these settings"));
+    dismissSuggestionButton = button("dismissSuggestionButton", QStringLiteral("Dismiss"));
+    dismissSuggestionButton->setToolTip(QStringLiteral("Keep the settings as they are"));
+    auto* row = new QHBoxLayout(suggestionBar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(suggestionLabel, 1);
+    row->addWidget(useSuggestionButton);
+    row->addWidget(dismissSuggestionButton);
+    suggestionBar->hide();
+    return suggestionBar;
+}
+
+void MainWindow::assemble(QLayout* sourceRow, QLayout* bottomRow) {
     auto* content = new QWidget;
     auto* window = new QVBoxLayout(content);
     window->setContentsMargins(9, 9, 9, 9);
@@ -240,65 +240,58 @@ void MainWindow::assemble(QHBoxLayout* sourceRow, QHBoxLayout* bottomRow) {
 // button and the boxes tells. The labels, the status line included, are read
 // by their captions.
 void MainWindow::describeControls() {
-    const std::pair<QWidget*, const char*> names[] = {
-        {sourcePathEdit, "Source file"},
-        {loadButton, "Load file"},
-        {ripButton, "Rip"},
-        {resultList, "Result list"},
-        {saveButton, "Save"},
-        {settingsFrame, "Settings"},
-        {toFileCheck, "File to file"},
-        {splitEdit, "Split string"},
-        {joinEdit, "New field separator"},
-        {fieldsEdit, "Rip fields"},
-        {skipEmptyCheck, "Skip line on 1 empty value"},
-        {hideListCheck, "Hide list while ripping"},
-        {templateCheck, "Use smartcombine"},
-        {quotedCheck, "Fields may be quoted"},
-        {headerCheck, "First line holds names"},
-        {previewLine, "Preview line"},
-        {nextLineButton, "Next line"},
-        {ripProgress, "Rip progress"},
-        {stopButton, "Stop"},
+    const struct {
+        QWidget* widget;
+        const char* name;
+        const char* tip;
+    } controls[] = {
+        {sourcePathEdit, "Source file",
+         "Path of the source file. Type it, choose it with the button beside, or drop a file on "
+         "the window."},
+        {loadButton, "Load file", "Choose the source file and show its first line (Ctrl+O)"},
+        {ripButton, "Rip", "Rip every line of the source file (F5); Escape stops it"},
+        {resultList, "Result list", nullptr},
+        {saveButton, "Save", "Save the result list to a file (Ctrl+S)"},
+        {settingsFrame, "Settings", nullptr},
+        {toFileCheck, "File to file", nullptr},
+        {splitEdit, "Split string",
+         "The string that separates the fields of a source line.\n\\t stands for a tab, \\\\ for "
+         "one backslash."},
+        {joinEdit, "New field separator",
+         "The string put between the chosen fields of a result line.\n\\t stands for a tab, \\\\ "
+         "for one backslash."},
+        {fieldsEdit, "Rip fields",
+         "The fields to keep, by number, separated by commas (2,4).\nWith smartcombine, a template "
+         "in which [n] stands for field n ([2]-[1])."},
+        {skipEmptyCheck, "Skip line on 1 empty value", nullptr},
+        {hideListCheck, "Hide list while ripping", nullptr},
+        {templateCheck, "Use smartcombine", nullptr},
+        {quotedCheck, "Fields may be quoted", nullptr},
+        {headerCheck, "First line holds names", nullptr},
+        {previewLine, "Preview line", nullptr},
+        {nextLineButton, "Next line", "Show the next line of the source file"},
+        {ripProgress, "Rip progress", nullptr},
+        {stopButton, "Stop", "Stop the rip after the current line (Escape)"},
     };
-    for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
-
-    sourcePathEdit->setToolTip(
-        QStringLiteral("Path of the source file. Type it, choose it with the button beside, "
-                       "or drop a file on the window."));
-    loadButton->setToolTip(
-        QStringLiteral("Choose the source file and show its first line (Ctrl+O)"));
-    ripButton->setToolTip(
-        QStringLiteral("Rip every line of the source file (F5); Escape stops it"));
-    saveButton->setToolTip(QStringLiteral("Save the result list to a file (Ctrl+S)"));
-    stopButton->setToolTip(QStringLiteral("Stop the rip after the current line (Escape)"));
-    nextLineButton->setToolTip(QStringLiteral("Show the next line of the source file"));
-    splitEdit->setToolTip(QStringLiteral(
-        "The string that separates the fields of a source line.\n\\t stands for a tab, "
-        "\\\\ for one backslash."));
-    joinEdit->setToolTip(QStringLiteral(
-        "The string put between the chosen fields of a result line.\n\\t stands for a tab, "
-        "\\\\ for one backslash."));
-    fieldsEdit->setToolTip(QStringLiteral(
-        "The fields to keep, by number, separated by commas (2,4).\nWith smartcombine, a "
-        "template in which [n] stands for field n ([2]-[1])."));
+    for (const auto& [widget, name, tip] : controls) {
+        widget->setAccessibleName(QString::fromUtf8(name));
+        if (tip) widget->setToolTip(QString::fromUtf8(tip));
+    }
     updateFieldTip();
 }
 
 void MainWindow::chainTabOrder() {
-    QWidget* order[] = {sourcePathEdit, loadButton,  ripButton,     resultList,     saveButton,
-                        splitEdit,      joinEdit,    fieldsEdit,    skipEmptyCheck, previewLine,
-                        nextLineButton, toFileCheck, hideListCheck, templateCheck};
+    // The design's order up to templateCheck; the controls added since follow
+    // its last one.
+    QWidget* order[] = {sourcePathEdit, loadButton,          ripButton,
+                        resultList,     saveButton,          splitEdit,
+                        joinEdit,       fieldsEdit,          skipEmptyCheck,
+                        previewLine,    nextLineButton,      toFileCheck,
+                        hideListCheck,  templateCheck,       quotedCheck,
+                        headerCheck,    useSuggestionButton, dismissSuggestionButton};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
-    // The controls added since the design follow its last one.
-    QWidget* added[] = {templateCheck,
-                        quotedCheck,
-                        headerCheck,
-                        useSuggestionButton,
-                        dismissSuggestionButton,
-                        columnGrid_->showCheck(),
-                        columnGrid_->table()};
-    for (std::size_t i = 1; i < std::size(added); ++i) QWidget::setTabOrder(added[i - 1], added[i]);
+    QWidget::setTabOrder(dismissSuggestionButton, columnGrid_->showCheck());
+    QWidget::setTabOrder(columnGrid_->showCheck(), columnGrid_->table());
 }
 
 }  // namespace kolvane

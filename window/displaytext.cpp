@@ -29,10 +29,8 @@ std::string_view showable(std::string_view bytes, qsizetype maxChars) {
 // The Windows-1252 byte for `c`, or 0 when it has none.
 char windows1252Byte(char16_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    for (std::size_t i = 0; i < std::size(kHigh1252); ++i) {
-        if (kHigh1252[i] == c) return static_cast<char>(0x80 + i);
-    }
-    return 0;
+    const auto* at = std::ranges::find(kHigh1252, c);
+    return at == std::end(kHigh1252) ? 0 : static_cast<char>(0x80 + (at - kHigh1252));
 }
 
 }  // namespace

@@ -7,6 +7,11 @@
 
 namespace kolvane {
 
+ElidingLabel::ElidingLabel(QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
 bool ElidingLabel::elided() const {
     return fontMetrics().horizontalAdvance(text()) > contentsRect().width();
 }

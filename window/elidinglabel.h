@@ -12,7 +12,8 @@ class ElidingLabel : public QLabel {
     Q_OBJECT
 
   public:
-    using QLabel::QLabel;
+    // Plain text, and as wide as its place lets it be: it never widens the row.
+    explicit ElidingLabel(QWidget* parent = nullptr);
     bool elided() const;
 
   protected:

@@ -1,8 +1,6 @@
 #include "fieldtip.h"
 
-#include "displaytext.h"
-
-#include <algorithm>
+#include <QStringList>
 #include <cstdint>
 #include <string>
 
@@ -18,11 +16,6 @@ constexpr qsizetype kValueChars = 32;
 constexpr qsizetype kResultChars = 100;
 constexpr qsizetype kLineChars = 90;
 
-// The bytes as the window shows them, shortened to `max` characters with an ellipsis.
-QString shortened(std::string_view bytes, qsizetype max) {
-    return displayStart(bytes, max);
-}
-
 // One paragraph that keeps its spaces and line breaks and never wraps.
 QString paragraph(const QString& html) {
     return QStringLiteral("<p style=\"white-space:pre\">") + html + QStringLiteral("</p>");
@@ -35,30 +28,26 @@ QString fieldTip(const SourceSession& source, std::string_view line, const Setti
     // Quoted, a split string inside quotes splits nothing, and values show unquoted.
     const SourceSession::Gives gives = source.gives(line, settings, list, kTipFields);
     const std::vector<std::string>& cut = gives.values;
-    const std::size_t fields = gives.fields;
     const auto listed = static_cast<int>(cut.size());
 
     // "[1] 0   [2] uniform@delta.com   [3] ...", a new line before a field
     // that would make the line too long.
     QString numbered;
-    qsizetype lineLength = 0;
+    qsizetype lineStart = 0;
     for (int k = 0; k < listed; ++k) {
         const QString field = QStringLiteral("[%1] ").arg(k + 1) +
-                              shortened(cut[static_cast<std::size_t>(k)], kValueChars);
-        if (lineLength > 0 && lineLength + 3 + field.size() > kLineChars) {
-            numbered += QLatin1Char('\n');
-            lineLength = 0;
-        } else if (lineLength > 0) {
-            numbered += QStringLiteral("   ");
-            lineLength += 3;
+                              displayStart(cut[static_cast<std::size_t>(k)], kValueChars);
+        if (k > 0) {
+            const bool wrap = numbered.size() - lineStart + 3 + field.size() > kLineChars;
+            numbered += wrap ? QStringLiteral("\n") : QStringLiteral("   ");
+            if (wrap) lineStart = numbered.size();
         }
         numbered += field;
-        lineLength += field.size();
     }
     QString tip = paragraph(numbered.toHtmlEscaped());
-    if (fields > std::size_t(listed)) {
+    if (gives.fields > std::size_t(listed)) {
         tip += QStringLiteral("<p>%1 fields in all; the first %2 are shown.</p>")
-                   .arg(fields)
+                   .arg(gives.fields)
                    .arg(listed);
     }
 
@@ -67,10 +56,21 @@ QString fieldTip(const SourceSession& source, std::string_view line, const Setti
         tip += QStringLiteral("<p>Result: none, the line is skipped (a value is blank).</p>");
     } else {
         tip += paragraph(QStringLiteral("Result: <b>") +
-                         shortened(gives.result, kResultChars).toHtmlEscaped() +
+                         displayStart(gives.result, kResultChars).toHtmlEscaped() +
                          QStringLiteral("</b>"));
     }
     return tip;
+}
+
+QString fieldsWarning(const std::vector<FieldProblem>& problems, ShownAs shownAs) {
+    QStringList lines;
+    for (const FieldProblem& problem : problems) {
+        const QString entry = shownAs == ShownAs::utf8 ? QString::fromUtf8(problem.entry)
+                                                       : displayText(problem.entry);
+        const QString line = QStringLiteral("'%1' %2").arg(entry, QString::fromUtf8(problem.why));
+        if (!lines.contains(line)) lines << line;
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace kolvane

@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <string_view>
+#include <vector>
 
+#include "displaytext.h"
 #include "sourcesession.h"
 
 namespace kolvane {
@@ -17,5 +19,11 @@ QString fieldTip(const SourceSession& source, std::string_view line, const Setti
                  const FieldList& list);
 
 inline constexpr int kTipFields = 40;
+
+// What is wrong with the field box's list, one line per entry the window
+// cannot use, as the engine's lenient reading finds it: "'Email' is not a
+// field number: it gives an empty value", the entry shown as the source
+// shows (`shownAs`). Empty when every entry is usable.
+QString fieldsWarning(const std::vector<FieldProblem>& problems, ShownAs shownAs);
 
 }  // namespace kolvane

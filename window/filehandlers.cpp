@@ -1,7 +1,6 @@
 // The handlers that choose, load, preview and save files, and the start-up
 // record of the directory the default output file goes to.
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -24,7 +23,6 @@ namespace kolvane {
 namespace {
 
 const QString kNoFile = QStringLiteral("No file opened...");
-const QString kDefaultOutput = QStringLiteral("default : tmpresult.txt");
 const QString kNothingSaved = QStringLiteral("Nothing saved...");
 
 // The longest the window waits for a preview or a save in place. Work done by
@@ -45,17 +43,7 @@ std::string localPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-QString reasonOf(const Error& error) {
-    return QString::fromLocal8Bit(error.message());
-}
-
 }  // namespace
-
-// Runs before the window is first shown. The default output file lives in the
-// directory the program was started from, however the process moves later.
-void MainWindow::recordStartDir() {
-    record_.startDir = localPath(QDir::currentPath());
-}
 
 void MainWindow::onLoadClicked() {
     const std::optional<QString> chosen = fileDialog_.showOpen(this);
@@ -78,10 +66,6 @@ void MainWindow::loadSource(const std::string& path) {
     columnGrid_->loadSource(path);
 }
 
-void MainWindow::onNextLineClicked() {
-    askPreview(false);
-}
-
 void MainWindow::askPreview(bool load) {
     previewAsks_.push_back(load);
     if (!previewTask_.running()) runPreview();
@@ -93,17 +77,16 @@ void MainWindow::runPreview() {
     const bool load = previewAsks_.front();
     previewAsks_.pop_front();
     // Raised first: it stays raised whether or not the line can be read.
-    const std::int64_t number = load ? 1 : ++record_.previewLineNumber;
+    const std::int64_t number = load ? 1 : ++previewLineNumber_;
     // The box, not the dialog or the drop, names the source from here on.
-    previewCancel_ = false;
     auto read = [this, path = sourcePath(), number] {
-        return preview_.line(path, number, &previewCancel_);
+        return preview_.line(path, number, &previewTask_.cancelled());
     };
     auto show = [this, load, number](PreviewAnswer answer) {
         if (!answer) {
-            showStatus(kNoFile, reasonOf(answer.error()));
+            showStatus(kNoFile, QString::fromLocal8Bit(answer.error().message()));
         } else if (*answer) {
-            if (load) record_.previewLineNumber = 1;
+            if (load) previewLineNumber_ = 1;
             setPreview(std::move(**answer), number);
             if (load) guessSource();
         } else if (load) {
@@ -120,7 +103,6 @@ void MainWindow::runPreview() {
 
 void MainWindow::dropPreview() {
     previewAsks_.clear();
-    previewCancel_ = true;
     previewTask_.drop();
     previewLine->setCursor(Qt::IBeamCursor);
 }
@@ -145,10 +127,6 @@ void MainWindow::setPreview(PreviewLine bytes, std::int64_t line) {
     if (line == 0) source_.forget();
     updateFieldTip();
     updateWarnings();
-}
-
-void MainWindow::onSaveClicked() {
-    saveList();
 }
 
 std::optional<bool> MainWindow::saveList() {
@@ -201,14 +179,14 @@ void MainWindow::onToFileClicked() {
     if (toFileCheck->checkState() != Qt::Checked) return;
     // Results are appended to the file: there is nothing to replace.
     if (const std::optional<QString> chosen = fileDialog_.showSave(this, SaveKind::Append)) {
-        record_.outputPath = localPath(*chosen);
+        outputPath_ = localPath(*chosen);
     } else {
-        showStatus(kDefaultOutput);
+        showStatus(QStringLiteral("default : tmpresult.txt"));
         // Used as it stands: a start directory of "/" gives "//tmpresult.txt".
-        record_.outputPath = record_.startDir + "/tmpresult.txt";
+        outputPath_ = startDir_ + "/tmpresult.txt";
     }
     toFileCheck->setToolTip(QStringLiteral("Results are appended to %1")
-                                .arg(QString::fromLocal8Bit(record_.outputPath.c_str())));
+                                .arg(QString::fromLocal8Bit(outputPath_.c_str())));
 }
 
 void MainWindow::hintAtAppended(bool sameFileThroughout) {
@@ -223,11 +201,8 @@ void MainWindow::hintAtAppended(bool sameFileThroughout) {
                                  : QStringLiteral("appended results to %1%2")
                                        .arg(QFileInfo(shown).fileName(), writtenAs());
     showHint(appended, shown);
-    // A count still going for an earlier rip gives up first, not waited for.
-    countCancel_ = true;
-    countTask_.drop();
-    countCancel_ = false;
-    auto count = [this, output] { return countLines(output, countCancel_); };
+    // A count still going for an earlier rip gives up when this one starts.
+    auto count = [this, output] { return countLines(output, countTask_.cancelled()); };
     auto say = [this, appended, shown](std::optional<std::uint64_t> held) {
         // Only while the hint is still this rip's.
         if (held && statusHintLabel->text() == appended) {

@@ -6,9 +6,7 @@
 
 namespace kolvane {
 
-namespace {
-
-QIcon drawn(const QString& resource, QSize size) {
+QIcon drawnIcon(const QString& resource, QSize size) {
     QSvgRenderer renderer(resource);
     QIcon icon;
     for (int scale : {1, 2}) {
@@ -21,16 +19,6 @@ QIcon drawn(const QString& resource, QSize size) {
         icon.addPixmap(pixmap);
     }
     return icon;
-}
-
-}  // namespace
-
-QIcon windowIcon() {
-    return drawn(QStringLiteral(":/icons/kolvane.svg"), QSize(45, 45));
-}
-
-QIcon loadfileIcon() {
-    return drawn(QStringLiteral(":/icons/folder.svg"), QSize(14, 12));
 }
 
 }  // namespace kolvane

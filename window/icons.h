@@ -4,9 +4,8 @@
 
 namespace kolvane {
 
-// The window's own images, drawn from the SVG resources at the sizes the window
-// uses them (and twice that for high-density screens).
-QIcon windowIcon();    // 45 x 45
-QIcon loadfileIcon();  // 14 x 12, a folder
+// One of the window's own images, drawn from the SVG `resource` at `size`, the
+// size the window uses it at, and twice that for high-density screens.
+QIcon drawnIcon(const QString& resource, QSize size);
 
 }  // namespace kolvane

@@ -1,6 +1,4 @@
 // kolvane: the desktop window. `kolvane FILE` starts with FILE loaded.
-#include <unistd.h>
-
 #include <QApplication>
 #include <csignal>
 #include <cstdio>
@@ -24,16 +22,6 @@ QStringList arguments(int argc, char** argv) {
     return list;
 }
 
-std::string workDir() {
-    std::string dir(4096, '\0');
-    while (::getcwd(dir.data(), dir.size()) == nullptr) {
-        if (errno != ERANGE) return ".";
-        dir.resize(dir.size() * 2);
-    }
-    dir.resize(dir.find('\0'));
-    return dir;
-}
-
 int finish(const kolvane::CommandLine& line) {
     std::fputs(qPrintable(line.message), *line.exitNow == 0 ? stdout : stderr);
     return *line.exitNow;
@@ -45,7 +33,7 @@ int main(int argc, char** argv) {
     // A FIFO or pipe whose reader went away fails the write that follows
     // with a message, instead of ending the program with everything unsaved.
     std::signal(SIGPIPE, SIG_IGN);
-    const std::string dir = workDir();
+    const std::string dir = kolvane::workDir();
     {
         // --help and --version need no display.
         QCoreApplication reader(argc, argv);

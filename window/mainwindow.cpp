@@ -8,6 +8,8 @@
 #include <QTimer>
 
 #include "columngrid.h"
+#include "commandline.h"
+#include "icons.h"
 #include "resultmodel.h"
 #include "resultview.h"
 
@@ -23,19 +25,27 @@ MainWindow::MainWindow(FileDialogs& dialogs, WindowServices services, QWidget* p
       saver_(std::move(services.writeBlock)),
       askUnsaved_(std::move(services.askUnsaved)),
       now_(session_->clock()) {
-    buildControls();
+    setObjectName(QStringLiteral("Kolvane"));
+    setWindowTitle(QStringLiteral("Kolvane"));
+    setWindowIcon(drawnIcon(QStringLiteral(":/icons/kolvane.svg"), QSize(45, 45)));
+    QLayout* sourceRow = buildSourceRow();
+    buildSettingsFrame();
+    QLayout* bottomRow = buildBottomRow();
+    assemble(sourceRow, bottomRow);
+    describeControls();
+    chainTabOrder();
     connectSignals();
     connectSettingsHelp();
     connectKeys();
-    recordStartDir();
+    // Before the window is first shown. The default output file lives in the
+    // directory the program was started from, however the process moves later.
+    startDir_ = workDir();
     placeOnScreen();
 }
 
 MainWindow::~MainWindow() {
-    // Both threads end within a step of their work once asked.
-    previewCancel_ = true;
-    headerStop_ = true;
-    countCancel_ = true;
+    // The save's thread ends within a step of its work once asked; the
+    // other tasks ask their own as they go.
     if (saveControl_) saveControl_->cancel = true;
 }
 
@@ -51,12 +61,13 @@ QMessageBox::StandardButton askUnsavedResults(QWidget* window, UnsavedBefore bef
 void MainWindow::connectSignals() {
     connect(loadButton, &QPushButton::clicked, this, &MainWindow::onLoadClicked);
     connect(ripButton, &QPushButton::clicked, this, &MainWindow::onRipClicked);
-    connect(nextLineButton, &QPushButton::clicked, this, &MainWindow::onNextLineClicked);
-    connect(saveButton, &QPushButton::clicked, this, &MainWindow::onSaveClicked);
+    connect(nextLineButton, &QPushButton::clicked, this, [this] { askPreview(false); });
+    connect(saveButton, &QPushButton::clicked, this, [this] { saveList(); });
     // clicked, not toggled: the handler answers the user, whichever way the box went.
     connect(toFileCheck, &QCheckBox::clicked, this, &MainWindow::onToFileClicked);
     // Enter in the path box loads it as a confirmed open dialog does; an edit
-    // makes the preview's line one of another file, so it goes.
+    // makes the preview's line, and the offer made for it, those of another
+    // file, so they go.
     connect(sourcePathEdit, &QLineEdit::returnPressed, this,
             [this] { loadSource(sourcePathEdit->text()); });
     // Enter in a setting rips, as "Rip" does: nothing while it is disabled.
@@ -64,8 +75,10 @@ void MainWindow::connectSignals() {
         connect(box, &QLineEdit::returnPressed, ripButton, &QPushButton::click);
     }
     connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] {
+        guessed_ = {};
+        offerSuggestion({});
         dropPreview();
-        record_.previewLineNumber = 0;
+        previewLineNumber_ = 0;
         sourceShownAs_ = ShownAs::utf8;
         setPreview({}, 0);
         columnGrid_->loadSource({});

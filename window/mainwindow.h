@@ -2,7 +2,6 @@
 
 #include <QMessageBox>
 #include <QWidget>
-#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -21,21 +20,15 @@
 #include "windowstate.h"
 
 class QCheckBox;
-class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QMimeData;
-class QMoveEvent;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QShortcut;
 class QStackedWidget;
 class QTimer;
-
-class QGridLayout;
-class QHBoxLayout;
 
 namespace kolvane {
 
@@ -54,13 +47,6 @@ enum class UnsavedBefore { closing, ripping };
 // Asks whether to save results before the window closes or a rip replaces
 // them: Save, Discard or Cancel.
 QMessageBox::StandardButton askUnsavedResults(QWidget* window, UnsavedBefore before);
-
-// What the handlers share besides the controls.
-struct WindowRecord {
-    std::int64_t previewLineNumber = 0;  // 1-based number of the line the preview shows
-    std::string outputPath;              // output file of file-to-file mode
-    std::string startDir;                // current directory when the window loaded
-};
 
 // What the window works with besides its controls. The defaults are the real
 // ones; tests replace them to act between two chosen lines of a rip, to make
@@ -93,33 +79,28 @@ class MainWindow : public QWidget {
     void loadSource(const QString& path);
 
   public slots:
-    void recordStartDir();
     void onLoadClicked();
-    void onNextLineClicked();
     void onRipClicked();
-    void onSaveClicked();
     void onToFileClicked();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
+    // A drag over the window, and its drop.
+    bool event(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     // A file dragged over a text box is the window's, not the box's.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void buildControls();
-    QHBoxLayout* buildSourceRow();
+    QLayout* buildSourceRow();
     // The split and join strings, the fields box, the check boxes.
-    QGridLayout* buildFieldsGrid();
+    QLayout* buildFieldsGrid();
     void buildSettingsFrame();
     // The result list, the status line, file-to-file mode, "Save" and "Stop".
-    QHBoxLayout* buildBottomRow();
+    QLayout* buildBottomRow();
     // The rows in the window, inside a scroll area for small screens.
-    void assemble(QHBoxLayout* sourceRow, QHBoxLayout* bottomRow);
+    void assemble(QLayout* sourceRow, QLayout* bottomRow);
     void describeControls();
     void chainTabOrder();
     void placeOnScreen();
@@ -162,9 +143,8 @@ class MainWindow : public QWidget {
     // Shows `bytes`, line `line` of the source (0: typed by hand), in previewLine.
     void setPreview(PreviewLine bytes, std::int64_t line);
 
-    // Answers a drag or drop: accepted only for one local file while idle.
+    // Answers a drag or drop: accepted only for one local file while loading is allowed.
     void takeDrop(QDropEvent* event);
-    std::optional<std::string> droppableFile(const QMimeData* mime) const;
     // previewLine's tooltip: its line's numbered fields and the result line that
     // the settings as they are now would give for it.
     void updateFieldTip();
@@ -210,13 +190,9 @@ class MainWindow : public QWidget {
     QPushButton* ripButton = nullptr;
     // Settings frame
     QGroupBox* settingsFrame = nullptr;
-    QLabel* splitLabel = nullptr;
     QLineEdit* splitEdit = nullptr;
-    QLabel* joinLabel = nullptr;
     QLineEdit* joinEdit = nullptr;
-    QLabel* fieldsLabel = nullptr;
     QLineEdit* fieldsEdit = nullptr;
-    QLabel* fieldsHintLabel = nullptr;
     QCheckBox* skipEmptyCheck = nullptr;
     QCheckBox* hideListCheck = nullptr;
     QCheckBox* templateCheck = nullptr;
@@ -247,8 +223,11 @@ class MainWindow : public QWidget {
     QScrollArea* scroll_ = nullptr;     // holds every control
     ColumnGrid* columnGrid_ = nullptr;  // the first records' columns, under the settings
 
-    // The handlers' shared record, the results, and the helpers behind them.
-    WindowRecord record_;
+    // What the handlers share besides the controls, the results, and the
+    // helpers behind them.
+    std::int64_t previewLineNumber_ = 0;  // 1-based number of the line the preview shows
+    std::string outputPath_;              // output file of file-to-file mode
+    std::string startDir_;                // current directory when the window loaded
     ResultStore store_;
     ResultModel* model_ = nullptr;
     RipSession* session_ = nullptr;
@@ -288,8 +267,6 @@ class MainWindow : public QWidget {
 
     using PreviewAnswer = Expected<std::optional<PreviewLine>>;
     std::deque<bool> previewAsks_;  // true: a load, false: ">>"
-    std::atomic<bool> previewCancel_{false};
-    std::atomic<bool> countCancel_{false};
     // Where the running rip's results went when it started.
     ResultsTo ripTo_;
     std::unique_ptr<SaveControl> saveControl_;
@@ -299,7 +276,6 @@ class MainWindow : public QWidget {
     BackgroundTask<std::optional<QString>> saveTask_;
     BackgroundTask<SourceGuess> guessTask_;
     BackgroundTask<std::optional<std::uint64_t>> countTask_;
-    std::atomic<bool> headerStop_{false};
     BackgroundTask<Expected<SourceSession::TakenHeader>> headerTask_;
 };
 

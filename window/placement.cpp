@@ -1,4 +1,5 @@
 // Where the window opens, and its frame kept on the screen.
+#include <QCheckBox>
 #include <QEvent>
 #include <QScreen>
 #include <QScrollArea>
@@ -27,7 +28,7 @@ void MainWindow::placeOnScreen() {
         const int later = 5 * fontMetrics().lineSpacing();
         if (scroll_->widget()->minimumSizeHint().height() + later >
             where->availableGeometry().height()) {
-            columnGrid_->setShown(false);
+            columnGrid_->showCheck()->setChecked(false);
         }
         setGeometry(fitOnScreen(wanted, minimumSizeHint(), where->availableGeometry()));
     } else {

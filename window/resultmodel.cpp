@@ -6,7 +6,7 @@
 
 namespace kolvane {
 
-ResultModel::ResultModel(const ResultStore& store, QObject* parent)
+ResultModel::ResultModel(ResultStore& store, QObject* parent)
     : QAbstractListModel(parent), store_(store) {}
 
 int ResultModel::rowCount(const QModelIndex& parent) const {
@@ -43,15 +43,12 @@ void ResultModel::sync() {
     endInsertRows();
 }
 
-void ResultModel::beginClear() {
+void ResultModel::clear() {
     beginResetModel();
-}
-
-void ResultModel::endClear() {
+    store_.clear();
     rows_ = 0;
     saved_ = false;
     endResetModel();
-    sync();
 }
 
 }  // namespace kolvane

@@ -13,7 +13,7 @@ class ResultModel : public QAbstractListModel {
     Q_OBJECT
 
   public:
-    explicit ResultModel(const ResultStore& store, QObject* parent = nullptr);
+    explicit ResultModel(ResultStore& store, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -21,16 +21,15 @@ class ResultModel : public QAbstractListModel {
     // Announces the items appended to the store since the last call.
     void sync();
 
-    // Bracket a change that empties the store.
-    void beginClear();
-    void endClear();
+    // Empties the store, and the list with it.
+    void clear();
 
     // Whether the list holds results not saved since it was last emptied.
     bool unsaved() const { return rows_ > 0 && !saved_; }
     void markSaved() { saved_ = true; }
 
   private:
-    const ResultStore& store_;
+    ResultStore& store_;
     int rows_ = 0;  // rows the view has been told about
     bool saved_ = false;
 };

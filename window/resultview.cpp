@@ -51,10 +51,6 @@ ResultView::ResultView(QWidget* parent) : QListView(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
-int ResultView::rowCount() const {
-    return model() ? model()->rowCount(rootIndex()) : 0;
-}
-
 int ResultView::rowHeight() const {
     if (rowHeight_ > 0) return rowHeight_;
     if (rowCount() == 0) return std::max(1, fontMetrics().height());
@@ -63,18 +59,6 @@ int ResultView::rowHeight() const {
     const QModelIndex first = indexOfRow(0);
     rowHeight_ = std::max(1, itemDelegateForIndex(first)->sizeHint(option, first).height());
     return rowHeight_;
-}
-
-int ResultView::firstVisibleRow() const {
-    return verticalScrollBar()->value();
-}
-
-int ResultView::pageRows() const {
-    return std::max(1, viewport()->height() / rowHeight());
-}
-
-QModelIndex ResultView::indexOfRow(int row) const {
-    return model() ? model()->index(row, modelColumn(), rootIndex()) : QModelIndex();
 }
 
 QRect ResultView::visualRect(const QModelIndex& index) const {
@@ -97,27 +81,12 @@ QModelIndex ResultView::indexAt(const QPoint& point) const {
 void ResultView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     if (!index.isValid() || index.parent() != rootIndex()) return;
     const int row = index.row();
-    const int first = firstVisibleRow();
     const int page = pageRows();
-    int top = first;
-    switch (hint) {
-        case EnsureVisible:
-            if (row < first) {
-                top = row;
-            } else if (row >= first + page) {
-                top = row - page + 1;
-            }
-            break;
-        case PositionAtTop:
-            top = row;
-            break;
-        case PositionAtBottom:
-            top = row - page + 1;
-            break;
-        case PositionAtCenter:
-            top = row - page / 2;
-            break;
-    }
+    // EnsureVisible moves the list no further than brings the row in sight.
+    const int top = hint == PositionAtTop      ? row
+                    : hint == PositionAtBottom ? row - page + 1
+                    : hint == PositionAtCenter ? row - page / 2
+                                               : std::clamp(firstVisibleRow(), row - page + 1, row);
     verticalScrollBar()->setValue(top);  // the bar keeps it in range
 }
 
@@ -179,10 +148,6 @@ void ResultView::scrollContentsBy(int dx, int dy) {
     }
 }
 
-int ResultView::horizontalOffset() const {
-    return 0;
-}
-
 int ResultView::verticalOffset() const {
     return clampCoordinate(qint64{firstVisibleRow()} * rowHeight());
 }
@@ -191,32 +156,15 @@ QModelIndex ResultView::moveCursor(CursorAction action, Qt::KeyboardModifiers) {
     const int rows = rowCount();
     if (rows == 0) return {};
     const QModelIndex current = currentIndex();
-    int row = current.isValid() ? current.row() : -1;
-    switch (action) {
-        case MoveUp:
-        case MovePrevious:
-            --row;
-            break;
-        case MoveDown:
-        case MoveNext:
-            ++row;
-            break;
-        case MovePageUp:
-            row -= pageRows();
-            break;
-        case MovePageDown:
-            row += pageRows();
-            break;
-        case MoveHome:
-            row = 0;
-            break;
-        case MoveEnd:
-            row = rows - 1;
-            break;
-        case MoveLeft:
-        case MoveRight:
-            return current;
-    }
+    if (action == MoveLeft || action == MoveRight) return current;
+    const int page = pageRows();
+    const int at = current.isValid() ? current.row() : -1;
+    const int row = action == MoveHome                           ? 0
+                    : action == MoveEnd                          ? rows - 1
+                    : action == MovePageUp                       ? at - page
+                    : action == MovePageDown                     ? at + page
+                    : action == MoveUp || action == MovePrevious ? at - 1
+                                                                 : at + 1;  // down, next
     return indexOfRow(std::clamp(row, 0, rows - 1));
 }
 

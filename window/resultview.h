@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QListView>
+#include <QScrollBar>
+#include <algorithm>
 
 namespace kolvane {
 
@@ -33,20 +35,22 @@ class ResultView : public QListView {
     void paintEvent(QPaintEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void updateGeometries() override;
-    int horizontalOffset() const override;
+    int horizontalOffset() const override { return 0; }
     int verticalOffset() const override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
     QRegion visualRegionForSelection(const QItemSelection& selection) const override;
 
   private:
-    int rowCount() const;
+    int rowCount() const { return model() ? model()->rowCount(rootIndex()) : 0; }
     // Height of every row, from the delegate's size of the first one.
     int rowHeight() const;
-    int firstVisibleRow() const;
+    int firstVisibleRow() const { return verticalScrollBar()->value(); }
     // Rows that fit the viewport whole; at least 1.
-    int pageRows() const;
-    QModelIndex indexOfRow(int row) const;
+    int pageRows() const { return std::max(1, viewport()->height() / rowHeight()); }
+    QModelIndex indexOfRow(int row) const {
+        return model() ? model()->index(row, modelColumn(), rootIndex()) : QModelIndex();
+    }
 
     mutable int rowHeight_ = 0;  // 0: not measured yet
 };

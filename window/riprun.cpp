@@ -27,8 +27,6 @@ constexpr std::chrono::milliseconds kShowBusyAfter{300};
 // The longest a read of the source keeps the window from its events.
 constexpr std::chrono::milliseconds kReadWait{10};
 
-const QString kStoppedNote = QStringLiteral(" (stopped)");
-
 }  // namespace
 
 void MainWindow::onRipClicked() {
@@ -67,9 +65,7 @@ void MainWindow::onRipClicked() {
         }
         source = std::move(*opened);
     }
-    model_->beginClear();
-    store_.clear();
-    model_->endClear();
+    model_->clear();
     showHint({});
     ripTo_ = to;
     session_->prepare(ripFields());
@@ -126,7 +122,7 @@ void MainWindow::enter(WindowState next) {
 
 void MainWindow::stopWork() {
     if (state_ == WindowState::ripping) enter(WindowState::stopping);
-    headerStop_ = true;
+    headerTask_.cancel();
     if (state_ == WindowState::saving && saveControl_) saveControl_->cancel = true;
 }
 
@@ -160,7 +156,7 @@ void MainWindow::ripFinished(const RunResult& result) {
     } else if (result.stopped) {
         // Said even before the first non-empty line: the user asked, and the
         // window answers.
-        showStatus(count + kStoppedNote);
+        showStatus(count + QStringLiteral(" (stopped)"));
     } else if (result.sawLine) {
         showStatus(count);
     }

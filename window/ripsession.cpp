@@ -29,19 +29,15 @@ void RipSession::run(ByteSource& source, const std::string& sourceName) {
 
 bool RipSession::idle() {
     QCoreApplication::processEvents();
-    return goOn();
+    // Asks the window, and tells the rip's thread, whether to go on.
+    const bool go = goOn_();
+    stopWanted_ = !go;
+    return go;
 }
 
 bool RipSession::pump(const Progress& progress) {
     emit this->progress(progress);
-    QCoreApplication::processEvents();
-    return goOn();
-}
-
-bool RipSession::goOn() {
-    const bool go = goOn_();
-    stopWanted_ = !go;
-    return go;
+    return idle();
 }
 
 }  // namespace kolvane

@@ -48,8 +48,6 @@ class RipSession : public QObject, private WindowHost {
     ResultsTo resultsTo() override { return resultsTo_(); }
     bool pump(const Progress& progress) override;
     bool idle() override;
-    // Asks the window, and tells the rip's thread, whether to go on.
-    bool goOn();
 
     std::function<Settings()> settings_;
     std::function<ResultsTo()> resultsTo_;

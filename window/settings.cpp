@@ -9,13 +9,6 @@
 
 namespace kolvane {
 
-namespace {
-
-const QString kPreviewTip =
-    QStringLiteral("One line of the source file, to find the field numbers by; >> shows the next.");
-
-}  // namespace
-
 Settings MainWindow::settings() const {
     Settings s;
     // Typed as the source shows: beside a source shown as Windows-1252, a
@@ -32,7 +25,7 @@ Settings MainWindow::settings() const {
 }
 
 ResultsTo MainWindow::resultsTo() const {
-    return {toFileCheck->checkState() != Qt::Unchecked, record_.outputPath};
+    return {toFileCheck->checkState() != Qt::Unchecked, outputPath_};
 }
 
 bool MainWindow::namesOn() const {
@@ -46,7 +39,10 @@ std::optional<FieldList> MainWindow::ripFields() const {
 }
 
 void MainWindow::updateFieldTip() {
-    if (previewBytes_.empty()) return previewLine->setToolTip(kPreviewTip);
+    if (previewBytes_.empty()) {
+        return previewLine->setToolTip(QStringLiteral(
+            "One line of the source file, to find the field numbers by; >> shows the next."));
+    }
     const QString cut =
         previewCut_ ? QStringLiteral(", its first %1 KiB").arg(SourcePreview::kKeptBytes >> 10)
                     : QString();

@@ -2,18 +2,15 @@
 // quoted fields, the offer of the settings a loaded source seems to want, the
 // warnings on a box it cannot use, and the hint after a rip of empty results.
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "columngrid.h"
-#include "fieldwarning.h"
+#include "fieldtip.h"
 #include "formatguess.h"
 #include "frontrules.h"
 #include "mainwindow.h"
-#include "wrappedlabel.h"
 
 namespace kolvane {
 
@@ -35,36 +32,7 @@ void mark(QLineEdit* box, const QString& problem) {
     box->setAccessibleDescription(problem);
 }
 
-QPushButton* barButton(const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
 }  // namespace
-
-QWidget* MainWindow::buildSuggestionBar() {
-    suggestionBar = new QWidget;
-    suggestionBar->setObjectName(QStringLiteral("suggestionBar"));
-    // Wrapped, never cut: the offer's words are what it offers. Two lines
-    // of room, kept once an offer has shown for a source, so that nothing
-    // under it moves when the offer goes or comes back; a source with no
-    // offer costs a small screen no room.
-    suggestionLabel = new WrappedLabel(QString(), 2);
-    suggestionLabel->setObjectName(QStringLiteral("suggestionLabel"));
-    useSuggestionButton = barButton("useSuggestionButton", QStringLiteral("Use"));
-    useSuggestionButton->setToolTip(QStringLiteral("Take these settings"));
-    dismissSuggestionButton = barButton("dismissSuggestionButton", QStringLiteral("Dismiss"));
-    dismissSuggestionButton->setToolTip(QStringLiteral("Keep the settings as they are"));
-    auto* row = new QHBoxLayout(suggestionBar);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(suggestionLabel, 1);
-    row->addWidget(useSuggestionButton);
-    row->addWidget(dismissSuggestionButton);
-    suggestionBar->hide();
-    return suggestionBar;
-}
 
 void MainWindow::connectSettingsHelp() {
     connect(useSuggestionButton, &QPushButton::clicked, this, &MainWindow::applySuggestion);
@@ -80,10 +48,6 @@ void MainWindow::connectSettingsHelp() {
     };
     connect(splitEdit, &QLineEdit::textEdited, this, answered);
     connect(splitEdit, &QLineEdit::textChanged, this, &MainWindow::reconsiderOffer);
-    connect(sourcePathEdit, &QLineEdit::textEdited, this, [this] {
-        guessed_ = {};
-        offerSuggestion({});
-    });
     for (QCheckBox* box : {quotedCheck, headerCheck}) {
         connect(box, &QCheckBox::clicked, this, answered);
         connect(box, &QCheckBox::toggled, this, &MainWindow::reconsiderOffer);
@@ -157,11 +121,10 @@ void MainWindow::ripWithHeader(std::unique_ptr<ByteSource> source, const std::st
     // Names are taken once, from the record the rip itself reads first, and
     // the field list is read again with them. The header is ripped first, as
     // any record is, so the results have their own header.
-    headerStop_ = false;
     auto held = std::make_shared<std::unique_ptr<ByteSource>>(std::move(source));
     auto read = [this, held, path, dialect = settings().dialect()] {
         return SourceSession::readHeader(std::move(*held), path, dialect, true,
-                                         [this] { return !headerStop_; });
+                                         [this] { return !headerTask_.cancelled(); });
     };
     auto taken = [this, path](Expected<SourceSession::TakenHeader> header) {
         if (!header) return ripFinished(RunResult{header.error()});

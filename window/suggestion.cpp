@@ -48,10 +48,7 @@ namespace {
 std::optional<std::optional<std::string>> offerableSplit(const FormatGuess& guess,
                                                          const Settings& now) {
     if (guess.split == now.split) return std::optional<std::string>();
-    if (std::find(kOfferedSplits.begin(), kOfferedSplits.end(), guess.split) ==
-        kOfferedSplits.end()) {
-        return std::nullopt;
-    }
+    if (std::ranges::find(kOfferedSplits, guess.split) == kOfferedSplits.end()) return std::nullopt;
     return std::optional<std::string>(guess.split);
 }
 
@@ -124,17 +121,10 @@ QString suggestionText(const Suggestion& suggestion) {
 }
 
 QString typedSplit(std::string_view split) {
-    QString typed;
-    for (const QChar c : QString::fromStdString(std::string(split))) {
-        if (c == QLatin1Char('\t')) {
-            typed += QStringLiteral("\\t");
-        } else if (c == QLatin1Char('\\')) {
-            typed += QStringLiteral("\\\\");
-        } else {
-            typed += c;
-        }
-    }
-    return typed;
+    // Backslashes first: the \t put in for a tab keeps its one backslash.
+    return QString::fromStdString(std::string(split))
+        .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('\t'), QStringLiteral("\\t"));
 }
 
 }  // namespace kolvane

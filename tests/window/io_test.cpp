@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <condition_variable>
-#include <future>
 #include <mutex>
 #include <thread>
 
@@ -67,98 +66,55 @@ class IoTest : public QObject, WindowFixture {
 
     // The preview reads ahead of its line; the rip still gets line 1 on.
     void fifoPreviewThenRip() {
-        const QByteArray fifo = QFile::encodeName(path("fifo"));
-        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-        std::promise<void> release;
-        std::thread writer([&] {
-            const int fd = ::open(fifo.constData(), O_WRONLY);
-            const QByteArray lines = numberedLines(500);
-            QCOMPARE(::write(fd, lines.constData(), size_t(lines.size())), lines.size());
-            release.get_future().wait();
-            ::close(fd);
-        });
+        HeldFifo fifo(path("fifo"), numberedLines(500));
         loadFile(path("fifo"));
         QCOMPARE(text("previewLine"), QStringLiteral("a1|b1|c1"));
         click("nextLineButton");
         QCOMPARE(text("previewLine"), QStringLiteral("a2|b2|c2"));
-        bool released = false;
-        rip(path("fifo"), "2", [&](int) {
-            if (!std::exchange(released, true)) release.set_value();
-        });
-        writer.join();
+        rip(path("fifo"), "2", [&](int) { fifo.release(); });
         QCOMPARE(listed().size(), 500);
         QCOMPARE(listed().first(), QStringLiteral("b1"));
         QCOMPARE(listed().last(), QStringLiteral("b500"));
     }
 
-    // Save onto a FIFO waits for its reader without holding events up, and
-    // Escape gives up a save that has none.
-    void fifoAsSaveTarget() {
-        rip(file("s.txt", numberedLines(3)), "1");
+    // Save onto a FIFO, and a rip file to file into one, wait for its reader
+    // without holding the window's events up; without a reader, Escape gives
+    // the work up.
+    void fifoAsOutput() {
+        const QString source = file("s.txt", numberedLines(3));
         const QByteArray fifo = QFile::encodeName(path("out"));
         QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-        std::mutex mutex;
-        std::condition_variable ticked;
-        bool go = false;
-        std::string got;
-        // The reader comes after ten ticks of the window's events, or at
-        // the latest after a second: a window that blocks shows a long gap.
-        std::thread reader([&] {
-            std::unique_lock lock(mutex);
-            ticked.wait_for(lock, std::chrono::seconds(1), [&] { return go; });
-            got = readFifo(fifo.constData());
-        });
-        GapMeter meter;
-        meter.onTick = [&](int ticks) {
-            if (ticks != 10) return;
-            std::lock_guard lock(mutex);
-            go = true;
-            ticked.notify_all();
-        };
-        meter.start();
-        answer(path("out"));
-        click("saveButton");
-        QTRY_VERIFY(control(*window_, "saveButton")->isEnabled());
-        reader.join();
-        QCOMPARE(QByteArray::fromStdString(got), QByteArray("a1\r\na2\r\na3\r\n"));
-        QVERIFY2(meter.longest < 100, qPrintable(QString::number(meter.longest)));
-        QCOMPARE(status(), QStringLiteral("3 values saved"));
-
-        meter.onTick = [&](int ticks) {
-            if (ticks == 20) QTest::keyClick(window_.get(), Qt::Key_Escape);
-        };
-        answer(path("out"));
-        click("saveButton");
-        QTRY_COMPARE(status(), QStringLiteral("Nothing saved..."));
-        QTRY_VERIFY(control(*window_, "saveButton")->isEnabled());
-    }
-
-    // File to file onto a FIFO: the rip's thread waits for the reader, the
-    // window's events go on meanwhile, and without a reader Escape ends it.
-    void fifoAsRipOutput() {
-        const QByteArray fifo = QFile::encodeName(path("out"));
-        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-        chooseOutfile(path("out"));
-        std::string got;
-        GapMeter meter;
-        std::thread reader;
-        meter.onTick = [&](int ticks) {
-            if (ticks == 10) reader = std::thread([&] { got = readFifo(fifo.constData()); });
-        };
-        meter.start();
-        rip(file("s.txt", numberedLines(3)), "1");
-        reader.join();
-        QCOMPARE(QByteArray::fromStdString(got), QByteArray("a1\r\na2\r\na3\r\n"));
-        QVERIFY2(meter.longest < 100, qPrintable(QString::number(meter.longest)));
-        QCOMPARE(status(), QStringLiteral("3 values ripped"));
-
-        meter.ticks = 0;
-        meter.onTick = [&](int ticks) {
-            if (ticks == 20) QTest::keyClick(window_.get(), Qt::Key_Escape);
-        };
-        rip(path("s.txt"), "1");
-        QCOMPARE(status(), QStringLiteral("0 values ripped (stopped)"));
-        QVERIFY2(meter.longest < 100, qPrintable(QString::number(meter.longest)));
+        for (const bool save : {true, false}) {
+            open();
+            const auto write = [&] {
+                if (!save) return void(rip(source, "1"));
+                answer(path("out"));
+                click("saveButton");
+                QTRY_VERIFY(control(*window_, "saveButton")->isEnabled());
+            };
+            // The list to save, or the FIFO as the output file.
+            save ? void(rip(source, "1")) : chooseOutfile(path("out"));
+            std::string got;
+            GapMeter meter;
+            std::thread reader;
+            // A window that blocks until the reader comes shows a long gap.
+            meter.onTick = [&](int ticks) {
+                if (ticks == 10) reader = std::thread([&] { got = readFifo(fifo.constData()); });
+            };
+            meter.start();
+            write();
+            reader.join();
+            QCOMPARE(QByteArray::fromStdString(got), QByteArray("a1\r\na2\r\na3\r\n"));
+            QVERIFY2(meter.longest < 100, qPrintable(QString::number(meter.longest)));
+            QCOMPARE(status(), save ? "3 values saved" : "3 values ripped");
+            meter.ticks = 0;
+            meter.onTick = [&](int ticks) {
+                if (ticks == 20) QTest::keyClick(window_.get(), Qt::Key_Escape);
+            };
+            write();
+            QTRY_COMPARE(status(), save ? "Nothing saved..." : "0 values ripped (stopped)");
+            QVERIFY2(meter.longest < 100, qPrintable(QString::number(meter.longest)));
+        }
     }
 
     // A save that lasts shows its progress, and "Stop" in the place of

@@ -2,13 +2,7 @@
 // settings a loaded source seems to want, and what it says is wrong before
 // and after a rip. The engine's tests prove the reading of quotes, names and
 // formats; these prove what the window makes of them.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QPushButton>
-#include <future>
-#include <thread>
 
 #include "suggestion.h"
 #include "windowtest.h"
@@ -106,21 +100,12 @@ class OptionsTest : public QObject, WindowFixture {
     // Names wait for a first line that has not come, with the window
     // answering: Escape stops the rip there, which rips nothing.
     void namesFromAStallingSource() {
-        const QByteArray fifo = QFile::encodeName(path("fifo"));
-        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-        std::promise<void> release;
-        std::thread writer([&] {
-            const int fd = ::open(fifo.constData(), O_WRONLY);
-            QCOMPARE(::write(fd, "id|na", 5), 5);
-            release.get_future().wait();
-            ::close(fd);
-        });
+        HeldFifo fifo(path("fifo"), "id|na");
         check("headerCheck")->setChecked(true);
         QTimer::singleShot(200, window_.get(),
                            [&] { QTest::keyClick(window_.get(), Qt::Key_Escape); });
         rip(path("fifo"), "name");
-        release.set_value();
-        writer.join();
+        fifo.release();
         QCOMPARE(status(), QStringLiteral("0 values ripped (stopped)"));
         QVERIFY(listed().empty());
         QCOMPARE(buttonsOn(), 4);

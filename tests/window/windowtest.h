@@ -2,6 +2,10 @@
 
 // Shared by the window tests: the real window with scripted dialogs, rips that
 // let events run before every line, and files in a temporary folder.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QHelpEvent>
 #include <QLabel>
@@ -12,7 +16,9 @@
 #include <QToolTip>
 #include <QtTest>
 #include <functional>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include "mainwindow.h"
 
@@ -69,6 +75,33 @@ struct ScriptedDialogs : FileDialogs {
         const QString answer = answers.empty() ? QString() : answers.takeFirst();
         return answer.isNull() ? std::nullopt : std::optional(answer);
     }
+};
+
+// A FIFO at `path` whose writer, once a reader opens it, writes `bytes` and
+// then holds it open without a word until release().
+class HeldFifo {
+  public:
+    HeldFifo(const QString& path, const QByteArray& bytes) : name_(QFile::encodeName(path)) {
+        if (::mkfifo(name_.constData(), 0600) != 0) qFatal("mkfifo");
+        writer_ = std::thread([this, bytes] {
+            const int fd = ::open(name_.constData(), O_WRONLY);
+            if (::write(fd, bytes.constData(), std::size_t(bytes.size())) != bytes.size())
+                qFatal("write to FIFO");
+            release_.get_future().wait();
+            ::close(fd);
+        });
+    }
+    ~HeldFifo() { release(); }
+    void release() {
+        if (!writer_.joinable()) return;
+        release_.set_value();
+        writer_.join();
+    }
+
+  private:
+    QByteArray name_;
+    std::promise<void> release_;
+    std::thread writer_;
 };
 
 // The real services, but the question about unsaved results answers Discard:
