@@ -115,6 +115,15 @@ std::optional<SourcePreview::Identity> SourcePreview::identify(const std::string
                     S_ISREG(st.st_mode)};
 }
 
+Expected<ByteSource*> SourcePreview::openFrom(const std::string& path, const Mark& from,
+                                              bool resume, std::unique_ptr<ByteSource>& opened) {
+    if (!from.file.regular) return once(path, from.file);
+    auto file = FileSource::open(path, from.offset);
+    if (!file) return file.error();
+    opened = resume ? std::move(*file) : readAsText(std::move(*file));
+    return opened.get();
+}
+
 Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path,
                                                          std::int64_t number,
                                                          const std::atomic<bool>* cancel) {
@@ -133,22 +142,13 @@ Expected<std::optional<PreviewLine>> SourcePreview::line(const std::string& path
     // else may wait for a writer or never end a line, gets a deadline, and is
     // read only as far as the wanted line's start.
     std::unique_ptr<ByteSource> file;
-    ByteSource* source = nullptr;
-    if (regular) {
-        auto opened = FileSource::open(path, now.offset);
-        if (!opened) return opened.error();
-        file = resume ? std::move(*opened) : readAsText(std::move(*opened));
-        source = file.get();
-    } else {
-        auto kept = once(path, *before);
-        if (!kept) return kept.error();
-        source = *kept;
-    }
+    Expected<ByteSource*> source = openFrom(path, now, resume, file);
+    if (!source) return source.error();
     using Clock = std::chrono::steady_clock;
     const auto deadline = regular ? std::nullopt : std::optional(Clock::now() + deadline_);
     bool late = false;
     RecordStream lines(
-        *source, Dialect{"", false},
+        **source, Dialect{"", false},
         [&] {
             late = deadline && Clock::now() >= *deadline;
             return !late && !(cancel && cancel->load());

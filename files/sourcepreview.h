@@ -95,6 +95,11 @@ class SourcePreview {
     // Opens the source at `path` that is no regular file, or goes on with
     // the one kept open for it, from its first byte.
     Expected<ByteSource*> once(const std::string& path, const Identity& file);
+    // The source read from `from`: a regular file opened at its offset (as
+    // text, unless resuming past a mark), else the one kept open, via once().
+    // `opened` owns what is opened here.
+    Expected<ByteSource*> openFrom(const std::string& path, const Mark& from, bool resume,
+                                   std::unique_ptr<ByteSource>& opened);
     // Whether the source kept open is `file`: a rewrite of it is the same one.
     bool holdsOnce(const Identity& file) const;
 
