@@ -61,7 +61,8 @@ std::vector<std::vector<std::size_t>> placesIn(const Settings& settings, const F
             mark(0);
             continue;
         }
-        const auto last = std::min<std::size_t>(std::size_t(range.last), columns);
+        // A bounded range gives every field it names, empty past the record.
+        const auto last = range.last == FieldList::kToLastField ? columns : std::size_t(range.last);
         for (auto field = std::size_t(range.first); field <= last; ++field) mark(field);
     }
     return places;

@@ -156,6 +156,9 @@ class ColumnGridTest : public QObject, WindowFixture {
         QTRY_COMPARE(grid()->model()->rowCount(), 3);
         QCOMPARE(headerText(1), QStringLiteral("2"));
         QCOMPARE(result(0), QStringLiteral("email-id-email"));
+        // A field past every record still takes its place, an empty value.
+        box("fieldsEdit")->setText(QStringLiteral("5,3"));
+        QTRY_COMPARE(headerText(2), QStringLiteral("3 (2nd)"));
         box("splitEdit")->setText(QStringLiteral(";"));
         QTRY_COMPARE(grid()->model()->columnCount(), 2);
     }
