@@ -34,10 +34,6 @@ Exit status:
   2  a usage error, nothing read or written; or the output is a source,
      which is not read)";
 
-Exit usage(const std::string& problem) {
-    return Exit{2, "kolvane-rip: " + problem + "\nRun kolvane-rip --help for the options.\n"};
-}
-
 // CLI11 reads "--join=" as "--join" and takes the next argument as its value;
 // here it is the empty string, for every option that takes a value. After
 // "--" every argument is a file name, however it looks.
@@ -62,10 +58,6 @@ std::vector<std::string> arguments(const CLI::App& app, int argc, const char* co
     return args;
 }
 
-}  // namespace
-
-namespace {
-
 // What the options hold as given, before they are checked.
 struct Given {
     std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding, part;
@@ -74,14 +66,7 @@ struct Given {
     bool autoGuess = false, verbose = false;
     bool quoted = false, csv = false;
     std::string quoteOutput = "needed";
-    CLI::Option* splitOption = nullptr;
-    CLI::Option* joinOption = nullptr;
     unsigned threads = ParallelRipper::defaultThreads();
-    CLI::Option* fieldsOption = nullptr;
-    CLI::Option* templOption = nullptr;
-    CLI::Option* appendOption = nullptr;
-    CLI::Option* quoteOutputOption = nullptr;
-    CLI::Option* partOption = nullptr;
 };
 
 void addOptions(CLI::App& app, Given& g) {
@@ -91,33 +76,29 @@ void addOptions(CLI::App& app, Given& g) {
         return app.add_option(names, target, help)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     };
-    g.splitOption =
-        value("-s,--split,-d,--delimiter", g.split, "split string between fields; \\t is a tab")
-            ->type_name("STR")
-            ->capture_default_str();
-    g.fieldsOption =
+    value("-s,--split,-d,--delimiter", g.split, "split string between fields; \\t is a tab")
+        ->type_name("STR")
+        ->capture_default_str();
+    auto* fields =
         value("-f,--fields", g.fields, "fields to keep, e.g. 2,4 or 1,3-5,7-")->type_name("LIST");
-    g.templOption = value("-t,--template", g.templ, "a template instead, e.g. \"[2]-[1]\"")
-                        ->type_name("TEMPLATE")
-                        ->excludes(g.fieldsOption);
-    g.joinOption =
-        value("-j,--join,--output-delimiter", g.join, "new field separator; \\t is a tab")
-            ->type_name("STR")
-            ->capture_default_str();
+    auto* templ = value("-t,--template", g.templ, "a template instead, e.g. \"[2]-[1]\"")
+                      ->type_name("TEMPLATE")
+                      ->excludes(fields);
+    value("-j,--join,--output-delimiter", g.join, "new field separator; \\t is a tab")
+        ->type_name("STR")
+        ->capture_default_str();
     app.add_flag("-k,--skip-empty", g.skipEmpty, "skip a line on one empty value");
     app.add_flag("-q,--quoted", g.quoted, "fields may be in double quotes, as CSV has them");
     app.add_flag("--csv", g.csv, "the same as --quoted -s , -j ,");
-    g.quoteOutputOption =
-        value("--quote-output", g.quoteOutput,
-              "in quoted mode, quote a value when needed (the default), always or never")
-            ->check(CLI::IsMember({"needed", "always", "never"}))
-            ->type_name("WHEN");
+    value("--quote-output", g.quoteOutput,
+          "in quoted mode, quote a value when needed (the default), always or never")
+        ->check(CLI::IsMember({"needed", "always", "never"}))
+        ->type_name("WHEN");
     app.add_flag("-H,--header", g.header,
                  "the first line holds field names, usable in -f and -t; it is ripped first");
     app.add_flag("--skip-header", g.skipHeader, "as --header, without writing the header's line");
-    g.appendOption =
-        value("-a,--append", g.append, "append result lines to FILE, not standard output")
-            ->type_name("FILE");
+    value("-a,--append", g.append, "append result lines to FILE, not standard output")
+        ->type_name("FILE");
     value("--eol", g.eol, "line end written: lf, or crlf as the window writes files")
         ->check(CLI::IsMember({"lf", "crlf"}))
         ->capture_default_str();
@@ -128,15 +109,15 @@ void addOptions(CLI::App& app, Given& g) {
         ->capture_default_str();
     value("--encoding", g.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
         ->type_name("NAME");
-    g.partOption = value("--part", g.part,
-                         "rip only the records that start in the K-th of N equal byte ranges")
-                       ->type_name("K/N");
+    auto* part = value("--part", g.part,
+                       "rip only the records that start in the K-th of N equal byte ranges")
+                     ->type_name("K/N");
     auto* guess =
         app.add_flag("--guess", g.guess,
                      "print the options that rip FILE, as guessed from its start (for eval)")
-            ->excludes(g.fieldsOption)
-            ->excludes(g.templOption)
-            ->excludes(g.partOption);
+            ->excludes(fields)
+            ->excludes(templ)
+            ->excludes(part);
     app.add_flag("--auto", g.autoGuess,
                  "guess the format from the first FILE's start and rip with it; options given "
                  "still count")
@@ -162,10 +143,11 @@ std::optional<PartNumber> readPart(std::string_view text) {
 }
 
 // The split and join strings and the quoting, or why they cannot be used.
-std::optional<std::string> readSplitAndQuoting(const Given& g, Settings& settings) {
+std::optional<std::string> readSplitAndQuoting(const Given& g, const CLI::App& app,
+                                               Settings& settings) {
     // --csv is quoted mode with commas, unless -s or -j says otherwise.
-    settings.split = readEscapes(g.csv && !g.splitOption->count() ? "," : g.split);
-    settings.join = readEscapes(g.csv && !g.joinOption->count() ? "," : g.join);
+    settings.split = readEscapes(g.csv && !app.count("--split") ? "," : g.split);
+    settings.join = readEscapes(g.csv && !app.count("--join") ? "," : g.join);
     settings.quoted = g.quoted || g.csv;
     settings.quoteOutput = g.quoteOutput == "always"  ? QuoteOutput::always
                            : g.quoteOutput == "never" ? QuoteOutput::never
@@ -175,13 +157,13 @@ std::optional<std::string> readSplitAndQuoting(const Given& g, Settings& setting
     }
     // Plain mode writes values as they are: a way of quoting them asked for
     // there would be ignored, which is a mistake in the call.
-    if (g.quoteOutputOption->count() && !settings.quoted && !g.autoGuess) {
+    if (app.count("--quote-output") && !settings.quoted && !g.autoGuess) {
         return "--quote-output needs quoted mode (-q or --csv)";
     }
     return std::nullopt;
 }
 
-std::variant<Options, Exit> checked(Given& g) {
+std::variant<Options, Exit> checked(Given& g, const CLI::App& app) {
     Options options;
     if (g.guess) {
         if (g.sources.size() > 1) return usage("--guess takes one file");
@@ -189,8 +171,8 @@ std::variant<Options, Exit> checked(Given& g) {
         options.sources = {g.sources.empty() ? "-" : g.sources.front()};
         return options;
     }
-    const bool plain = g.fieldsOption->count() > 0;
-    if (!plain && !g.templOption->count()) {
+    const bool plain = app.count("--fields") > 0;
+    if (!plain && !app.count("--template")) {
         return usage("no fields to keep: give a field list (-f 2,4) or a template (-t '[2]-[1]')");
     }
     options.header = g.skipHeader ? Options::Header::skip
@@ -198,7 +180,7 @@ std::variant<Options, Exit> checked(Given& g) {
                                   : Options::Header::none;
     options.autoGuess = g.autoGuess;
     options.verbose = g.verbose;
-    options.given = {g.splitOption->count() > 0 || g.csv, g.joinOption->count() > 0 || g.csv,
+    options.given = {app.count("--split") > 0 || g.csv, app.count("--join") > 0 || g.csv,
                      g.quoted || g.csv, g.header || g.skipHeader, !g.encoding.empty()};
     if (plain) {
         // With --auto the guess may find names, which the list may then use.
@@ -208,7 +190,7 @@ std::variant<Options, Exit> checked(Given& g) {
     } else if (isBlank(g.templ)) {
         return usage("the template is empty");
     }
-    if (g.appendOption->count()) {
+    if (app.count("--append")) {
         if (g.append.empty()) return usage("-a/--append needs a file name");
         options.append = g.append;
     }
@@ -216,11 +198,11 @@ std::variant<Options, Exit> checked(Given& g) {
         return usage("unknown encoding \"" + g.encoding + "\" (iconv -l lists the names)");
     }
     options.encoding = g.encoding;
-    if (auto problem = readSplitAndQuoting(g, options.settings)) return usage(*problem);
+    if (auto problem = readSplitAndQuoting(g, app, options.settings)) return usage(*problem);
     options.settings.skipEmpty = g.skipEmpty;
     options.settings.templateMode = !plain;
     options.settings.fields = g.templ;
-    if (g.partOption->count()) {
+    if (app.count("--part")) {
         options.part = readPart(g.part);
         if (!options.part) {
             return usage("--part \"" + g.part + "\": give K/N, part K of N from 1 to N, e.g. 3/8");
@@ -234,6 +216,10 @@ std::variant<Options, Exit> checked(Given& g) {
 }
 
 }  // namespace
+
+Exit usage(const std::string& problem) {
+    return Exit{2, "kolvane-rip: " + problem + "\nRun kolvane-rip --help for the options.\n"};
+}
 
 std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) {
     CLI::App app{"Rips chosen fields out of every line of delimited text files, in order.",
@@ -254,7 +240,7 @@ std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) 
     for (const std::string& extra : app.remaining()) {
         if (extra != "--") return usage("unknown option " + extra);
     }
-    return checked(given);
+    return checked(given, app);
 }
 
 }  // namespace kolvane::cli

@@ -43,5 +43,7 @@ struct Exit {
 };
 
 std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv);
+// A usage error: `problem`, and where to find the options.
+Exit usage(const std::string& problem);
 
 }  // namespace kolvane::cli

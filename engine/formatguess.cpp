@@ -96,12 +96,12 @@ std::string longerSplit(std::string_view text, const SampleReading& r) {
 // the line it stands on starts a record.
 bool quotedAnywhere(std::string_view sample, const SampleReading& r) {
     if (!r.quotes) return false;
-    if (std::any_of(r.cells.begin(), r.cells.end(), [&](const FieldExtent& f) {
+    if (std::any_of(r.cells.begin(), r.cells.end(), [&](const FieldSpan& f) {
             return properlyQuoted(sample.substr(f.begin, f.end - f.begin));
         })) {
         return true;
     }
-    std::vector<FieldExtent> fields;
+    std::vector<FieldSpan> fields;
     for (std::size_t pos = r.end; pos < sample.size();) {
         const std::size_t quote = sample.find('"', pos);
         if (quote == std::string_view::npos) return false;
@@ -113,7 +113,7 @@ bool quotedAnywhere(std::string_view sample, const SampleReading& r) {
         }
         const QuotedRecord record = readQuoted(sample, pos, r.split, fields);
         if (record.unterminated) return false;
-        for (const FieldExtent f : fields) {
+        for (const FieldSpan f : fields) {
             if (properlyQuoted(sample.substr(f.begin, f.end - f.begin))) return true;
         }
         pos = record.next;

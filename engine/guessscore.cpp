@@ -24,21 +24,9 @@ double prior(std::string_view split) {
 // (it is in text too), the others strongly.
 double hint(char c, std::string_view split) {
     if (split.size() == 1 && c == split.front()) return 1.0;
-    switch (c) {
-        case ':':
-        case '#':
-            return 0.8;
-        case ',':
-            return 0.6;
-        case ';':
-        case '\t':
-        case '|':
-        case '^':
-        case '~':
-            return 0.3;
-        default:
-            return 1.0;
-    }
+    if (c == ':' || c == '#') return 0.8;
+    if (c == ',') return 0.6;
+    return std::string_view(";\t|^~").find(c) != std::string_view::npos ? 0.3 : 1.0;
 }
 
 // How much a value looks like a table's cell rather than a piece of one.
@@ -74,7 +62,7 @@ std::pair<std::size_t, std::size_t> modeCount(const SampleReading& r) {
 bool sameStart(std::string_view text, const SampleReading& r, std::size_t first) {
     if (r.size() < first + 5) return false;
     auto field = [&](std::size_t i) {
-        const FieldExtent f = r.cells[r.firstCell[i]];
+        const FieldSpan f = r.cells[r.firstCell[i]];
         return text.substr(f.begin, f.end - f.begin);
     };
     for (std::size_t i = first + 1; i < r.size(); ++i) {
@@ -151,7 +139,7 @@ CellTally tallyCells(std::string_view text, const SampleReading& r, std::size_t 
     }
     CellTally t;
     for (std::size_t i = titles; i < r.size(); ++i) {
-        const FieldExtent whole = r.records[i];
+        const FieldSpan whole = r.records[i];
         // A whole record that reads as one number or date ("2,50", "12:30")
         // is one value, not fields.
         if (r.count(i) > 1 &&

@@ -12,7 +12,7 @@ namespace {
 
 // Splits a record at `pos` without regard to quotes.
 std::size_t splitPlain(std::string_view text, std::size_t pos, std::string_view split,
-                       std::vector<FieldExtent>& fields, std::size_t& end) {
+                       std::vector<FieldSpan>& fields, std::size_t& end) {
     fields.clear();
     const std::size_t lineEnd = std::min(text.find_first_of("\r\n", pos), text.size());
     const std::string_view line = text.substr(0, lineEnd);
@@ -44,10 +44,10 @@ bool inTime(std::string_view text, std::size_t at) {
 
 // A colon before "//" (a web address) or inside a time is never a split:
 // joins the fields it parts.
-void joinColonParts(std::string_view text, std::vector<FieldExtent>& fields) {
+void joinColonParts(std::string_view text, std::vector<FieldSpan>& fields) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const FieldExtent f = fields[i];
+        const FieldSpan f = fields[i];
         if (kept > 0 && (text.substr(f.begin, 2) == "//" || inTime(text, f.begin - 1))) {
             fields[kept - 1].end = f.end;
         } else {
@@ -60,7 +60,7 @@ void joinColonParts(std::string_view text, std::vector<FieldExtent>& fields) {
 }  // namespace
 
 QuotedRecord readQuoted(std::string_view text, std::size_t pos, std::string_view split,
-                        std::vector<FieldExtent>& fields) {
+                        std::vector<FieldSpan>& fields) {
     fields.clear();
     std::size_t start = pos;
     const RecordEnd r =
@@ -94,7 +94,7 @@ bool readSample(std::string_view text, bool whole, SampleReading& reading) {
     reading.firstCell.assign(1, 0);
     reading.records.clear();
     reading.commentsAbove = 0;
-    std::vector<FieldExtent> fields;
+    std::vector<FieldSpan> fields;
     std::size_t pos = 0;
     for (; pos < text.size() && reading.size() < kGuessSampleRecords;) {
         if (skipped(text, pos, reading)) {

@@ -63,15 +63,6 @@ std::unique_ptr<ByteSource> SourceSession::useHeader(TakenHeader header) {
     return std::move(header.rest);
 }
 
-Expected<std::unique_ptr<ByteSource>> SourceSession::takeHeader(
-    std::unique_ptr<ByteSource> source, const std::string& sourceName, const Dialect& dialect,
-    bool ripIt, const std::function<bool()>& keepGoing, std::int64_t& lines) {
-    auto header = readHeader(std::move(source), sourceName, dialect, ripIt, keepGoing);
-    if (!header) return header.error();
-    lines = header->lines;
-    return useHeader(std::move(*header));
-}
-
 std::unique_ptr<ByteSource> SourceSession::keepStart(std::unique_ptr<ByteSource> source) {
     constexpr std::size_t kStartBytes = std::size_t{64} << 10;
     ripStart_.clear();

@@ -54,12 +54,6 @@ class SourceSession {
                                             bool ripIt, const std::function<bool()>& keepGoing);
     // Takes `header` as this session's header record, and gives its source.
     std::unique_ptr<ByteSource> useHeader(TakenHeader header);
-    // readHeader() and useHeader() in one, with the lines in `lines`.
-    Expected<std::unique_ptr<ByteSource>> takeHeader(std::unique_ptr<ByteSource> source,
-                                                     const std::string& sourceName,
-                                                     const Dialect& dialect, bool ripIt,
-                                                     const std::function<bool()>& keepGoing,
-                                                     std::int64_t& lines);
     // For a rip: `source` again, keeping the first bytes read through it as
     // this session's sample where it has none, once the rip is done
     // (useRipStart()): a path typed by hand, a pipe.

@@ -44,8 +44,8 @@ test::FileOutcome ripAsText(const EncodingCase& c, std::size_t chunk, unsigned t
     opener.memory = &o.file;
     OutputFile out(
         "out", [&] { return opener.openAppend("out"); }, "\r\n");
-    auto source = readAsText(std::make_unique<test::StringSource>(c.source, chunk, c.failAt),
-                             ReadOptions{c.encoding});
+    auto source =
+        readAsText(std::make_unique<test::StringSource>(c.source, chunk, c.failAt), c.encoding);
     test::Rig host;
     host.current = {.fields = "2,1"};
     RunResult result;
