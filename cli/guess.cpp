@@ -45,18 +45,13 @@ std::string guessedOptions(const FormatGuess& guess) {
 }
 
 int runGuess(const std::string& source, std::ostream& out, std::ostream& err) {
-    const std::string name = sourceName(source);
     Expected<std::string> sample = readSample(source);
-    if (!sample) {
-        err << "kolvane-rip: " << sample.error().message() << '\n';
-        return 1;
-    }
+    if (!sample) return failed(err, sample.error());
     Expected<FormatGuess> guess = guessFormat(*sample, sample->size() <= kGuessSampleBytes);
     if (!guess) {
         Error error = guess.error();
-        error.file = name;
-        err << "kolvane-rip: " << error.message() << '\n';
-        return 1;
+        error.file = sourceName(source);
+        return failed(err, error);
     }
     out << guessedOptions(*guess) << '\n' << std::flush;
     // On standard error, after the options: $(kolvane-rip --guess f) must

@@ -221,6 +221,11 @@ Exit usage(const std::string& problem) {
     return Exit{2, "kolvane-rip: " + problem + "\nRun kolvane-rip --help for the options.\n"};
 }
 
+int failed(std::ostream& err, const Error& error) {
+    err << "kolvane-rip: " << error.message() << '\n';
+    return 1;
+}
+
 std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) {
     CLI::App app{"Rips chosen fields out of every line of delimited text files, in order.",
                  "kolvane-rip"};

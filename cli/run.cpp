@@ -172,10 +172,7 @@ std::optional<int> openFirstWriter(const Options& options, OutputOpener& opener,
     }
     auto opened = opener.openAppend(*options.append);
     if (!opened && opened.error().code == EINTR && stopAsked()) return stoppedCode(err, 0);
-    if (!opened) {
-        err << "kolvane-rip: " << opened.error().message() << '\n';
-        return 1;
-    }
+    if (!opened) return failed(err, opened.error());
     writer = std::move(*opened);
     return std::nullopt;
 }
@@ -271,10 +268,7 @@ int run(const Options& options, std::ostream& err, OutputOpener& opener) {
     // An open or a write the stop interrupted.
     if (result.error && result.error->code == EINTR && stopAsked())
         return stoppedCode(err, ripcount);
-    if (result.error) {
-        err << "kolvane-rip: " << result.error->message() << '\n';
-        return 1;
-    }
+    if (result.error) return failed(err, *result.error);
     if (clash) {
         reportClash(err, outputName, *clash, "stopped before it, after " + statusText(ripcount));
         return 2;

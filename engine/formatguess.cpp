@@ -111,7 +111,7 @@ bool quotedAnywhere(std::string_view sample, const SampleReading& r) {
             pos = afterLine(sample, pos);
             continue;
         }
-        const QuotedRecord record = readQuoted(sample, pos, r.split, fields);
+        const RecordRead record = readFields(sample, pos, r.split, true, fields);
         if (record.unterminated) return false;
         for (const FieldSpan f : fields) {
             if (properlyQuoted(sample.substr(f.begin, f.end - f.begin))) return true;

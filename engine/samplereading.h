@@ -30,15 +30,16 @@ struct SampleReading {
     }
 };
 
-// One quoted record from `pos`, its fields' extents in `fields`, read by the
-// engine's one record reader: every reading of quoted text goes through here.
-struct QuotedRecord {
+// One record from `pos`, quoted or plain, its fields' extents in `fields`,
+// read by the engine's one record reader: every reading of a sample goes
+// through here.
+struct RecordRead {
     std::size_t end, next;
-    bool unterminated;
+    bool unterminated;          // a quote is still open where the text ends
     std::size_t innerLineEnds;  // of a record a quote left open
 };
-QuotedRecord readQuoted(std::string_view text, std::size_t pos, std::string_view split,
-                        std::vector<FieldSpan>& fields);
+RecordRead readFields(std::string_view text, std::size_t pos, std::string_view split, bool quoted,
+                      std::vector<FieldSpan>& fields);
 
 // Reads up to kGuessSampleRecords non-empty records of `text` into `reading`
 // with its split string, quotes and comments as it says. With quotes, false
