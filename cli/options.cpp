@@ -41,18 +41,14 @@ std::vector<std::string> arguments(const CLI::App& app, int argc, const char* co
     std::vector<std::string> args;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const CLI::Option* option = nullptr;
-        if (arg == "--") options = false;
-        if (options && arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
-            option = app.get_option_no_throw(std::string(arg.substr(0, arg.size() - 1)));
-        }
-        if (option && option->get_type_size() > 0) {
-            args.emplace_back(arg.substr(0, arg.size() - 1));
-            args.emplace_back();
-        } else {
-            args.emplace_back(arg);
-        }
+        const std::string_view arg = argv[i], name = arg.substr(0, arg.size() - 1);
+        options = options && arg != "--";
+        const CLI::Option* option = options && arg.starts_with("--") && arg.find('=') == name.size()
+                                        ? app.get_option_no_throw(std::string(name))
+                                        : nullptr;
+        const bool givenEmpty = option && option->get_type_size() > 0;
+        args.emplace_back(givenEmpty ? name : arg);
+        if (givenEmpty) args.emplace_back();
     }
     std::reverse(args.begin(), args.end());  // CLI11 takes them from the back
     return args;
