@@ -1,13 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "error.h"
 #include "io.h"
 #include "quoterules.h"
 
@@ -31,22 +29,6 @@ class KeptStart : public ByteSource {
     std::string& kept_;
     std::size_t most_;
 };
-
-// The first record of a source, as its dialect tells records apart, and
-// every byte read after it.
-struct HeaderRecord {
-    std::string record;      // its bytes, its line end left out
-    std::string terminator;  // its line end as it stood
-    std::int64_t lines = 0;  // source lines it spans
-    std::string after;       // bytes read behind it
-};
-
-// Reads the first record of `source`. `keepGoing` is asked before every
-// read; false gives up with what was read. A record longer than the line
-// limit is an error at line 1.
-Expected<HeaderRecord> readHeaderRecord(ByteSource& source, const std::string& sourceName,
-                                        const Dialect& dialect,
-                                        const std::function<bool()>& keepGoing);
 
 // The names a header record gives its fields, field 1 first; in quoted mode
 // unquoted.

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "blockreader.h"
 #include "fieldcutter.h"
 #include "headerline.h"
 #include "lineripper.h"
 #include "quotedvalue.h"
+#include "recordstream.h"
 #include "textsource.h"
 
 namespace kolvane {
@@ -39,22 +41,26 @@ void SourceSession::setFirstLine(std::optional<std::string> line) {
 Expected<SourceSession::TakenHeader> SourceSession::readHeader(
     std::unique_ptr<ByteSource> source, const std::string& sourceName, const Dialect& dialect,
     bool ripIt, const std::function<bool()>& keepGoing) {
-    auto header = readHeaderRecord(*source, sourceName, dialect, keepGoing);
-    if (!header) return header.error();
+    RecordStream stream(*source, dialect, keepGoing, std::size_t{64} << 10);
+    std::string record;
+    const std::size_t limit = defaultLineLimit();
+    bool cut = false;
+    if (stream.next(&record, limit, cut) == RecordStream::Outcome::failed) {
+        return readError(sourceName, stream.failure(), 1);
+    }
+    if (cut) return readError(sourceName, lineTooLong(limit), 1);
     // A header record may be hundreds of MB: copied once, for the rip.
+    const std::string after = stream.rest();
     std::string prefix;
     if (ripIt) {
-        prefix.reserve(header->record.size() + header->terminator.size() + header->after.size());
-        prefix.append(header->record).append(header->terminator);
+        prefix.reserve(record.size() + stream.terminator().size() + after.size());
+        prefix.append(record).append(stream.terminator());
     }
-    prefix.append(header->after);
-    TakenHeader taken{std::make_unique<PrefixedSource>(std::move(prefix), std::move(source)),
-                      ripIt ? 0 : header->lines,
-                      dialect,
-                      std::move(header->record),
-                      {}};
-    taken.names = headerNames(taken.record, dialect);
-    return taken;
+    prefix.append(after);
+    const std::int64_t lines = ripIt ? 0 : stream.lines();
+    std::vector<std::string> names = headerNames(record, dialect);
+    return TakenHeader{std::make_unique<PrefixedSource>(std::move(prefix), std::move(source)),
+                       lines, dialect, std::move(record), std::move(names)};
 }
 
 std::unique_ptr<ByteSource> SourceSession::useHeader(TakenHeader header) {

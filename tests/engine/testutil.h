@@ -118,6 +118,19 @@ struct TricklingSource : ByteSource {
     }
 };
 
+// Reads everything `source` gives, a few bytes at a time, and counts the
+// answers that had nothing yet.
+inline std::string drain(ByteSource& source, int& waits) {
+    std::string text;
+    char buf[3];
+    for (;;) {
+        const IoResult r = source.read(buf);
+        if (r.failed() || (r.bytes == 0 && !r.noDataYet)) return text;
+        waits += r.noDataYet;
+        text.append(buf, r.bytes);
+    }
+}
+
 // Opens real files for appending, or with `memory` set appends every path to
 // that string, which the fuzz target's speed needs. The i-th writer takes only
 // budgets[i] more bytes (writers past the list take all) and then fails as a
