@@ -61,12 +61,8 @@ std::pair<std::size_t, std::size_t> modeCount(const SampleReading& r) {
 // records or more.
 bool sameStart(std::string_view text, const SampleReading& r, std::size_t first) {
     if (r.size() < first + 5) return false;
-    auto field = [&](std::size_t i) {
-        const FieldSpan f = r.cells[r.firstCell[i]];
-        return text.substr(f.begin, f.end - f.begin);
-    };
     for (std::size_t i = first + 1; i < r.size(); ++i) {
-        if (field(i) != field(first)) return false;
+        if (r.cell(text, i, 0) != r.cell(text, first, 0)) return false;
     }
     return true;
 }
