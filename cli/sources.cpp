@@ -153,13 +153,11 @@ Expected<OpenedSource> SourceOpener::openShare(std::size_t i) {
 Expected<OpenedSource> SourceOpener::planShares() {
     auto plan = planPart(options_.sources, *options_.part, settings_.dialect(), encoding_);
     if (auto* error = std::get_if<Error>(&plan)) return std::move(*error);
-    OpenedSource planned;
     if (auto* problem = std::get_if<std::string>(&plan)) {
-        planned.usage = std::move(*problem);
-    } else {
-        shares_ = std::get<std::vector<SourcePart>>(std::move(plan));
+        return OpenedSource{nullptr, 0, false, std::move(*problem)};
     }
-    return planned;
+    shares_ = std::get<std::vector<SourcePart>>(std::move(plan));
+    return OpenedSource{};
 }
 
 void SourceOpener::countFromFileStart(std::size_t i, Error& error) const {
@@ -197,8 +195,7 @@ std::optional<Error> SourceOpener::checkHeader(const std::string& source,
                                                const std::vector<std::string>& names) const {
     const std::vector<std::string>& first = this->names();
     if (names == first) return std::nullopt;
-    std::size_t k = 0;
-    while (k < names.size() && k < first.size() && names[k] == first[k]) ++k;
+    const auto k = std::size_t(std::ranges::mismatch(names, first).in1 - names.begin());
     auto name = [](const std::vector<std::string>& all, std::size_t at) {
         return at < all.size() ? shownName(all[at], ",", true) : std::string("nothing");
     };

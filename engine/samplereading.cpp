@@ -3,8 +3,6 @@
 #include <algorithm>
 
 #include "formatguess.h"
-#include "lineend.h"
-#include "quoterules.h"
 
 namespace kolvane {
 
@@ -41,20 +39,6 @@ void joinColonParts(std::string_view text, std::vector<FieldSpan>& fields) {
 
 }  // namespace
 
-RecordRead readFields(std::string_view text, std::size_t pos, std::string_view split, bool quoted,
-                      std::vector<FieldSpan>& fields) {
-    fields.clear();
-    std::size_t start = pos;
-    const RecordEnd r =
-        readRecord(text, pos, Dialect{std::string(split), quoted}, [&](std::size_t at) {
-            fields.push_back({start, at});
-            start = at + split.size();
-        });
-    fields.push_back({start, r.end});
-    const std::size_t ends = r.open ? std::size_t(lineEndsIn(text.substr(pos, r.end - pos))) : 0;
-    return {r.end, r.next, r.open, ends};
-}
-
 std::size_t afterLine(std::string_view text, std::size_t pos) {
     const std::size_t end = text.find('\n', pos);
     return end == std::string_view::npos ? text.size() : end + 1;
@@ -84,7 +68,7 @@ bool readSample(std::string_view text, bool whole, SampleReading& reading) {
             pos = afterLine(text, pos);
             continue;
         }
-        const RecordRead record = readFields(text, pos, reading.split, reading.quotes, fields);
+        const RecordRead record = readFields(text, pos, {reading.split, reading.quotes}, fields);
         if (record.unterminated) {
             reading.end = pos;
             return record.innerLineEnds < 50;

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fieldcutter.h"
+#include "columnsample.h"
 
 namespace kolvane {
 
@@ -29,17 +29,6 @@ struct SampleReading {
         return text.substr(f.begin, f.end - f.begin);
     }
 };
-
-// One record from `pos`, quoted or plain, its fields' extents in `fields`,
-// read by the engine's one record reader: every reading of a sample goes
-// through here.
-struct RecordRead {
-    std::size_t end, next;
-    bool unterminated;          // a quote is still open where the text ends
-    std::size_t innerLineEnds;  // of a record a quote left open
-};
-RecordRead readFields(std::string_view text, std::size_t pos, std::string_view split, bool quoted,
-                      std::vector<FieldSpan>& fields);
 
 // Reads up to kGuessSampleRecords non-empty records of `text` into `reading`
 // with its split string, quotes and comments as it says. With quotes, false

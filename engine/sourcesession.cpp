@@ -60,11 +60,6 @@ void SourceSession::setSample(SampleText sample) {
     names_.reset();
 }
 
-void SourceSession::setHeaderRecord(std::string record, const Dialect& dialect) {
-    header_.emplace(dialect, std::move(record));
-    names_.reset();
-}
-
 void SourceSession::setFirstLine(std::optional<std::string> line) {
     firstLine_ = std::move(line);
     names_.reset();

@@ -27,10 +27,10 @@ class SourceSession {
     // The source's first lines, as readSample() keeps them; empty when unknown.
     void setSample(SampleText sample);
     const SampleText& sample() const { return sample_; }
-    // The header record when a rip read it whole, by `dialect`; until then
-    // (and for another dialect) the sample's first record stands for it, or
-    // without a sample the source's first line, as the preview shows it.
-    void setHeaderRecord(std::string record, const Dialect& dialect);
+    // The header record is the one a rip read whole (useHeader()), by its
+    // dialect; until then (and for another dialect) the sample's first record
+    // stands for it, or without a sample the source's first line, as the
+    // preview shows it.
     void setFirstLine(std::optional<std::string> line);
     void forget();
 

@@ -33,9 +33,6 @@ struct EncodingCase {
     std::string error = "";
     std::size_t failAt = SIZE_MAX;  // where the source's reads fail
 };
-std::ostream& operator<<(std::ostream& os, const EncodingCase& c) {
-    return os << c.name;
-}
 
 // `threads` 0: the window's sequential rip; else the block rip, in blocks of 5 bytes.
 test::FileOutcome ripAsText(const EncodingCase& c, std::size_t chunk, unsigned threads) {
