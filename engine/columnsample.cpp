@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lineend.h"
+#include "quotedvalue.h"
 #include "recordstream.h"
 
 namespace kolvane {
@@ -35,6 +36,13 @@ Expected<SampleText> readSample(ByteSource& source, const std::string& sourceNam
         if (cut || outcome == stopped) sample.cutEnds.push_back(sample.text.size());
         if (outcome == stopped) return sample;
     }
+}
+
+std::string fieldValue(std::string_view raw, bool quoted) {
+    if (!quoted) return std::string(raw);
+    std::string value;
+    appendUnquoted(value, raw);
+    return value;
 }
 
 RecordRead readFields(std::string_view text, std::size_t pos, const Dialect& dialect,

@@ -40,6 +40,9 @@ Expected<SampleText> readSample(ByteSource& source, const std::string& sourceNam
                                 const SampleText::Limits& limits,
                                 const std::atomic<bool>* cancel = nullptr);
 
+// A field's value as a user sees it: its raw bytes unquoted in quoted mode.
+std::string fieldValue(std::string_view raw, bool quoted);
+
 // One record of a sample: its bytes and its fields' raw bytes (quotes and
 // all, in quoted mode), views into the sample's text.
 struct SampleRecord {

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "cellkind.h"
-#include "quotedvalue.h"
 
 namespace kolvane {
 
@@ -160,9 +159,7 @@ bool namedColumns(std::string_view text, const SampleReading& r, std::size_t fir
                   std::size_t columns) {
     if (r.size() < first + 3 || r.count(first) != columns) return false;
     for (std::size_t c = 0; c < columns; ++c) {
-        std::string name;
-        appendUnquoted(name, r.cell(text, first, c));
-        if (cellKind(name) != CellKind::Text) return false;
+        if (cellKind(fieldValue(r.cell(text, first, c), true)) != CellKind::Text) return false;
     }
     return true;
 }

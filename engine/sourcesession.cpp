@@ -5,7 +5,6 @@
 #include "blockreader.h"
 #include "fieldcutter.h"
 #include "lineripper.h"
-#include "quotedvalue.h"
 #include "recordstream.h"
 #include "textsource.h"
 
@@ -41,7 +40,7 @@ class KeptStart : public ByteSource {
 std::vector<std::string> headerNames(std::string_view record, const Dialect& dialect) {
     std::vector<std::string> names;
     for (const std::string_view field : cutFields(record, dialect)) {
-        names.push_back(SourceSession::shownValue(field, dialect.quoted));
+        names.push_back(fieldValue(field, dialect.quoted));
     }
     return names;
 }
@@ -157,20 +156,13 @@ Settings SourceSession::resolved(Settings settings, bool namesOn) const {
     return settings;
 }
 
-std::string SourceSession::shownValue(std::string_view field, bool quoted) {
-    if (!quoted) return std::string(field);
-    std::string value;
-    appendUnquoted(value, field);
-    return value;
-}
-
 SourceSession::Gives SourceSession::gives(std::string_view record, const Settings& settings,
                                           const FieldList& list, std::size_t maxValues) const {
     Gives gives;
     const Dialect dialect = settings.dialect();
     gives.fields = countFields(record, dialect);
     for (const std::string_view field : cutFields(record, dialect, maxValues)) {
-        gives.values.push_back(shownValue(field, settings.quoted));
+        gives.values.push_back(fieldValue(field, settings.quoted));
     }
     const RipPlan plan(settings, list);
     LineRipper ripper;

@@ -77,9 +77,6 @@ class SourceSession {
     // `settings` with a template's names turned into numbers, as a rip takes it.
     Settings resolved(Settings settings, bool namesOn) const;
 
-    // A field's value as the window shows it: unquoted in quoted mode.
-    static std::string shownValue(std::string_view field, bool quoted);
-
     // What one record gives: its values (unquoted in quoted mode) up to
     // `maxValues`, how many fields it has, and the result line the settings
     // give for it, or that the skip rule drops it.
