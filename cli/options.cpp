@@ -54,15 +54,15 @@ std::vector<std::string> arguments(const CLI::App& app, int argc, const char* co
     return args;
 }
 
-// What the options hold as given, before they are checked.
+// What the options hold as given, before they are checked; those that need
+// no check go into `options` directly.
 struct Given {
-    std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding, part;
+    Given() { options.threads = ParallelRipper::defaultThreads(); }
+    Options options;
+    std::string split = "|", join = ":", fields, templ, append, eol = "lf", part;
     std::vector<std::string> sources;
-    bool skipEmpty = false, count = false, header = false, skipHeader = false, guess = false;
-    bool autoGuess = false, verbose = false;
-    bool quoted = false, csv = false;
+    bool header = false, skipHeader = false, guess = false, quoted = false, csv = false;
     std::string quoteOutput = "needed";
-    unsigned threads = ParallelRipper::defaultThreads();
 };
 
 void addOptions(CLI::App& app, Given& g) {
@@ -83,7 +83,7 @@ void addOptions(CLI::App& app, Given& g) {
     value("-j,--join,--output-delimiter", g.join, "new field separator; \\t is a tab")
         ->type_name("STR")
         ->capture_default_str();
-    app.add_flag("-k,--skip-empty", g.skipEmpty, "skip a line on one empty value");
+    app.add_flag("-k,--skip-empty", g.options.settings.skipEmpty, "skip a line on one empty value");
     app.add_flag("-q,--quoted", g.quoted, "fields may be in double quotes, as CSV has them");
     app.add_flag("--csv", g.csv, "the same as --quoted -s , -j ,");
     value("--quote-output", g.quoteOutput,
@@ -98,12 +98,12 @@ void addOptions(CLI::App& app, Given& g) {
     value("--eol", g.eol, "line end written: lf, or crlf as the window writes files")
         ->check(CLI::IsMember({"lf", "crlf"}))
         ->capture_default_str();
-    app.add_flag("--count", g.count, "print \"N values ripped\" on standard error");
-    value("--threads", g.threads, "threads to rip with; default: one per core")
+    app.add_flag("--count", g.options.count, "print \"N values ripped\" on standard error");
+    value("--threads", g.options.threads, "threads to rip with; default: one per core")
         ->type_name("N")
         ->check(CLI::Range(1U, 1024U))
         ->capture_default_str();
-    value("--encoding", g.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
+    value("--encoding", g.options.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
         ->type_name("NAME");
     auto* part = value("--part", g.part,
                        "rip only the records that start in the K-th of N equal byte ranges")
@@ -114,11 +114,11 @@ void addOptions(CLI::App& app, Given& g) {
             ->excludes(fields)
             ->excludes(templ)
             ->excludes(part);
-    app.add_flag("--auto", g.autoGuess,
+    app.add_flag("--auto", g.options.autoGuess,
                  "guess the format from the first FILE's start and rip with it; options given "
                  "still count")
         ->excludes(guess);
-    app.add_flag("-v,--verbose", g.verbose, "say on standard error what --auto guessed");
+    app.add_flag("-v,--verbose", g.options.verbose, "say on standard error what --auto guessed");
     app.add_option("FILE", g.sources, "source files, in order; - or none: standard input")
         ->type_name("");
     app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
@@ -153,20 +153,21 @@ std::optional<std::string> readSplitAndQuoting(const Given& g, const CLI::App& a
     }
     // Plain mode writes values as they are: a way of quoting them asked for
     // there would be ignored, which is a mistake in the call.
-    if (app.count("--quote-output") && !settings.quoted && !g.autoGuess) {
+    if (app.count("--quote-output") && !settings.quoted && !g.options.autoGuess) {
         return "--quote-output needs quoted mode (-q or --csv)";
     }
     return std::nullopt;
 }
 
 std::variant<Options, Exit> checked(Given& g, const CLI::App& app) {
-    Options options;
     if (g.guess) {
         if (g.sources.size() > 1) return usage("--guess takes one file");
+        Options options;
         options.guess = true;
         options.sources = {g.sources.empty() ? "-" : g.sources.front()};
         return options;
     }
+    Options options = std::move(g.options);
     const bool plain = app.count("--fields") > 0;
     if (!plain && !app.count("--template")) {
         return usage("no fields to keep: give a field list (-f 2,4) or a template (-t '[2]-[1]')");
@@ -174,14 +175,13 @@ std::variant<Options, Exit> checked(Given& g, const CLI::App& app) {
     options.header = g.skipHeader ? Options::Header::skip
                      : g.header   ? Options::Header::keep
                                   : Options::Header::none;
-    options.autoGuess = g.autoGuess;
-    options.verbose = g.verbose;
     options.given = {app.count("--split") > 0 || g.csv, app.count("--join") > 0 || g.csv,
-                     g.quoted || g.csv, g.header || g.skipHeader, !g.encoding.empty()};
+                     g.quoted || g.csv, g.header || g.skipHeader, !options.encoding.empty()};
     if (plain) {
         // With --auto the guess may find names, which the list may then use.
-        options.fields = readFieldEntries(g.fields, FieldReading::strict,
-                                          options.header != Options::Header::none || g.autoGuess);
+        options.fields =
+            readFieldEntries(g.fields, FieldReading::strict,
+                             options.header != Options::Header::none || options.autoGuess);
         if (!options.fields->problems.empty()) return usage(options.fields->problems.front().why);
     } else if (isBlank(g.templ)) {
         return usage("the template is empty");
@@ -190,12 +190,10 @@ std::variant<Options, Exit> checked(Given& g, const CLI::App& app) {
         if (g.append.empty()) return usage("-a/--append needs a file name");
         options.append = g.append;
     }
-    if (!g.encoding.empty() && !knownEncoding(g.encoding)) {
-        return usage("unknown encoding \"" + g.encoding + "\" (iconv -l lists the names)");
+    if (!options.encoding.empty() && !knownEncoding(options.encoding)) {
+        return usage("unknown encoding \"" + options.encoding + "\" (iconv -l lists the names)");
     }
-    options.encoding = g.encoding;
     if (auto problem = readSplitAndQuoting(g, app, options.settings)) return usage(*problem);
-    options.settings.skipEmpty = g.skipEmpty;
     options.settings.templateMode = !plain;
     options.settings.fields = g.templ;
     if (app.count("--part")) {
@@ -206,8 +204,6 @@ std::variant<Options, Exit> checked(Given& g, const CLI::App& app) {
     }
     options.eol = g.eol == "crlf" ? "\r\n" : "\n";
     options.sources = g.sources.empty() ? std::vector<std::string>{"-"} : std::move(g.sources);
-    options.count = g.count;
-    options.threads = g.threads;
     return options;
 }
 
