@@ -17,6 +17,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "blockripper.h"
@@ -291,3 +292,17 @@ inline FileOutcome ripToFile(const std::string& text, const Settings& s, unsigne
 }
 
 }  // namespace kolvane::test
+
+namespace kolvane {
+namespace {
+
+// A table's row prints as its name, so that gtest's messages and ctest's list
+// name it alike (its bytes would hold addresses, which change from run to run).
+template <class Row>
+requires std::is_convertible_v<decltype(Row::name), const char*> std::ostream& operator<<(
+    std::ostream& os, const Row& row) {
+    return os << row.name;
+}
+
+}  // namespace
+}  // namespace kolvane
