@@ -1,9 +1,8 @@
 #include "guess.h"
 
-#include <unistd.h>
-
 #include <string_view>
 
+#include "sources.h"
 #include "textsource.h"
 
 namespace kolvane::cli {
@@ -13,51 +12,25 @@ namespace {
 // Single quotes, with a quote inside written '\''.
 std::string shellQuoted(std::string_view text) {
     std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
+    for (char c : text) out += c == '\'' ? "'\\''" : std::string(1, c);
     return out + "'";
 }
 
 // As -s reads it back: a tab is \t and a backslash \\.
 std::string escaped(std::string_view split) {
     std::string out;
-    for (char c : split) {
-        if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else {
-            out += c;
-        }
-    }
+    for (char c : split) out += c == '\t' ? "\\t" : c == '\\' ? "\\\\" : std::string(1, c);
     return out;
 }
 
 // The source's start, as a rip reads it: up to one byte more than a guess
 // takes, which tells whether the sample is the whole source.
-Expected<std::string> readSample(const std::string& source, const std::string& name) {
-    Expected<std::unique_ptr<ByteSource>> opened = [&]() -> Expected<std::unique_ptr<ByteSource>> {
-        if (source == "-") return readAsText(FileSource::fromDescriptor(STDIN_FILENO));
-        auto file = FileSource::open(source);
-        if (!file) return file.error();
-        return readAsText(std::move(*file));
-    }();
+Expected<std::string> readSample(const std::string& source) {
+    auto opened = openNamed(source);
     if (!opened) return opened.error();
-    std::string sample(kGuessSampleBytes + 1, '\0');
-    std::size_t filled = 0;
-    while (filled < sample.size()) {
-        const IoResult got = (*opened)->read(std::span(sample).subspan(filled));
-        if (got.failed()) return readError(name, got, 1);
-        if (got.bytes == 0 && !got.noDataYet) break;
-        filled += got.bytes;
-    }
-    sample.resize(filled);
-    return sample;
+    bool ended = false;
+    return readAhead(*readAsText(std::move(*opened)), sourceName(source), kGuessSampleBytes + 1,
+                     ended);
 }
 
 }  // namespace
@@ -65,26 +38,20 @@ Expected<std::string> readSample(const std::string& source, const std::string& n
 std::string guessedOptions(const FormatGuess& guess) {
     std::string line = "-s " + shellQuoted(escaped(guess.split));
     if (guess.quoted) line += " --quoted";
-    // --header takes the first line; above title lines it would take a title.
-    if (guess.header && guess.titleLines == 0) line += " --header";
+    if (guess.headerFirst()) line += " --header";
     // Encoding names are letters, digits and dashes: no quotes needed.
     if (!guess.encoding.empty()) line += " --encoding " + guess.encoding;
     return line;
 }
 
 int runGuess(const std::string& source, std::ostream& out, std::ostream& err) {
-    const std::string name = source == "-" ? "standard input" : source;
-    Expected<std::string> sample = readSample(source, name);
-    if (!sample) {
-        err << "kolvane-rip: " << sample.error().message() << '\n';
-        return 1;
-    }
+    Expected<std::string> sample = readSample(source);
+    if (!sample) return failed(err, sample.error());
     Expected<FormatGuess> guess = guessFormat(*sample, sample->size() <= kGuessSampleBytes);
     if (!guess) {
         Error error = guess.error();
-        error.file = name;
-        err << "kolvane-rip: " << error.message() << '\n';
-        return 1;
+        error.file = sourceName(source);
+        return failed(err, error);
     }
     out << guessedOptions(*guess) << '\n' << std::flush;
     // On standard error, after the options: $(kolvane-rip --guess f) must

@@ -34,10 +34,6 @@ Exit status:
   2  a usage error, nothing read or written; or the output is a source,
      which is not read)";
 
-Exit usage(const std::string& problem) {
-    return Exit{2, "kolvane-rip: " + problem + "\nRun kolvane-rip --help for the options.\n"};
-}
-
 // CLI11 reads "--join=" as "--join" and takes the next argument as its value;
 // here it is the empty string, for every option that takes a value. After
 // "--" every argument is a file name, however it looks.
@@ -45,43 +41,28 @@ std::vector<std::string> arguments(const CLI::App& app, int argc, const char* co
     std::vector<std::string> args;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const CLI::Option* option = nullptr;
-        if (arg == "--") options = false;
-        if (options && arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
-            option = app.get_option_no_throw(std::string(arg.substr(0, arg.size() - 1)));
-        }
-        if (option && option->get_type_size() > 0) {
-            args.emplace_back(arg.substr(0, arg.size() - 1));
-            args.emplace_back();
-        } else {
-            args.emplace_back(arg);
-        }
+        const std::string_view arg = argv[i], name = arg.substr(0, arg.size() - 1);
+        options = options && arg != "--";
+        const CLI::Option* option = options && arg.starts_with("--") && arg.find('=') == name.size()
+                                        ? app.get_option_no_throw(std::string(name))
+                                        : nullptr;
+        const bool givenEmpty = option && option->get_type_size() > 0;
+        args.emplace_back(givenEmpty ? name : arg);
+        if (givenEmpty) args.emplace_back();
     }
     std::reverse(args.begin(), args.end());  // CLI11 takes them from the back
     return args;
 }
 
-}  // namespace
-
-namespace {
-
-// What the options hold as given, before they are checked.
+// What the options hold as given, before they are checked; those that need
+// no check go into `options` directly.
 struct Given {
-    std::string split = "|", join = ":", fields, templ, append, eol = "lf", encoding, part;
+    Given() { options.threads = ParallelRipper::defaultThreads(); }
+    Options options;
+    std::string split = "|", join = ":", fields, templ, append, eol = "lf", part;
     std::vector<std::string> sources;
-    bool skipEmpty = false, count = false, header = false, skipHeader = false, guess = false;
-    bool autoGuess = false, verbose = false;
-    bool quoted = false, csv = false;
+    bool header = false, skipHeader = false, guess = false, quoted = false, csv = false;
     std::string quoteOutput = "needed";
-    CLI::Option* splitOption = nullptr;
-    CLI::Option* joinOption = nullptr;
-    unsigned threads = ParallelRipper::defaultThreads();
-    CLI::Option* fieldsOption = nullptr;
-    CLI::Option* templOption = nullptr;
-    CLI::Option* appendOption = nullptr;
-    CLI::Option* quoteOutputOption = nullptr;
-    CLI::Option* partOption = nullptr;
 };
 
 void addOptions(CLI::App& app, Given& g) {
@@ -91,57 +72,53 @@ void addOptions(CLI::App& app, Given& g) {
         return app.add_option(names, target, help)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     };
-    g.splitOption =
-        value("-s,--split,-d,--delimiter", g.split, "split string between fields; \\t is a tab")
-            ->type_name("STR")
-            ->capture_default_str();
-    g.fieldsOption =
+    value("-s,--split,-d,--delimiter", g.split, "split string between fields; \\t is a tab")
+        ->type_name("STR")
+        ->capture_default_str();
+    auto* fields =
         value("-f,--fields", g.fields, "fields to keep, e.g. 2,4 or 1,3-5,7-")->type_name("LIST");
-    g.templOption = value("-t,--template", g.templ, "a template instead, e.g. \"[2]-[1]\"")
-                        ->type_name("TEMPLATE")
-                        ->excludes(g.fieldsOption);
-    g.joinOption =
-        value("-j,--join,--output-delimiter", g.join, "new field separator; \\t is a tab")
-            ->type_name("STR")
-            ->capture_default_str();
-    app.add_flag("-k,--skip-empty", g.skipEmpty, "skip a line on one empty value");
+    auto* templ = value("-t,--template", g.templ, "a template instead, e.g. \"[2]-[1]\"")
+                      ->type_name("TEMPLATE")
+                      ->excludes(fields);
+    value("-j,--join,--output-delimiter", g.join, "new field separator; \\t is a tab")
+        ->type_name("STR")
+        ->capture_default_str();
+    app.add_flag("-k,--skip-empty", g.options.settings.skipEmpty, "skip a line on one empty value");
     app.add_flag("-q,--quoted", g.quoted, "fields may be in double quotes, as CSV has them");
     app.add_flag("--csv", g.csv, "the same as --quoted -s , -j ,");
-    g.quoteOutputOption =
-        value("--quote-output", g.quoteOutput,
-              "in quoted mode, quote a value when needed (the default), always or never")
-            ->check(CLI::IsMember({"needed", "always", "never"}))
-            ->type_name("WHEN");
+    value("--quote-output", g.quoteOutput,
+          "in quoted mode, quote a value when needed (the default), always or never")
+        ->check(CLI::IsMember({"needed", "always", "never"}))
+        ->type_name("WHEN");
     app.add_flag("-H,--header", g.header,
                  "the first line holds field names, usable in -f and -t; it is ripped first");
     app.add_flag("--skip-header", g.skipHeader, "as --header, without writing the header's line");
-    g.appendOption =
-        value("-a,--append", g.append, "append result lines to FILE, not standard output")
-            ->type_name("FILE");
+    value("-a,--append", g.append, "append result lines to FILE, not standard output")
+        ->type_name("FILE");
     value("--eol", g.eol, "line end written: lf, or crlf as the window writes files")
         ->check(CLI::IsMember({"lf", "crlf"}))
         ->capture_default_str();
-    app.add_flag("--count", g.count, "print \"N values ripped\" on standard error");
-    value("--threads", g.threads, "threads to rip with; default: one per core")
+    app.add_flag("--count", g.options.count, "print \"N values ripped\" on standard error");
+    value("--threads", g.options.threads, "threads to rip with; default: one per core")
         ->type_name("N")
         ->check(CLI::Range(1U, 1024U))
         ->capture_default_str();
-    value("--encoding", g.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
+    value("--encoding", g.options.encoding, "the sources' encoding, e.g. cp1252 or utf-16le")
         ->type_name("NAME");
-    g.partOption = value("--part", g.part,
-                         "rip only the records that start in the K-th of N equal byte ranges")
-                       ->type_name("K/N");
+    auto* part = value("--part", g.part,
+                       "rip only the records that start in the K-th of N equal byte ranges")
+                     ->type_name("K/N");
     auto* guess =
         app.add_flag("--guess", g.guess,
                      "print the options that rip FILE, as guessed from its start (for eval)")
-            ->excludes(g.fieldsOption)
-            ->excludes(g.templOption)
-            ->excludes(g.partOption);
-    app.add_flag("--auto", g.autoGuess,
+            ->excludes(fields)
+            ->excludes(templ)
+            ->excludes(part);
+    app.add_flag("--auto", g.options.autoGuess,
                  "guess the format from the first FILE's start and rip with it; options given "
                  "still count")
         ->excludes(guess);
-    app.add_flag("-v,--verbose", g.verbose, "say on standard error what --auto guessed");
+    app.add_flag("-v,--verbose", g.options.verbose, "say on standard error what --auto guessed");
     app.add_option("FILE", g.sources, "source files, in order; - or none: standard input")
         ->type_name("");
     app.set_version_flag("--version", "kolvane-rip " KOLVANE_VERSION);
@@ -162,10 +139,11 @@ std::optional<PartNumber> readPart(std::string_view text) {
 }
 
 // The split and join strings and the quoting, or why they cannot be used.
-std::optional<std::string> readSplitAndQuoting(const Given& g, Settings& settings) {
+std::optional<std::string> readSplitAndQuoting(const Given& g, const CLI::App& app,
+                                               Settings& settings) {
     // --csv is quoted mode with commas, unless -s or -j says otherwise.
-    settings.split = readEscapes(g.csv && !g.splitOption->count() ? "," : g.split);
-    settings.join = readEscapes(g.csv && !g.joinOption->count() ? "," : g.join);
+    settings.split = readEscapes(g.csv && !app.count("--split") ? "," : g.split);
+    settings.join = readEscapes(g.csv && !app.count("--join") ? "," : g.join);
     settings.quoted = g.quoted || g.csv;
     settings.quoteOutput = g.quoteOutput == "always"  ? QuoteOutput::always
                            : g.quoteOutput == "never" ? QuoteOutput::never
@@ -175,52 +153,50 @@ std::optional<std::string> readSplitAndQuoting(const Given& g, Settings& setting
     }
     // Plain mode writes values as they are: a way of quoting them asked for
     // there would be ignored, which is a mistake in the call.
-    if (g.quoteOutputOption->count() && !settings.quoted && !g.autoGuess) {
+    if (app.count("--quote-output") && !settings.quoted && !g.options.autoGuess) {
         return "--quote-output needs quoted mode (-q or --csv)";
     }
     return std::nullopt;
 }
 
-std::variant<Options, Exit> checked(Given& g) {
-    Options options;
+std::variant<Options, Exit> checked(Given& g, const CLI::App& app) {
     if (g.guess) {
         if (g.sources.size() > 1) return usage("--guess takes one file");
+        Options options;
         options.guess = true;
         options.sources = {g.sources.empty() ? "-" : g.sources.front()};
         return options;
     }
-    const bool plain = g.fieldsOption->count() > 0;
-    if (!plain && !g.templOption->count()) {
+    Options options = std::move(g.options);
+    const bool plain = app.count("--fields") > 0;
+    if (!plain && !app.count("--template")) {
         return usage("no fields to keep: give a field list (-f 2,4) or a template (-t '[2]-[1]')");
     }
     options.header = g.skipHeader ? Options::Header::skip
                      : g.header   ? Options::Header::keep
                                   : Options::Header::none;
-    options.autoGuess = g.autoGuess;
-    options.verbose = g.verbose;
-    options.given = {g.splitOption->count() > 0 || g.csv, g.joinOption->count() > 0 || g.csv,
-                     g.quoted || g.csv, g.header || g.skipHeader, !g.encoding.empty()};
+    options.given = {app.count("--split") > 0 || g.csv, app.count("--join") > 0 || g.csv,
+                     g.quoted || g.csv, g.header || g.skipHeader, !options.encoding.empty()};
     if (plain) {
         // With --auto the guess may find names, which the list may then use.
-        options.fields = readFieldEntries(g.fields, FieldReading::strict,
-                                          options.header != Options::Header::none || g.autoGuess);
+        options.fields =
+            readFieldEntries(g.fields, FieldReading::strict,
+                             options.header != Options::Header::none || options.autoGuess);
         if (!options.fields->problems.empty()) return usage(options.fields->problems.front().why);
     } else if (isBlank(g.templ)) {
         return usage("the template is empty");
     }
-    if (g.appendOption->count()) {
+    if (app.count("--append")) {
         if (g.append.empty()) return usage("-a/--append needs a file name");
         options.append = g.append;
     }
-    if (!g.encoding.empty() && !knownEncoding(g.encoding)) {
-        return usage("unknown encoding \"" + g.encoding + "\" (iconv -l lists the names)");
+    if (!options.encoding.empty() && !knownEncoding(options.encoding)) {
+        return usage("unknown encoding \"" + options.encoding + "\" (iconv -l lists the names)");
     }
-    options.encoding = g.encoding;
-    if (auto problem = readSplitAndQuoting(g, options.settings)) return usage(*problem);
-    options.settings.skipEmpty = g.skipEmpty;
+    if (auto problem = readSplitAndQuoting(g, app, options.settings)) return usage(*problem);
     options.settings.templateMode = !plain;
     options.settings.fields = g.templ;
-    if (g.partOption->count()) {
+    if (app.count("--part")) {
         options.part = readPart(g.part);
         if (!options.part) {
             return usage("--part \"" + g.part + "\": give K/N, part K of N from 1 to N, e.g. 3/8");
@@ -228,12 +204,19 @@ std::variant<Options, Exit> checked(Given& g) {
     }
     options.eol = g.eol == "crlf" ? "\r\n" : "\n";
     options.sources = g.sources.empty() ? std::vector<std::string>{"-"} : std::move(g.sources);
-    options.count = g.count;
-    options.threads = g.threads;
     return options;
 }
 
 }  // namespace
+
+Exit usage(const std::string& problem) {
+    return Exit{2, "kolvane-rip: " + problem + "\nRun kolvane-rip --help for the options.\n"};
+}
+
+int failed(std::ostream& err, const Error& error) {
+    err << "kolvane-rip: " << error.message() << '\n';
+    return 1;
+}
 
 std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) {
     CLI::App app{"Rips chosen fields out of every line of delimited text files, in order.",
@@ -254,7 +237,7 @@ std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv) 
     for (const std::string& extra : app.remaining()) {
         if (extra != "--") return usage("unknown option " + extra);
     }
-    return checked(given);
+    return checked(given, app);
 }
 
 }  // namespace kolvane::cli

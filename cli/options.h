@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -43,5 +44,9 @@ struct Exit {
 };
 
 std::variant<Options, Exit> parseCommandLine(int argc, const char* const* argv);
+// A usage error: `problem`, and where to find the options.
+Exit usage(const std::string& problem);
+// An error that ends the run: its message on `err`, and the status, 1.
+int failed(std::ostream& err, const Error& error);
 
 }  // namespace kolvane::cli

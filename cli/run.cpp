@@ -162,6 +162,32 @@ int stoppedCode(std::ostream& err, std::int64_t ripcount) {
     return 128 + stopSignal;
 }
 
+// The first output: -a FILE opened before any source is read, so that a bad
+// path fails at once, or standard output. A code when the run ends here.
+std::optional<int> openFirstWriter(const Options& options, OutputOpener& opener, std::ostream& err,
+                                   std::unique_ptr<Writer>& writer) {
+    if (!options.append) {
+        writer = descriptorWriter(STDOUT_FILENO, true, stopAsked);
+        return std::nullopt;
+    }
+    auto opened = opener.openAppend(*options.append);
+    if (!opened && opened.error().code == EINTR && stopAsked()) return stoppedCode(err, 0);
+    if (!opened) return failed(err, opened.error());
+    writer = std::move(*opened);
+    return std::nullopt;
+}
+
+// After a rip whose every result is empty: one warning, naming the cause the
+// first records show. The exit status stays what the rip made it.
+void warnIfEmpty(const ParallelRipper& ripper, SourceOpener& sources, const RunResult& result,
+                 std::ostream& err) {
+    if (result.error || result.stopped || result.sawValue || ripper.ripcount() == 0) return;
+    const std::string cause = sources.session().whyEmpty(
+        sources.settings(), sources.header() != Options::Header::none, ripper.fields());
+    err << "kolvane-rip: warning: every result is empty" << (cause.empty() ? "" : ": ") << cause
+        << '\n';
+}
+
 }  // namespace
 
 void openStandardDescriptors() {
@@ -196,39 +222,6 @@ bool stopAsked() {
     return stopSignal != 0;
 }
 
-namespace {
-
-// The first output: -a FILE opened before any source is read, so that a bad
-// path fails at once, or standard output. A code when the run ends here.
-std::optional<int> openFirstWriter(const Options& options, OutputOpener& opener, std::ostream& err,
-                                   std::unique_ptr<Writer>& writer) {
-    if (!options.append) {
-        writer = descriptorWriter(STDOUT_FILENO, true, stopAsked);
-        return std::nullopt;
-    }
-    auto opened = opener.openAppend(*options.append);
-    if (!opened && opened.error().code == EINTR && stopAsked()) return stoppedCode(err, 0);
-    if (!opened) {
-        err << "kolvane-rip: " << opened.error().message() << '\n';
-        return 1;
-    }
-    writer = std::move(*opened);
-    return std::nullopt;
-}
-
-// After a rip whose every result is empty: one warning, naming the cause the
-// first records show. The exit status stays what the rip made it.
-void warnIfEmpty(const ParallelRipper& ripper, SourceOpener& sources, const RunResult& result,
-                 std::ostream& err) {
-    if (result.error || result.stopped || result.sawValue || ripper.ripcount() == 0) return;
-    const std::string cause = sources.session().whyEmpty(
-        sources.settings(), sources.header() != Options::Header::none, ripper.fields());
-    err << "kolvane-rip: warning: every result is empty" << (cause.empty() ? "" : ": ") << cause
-        << '\n';
-}
-
-}  // namespace
-
 int run(const Options& options, std::ostream& err, OutputOpener& opener) {
     const std::string outputName = options.append.value_or("standard output");
     std::unique_ptr<Writer> firstWriter;
@@ -261,7 +254,7 @@ int run(const Options& options, std::ostream& err, OutputOpener& opener) {
     std::optional<std::string> clash;
     auto ripped = ripSources(ripper, options, sources, clash, err);
     if (auto* problem = std::get_if<std::string>(&ripped)) {
-        err << "kolvane-rip: " << *problem << "\nRun kolvane-rip --help for the options.\n";
+        err << usage(*problem).text;
         return 2;
     }
     RunResult result = std::get<RunResult>(std::move(ripped));
@@ -275,10 +268,7 @@ int run(const Options& options, std::ostream& err, OutputOpener& opener) {
     // An open or a write the stop interrupted.
     if (result.error && result.error->code == EINTR && stopAsked())
         return stoppedCode(err, ripcount);
-    if (result.error) {
-        err << "kolvane-rip: " << result.error->message() << '\n';
-        return 1;
-    }
+    if (result.error) return failed(err, *result.error);
     if (clash) {
         reportClash(err, outputName, *clash, "stopped before it, after " + statusText(ripcount));
         return 2;

@@ -20,8 +20,20 @@ class NoBytes : public ByteSource {
     IoResult read(std::span<char>) override { return {}; }
 };
 
-// Up to `most` bytes from `source`, all it gives until then; `ended` says
-// whether that was all of it.
+}  // namespace
+
+std::string sourceName(const std::string& source) {
+    return source == "-" ? "standard input" : source;
+}
+
+Expected<std::unique_ptr<ByteSource>> openNamed(const std::string& source,
+                                                const StopAsked& stopAsked) {
+    if (source == "-") return std::unique_ptr<ByteSource>(FileSource::fromDescriptor(STDIN_FILENO));
+    auto opened = FileSource::open(source, 0, stopAsked);
+    if (!opened) return opened.error();
+    return std::unique_ptr<ByteSource>(std::move(*opened));
+}
+
 Expected<std::string> readAhead(ByteSource& source, const std::string& name, std::size_t most,
                                 bool& ended, const StopAsked& stopAsked) {
     std::string bytes(most, '\0');
@@ -37,12 +49,6 @@ Expected<std::string> readAhead(ByteSource& source, const std::string& name, std
     return bytes;
 }
 
-}  // namespace
-
-std::string sourceName(const std::string& source) {
-    return source == "-" ? "standard input" : source;
-}
-
 SourceOpener::SourceOpener(const Options& options, StopAsked stopAsked, Admit admit)
     : options_(options),
       stopAsked_(std::move(stopAsked)),
@@ -52,18 +58,13 @@ SourceOpener::SourceOpener(const Options& options, StopAsked stopAsked, Admit ad
       encoding_(options.encoding) {}
 
 Expected<std::unique_ptr<ByteSource>> SourceOpener::openText(const std::string& source) {
-    std::unique_ptr<ByteSource> raw;
-    if (source == "-") {
-        raw = FileSource::fromDescriptor(STDIN_FILENO);
-    } else {
-        auto opened = FileSource::open(source, 0, stopAsked_);
-        if (!opened) return opened.error();
-        raw = std::move(*opened);
-    }
+    auto opened = openNamed(source, stopAsked_);
+    if (!opened) return opened.error();
+    std::unique_ptr<ByteSource> raw = std::move(*opened);
     refused_ = !admit_(raw->identity());
     if (refused_) return raw;
     if (options_.autoGuess && guessed_.empty()) return guessThenOpen(std::move(raw), source);
-    return readAsText(std::move(raw), ReadOptions{encoding_});
+    return readAsText(std::move(raw), encoding_);
 }
 
 // The guess reads the text a rip would, as far as it looks (UTF-16 takes
@@ -73,15 +74,14 @@ Expected<std::unique_ptr<ByteSource>> SourceOpener::guessThenOpen(std::unique_pt
     bool ended = false;
     auto head = readAhead(*raw, sourceName(source), 2 * kGuessSampleBytes + 2, ended, stopAsked_);
     if (!head) return head.error();
-    auto text = readAsText(std::make_unique<PrefixedSource>(*head, std::make_unique<NoBytes>()),
-                           ReadOptions{encoding_});
+    auto text =
+        readAsText(std::make_unique<PrefixedSource>(*head, std::make_unique<NoBytes>()), encoding_);
     bool whole = false;
-    auto sample = readAhead(*text, sourceName(source), kGuessSampleBytes + 1, whole, {});
+    auto sample = readAhead(*text, sourceName(source), kGuessSampleBytes + 1, whole);
     if (!sample) return sample.error();
     auto guess = guessFormat(*sample, ended && sample->size() <= kGuessSampleBytes);
     if (!guess) {
         Error error = guess.error();
-        error.action = "Cannot guess the format of";
         error.file = sourceName(source);
         return error;
     }
@@ -92,11 +92,11 @@ Expected<std::unique_ptr<ByteSource>> SourceOpener::guessThenOpen(std::unique_pt
     if (const auto problem = splitProblem(settings_.dialect()); !problem.empty()) {
         return Error{"Cannot rip", sourceName(source), std::string(problem), 0, 0};
     }
-    if (!given.header && guess->header && guess->titleLines == 0) header_ = Options::Header::keep;
+    if (!given.header && guess->headerFirst()) header_ = Options::Header::keep;
     if (!given.encoding) encoding_ = guess->encoding;
     guessed_ = guessedOptions(*guess);
     return readAsText(std::make_unique<PrefixedSource>(std::move(*head), std::move(raw)),
-                      ReadOptions{encoding_});
+                      encoding_);
 }
 
 const std::vector<std::string>& SourceOpener::names() const {
@@ -153,13 +153,11 @@ Expected<OpenedSource> SourceOpener::openShare(std::size_t i) {
 Expected<OpenedSource> SourceOpener::planShares() {
     auto plan = planPart(options_.sources, *options_.part, settings_.dialect(), encoding_);
     if (auto* error = std::get_if<Error>(&plan)) return std::move(*error);
-    OpenedSource planned;
     if (auto* problem = std::get_if<std::string>(&plan)) {
-        planned.usage = std::move(*problem);
-    } else {
-        shares_ = std::get<std::vector<SourcePart>>(std::move(plan));
+        return OpenedSource{nullptr, 0, false, std::move(*problem)};
     }
-    return planned;
+    shares_ = std::get<std::vector<SourcePart>>(std::move(plan));
+    return OpenedSource{};
 }
 
 void SourceOpener::countFromFileStart(std::size_t i, Error& error) const {
@@ -177,19 +175,16 @@ Expected<OpenedSource> SourceOpener::openFrom(std::size_t i, std::unique_ptr<Byt
     if (header_ == Options::Header::none) return opened;
     // The first source's header is ripped like any record, unless skipped;
     // a later source's header never is, and must name what the first names.
-    const Dialect dialect = settings_.dialect();
-    const bool keep = i == 0 && header_ == Options::Header::keep;
-    SourceSession later;
-    SourceSession& reading = i == 0 ? session_ : later;
-    auto taken = reading.takeHeader(
-        std::move(opened.bytes), sourceName(source), dialect, keep,
-        [this] { return !(stopAsked_ && stopAsked_()); }, opened.linesBefore);
+    auto taken =
+        SourceSession::readHeader(std::move(opened.bytes), sourceName(source), settings_.dialect(),
+                                  i == 0 && header_ == Options::Header::keep,
+                                  [this] { return !(stopAsked_ && stopAsked_()); });
     if (!taken) return taken.error();
-    opened.bytes = std::move(*taken);
-    const std::vector<std::string>& names = *reading.names(dialect);
+    opened.linesBefore = taken->lines;
     if (i > 0) {
-        if (auto error = checkHeader(source, names)) return *error;
+        if (auto error = checkHeader(source, taken->names)) return *error;
     }
+    opened.bytes = i == 0 ? session_.useHeader(std::move(*taken)) : std::move(taken->rest);
     return opened;
 }
 
@@ -200,8 +195,7 @@ std::optional<Error> SourceOpener::checkHeader(const std::string& source,
                                                const std::vector<std::string>& names) const {
     const std::vector<std::string>& first = this->names();
     if (names == first) return std::nullopt;
-    std::size_t k = 0;
-    while (k < names.size() && k < first.size() && names[k] == first[k]) ++k;
+    const auto k = std::size_t(std::ranges::mismatch(names, first).in1 - names.begin());
     auto name = [](const std::vector<std::string>& all, std::size_t at) {
         return at < all.size() ? shownName(all[at], ",", true) : std::string("nothing");
     };

@@ -15,6 +15,13 @@ namespace kolvane::cli {
 
 // "standard input" for "-", else the name as given.
 std::string sourceName(const std::string& source);
+// The bytes of a source as the command line names it: "-" is standard input.
+Expected<std::unique_ptr<ByteSource>> openNamed(const std::string& source,
+                                                const StopAsked& stopAsked = {});
+// Up to `most` bytes from `source`, all it gives until then; `ended` says
+// whether that was all of it.
+Expected<std::string> readAhead(ByteSource& source, const std::string& name, std::size_t most,
+                                bool& ended, const StopAsked& stopAsked = {});
 
 // One source of a run, ready to rip: with a header its first record is read
 // already, to name the fields, and is given again to the rip only where it

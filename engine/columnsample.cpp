@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "lineend.h"
+#include "quotedvalue.h"
 #include "recordstream.h"
 
 namespace kolvane {
@@ -36,26 +38,42 @@ Expected<SampleText> readSample(ByteSource& source, const std::string& sourceNam
     }
 }
 
+std::string fieldValue(std::string_view raw, bool quoted) {
+    if (!quoted) return std::string(raw);
+    std::string value;
+    appendUnquoted(value, raw);
+    return value;
+}
+
+RecordRead readFields(std::string_view text, std::size_t pos, const Dialect& dialect,
+                      std::vector<FieldSpan>& fields) {
+    fields.clear();
+    std::size_t start = pos;
+    const RecordEnd r = readRecord(text, pos, dialect, [&](std::size_t at) {
+        fields.push_back({start, at});
+        start = at + dialect.split.size();
+    });
+    fields.push_back({start, r.end});
+    const std::size_t ends = r.open ? std::size_t(lineEndsIn(text.substr(pos, r.end - pos))) : 0;
+    return {r.end, r.next, r.open, ends};
+}
+
 std::vector<SampleRecord> splitSample(std::string_view whole, const Dialect& dialect,
                                       std::size_t maxRecords, std::size_t maxFields,
                                       const std::vector<std::size_t>& cutEnds) {
     std::vector<SampleRecord> records;
+    std::vector<FieldSpan> spans;
     auto cutEnd = cutEnds.begin();
     for (std::size_t pos = 0; pos < whole.size() && records.size() < maxRecords;) {
         while (cutEnd != cutEnds.end() && *cutEnd <= pos) ++cutEnd;
         const std::size_t limit = cutEnd == cutEnds.end() ? whole.size() : *cutEnd;
         const std::string_view text = whole.substr(0, limit);
+        const RecordRead end = readFields(text, pos, dialect, spans);
         SampleRecord record;
-        std::size_t start = pos;
-        const RecordEnd end = readRecord(text, pos, dialect, [&](std::size_t at) {
-            if (record.fields.size() < maxFields)
-                record.fields.push_back(text.substr(start, at - start));
-            ++record.fieldCount;
-            start = at + dialect.split.size();
-        });
-        if (record.fields.size() < maxFields)
-            record.fields.push_back(text.substr(start, end.end - start));
-        ++record.fieldCount;
+        record.fieldCount = spans.size();
+        for (std::size_t f = 0; f < std::min(maxFields, spans.size()); ++f) {
+            record.fields.push_back(text.substr(spans[f].begin, spans[f].end - spans[f].begin));
+        }
         record.bytes = text.substr(pos, end.end - pos);
         record.cut = cutEnd != cutEnds.end() && end.next >= limit;
         records.push_back(std::move(record));

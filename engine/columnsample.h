@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "error.h"
+#include "fieldcutter.h"
 #include "io.h"
 #include "quoterules.h"
 
@@ -39,6 +40,9 @@ Expected<SampleText> readSample(ByteSource& source, const std::string& sourceNam
                                 const SampleText::Limits& limits,
                                 const std::atomic<bool>* cancel = nullptr);
 
+// A field's value as a user sees it: its raw bytes unquoted in quoted mode.
+std::string fieldValue(std::string_view raw, bool quoted);
+
 // One record of a sample: its bytes and its fields' raw bytes (quotes and
 // all, in quoted mode), views into the sample's text.
 struct SampleRecord {
@@ -47,6 +51,17 @@ struct SampleRecord {
     std::size_t fieldCount = 0;            // all the record has
     bool cut = false;  // holds a line kept only in part: what it gives is unknown
 };
+
+// One record from `pos`, quoted or plain, its fields' extents in `fields`,
+// read by the engine's one record reader: every reading of a sample goes
+// through here.
+struct RecordRead {
+    std::size_t end, next;
+    bool unterminated;          // a quote is still open where the text ends
+    std::size_t innerLineEnds;  // of a record a quote left open
+};
+RecordRead readFields(std::string_view text, std::size_t pos, const Dialect& dialect,
+                      std::vector<FieldSpan>& fields);
 
 // Cuts `text` into at most `maxRecords` records as a rip would: one a line,
 // or, in quoted mode, as many lines as a quoted value runs over. A record

@@ -137,6 +137,24 @@ std::string headerList(const std::vector<std::string>& header) {
     return names;
 }
 
+// The column (1-based) `name` names in `header`, or why it names none: the
+// one rule by which a name becomes a column, for lists and templates alike.
+std::variant<std::size_t, std::string> columnOf(std::string_view name,
+                                                const std::vector<std::string>& header) {
+    const auto first = std::find(header.begin(), header.end(), name);
+    if (first == header.end()) {
+        return "no field is named " + shownName(name, ",", true) +
+               "; the header's names are: " + headerList(header);
+    }
+    const auto column = std::size_t(first - header.begin()) + 1;
+    const auto again = std::find(first + 1, header.end(), name);
+    if (again != header.end()) {
+        return "the field name " + shownName(name, ",", true) + " names columns " +
+               std::to_string(column) + " and " + std::to_string(again - header.begin() + 1);
+    }
+    return column;
+}
+
 }  // namespace
 
 std::string shownName(std::string_view name, std::string_view split, bool quote) {
@@ -188,22 +206,6 @@ FieldEntries readFieldEntries(std::string_view text, FieldReading reading, bool 
         start = end + 1;
     }
     return read;
-}
-
-std::variant<std::size_t, std::string> columnOf(std::string_view name,
-                                                const std::vector<std::string>& header) {
-    const auto first = std::find(header.begin(), header.end(), name);
-    if (first == header.end()) {
-        return "no field is named " + shownName(name, ",", true) +
-               "; the header's names are: " + headerList(header);
-    }
-    const auto column = std::size_t(first - header.begin()) + 1;
-    const auto again = std::find(first + 1, header.end(), name);
-    if (again != header.end()) {
-        return "the field name " + shownName(name, ",", true) + " names columns " +
-               std::to_string(column) + " and " + std::to_string(again - header.begin() + 1);
-    }
-    return column;
 }
 
 FieldSelection resolveFields(const FieldEntries& read, FieldReading reading,

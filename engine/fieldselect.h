@@ -66,11 +66,6 @@ FieldSelection resolveFields(const FieldEntries& read, FieldReading reading,
 FieldSelection selectFields(std::string_view text, FieldReading reading, bool names,
                             const std::vector<std::string>* header);
 
-// The column (1-based) `name` names in `header`, or why it names none: the
-// one rule by which a name becomes a column, for lists and templates alike.
-std::variant<std::size_t, std::string> columnOf(std::string_view name,
-                                                const std::vector<std::string>& header);
-
 // The template with every "[name]" of a header name turned into "[n]";
 // brackets holding digits stay field numbers, other brackets stay text. The
 // message names a name two columns share.

@@ -95,13 +95,14 @@ std::string longerSplit(std::string_view text, const SampleReading& r) {
 // quote are found by the quote: with no quote since the last record start,
 // the line it stands on starts a record.
 bool quotedAnywhere(std::string_view sample, const SampleReading& r) {
-    if (!r.quotes) return false;
-    if (std::any_of(r.cells.begin(), r.cells.end(), [&](const FieldExtent& f) {
+    auto anyQuoted = [&](const std::vector<FieldSpan>& cells) {
+        return std::ranges::any_of(cells, [&](const FieldSpan& f) {
             return properlyQuoted(sample.substr(f.begin, f.end - f.begin));
-        })) {
-        return true;
-    }
-    std::vector<FieldExtent> fields;
+        });
+    };
+    if (!r.quotes) return false;
+    if (anyQuoted(r.cells)) return true;
+    std::vector<FieldSpan> fields;
     for (std::size_t pos = r.end; pos < sample.size();) {
         const std::size_t quote = sample.find('"', pos);
         if (quote == std::string_view::npos) return false;
@@ -111,11 +112,9 @@ bool quotedAnywhere(std::string_view sample, const SampleReading& r) {
             pos = afterLine(sample, pos);
             continue;
         }
-        const QuotedRecord record = readQuoted(sample, pos, r.split, fields);
+        const RecordRead record = readFields(sample, pos, {r.split, true}, fields);
         if (record.unterminated) return false;
-        for (const FieldExtent f : fields) {
-            if (properlyQuoted(sample.substr(f.begin, f.end - f.begin))) return true;
-        }
+        if (anyQuoted(fields)) return true;
         pos = record.next;
     }
     return false;

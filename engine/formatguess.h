@@ -29,6 +29,9 @@ struct FormatGuess {
     std::optional<std::string> alsoPossible;
 
     bool oneColumn() const { return split.empty(); }
+    // Whether the first line holds the names: --header takes the first line,
+    // and above title lines it would take a title.
+    bool headerFirst() const { return header && titleLines == 0; }
 };
 
 // How much of a source a guess reads: its start, up to this many bytes, as

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "cellkind.h"
-#include "quotedvalue.h"
 
 namespace kolvane {
 
@@ -24,21 +23,9 @@ double prior(std::string_view split) {
 // (it is in text too), the others strongly.
 double hint(char c, std::string_view split) {
     if (split.size() == 1 && c == split.front()) return 1.0;
-    switch (c) {
-        case ':':
-        case '#':
-            return 0.8;
-        case ',':
-            return 0.6;
-        case ';':
-        case '\t':
-        case '|':
-        case '^':
-        case '~':
-            return 0.3;
-        default:
-            return 1.0;
-    }
+    if (c == ':' || c == '#') return 0.8;
+    if (c == ',') return 0.6;
+    return std::string_view(";\t|^~").find(c) != std::string_view::npos ? 0.3 : 1.0;
 }
 
 // How much a value looks like a table's cell rather than a piece of one.
@@ -73,12 +60,8 @@ std::pair<std::size_t, std::size_t> modeCount(const SampleReading& r) {
 // records or more.
 bool sameStart(std::string_view text, const SampleReading& r, std::size_t first) {
     if (r.size() < first + 5) return false;
-    auto field = [&](std::size_t i) {
-        const FieldExtent f = r.cells[r.firstCell[i]];
-        return text.substr(f.begin, f.end - f.begin);
-    };
     for (std::size_t i = first + 1; i < r.size(); ++i) {
-        if (field(i) != field(first)) return false;
+        if (r.cell(text, i, 0) != r.cell(text, first, 0)) return false;
     }
     return true;
 }
@@ -151,7 +134,7 @@ CellTally tallyCells(std::string_view text, const SampleReading& r, std::size_t 
     }
     CellTally t;
     for (std::size_t i = titles; i < r.size(); ++i) {
-        const FieldExtent whole = r.records[i];
+        const FieldSpan whole = r.records[i];
         // A whole record that reads as one number or date ("2,50", "12:30")
         // is one value, not fields.
         if (r.count(i) > 1 &&
@@ -176,9 +159,7 @@ bool namedColumns(std::string_view text, const SampleReading& r, std::size_t fir
                   std::size_t columns) {
     if (r.size() < first + 3 || r.count(first) != columns) return false;
     for (std::size_t c = 0; c < columns; ++c) {
-        std::string name;
-        appendUnquoted(name, r.cell(text, first, c));
-        if (cellKind(name) != CellKind::Text) return false;
+        if (cellKind(fieldValue(r.cell(text, first, c), true)) != CellKind::Text) return false;
     }
     return true;
 }

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "cellkind.h"
-#include "quotedvalue.h"
 
 namespace kolvane {
 
@@ -30,12 +29,6 @@ bool looksLikeName(const std::string& name) {
            name.find('@') == std::string::npos && name.find("://") == std::string::npos;
 }
 
-std::string unquoted(std::string_view raw) {
-    std::string value;
-    appendUnquoted(value, raw);
-    return value;
-}
-
 // What the values below a name say of it: +2 a text name over numbers or
 // dates, -2 a number over numbers of its own outline, +1 a name over values
 // of one outline it lacks, -1 a text name of the values' outline, else 0.
@@ -48,7 +41,7 @@ int vote(std::string_view text, const SampleReading& r, std::size_t first, std::
     for (std::size_t i = first + 1; i < r.size(); ++i) {
         // Records that leave trailing fields out still line up with the names.
         if (col >= r.count(i)) continue;
-        const std::string value = unquoted(r.cell(text, i, col));
+        const std::string value = fieldValue(r.cell(text, i, col), true);
         const CellKind kind = cellKind(value);
         if (kind == CellKind::Empty) continue;
         ++filled;
@@ -79,7 +72,7 @@ std::vector<bool> counting(std::string_view text, const SampleReading& r, std::s
                            std::size_t named) {
     std::vector<long> values(named, -2);
     for (std::size_t col = 0; row < r.size() && col < std::min(named, r.count(row)); ++col) {
-        const std::string v = unquoted(r.cell(text, row, col));
+        const std::string v = fieldValue(r.cell(text, row, col), true);
         if (!v.empty() && v.size() <= 4 &&
             std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; })) {
             values[col] = std::stol(v);
@@ -108,7 +101,7 @@ bool hasHeader(std::string_view text, const SampleReading& r, std::size_t first,
     const std::vector<bool> counts = counting(text, r, first, named);
     const std::vector<bool> countsBelow = counting(text, r, first + 1, named);
     for (std::size_t col = 0; col < named; ++col) {
-        const std::string name = unquoted(r.cell(text, first, col));
+        const std::string name = fieldValue(r.cell(text, first, col), true);
         if (cellKind(name) != CellKind::Empty &&
             std::find(names.begin(), names.end(), name) != names.end()) {
             votes -= 2;  // names are unique

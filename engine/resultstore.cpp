@@ -36,22 +36,14 @@ std::string& ResultStore::chunkFor(std::size_t bytes) {
 }
 
 void ResultStore::append(std::string_view item) {
-    std::string& chunk = chunkFor(item.size());
-    index(chunk.size(), item.size());
-    chunk.append(item);
+    std::string bytes(item);
+    const LineEnd end{item.size(), 0};
+    commitLines(bytes, {&end, 1}, 0);
 }
 
 void ResultStore::newIndexBlock() {
     index_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kIndexBlock));
     faultIn(index_.back().get(), kIndexBlock * sizeof(std::uint64_t));
-}
-
-void ResultStore::index(std::size_t offset, std::size_t size) {
-    if ((size_ & (kIndexBlock - 1)) == 0) newIndexBlock();
-    index_.back()[size_ & (kIndexBlock - 1)] =
-        static_cast<std::uint64_t>(chunks_.size() - 1) << kOffsetBits | offset;
-    ++size_;
-    bytes_ += size;
 }
 
 std::optional<Error> ResultStore::commitLines(std::string& bytes, std::span<const LineEnd> lines,

@@ -52,8 +52,6 @@ class ResultStore : public LineSink {
     }
     // The chunk that `bytes` more go into: the last one, or a new one.
     std::string& chunkFor(std::size_t bytes);
-    // Indexes a new item at `offset` of the last chunk.
-    void index(std::size_t offset, std::size_t size);
     void newIndexBlock();
 
     std::vector<std::string> chunks_;

@@ -35,9 +35,7 @@ std::optional<Error> blockError(const RipBlock& block, const std::string& source
     return std::nullopt;
 }
 
-namespace {
 constexpr std::string_view kQuoteOpened = "a quote opened at line ";
-}
 
 Error unclosedQuote(const std::string& sourceName, std::int64_t line) {
     return Error{"Cannot rip", sourceName,

@@ -3,30 +3,10 @@
 #include <algorithm>
 
 #include "formatguess.h"
-#include "lineend.h"
-#include "quoterules.h"
 
 namespace kolvane {
 
 namespace {
-
-// Splits a record at `pos` without regard to quotes.
-std::size_t splitPlain(std::string_view text, std::size_t pos, std::string_view split,
-                       std::vector<FieldExtent>& fields, std::size_t& end) {
-    fields.clear();
-    const std::size_t lineEnd = std::min(text.find_first_of("\r\n", pos), text.size());
-    const std::string_view line = text.substr(0, lineEnd);
-    std::size_t from = pos;
-    // An empty split string finds itself everywhere: the line is one field.
-    for (std::size_t at;
-         !split.empty() && (at = line.find(split, from)) != std::string_view::npos;) {
-        fields.push_back({from, at});
-        from = at + split.size();
-    }
-    fields.push_back({from, lineEnd});
-    end = lineEnd;
-    return lineEnd < text.size() ? terminatorEnd(text.data(), lineEnd, text.size()) : lineEnd;
-}
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -44,10 +24,10 @@ bool inTime(std::string_view text, std::size_t at) {
 
 // A colon before "//" (a web address) or inside a time is never a split:
 // joins the fields it parts.
-void joinColonParts(std::string_view text, std::vector<FieldExtent>& fields) {
+void joinColonParts(std::string_view text, std::vector<FieldSpan>& fields) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const FieldExtent f = fields[i];
+        const FieldSpan f = fields[i];
         if (kept > 0 && (text.substr(f.begin, 2) == "//" || inTime(text, f.begin - 1))) {
             fields[kept - 1].end = f.end;
         } else {
@@ -58,20 +38,6 @@ void joinColonParts(std::string_view text, std::vector<FieldExtent>& fields) {
 }
 
 }  // namespace
-
-QuotedRecord readQuoted(std::string_view text, std::size_t pos, std::string_view split,
-                        std::vector<FieldExtent>& fields) {
-    fields.clear();
-    std::size_t start = pos;
-    const RecordEnd r =
-        readRecord(text, pos, Dialect{std::string(split), true}, [&](std::size_t at) {
-            fields.push_back({start, at});
-            start = at + split.size();
-        });
-    fields.push_back({start, r.end});
-    const std::size_t ends = r.open ? std::size_t(lineEndsIn(text.substr(pos, r.end - pos))) : 0;
-    return {r.end, r.next, r.open, ends};
-}
 
 std::size_t afterLine(std::string_view text, std::size_t pos) {
     const std::size_t end = text.find('\n', pos);
@@ -94,7 +60,7 @@ bool readSample(std::string_view text, bool whole, SampleReading& reading) {
     reading.firstCell.assign(1, 0);
     reading.records.clear();
     reading.commentsAbove = 0;
-    std::vector<FieldExtent> fields;
+    std::vector<FieldSpan> fields;
     std::size_t pos = 0;
     for (; pos < text.size() && reading.size() < kGuessSampleRecords;) {
         if (skipped(text, pos, reading)) {
@@ -102,18 +68,12 @@ bool readSample(std::string_view text, bool whole, SampleReading& reading) {
             pos = afterLine(text, pos);
             continue;
         }
-        std::size_t end = 0, next = 0;
-        if (reading.quotes) {
-            const QuotedRecord record = readQuoted(text, pos, reading.split, fields);
-            if (record.unterminated) {
-                reading.end = pos;
-                return record.innerLineEnds < 50;
-            }
-            end = record.end;
-            next = record.next;
-        } else {
-            next = splitPlain(text, pos, reading.split, fields, end);
+        const RecordRead record = readFields(text, pos, {reading.split, reading.quotes}, fields);
+        if (record.unterminated) {
+            reading.end = pos;
+            return record.innerLineEnds < 50;
         }
+        const std::size_t end = record.end;
         // The last line of a cut sample may be cut too.
         if (!whole && end == text.size()) break;
         if (end > pos) {
@@ -122,7 +82,7 @@ bool readSample(std::string_view text, bool whole, SampleReading& reading) {
             reading.cells.insert(reading.cells.end(), fields.begin(), fields.end());
             reading.firstCell.push_back(static_cast<std::uint32_t>(reading.cells.size()));
         }
-        pos = next;
+        pos = record.next;
     }
     reading.end = pos;
     return true;

@@ -2,15 +2,48 @@
 
 #include <algorithm>
 
+#include "blockreader.h"
 #include "fieldcutter.h"
-#include "headerline.h"
 #include "lineripper.h"
-#include "quotedvalue.h"
+#include "recordstream.h"
 #include "textsource.h"
 
 namespace kolvane {
 
 namespace {
+
+// A source that passes what `inner` gives on, keeping the first `most` bytes
+// read through it in `kept`: the start of a source a rip reads, for what the
+// session works out of it afterwards.
+class KeptStart : public ByteSource {
+  public:
+    KeptStart(std::unique_ptr<ByteSource> inner, std::string& kept, std::size_t most)
+        : inner_(std::move(inner)), kept_(kept), most_(most) {}
+
+    IoResult read(std::span<char> buf) override {
+        IoResult r = inner_->read(buf);
+        kept_.append(buf.data(), std::min(most_ - std::min(most_, kept_.size()), r.bytes));
+        return r;
+    }
+    std::optional<std::uint64_t> size() const override { return inner_->size(); }
+    std::uint64_t consumed() const override { return inner_->consumed(); }
+    std::optional<FileIdentity> identity() const override { return inner_->identity(); }
+
+  private:
+    std::unique_ptr<ByteSource> inner_;
+    std::string& kept_;
+    std::size_t most_;
+};
+
+// The names a header record gives its fields, field 1 first; in quoted mode
+// unquoted.
+std::vector<std::string> headerNames(std::string_view record, const Dialect& dialect) {
+    std::vector<std::string> names;
+    for (const std::string_view field : cutFields(record, dialect)) {
+        names.push_back(fieldValue(field, dialect.quoted));
+    }
+    return names;
+}
 
 // The split string as a message quotes it.
 std::string shownSplit(std::string_view split) {
@@ -26,11 +59,6 @@ void SourceSession::setSample(SampleText sample) {
     names_.reset();
 }
 
-void SourceSession::setHeaderRecord(std::string record, const Dialect& dialect) {
-    header_.emplace(dialect, std::move(record));
-    names_.reset();
-}
-
 void SourceSession::setFirstLine(std::optional<std::string> line) {
     firstLine_ = std::move(line);
     names_.reset();
@@ -39,37 +67,32 @@ void SourceSession::setFirstLine(std::optional<std::string> line) {
 Expected<SourceSession::TakenHeader> SourceSession::readHeader(
     std::unique_ptr<ByteSource> source, const std::string& sourceName, const Dialect& dialect,
     bool ripIt, const std::function<bool()>& keepGoing) {
-    auto header = readHeaderRecord(*source, sourceName, dialect, keepGoing);
-    if (!header) return header.error();
+    RecordStream stream(*source, dialect, keepGoing, std::size_t{64} << 10);
+    std::string record;
+    const std::size_t limit = defaultLineLimit();
+    bool cut = false;
+    if (stream.next(&record, limit, cut) == RecordStream::Outcome::failed) {
+        return readError(sourceName, stream.failure(), 1);
+    }
+    if (cut) return readError(sourceName, lineTooLong(limit), 1);
     // A header record may be hundreds of MB: copied once, for the rip.
+    const std::string after = stream.rest();
     std::string prefix;
     if (ripIt) {
-        prefix.reserve(header->record.size() + header->terminator.size() + header->after.size());
-        prefix.append(header->record).append(header->terminator);
+        prefix.reserve(record.size() + stream.terminator().size() + after.size());
+        prefix.append(record).append(stream.terminator());
     }
-    prefix.append(header->after);
-    TakenHeader taken{std::make_unique<PrefixedSource>(std::move(prefix), std::move(source)),
-                      ripIt ? 0 : header->lines,
-                      dialect,
-                      std::move(header->record),
-                      {}};
-    taken.names = headerNames(taken.record, dialect);
-    return taken;
+    prefix.append(after);
+    const std::int64_t lines = ripIt ? 0 : stream.lines();
+    std::vector<std::string> names = headerNames(record, dialect);
+    return TakenHeader{std::make_unique<PrefixedSource>(std::move(prefix), std::move(source)),
+                       lines, dialect, std::move(record), std::move(names)};
 }
 
 std::unique_ptr<ByteSource> SourceSession::useHeader(TakenHeader header) {
     header_.emplace(header.dialect, std::move(header.record));
     names_.emplace(std::move(header.dialect), std::move(header.names));
     return std::move(header.rest);
-}
-
-Expected<std::unique_ptr<ByteSource>> SourceSession::takeHeader(
-    std::unique_ptr<ByteSource> source, const std::string& sourceName, const Dialect& dialect,
-    bool ripIt, const std::function<bool()>& keepGoing, std::int64_t& lines) {
-    auto header = readHeader(std::move(source), sourceName, dialect, ripIt, keepGoing);
-    if (!header) return header.error();
-    lines = header->lines;
-    return useHeader(std::move(*header));
 }
 
 std::unique_ptr<ByteSource> SourceSession::keepStart(std::unique_ptr<ByteSource> source) {
@@ -133,20 +156,13 @@ Settings SourceSession::resolved(Settings settings, bool namesOn) const {
     return settings;
 }
 
-std::string SourceSession::shownValue(std::string_view field, bool quoted) {
-    if (!quoted) return std::string(field);
-    std::string value;
-    appendUnquoted(value, field);
-    return value;
-}
-
 SourceSession::Gives SourceSession::gives(std::string_view record, const Settings& settings,
                                           const FieldList& list, std::size_t maxValues) const {
     Gives gives;
     const Dialect dialect = settings.dialect();
     gives.fields = countFields(record, dialect);
     for (const std::string_view field : cutFields(record, dialect, maxValues)) {
-        gives.values.push_back(shownValue(field, settings.quoted));
+        gives.values.push_back(fieldValue(field, settings.quoted));
     }
     const RipPlan plan(settings, list);
     LineRipper ripper;

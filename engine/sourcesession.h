@@ -27,10 +27,10 @@ class SourceSession {
     // The source's first lines, as readSample() keeps them; empty when unknown.
     void setSample(SampleText sample);
     const SampleText& sample() const { return sample_; }
-    // The header record when a rip read it whole, by `dialect`; until then
-    // (and for another dialect) the sample's first record stands for it, or
-    // without a sample the source's first line, as the preview shows it.
-    void setHeaderRecord(std::string record, const Dialect& dialect);
+    // The header record is the one a rip read whole (useHeader()), by its
+    // dialect; until then (and for another dialect) the sample's first record
+    // stands for it, or without a sample the source's first line, as the
+    // preview shows it.
     void setFirstLine(std::optional<std::string> line);
     void forget();
 
@@ -54,12 +54,6 @@ class SourceSession {
                                             bool ripIt, const std::function<bool()>& keepGoing);
     // Takes `header` as this session's header record, and gives its source.
     std::unique_ptr<ByteSource> useHeader(TakenHeader header);
-    // readHeader() and useHeader() in one, with the lines in `lines`.
-    Expected<std::unique_ptr<ByteSource>> takeHeader(std::unique_ptr<ByteSource> source,
-                                                     const std::string& sourceName,
-                                                     const Dialect& dialect, bool ripIt,
-                                                     const std::function<bool()>& keepGoing,
-                                                     std::int64_t& lines);
     // For a rip: `source` again, keeping the first bytes read through it as
     // this session's sample where it has none, once the rip is done
     // (useRipStart()): a path typed by hand, a pipe.
@@ -82,9 +76,6 @@ class SourceSession {
     FieldSelection fields(const Settings& settings, bool namesOn) const;
     // `settings` with a template's names turned into numbers, as a rip takes it.
     Settings resolved(Settings settings, bool namesOn) const;
-
-    // A field's value as the window shows it: unquoted in quoted mode.
-    static std::string shownValue(std::string_view field, bool quoted);
 
     // What one record gives: its values (unquoted in quoted mode) up to
     // `maxValues`, how many fields it has, and the result line the settings

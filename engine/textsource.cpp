@@ -9,9 +9,8 @@
 namespace kolvane {
 
 std::unique_ptr<ByteSource> readAsText(std::unique_ptr<ByteSource> raw,
-                                       const ReadOptions& options) {
-    raw = decompressing(std::move(raw));
-    return decodingText(std::move(raw), options.encoding);
+                                       const std::string& encoding) {
+    return decodingText(decompressing(std::move(raw)), encoding);
 }
 
 IoResult PrefixedSource::read(std::span<char> buf) {

@@ -43,8 +43,7 @@ QVariant ColumnModel::data(const QModelIndex& index, int role) const {
     if (column == fieldColumns()) return content_.results[row];
     const SampleRecord& record = content_.rows[row];
     if (std::size_t(column) >= record.fields.size()) return {};
-    const std::string value =
-        SourceSession::shownValue(record.fields[std::size_t(column)], content_.quoted);
+    const std::string value = fieldValue(record.fields[std::size_t(column)], content_.quoted);
     return oneLine(displayStart(value, tip ? kTipChars : kCellChars));
 }
 

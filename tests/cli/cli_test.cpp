@@ -20,9 +20,6 @@ struct CliCase {
     std::string err;  // for a usage error (exit 2) only a part of standard error
     int code;
 };
-std::ostream& operator<<(std::ostream& os, const CliCase& c) {
-    return os << c.name;
-}
 
 // Runs `script` in a fresh folder holding in.txt, with $R naming kolvane-rip,
 // and checks what it writes to standard output and error, and its exit code.
@@ -67,11 +64,8 @@ const CliCase kRows[] = {
     {"FieldsAndTemplate", "-f 1 -t '[1]'", "a\n", "", "--fields excludes --template", 2},
     {"NoFieldList", "-k", "a\n", "", "no fields to keep", 2},
     {"EmptyFieldList", "-f ' '", "a\n", "", "the field list is empty", 2},
+    // The grammar's other refusals are the engine's rows; here, that one is a usage error.
     {"NotANumber", "-f 1,email", "a\n", "", "entry \"email" + kEntry, 2},
-    {"Zero", "-f 0", "a\n", "", "entry \"0" + kEntry, 2},
-    {"Past16Bits", "-f 40000", "a\n", "", "entry \"40000" + kEntry, 2},
-    {"Fraction", "-f 2.5", "a\n", "", "entry \"2.5" + kEntry, 2},
-    {"Decreasing", "-f 4-2", "a\n", "", "entry \"4-2" + kEntry, 2},
     {"BadEol", "--eol cr -f 1", "a\n", "", "--eol", 2},
     {"UnknownOptionNamedAlone", "--bogus -f 1", "a\n", "", "unknown option --bogus\nRun kolvane-rip --help", 2},
     {"EmptyAppendName", "-f 1 --append= --eol=lf", "a\n", "", "-a/--append needs a file name", 2},
@@ -96,7 +90,6 @@ const CliCase kRows[] = {
     // --auto: the guess fills what the options leave open, and says so when asked.
     {"AutoGuessesSplitAndNames", "--auto -v -f email,id", "id,name,email\n1,\"Berg, Anna\",a@x\n2,Ben,b@x\n", "email,id\na@x,1\nb@x,2\n", "kolvane-rip: guessed -s ',' --quoted --header\n", 0},
     {"AutoUnderGivenOptions", "--auto -j ';' --skip-header -f 3,1", "id,name,email\n1,Anna,a@x\n", "a@x;1\n", "", 0},
-    {"Utf16WithMark", "-f 2,1", "\xFF\xFE" "a\0|\0\xE9\0\n\0"s, "\u00e9:a\n", "", 0},
     {"Cp1252", "--encoding cp1252 -f 2,1", "x|\x80\n", "\u20ac:x\n", "", 0},
     // Quotes as split string: -f 1-, -f 1,2,3 and a template once read them three ways.
     {"QuoteSplitInQuotedMode", "-q -s '\"' -f 1-", "\"a\",\"b\"\n", "", "in quoted mode the split string cannot hold a double quote", 2},
@@ -266,11 +259,9 @@ const CliCase kScripts[] = {
     // The README's recipe for a file too big for one machine, as written there.
     {"GnuParallelRecipe", "cp in.txt big.csv && parallel -k -q $R --threads 1 --part {}/8 --csv -H -f id,city big.csv ::: $(seq 8) > out.csv && "
      "$R --csv -H -f id,city big.csv | cmp - out.csv && echo same", quotedExport(), "same\n", "", 0},
+    {"LineCountedPastASkippedHeader", "$R --csv --skip-header -f 1 in.txt", "id,\"a\nb\"\n1,\"x\n", "", "kolvane-rip: Cannot rip in.txt: a quote opened at line 3 is never closed\n", 1},
     // Names are the first source's; a later source's first line is its own
     // header, never ripped.
-    // A quote never closed is an error, not a value that swallows the rest.
-    {"QuoteNeverClosed", "$R --csv -f 1 --threads 2 in.txt", "a,b\n\"c\nd\n", "a\n", "kolvane-rip: Cannot rip in.txt: a quote opened at line 2 is never closed\n", 1},
-    {"LineCountedPastASkippedHeader", "$R --csv --skip-header -f 1 in.txt", "id,\"a\nb\"\n1,\"x\n", "", "kolvane-rip: Cannot rip in.txt: a quote opened at line 3 is never closed\n", 1},
     {"HeaderOfEachSource", "printf 'a|b\\n3|4\\n' >b && $R -H -f a in.txt b", "a|b\n1|2\n", "a\n1\n3\n", "", 0},
     // A later header that names the fields otherwise stops the run: its
     // fields would be taken by the first one's numbers. Once ripped in silence.
@@ -296,7 +287,6 @@ const CliCase kScripts[] = {
     // A close runner-up is named on standard error, so $(... --guess) stays the options.
     {"GuessAlsoPossible", "$R --guess in.txt", "a;b|c\n1;2|3\n4;5|6\n", "-s ';' --header\n", "# also possible: -s '|'\n", 0},
     {"GuessTitleLineNoHeader", "$R --guess in.txt", "Report 2024\nid,amount\n1,2.5\n2,3.5\n", "-s ','\n", "", 0},
-    {"GuessEmpty", "$R --guess in.txt", "", "", "kolvane-rip: Cannot guess the format of in.txt: it holds no text\n", 1},
     {"GuessBinary", "head -c 3000 /bin/sh | $R --guess -", "", "",
      "kolvane-rip: Cannot guess the format of standard input: it holds binary data, not text\n", 1},
     {"GuessMissing", "$R --guess nothere", "", "", "kolvane-rip: Cannot open nothere: No such file or directory\n", 1},

@@ -30,9 +30,6 @@ struct SwapCase {
     int code;
     std::string source, other;  // what in.txt and other.txt hold afterwards
 };
-std::ostream& operator<<(std::ostream& os, const SwapCase& c) {
-    return os << c.name;
-}
 class NeverIntoASource : public testing::TestWithParam<SwapCase> {};
 
 TEST_P(NeverIntoASource, ChecksTheOutputItOpened) {

@@ -18,9 +18,6 @@ struct SampleCase {
     std::vector<std::size_t> cutEnds{};
     bool more = false;
 };
-std::ostream& operator<<(std::ostream& os, const SampleCase& c) {
-    return os << c.name;
-}
 
 class Samples : public testing::TestWithParam<SampleCase> {};
 

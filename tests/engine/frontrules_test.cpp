@@ -20,9 +20,6 @@ struct EscapeCase {
     const char* name;
     std::string typed, read;
 };
-std::ostream& operator<<(std::ostream& os, const EscapeCase& c) {
-    return os << c.name;
-}
 class Escapes : public testing::TestWithParam<EscapeCase> {};
 
 TEST_P(Escapes, OnlyTabAndBackslashAreRead) {
@@ -47,9 +44,6 @@ struct SameFileCase {
     std::optional<FileIdentity> output, source;
     bool writesInto;
 };
-std::ostream& operator<<(std::ostream& os, const SameFileCase& c) {
-    return os << c.name;
-}
 class SameFile : public testing::TestWithParam<SameFileCase> {};
 
 TEST_P(SameFile, OnlyOneRegularFileIsWrittenInto) {

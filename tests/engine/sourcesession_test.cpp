@@ -50,7 +50,9 @@ TEST(SourceSession, NamesFollowTheDialect) {
     session.setSample({"a|\"b|c\"\r\n1|2\r\n", {}, false});
     EXPECT_EQ(*session.names({"|", false}), (std::vector<std::string>{"a", "\"b", "c\""}));
     EXPECT_EQ(*session.names({"|", true}), (std::vector<std::string>{"a", "b|c"}));
-    session.setHeaderRecord("x|y", {"|", false});
+    session.useHeader(
+        std::move(*SourceSession::readHeader(std::make_unique<test::StringSource>("x|y\n", 2),
+                                             "src.txt", {"|", false}, false, [] { return true; })));
     EXPECT_EQ(*session.names({"|", false}), (std::vector<std::string>{"x", "y"}));
     EXPECT_EQ(*session.names({"|", true}), (std::vector<std::string>{"a", "b|c"}));
 }

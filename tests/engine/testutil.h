@@ -17,6 +17,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "blockripper.h"
@@ -117,6 +118,19 @@ struct TricklingSource : ByteSource {
         return IoResult{1, 0, {}};
     }
 };
+
+// Reads everything `source` gives, a few bytes at a time, and counts the
+// answers that had nothing yet.
+inline std::string drain(ByteSource& source, int& waits) {
+    std::string text;
+    char buf[3];
+    for (;;) {
+        const IoResult r = source.read(buf);
+        if (r.failed() || (r.bytes == 0 && !r.noDataYet)) return text;
+        waits += r.noDataYet;
+        text.append(buf, r.bytes);
+    }
+}
 
 // Opens real files for appending, or with `memory` set appends every path to
 // that string, which the fuzz target's speed needs. The i-th writer takes only
@@ -278,3 +292,17 @@ inline FileOutcome ripToFile(const std::string& text, const Settings& s, unsigne
 }
 
 }  // namespace kolvane::test
+
+namespace kolvane {
+namespace {
+
+// A table's row prints as its name, so that gtest's messages and ctest's list
+// name it alike (its bytes would hold addresses, which change from run to run).
+template <class Row>
+requires std::is_convertible_v<decltype(Row::name), const char*> std::ostream& operator<<(
+    std::ostream& os, const Row& row) {
+    return os << row.name;
+}
+
+}  // namespace
+}  // namespace kolvane

@@ -33,9 +33,6 @@ struct EncodingCase {
     std::string error = "";
     std::size_t failAt = SIZE_MAX;  // where the source's reads fail
 };
-std::ostream& operator<<(std::ostream& os, const EncodingCase& c) {
-    return os << c.name;
-}
 
 // `threads` 0: the window's sequential rip; else the block rip, in blocks of 5 bytes.
 test::FileOutcome ripAsText(const EncodingCase& c, std::size_t chunk, unsigned threads) {
@@ -44,8 +41,8 @@ test::FileOutcome ripAsText(const EncodingCase& c, std::size_t chunk, unsigned t
     opener.memory = &o.file;
     OutputFile out(
         "out", [&] { return opener.openAppend("out"); }, "\r\n");
-    auto source = readAsText(std::make_unique<test::StringSource>(c.source, chunk, c.failAt),
-                             ReadOptions{c.encoding});
+    auto source =
+        readAsText(std::make_unique<test::StringSource>(c.source, chunk, c.failAt), c.encoding);
     test::Rig host;
     host.current = {.fields = "2,1"};
     RunResult result;
@@ -152,19 +149,6 @@ TEST(Utf16, StopsAtALoneSurrogateInAVector) {
     EXPECT_EQ(out.substr(0, step.written), std::string(40, 'x'));
 }
 
-// Reads everything `source` gives, a few bytes at a time, and counts the
-// answers that had nothing yet.
-std::string drain(ByteSource& source, int& waits) {
-    std::string text;
-    char buf[3];
-    for (;;) {
-        const IoResult r = source.read(buf);
-        if (r.failed() || (r.bytes == 0 && !r.noDataYet)) return text;
-        waits += r.noDataYet;
-        text.append(buf, r.bytes);
-    }
-}
-
 TEST(TextSource, PassesOnNoDataYetWhileLookingForAMark) {
     const std::string text = "\xFF\xFE" + le(kText);
     // A source that has the first byte of a mark and then nothing for ever.
@@ -173,7 +157,7 @@ TEST(TextSource, PassesOnNoDataYetWhileLookingForAMark) {
     EXPECT_TRUE(stalled->read(buf).noDataYet);
     int waits = 0;
     auto trickling = readAsText(std::make_unique<test::TricklingSource>(text, 1));
-    EXPECT_EQ(drain(*trickling, waits), "a|\u00e9\n\u20ac|\U0001F600\n");
+    EXPECT_EQ(test::drain(*trickling, waits), "a|\u00e9\n\u20ac|\U0001F600\n");
     EXPECT_GT(waits, 0);
 }
 
