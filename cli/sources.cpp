@@ -12,16 +12,6 @@
 
 namespace kolvane::cli {
 
-namespace {
-
-// A source with nothing in it, behind bytes read ahead.
-class NoBytes : public ByteSource {
-  public:
-    IoResult read(std::span<char>) override { return {}; }
-};
-
-}  // namespace
-
 std::string sourceName(const std::string& source) {
     return source == "-" ? "standard input" : source;
 }

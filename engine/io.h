@@ -61,6 +61,13 @@ class ByteSource {
     virtual std::optional<FileIdentity> identity() const { return std::nullopt; }
 };
 
+// A source with nothing in it: what a part with no records reads, or the end
+// behind bytes read ahead.
+class NoBytes : public ByteSource {
+  public:
+    IoResult read(std::span<char>) override { return {}; }
+};
+
 // A source file or standard input, read with plain read(2) calls. The source is
 // never mapped: a file truncated under a mapping kills the process.
 class FileSource : public ByteSource {

@@ -128,12 +128,6 @@ std::uint64_t rangeStart(std::uint64_t total, std::uint64_t index, std::uint64_t
     return total / count * index + total % count * index / count;
 }
 
-// An empty share: a part that holds nothing of a source.
-class NoBytes : public ByteSource {
-  public:
-    IoResult read(std::span<char>) override { return {}; }
-};
-
 }  // namespace
 
 Expected<std::uint64_t> firstRecordFrom(const SourcePart& file, std::uint64_t at,
