@@ -29,13 +29,13 @@ IoResult failure(const char* cause) {
 }
 
 // Decodes a compressed source on the thread that reads it.
-class DecodingSource : public ByteSource {
+class DecodingSource : public SourceOver {
   public:
     // `head`: the first bytes, already read; `end`: how reading them ended,
     // if it did (the end, or a failure).
     DecodingSource(std::unique_ptr<ByteSource> inner, std::unique_ptr<Codec> codec,
                    std::string_view head, std::optional<IoResult> end)
-        : inner_(std::move(inner)),
+        : SourceOver(std::move(inner)),
           codec_(std::move(codec)),
           input_(kInputBlock),
           innerEnd_(std::move(end)) {
@@ -74,9 +74,6 @@ class DecodingSource : public ByteSource {
         if (made > 0 || !failure_) return IoResult{made, 0, {}, !failure_ && !ended_ && made == 0};
         return *failure_;
     }
-    std::optional<std::uint64_t> size() const override { return inner_->size(); }
-    std::uint64_t consumed() const override { return inner_->consumed(); }
-    std::optional<FileIdentity> identity() const override { return inner_->identity(); }
 
   private:
     // A decoder finds damage only some way after it begins: corrupt data
@@ -144,7 +141,6 @@ class DecodingSource : public ByteSource {
         return r;
     }
 
-    std::unique_ptr<ByteSource> inner_;
     std::unique_ptr<Codec> codec_;
     std::vector<char> input_;
     std::size_t begin_ = 0, end_ = 0;  // input not yet decoded

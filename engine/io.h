@@ -61,6 +61,19 @@ class ByteSource {
     virtual std::optional<FileIdentity> identity() const { return std::nullopt; }
 };
 
+// A source that reads through another (unpacking, decoding, keeping what
+// passes): its size, progress and file are the one underneath's.
+class SourceOver : public ByteSource {
+  public:
+    explicit SourceOver(std::unique_ptr<ByteSource> inner) : inner_(std::move(inner)) {}
+    std::optional<std::uint64_t> size() const override { return inner_->size(); }
+    std::uint64_t consumed() const override { return inner_->consumed(); }
+    std::optional<FileIdentity> identity() const override { return inner_->identity(); }
+
+  protected:
+    std::unique_ptr<ByteSource> inner_;
+};
+
 // A source with nothing in it: what a part with no records reads, or the end
 // behind bytes read ahead.
 class NoBytes : public ByteSource {

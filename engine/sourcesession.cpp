@@ -15,22 +15,18 @@ namespace {
 // A source that passes what `inner` gives on, keeping the first `most` bytes
 // read through it in `kept`: the start of a source a rip reads, for what the
 // session works out of it afterwards.
-class KeptStart : public ByteSource {
+class KeptStart : public SourceOver {
   public:
     KeptStart(std::unique_ptr<ByteSource> inner, std::string& kept, std::size_t most)
-        : inner_(std::move(inner)), kept_(kept), most_(most) {}
+        : SourceOver(std::move(inner)), kept_(kept), most_(most) {}
 
     IoResult read(std::span<char> buf) override {
         IoResult r = inner_->read(buf);
         kept_.append(buf.data(), std::min(most_ - std::min(most_, kept_.size()), r.bytes));
         return r;
     }
-    std::optional<std::uint64_t> size() const override { return inner_->size(); }
-    std::uint64_t consumed() const override { return inner_->consumed(); }
-    std::optional<FileIdentity> identity() const override { return inner_->identity(); }
 
   private:
-    std::unique_ptr<ByteSource> inner_;
     std::string& kept_;
     std::size_t most_;
 };

@@ -118,12 +118,12 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kLittleEndianMark = "\xFF\xFE";
 constexpr std::string_view kBigEndianMark = "\xFE\xFF";
 
-class TextDecoder : public ByteSource {
+class TextDecoder : public SourceOver {
   public:
     TextDecoder(std::unique_ptr<ByteSource> raw, std::string encoding)
-        : inner_(std::move(raw)), encoding_(std::move(encoding)) {}
+        : SourceOver(std::move(raw)), encoding_(std::move(encoding)) {}
     TextDecoder(std::unique_ptr<ByteSource> raw, const TextForm& form, std::uint64_t offset)
-        : inner_(std::move(raw)), taken_(offset) {
+        : SourceOver(std::move(raw)), taken_(offset) {
         held_.resize(kBlockBytes);
         use(form);
     }
@@ -142,9 +142,6 @@ class TextDecoder : public ByteSource {
         spillEnd_ = r.bytes;
         return fromSpill(buf);
     }
-    std::optional<std::uint64_t> size() const override { return inner_->size(); }
-    std::uint64_t consumed() const override { return inner_->consumed(); }
-    std::optional<FileIdentity> identity() const override { return inner_->identity(); }
 
   private:
     // Reads until the first bytes tell how to read the rest. Answers noDataYet
@@ -258,7 +255,6 @@ class TextDecoder : public ByteSource {
 
     static constexpr std::size_t kBlockBytes = std::size_t{256} << 10;
 
-    std::unique_ptr<ByteSource> inner_;
     std::string encoding_;
     bool decided_ = false;
     std::unique_ptr<Converter> converter_;  // none: the bytes pass as they are

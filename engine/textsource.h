@@ -23,20 +23,16 @@ bool knownEncoding(const std::string& name);
 
 // A source that gives `prefix` first and then what `inner` gives: bytes read
 // ahead (to find a header, or for a preview) go to the rip after all.
-class PrefixedSource : public ByteSource {
+class PrefixedSource : public SourceOver {
   public:
     PrefixedSource(std::string prefix, std::unique_ptr<ByteSource> inner)
-        : prefix_(std::move(prefix)), inner_(std::move(inner)) {}
+        : SourceOver(std::move(inner)), prefix_(std::move(prefix)) {}
 
     IoResult read(std::span<char> buf) override;
-    std::optional<std::uint64_t> size() const override { return inner_->size(); }
-    std::uint64_t consumed() const override { return inner_->consumed(); }
-    std::optional<FileIdentity> identity() const override { return inner_->identity(); }
 
   private:
     std::string prefix_;
     std::size_t given_ = 0;
-    std::unique_ptr<ByteSource> inner_;
 };
 
 }  // namespace kolvane
