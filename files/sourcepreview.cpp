@@ -25,10 +25,10 @@ constexpr std::chrono::milliseconds kReadWait{10};
 // A source that can be read only once, with every byte read from it kept, so
 // that it can be read again from its start: by the preview as often as it
 // asks, and once by the rip, which then gets the rest of the source too.
-class KeptSource : public ByteSource {
+class KeptSource : public SourceOver {
   public:
     KeptSource(std::unique_ptr<ByteSource> source, std::size_t most)
-        : source_(std::move(source)), most_(most) {}
+        : SourceOver(std::move(source)), most_(most) {}
 
     void rewind() { at_ = 0; }
     // From now on nothing more is kept: the rip's reading.
@@ -43,28 +43,25 @@ class KeptSource : public ByteSource {
             if (!keeping_ && at_ == kept_.size()) std::string().swap(kept_), at_ = 0;
             return IoResult{n, 0, {}};
         }
-        if (!keeping_) return source_->read(buf);
+        if (!keeping_) return inner_->read(buf);
         const std::size_t room = most_ - kept_.size();
         if (room == 0) {
             return IoResult{0, 0,
                             "the preview keeps at most " + std::to_string(most_ >> 20) +
                                 " MiB of a source that can be read only once; Rip reads all of it"};
         }
-        IoResult r = source_->read(buf.first(std::min(buf.size(), room)));
+        IoResult r = inner_->read(buf.first(std::min(buf.size(), room)));
         kept_.append(buf.data(), r.bytes);
         at_ += r.bytes;
         return r;
     }
-    std::optional<std::uint64_t> size() const override { return source_->size(); }
     std::uint64_t consumed() const override {
-        const std::uint64_t read = source_->consumed();
+        const std::uint64_t read = inner_->consumed();
         const std::uint64_t ahead = kept_.size() - at_;
         return read > ahead ? read - ahead : 0;
     }
-    std::optional<FileIdentity> identity() const override { return source_->identity(); }
 
   private:
-    std::unique_ptr<ByteSource> source_;
     std::size_t most_;
     std::string kept_;
     std::size_t at_ = 0;  // the next byte of kept_ to serve
