@@ -119,16 +119,19 @@ struct TricklingSource : ByteSource {
     }
 };
 
-// Reads everything `source` gives, a few bytes at a time, and counts the
-// answers that had nothing yet.
-inline std::string drain(ByteSource& source, int& waits) {
+// Reads everything `source` gives, `size` bytes at a time, counts the
+// answers that had nothing yet, and keeps the last answer, which says how
+// reading ended.
+inline std::string drain(ByteSource& source, int& waits, IoResult* end = nullptr,
+                         std::size_t size = 3) {
     std::string text;
-    char buf[3];
+    std::vector<char> buf(size);
     for (;;) {
         const IoResult r = source.read(buf);
+        text.append(buf.data(), r.bytes);
+        if (end) *end = r;
         if (r.failed() || (r.bytes == 0 && !r.noDataYet)) return text;
         waits += r.noDataYet;
-        text.append(buf, r.bytes);
     }
 }
 
