@@ -40,21 +40,6 @@ std::string compress(const std::string& tool, const std::string& text) {
     return bytes;
 }
 
-// Everything a source gives, and how it ended.
-struct Drained {
-    std::string text;
-    IoResult end;
-};
-Drained drain(ByteSource& source) {
-    Drained d;
-    std::vector<char> buf(70000);
-    for (;;) {
-        d.end = source.read(buf);
-        d.text.append(buf.data(), d.end.bytes);
-        if (d.end.failed() || (d.end.bytes == 0 && !d.end.noDataYet)) return d;
-    }
-}
-
 const std::string kGzip = "gzip -c", kZstd = "zstd -qc", kXz = "xz -1 -c", kBzip2 = "bzip2 -c";
 const std::string kDamaged = "the compressed data is damaged";
 const std::string kEndsEarly = "the compressed data ends early";
@@ -74,9 +59,6 @@ struct Row {
     std::size_t failAt = SIZE_MAX;  // the source fails with EIO there
     std::size_t stalls = 0;         // "no data yet" answers before each byte
 };
-std::ostream& operator<<(std::ostream& os, const Row& r) {
-    return os << r.name;
-}
 
 auto cutTo(double part) {
     return [part](std::string s) {
@@ -107,15 +89,17 @@ TEST_P(Decompress, GivesWhatTheStreamHolds) {
         raw = std::move(*FileSource::open(dir.path("src")));
     }
     const auto source = decompressing(std::move(raw));
-    const Drained got = drain(*source);
+    IoResult end;
+    int waits = 0;
+    const std::string got = test::drain(*source, waits, &end, 70000);
     const std::string want = row.text + row.added;
-    EXPECT_EQ(got.end.cause, row.cause);
+    EXPECT_EQ(end.cause, row.cause);
     if (row.cause.empty()) {
-        EXPECT_TRUE(got.text == want) << got.text.size() << " bytes of " << want.size();
+        EXPECT_TRUE(got == want) << got.size() << " bytes of " << want.size();
     } else {
         // Every good byte before the fault, and nothing else.
-        EXPECT_TRUE(got.text == want.substr(0, got.text.size())) << got.text.size() << " bytes";
-        EXPECT_TRUE(!row.allGiven || got.text.size() == want.size()) << got.text.size() << " bytes";
+        EXPECT_TRUE(got == want.substr(0, got.size())) << got.size() << " bytes";
+        EXPECT_TRUE(!row.allGiven || got.size() == want.size()) << got.size() << " bytes";
     }
     if (row.chunk == 0 && row.stalls == 0) {
         // Progress is the compressed file's, and reaches its end.
@@ -188,25 +172,13 @@ TEST(Decompress, RipStopsAtTheLineReachedOnAnyThreads) {
     const std::string bytes = cutTo(0.5)(compress(kGzip, bigText()));
     std::optional<test::FileOutcome> first;
     for (unsigned threads : {1u, 2u, 4u}) {
-        test::FileOutcome o;
-        test::FaultyOpener opener;
-        opener.memory = &o.file;
-        OutputFile out(
-            "out", [&] { return opener.openAppend("out"); }, "\n");
-        ParallelRipper ripper(out, threads, 4096);
-        ripper.prepare(Settings{.fields = "1"});
-        test::Rig host;
-        const auto source = decompressing(std::make_unique<test::StringSource>(bytes, 1000));
-        const RunResult result = ripper.run(*source, "src.gz", host);
-        ASSERT_TRUE(out.close() == std::nullopt);
-        o.count = ripper.ripcount();
-        ASSERT_TRUE(result.error.has_value());
-        o.error = result.error->message();
+        const test::FileOutcome o = test::ripToFile(
+            bytes, {.fields = "1"}, threads, {.chunk = 1000, .block = 4096, .wrap = decompressing});
         EXPECT_EQ(o.error,
-                  "Cannot read src.gz at line " + std::to_string(o.count + 1) + ": " + kEndsEarly);
+                  "Cannot read src.txt at line " + std::to_string(o.count + 1) + ": " + kEndsEarly);
         // Line i holds i in its first field.
         std::string want;
-        for (std::int64_t i = 0; i < o.count; ++i) want += std::to_string(i) + "\n";
+        for (std::int64_t i = 0; i < o.count; ++i) want += std::to_string(i) + "\r\n";
         EXPECT_EQ(o.file, want);
         if (!first) first = o;
         EXPECT_EQ(o, *first) << threads << " threads";

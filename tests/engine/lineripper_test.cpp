@@ -34,9 +34,6 @@ struct RipCase {
     bool quoted = false;
     QuoteOutput quoteOutput = QuoteOutput::needed;
 };
-std::ostream& operator<<(std::ostream& os, const RipCase& c) {
-    return os << c.name;
-}
 Settings settingsOf(const RipCase& c) {
     Settings s{c.split, c.join, c.fields, c.skip, c.templated};
     s.quoted = c.quoted;

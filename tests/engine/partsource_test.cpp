@@ -29,9 +29,6 @@ struct PartEdgeCase {
     Dialect dialect;
     bool utf16;
 };
-std::ostream& operator<<(std::ostream& os, const PartEdgeCase& c) {
-    return os << c.name;
-}
 
 class PartEdges : public testing::TestWithParam<PartEdgeCase> {};
 

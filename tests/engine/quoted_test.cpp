@@ -272,10 +272,14 @@ enum class PythonWrites { join, minimal, all };
 // What Python's csv module (default dialect, newline='') reads: each value
 // followed by `valueEnd` but the last, each record by `recordEnd`; bytes go
 // 1:1 as latin-1. Empty lines give no record. With a writer, records are
-// written back by it instead, `valueEnd` the delimiter.
+// written back by it instead, `valueEnd` the delimiter. With a template, its
+// brackets and the values' brackets are replaced one field after the other as
+// str.replace does: each placeholder in turn, the last field trimmed, until no
+// bracket is left.
 std::string pythonReads(const std::string& text, const std::string& valueEnd,
                         const std::string& recordEnd, int padTo = 0,
-                        PythonWrites write = PythonWrites::join, bool skipBlank = false) {
+                        PythonWrites write = PythonWrites::join, bool skipBlank = false,
+                        const std::string& templ = "") {
     test::TempDir dir;
     const std::string in = dir.path("in.csv");
     const std::string out = dir.path("out.txt");
@@ -290,13 +294,19 @@ std::string pythonReads(const std::string& text, const std::string& valueEnd,
         "    for row in csv.reader(f):\n"
         "        n = int(sys.argv[5]) or len(row)\n"
         "        if not row: continue\n"
-        "        if sys.argv[7] == '1' and any(not v.strip(' ') for v in (row + [''] * n)[:n]): "
+        "        t = sys.argv[8]\n"
+        "        for i, v in enumerate(row if t else [], 1):\n"
+        "            t = t.replace('[%d]' % i, v.strip(' ') if i == len(row) else v)\n"
+        "            if '[' not in t: break\n"
+        "        if sys.argv[8]: o.write(t + sys.argv[4])\n"
+        "        elif sys.argv[7] == '1' and any(not v.strip(' ') for v in (row + [''] * n)[:n]): "
         "continue\n"
-        "        if sys.argv[6] != '0': w.writerow((row + [''] * n)[:n])\n"
+        "        elif sys.argv[6] != '0': w.writerow((row + [''] * n)[:n])\n"
         "        else: o.write(sys.argv[3].join((row + [''] * n)[:n]) + sys.argv[4])\n");
     const std::string command = "python3 " + dir.path("read.py") + " " + in + " " + out + " '" +
                                 valueEnd + "' '" + recordEnd + "' " + std::to_string(padTo) + " " +
-                                std::to_string(int(write)) + (skipBlank ? " 1" : " 0");
+                                std::to_string(int(write)) + (skipBlank ? " 1 '" : " 0 '") + templ +
+                                "'";
     EXPECT_EQ(std::system(command.c_str()), 0);
     return test::readFile(out);
 }
@@ -358,7 +368,7 @@ TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
     // To the line's end by the general path; fields 1 to 6 by the copier, the
     // fields a record lacks empty; and written back quoted where needed, also
     // with the skip rule and with a join that is not the split, or quoted
-    // every one.
+    // every one; and through a template whose brackets meet the values'.
     const FieldList toEnd({{1, FieldList::kToLastField}});
     const FieldList six({{1, 6}});
     const FieldList first({{1, 1}});  // which every record has: a field it lacks is no value
@@ -369,7 +379,9 @@ TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
         QuoteOutput mode;
         bool skip;
         std::string want;
+        std::string templ = "";
     };
+    const std::string templ = "[2]<[1]>[3]]";
     const Way ways[] = {
         {&toEnd, "\x1f", QuoteOutput::never, false, pythonReads(text, "\x1f", "\r\n")},
         {&six, "\x1f", QuoteOutput::never, false, pythonReads(text, "\x1f", "\r\n", 6)},
@@ -377,9 +389,15 @@ TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
         {&six, ",", QuoteOutput::needed, true, pythonReads(text, ",", "\r\n", 6, minimal, true)},
         {&six, ";", QuoteOutput::needed, false, pythonReads(text, ";", "\r\n", 6, minimal)},
         {&first, ";", QuoteOutput::always, false, pythonReads(text, ";", "\r\n", 1, all)},
+        {nullptr, ",", QuoteOutput::needed, false,
+         pythonReads(text, ",", "\r\n", 0, join, false, templ), templ},
     };
     for (const Way& way : ways) {
-        Settings s{.split = ",", .join = way.join, .fields = {}, .skipEmpty = way.skip};
+        Settings s{.split = ",",
+                   .join = way.join,
+                   .fields = way.templ,
+                   .skipEmpty = way.skip,
+                   .templateMode = !way.templ.empty()};
         s.quoted = true;
         s.quoteOutput = way.mode;
         for (unsigned threads : {0U, 1U, 3U}) {
@@ -394,40 +412,6 @@ TEST(QuotedDifferential, RipsAsPythonCsvReadsOnEveryThreadCountAndBlockSize) {
                 ASSERT_EQ(o.file, way.want) << way.join << " " << threads << " " << block;
             }
         }
-    }
-}
-
-// A template over the same records, its brackets and the values' brackets
-// replaced one field after the other as Python's str.replace does: each
-// placeholder in turn, the last field trimmed, until no bracket is left.
-TEST(QuotedDifferential, TemplatesReplaceAsPythonDoes) {
-    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
-    std::mt19937_64 rng(2980);
-    const std::string text = quotedSoup(rng);
-    const std::string templ = "[2]<[1]>[3]]";
-    test::TempDir dir;
-    test::writeFile(dir.path("in.csv"), text);
-    test::writeFile(dir.path("t.py"),
-                    "import csv, sys\n"
-                    "with open(sys.argv[1], newline='', encoding='latin-1') as f, "
-                    "open(sys.argv[2], 'w', newline='', encoding='latin-1') as o:\n"
-                    "    for row in csv.reader(f):\n"
-                    "        if not row: continue\n"
-                    "        t = sys.argv[3]\n"
-                    "        for i, v in enumerate(row, 1):\n"
-                    "            t = t.replace('[%d]' % i, v.strip(' ') if i == len(row) else v)\n"
-                    "            if '[' not in t: break\n"
-                    "        o.write(t + '\\r\\n')\n");
-    const std::string command = "python3 " + dir.path("t.py") + " " + dir.path("in.csv") + " " +
-                                dir.path("out.txt") + " '" + templ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::string want = test::readFile(dir.path("out.txt"));
-    Settings s{.split = ",", .fields = templ, .templateMode = true};
-    s.quoted = true;
-    for (unsigned threads : {0U, 1U, 3U}) {
-        const auto o = test::ripToFile(text, s, threads, {.chunk = 97, .block = 20000});
-        ASSERT_EQ(o.error, "");
-        ASSERT_EQ(o.file, want) << threads;
     }
 }
 

@@ -23,9 +23,6 @@ struct RecordCase {
     std::size_t pos = 0;
     bool quoted = true;
 };
-std::ostream& operator<<(std::ostream& os, const RecordCase& c) {
-    return os << c.name;
-}
 
 class Records : public testing::TestWithParam<RecordCase> {};
 

@@ -119,16 +119,19 @@ struct TricklingSource : ByteSource {
     }
 };
 
-// Reads everything `source` gives, a few bytes at a time, and counts the
-// answers that had nothing yet.
-inline std::string drain(ByteSource& source, int& waits) {
+// Reads everything `source` gives, `size` bytes at a time, counts the
+// answers that had nothing yet, and keeps the last answer, which says how
+// reading ended.
+inline std::string drain(ByteSource& source, int& waits, IoResult* end = nullptr,
+                         std::size_t size = 3) {
     std::string text;
-    char buf[3];
+    std::vector<char> buf(size);
     for (;;) {
         const IoResult r = source.read(buf);
+        text.append(buf.data(), r.bytes);
+        if (end) *end = r;
         if (r.failed() || (r.bytes == 0 && !r.noDataYet)) return text;
         waits += r.noDataYet;
-        text.append(buf, r.bytes);
     }
 }
 
@@ -249,6 +252,8 @@ struct FileRip {
     std::size_t maxResult = LineRipper::kMaxResultBytes;
     const FieldList* fields = nullptr;  // a checked list, as the command line gives
     bool pauses = false;                // the source has nothing yet between pieces
+    // Reads the source through another, as the rip reads text or compressed data.
+    std::function<std::unique_ptr<ByteSource>(std::unique_ptr<ByteSource>)> wrap = {};
 };
 
 // What a rip to a file leaves: the file, the count and the error, if any.
@@ -271,20 +276,22 @@ inline FileOutcome ripToFile(const std::string& text, const Settings& s, unsigne
     opener.budgets = {how.budget, 0};
     OutputFile out(
         "out", [&] { return opener.openAppend("out"); }, "\r\n");
-    StringSource source(text, how.chunk, how.failAt);
-    source.pauses = how.pauses;
+    auto given = std::make_unique<StringSource>(text, how.chunk, how.failAt);
+    given->pauses = how.pauses;
+    const std::unique_ptr<ByteSource> source =
+        how.wrap ? how.wrap(std::move(given)) : std::move(given);
     RunResult result;
     Rig host;
     host.current = s;
     if (threads == 0) {
         WindowRipper ripper(out, opener, kNoPumps, "\r\n", how.maxResult);
         how.fields ? ripper.prepare(*how.fields) : ripper.prepare(s);
-        result = ripper.run(source, "src.txt", host);
+        result = ripper.run(*source, "src.txt", host);
         o.count = ripper.ripcount();
     } else {
         ParallelRipper ripper(out, threads, how.block, how.lineLimit, how.maxResult);
         how.fields ? ripper.prepare(*how.fields) : ripper.prepare(s);
-        result = ripper.run(source, "src.txt", host);
+        result = ripper.run(*source, "src.txt", host);
         o.count = ripper.ripcount();
     }
     if (result.error) o.error = result.error->message();

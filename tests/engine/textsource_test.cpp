@@ -34,31 +34,6 @@ struct EncodingCase {
     std::size_t failAt = SIZE_MAX;  // where the source's reads fail
 };
 
-// `threads` 0: the window's sequential rip; else the block rip, in blocks of 5 bytes.
-test::FileOutcome ripAsText(const EncodingCase& c, std::size_t chunk, unsigned threads) {
-    test::FileOutcome o;
-    test::FaultyOpener opener;
-    opener.memory = &o.file;
-    OutputFile out(
-        "out", [&] { return opener.openAppend("out"); }, "\r\n");
-    auto source =
-        readAsText(std::make_unique<test::StringSource>(c.source, chunk, c.failAt), c.encoding);
-    test::Rig host;
-    host.current = {.fields = "2,1"};
-    RunResult result;
-    if (threads == 0) {
-        WindowRipper ripper(out, opener, test::kNoPumps, "\r\n");
-        ripper.prepare(host.current);
-        result = ripper.run(*source, "src.txt", host);
-    } else {
-        ParallelRipper ripper(out, threads, 5);
-        ripper.prepare(host.current);
-        result = ripper.run(*source, "src.txt", host);
-    }
-    if (result.error) o.error = result.error->message();
-    return o;
-}
-
 const std::u16string kText = u"a|\u00e9\n\u20ac|\U0001F600\n";
 const std::string kTextRipped = "\u00e9:a\r\n\U0001F600:\u20ac\r\n";
 // clang-format off
@@ -95,7 +70,12 @@ TEST_P(Encodings, RipAsUtf8FromReadsOfEverySize) {
     const EncodingCase& c = GetParam();
     for (std::size_t chunk = 1; chunk <= 7; ++chunk) {
         for (unsigned threads : {0U, 2U}) {
-            const test::FileOutcome o = ripAsText(c, chunk, threads);
+            // The window's sequential rip, and the block rip in blocks of 5 bytes.
+            const test::FileOutcome o = test::ripToFile(
+                c.source, {.fields = "2,1"}, threads,
+                {.chunk = chunk, .failAt = c.failAt, .block = 5, .wrap = [&](auto raw) {
+                     return readAsText(std::move(raw), c.encoding);
+                 }});
             EXPECT_EQ(o.file, c.out) << "chunk " << chunk << ", threads " << threads;
             EXPECT_EQ(o.error, c.error) << "chunk " << chunk << ", threads " << threads;
         }
