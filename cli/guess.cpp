@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "frontrules.h"
 #include "sources.h"
 #include "textsource.h"
 
@@ -14,13 +15,6 @@ std::string shellQuoted(std::string_view text) {
     std::string out = "'";
     for (char c : text) out += c == '\'' ? "'\\''" : std::string(1, c);
     return out + "'";
-}
-
-// As -s reads it back: a tab is \t and a backslash \\.
-std::string escaped(std::string_view split) {
-    std::string out;
-    for (char c : split) out += c == '\t' ? "\\t" : c == '\\' ? "\\\\" : std::string(1, c);
-    return out;
 }
 
 // The source's start, as a rip reads it: up to one byte more than a guess
@@ -36,7 +30,7 @@ Expected<std::string> readSample(const std::string& source) {
 }  // namespace
 
 std::string guessedOptions(const FormatGuess& guess) {
-    std::string line = "-s " + shellQuoted(escaped(guess.split));
+    std::string line = "-s " + shellQuoted(writeEscapes(guess.split));
     if (guess.quoted) line += " --quoted";
     if (guess.headerFirst()) line += " --header";
     // Encoding names are letters, digits and dashes: no quotes needed.
@@ -57,7 +51,7 @@ int runGuess(const std::string& source, std::ostream& out, std::ostream& err) {
     // On standard error, after the options: $(kolvane-rip --guess f) must
     // still be the options alone.
     if (guess->alsoPossible) {
-        err << "# also possible: -s " << shellQuoted(escaped(*guess->alsoPossible)) << '\n';
+        err << "# also possible: -s " << shellQuoted(writeEscapes(*guess->alsoPossible)) << '\n';
     }
     if (!out) {
         err << "kolvane-rip: Cannot write standard output\n";

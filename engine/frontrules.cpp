@@ -28,6 +28,12 @@ std::string readEscapes(std::string_view typed) {
     return out;
 }
 
+std::string writeEscapes(std::string_view text) {
+    std::string out;
+    for (char c : text) out += c == '\t' ? "\\t" : c == '\\' ? "\\\\" : std::string(1, c);
+    return out;
+}
+
 bool writesInto(const std::optional<FileIdentity>& output,
                 const std::optional<FileIdentity>& source) {
     return output && source && output->regular && *output == *source;

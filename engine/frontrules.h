@@ -17,6 +17,8 @@ namespace kolvane {
 // and "\\" for one backslash. Nothing else is read specially; a backslash
 // before any other byte stays.
 std::string readEscapes(std::string_view typed);
+// What to type for `text`, so that readEscapes() gives it back.
+std::string writeEscapes(std::string_view text);
 
 // In quoted mode a quote opens and closes values, so a split string holding
 // one reads `"a","b"` as two fields or as five, whichever way the fields are

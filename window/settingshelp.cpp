@@ -101,7 +101,7 @@ void MainWindow::offerSuggestion(const Suggestion& suggestion) {
 void MainWindow::applySuggestion() {
     const Suggestion taken = std::exchange(offered_, {});
     offerAnswered_ = true;
-    if (taken.split) splitEdit->setText(typedSplit(*taken.split));
+    if (taken.split) splitEdit->setText(QString::fromStdString(writeEscapes(*taken.split)));
     if (taken.quoted) quotedCheck->setChecked(true);
     if (taken.header) headerCheck->setChecked(true);
     reconsiderOffer();

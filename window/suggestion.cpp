@@ -5,6 +5,7 @@
 #include <array>
 
 #include "formatguess.h"
+#include "frontrules.h"
 #include "sourceopen.h"
 
 namespace kolvane {
@@ -89,7 +90,7 @@ Suggestion offerAgain(const SourceGuess& guess, const Settings& now, bool namesO
     if (!split || (!quotesOff && !splitAbsent)) return {};
     Suggestion offer = offerOf(*guess.format, *split, now, namesOn);
     if (!offer.any()) return {};
-    offer.why = splitAbsent ? "The split string '" + typedSplit(now.split).toStdString() +
+    offer.why = splitAbsent ? "The split string '" + writeEscapes(now.split) +
                                   "' occurs in none of the first lines"
                             : "Values are in quotes and \"Fields may be quoted\" is off";
     return offer;
@@ -118,13 +119,6 @@ QString suggestionText(const Suggestion& suggestion) {
                          : QStringLiteral(": use this setting?");
     if (suggestion.why.empty()) return text;
     return QString::fromStdString(suggestion.why) + QStringLiteral(". ") + text;
-}
-
-QString typedSplit(std::string_view split) {
-    // Backslashes first: the \t put in for a tab keeps its one backslash.
-    return QString::fromStdString(std::string(split))
-        .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-        .replace(QLatin1Char('\t'), QStringLiteral("\\t"));
 }
 
 }  // namespace kolvane

@@ -59,7 +59,4 @@ Suggestion offerAgain(const SourceGuess& guess, const Settings& now, bool namesO
 // after the reason when it is offered again.
 QString suggestionText(const Suggestion& suggestion);
 
-// `split` as typed into the split string box, which reads \t and \\.
-QString typedSplit(std::string_view split);
-
 }  // namespace kolvane

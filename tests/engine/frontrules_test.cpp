@@ -24,6 +24,7 @@ class Escapes : public testing::TestWithParam<EscapeCase> {};
 
 TEST_P(Escapes, OnlyTabAndBackslashAreRead) {
     EXPECT_EQ(readEscapes(GetParam().typed), GetParam().read);
+    EXPECT_EQ(readEscapes(writeEscapes(GetParam().read)), GetParam().read);
 }
 
 // clang-format off
