@@ -15,4 +15,9 @@ enum class CellKind {
 
 CellKind cellKind(std::string_view value);
 
+// An ASCII digit, whatever the locale says.
+inline bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 }  // namespace kolvane

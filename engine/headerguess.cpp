@@ -73,8 +73,7 @@ std::vector<bool> counting(std::string_view text, const SampleReading& r, std::s
     std::vector<long> values(named, -2);
     for (std::size_t col = 0; row < r.size() && col < std::min(named, r.count(row)); ++col) {
         const std::string v = fieldValue(r.cell(text, row, col), true);
-        if (!v.empty() && v.size() <= 4 &&
-            std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        if (!v.empty() && v.size() <= 4 && std::all_of(v.begin(), v.end(), isDigit)) {
             values[col] = std::stol(v);
         }
     }

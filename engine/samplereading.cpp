@@ -2,15 +2,12 @@
 
 #include <algorithm>
 
+#include "cellkind.h"
 #include "formatguess.h"
 
 namespace kolvane {
 
 namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // Whether a colon at `at` is inside a time ("12:30"): one or two digits
 // before it, two after.
