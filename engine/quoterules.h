@@ -102,9 +102,12 @@ RecordEnd readRecord(std::string_view text, std::size_t pos, const Dialect& dial
     if (!dialect.quoted) {
         const auto brk = findLineBreak(text.data(), pos, text.size(), true);
         const std::size_t end = brk ? brk->eol : text.size();
+        // Searched no further than a split string may start in the line: a
+        // line without one must not cost a search of all the text after it.
+        const auto line = text.substr(0, std::min(text.size(), end + split.size() - 1));
         if (!split.empty()) {
-            for (auto at = text.find(split, pos); at < end;
-                 at = text.find(split, at + split.size()))
+            for (auto at = line.find(split, pos); at < end;
+                 at = line.find(split, at + split.size()))
                 atStop(at);
         }
         return {end, brk ? brk->next : end, false};
