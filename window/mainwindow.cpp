@@ -100,17 +100,23 @@ void MainWindow::connectSignals() {
     });
     connect(session_, &RipSession::progress, this, &MainWindow::showProgress);
     connect(session_, &RipSession::finished, this, &MainWindow::ripFinished);
-    // The preview's tooltip follows its line and every setting that shapes it.
+    // The preview's tooltip, the boxes' warnings and the grid follow the
+    // preview's line and every setting; the sample read tells the names.
+    auto reread = [this] {
+        updateFieldTip();
+        updateWarnings();
+    };
     for (QLineEdit* box : {previewLine, splitEdit, joinEdit, fieldsEdit}) {
-        connect(box, &QLineEdit::textChanged, this, &MainWindow::updateFieldTip);
+        connect(box, &QLineEdit::textChanged, this, reread);
         connect(box, &QLineEdit::textChanged, columnGrid_, &ColumnGrid::refreshSoon);
     }
-    for (QCheckBox* box : {skipEmptyCheck, templateCheck}) {
-        connect(box, &QCheckBox::toggled, this, &MainWindow::updateFieldTip);
-        connect(box, &QCheckBox::toggled, columnGrid_, &ColumnGrid::refreshSoon);
+    for (QCheckBox* box : {skipEmptyCheck, templateCheck, quotedCheck, headerCheck}) {
+        connect(box, &QCheckBox::toggled, this, reread);
+        if (box != headerCheck)
+            connect(box, &QCheckBox::toggled, columnGrid_, &ColumnGrid::refreshSoon);
     }
-    connect(quotedCheck, &QCheckBox::toggled, columnGrid_, &ColumnGrid::refreshSoon);
     connect(headerCheck, &QCheckBox::toggled, columnGrid_, &ColumnGrid::setHeaderNames);
+    connect(columnGrid_, &ColumnGrid::sampleRead, this, reread);
 }
 
 void MainWindow::connectKeys() {

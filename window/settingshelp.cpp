@@ -51,16 +51,6 @@ void MainWindow::connectSettingsHelp() {
     for (QCheckBox* box : {quotedCheck, headerCheck}) {
         connect(box, &QCheckBox::clicked, this, answered);
         connect(box, &QCheckBox::toggled, this, &MainWindow::reconsiderOffer);
-        connect(box, &QCheckBox::toggled, this, &MainWindow::updateFieldTip);
-    }
-    for (QLineEdit* box : {splitEdit, fieldsEdit}) {
-        connect(box, &QLineEdit::textChanged, this, &MainWindow::updateWarnings);
-    }
-    // The sample read tells the names: the warnings and the tip follow.
-    connect(columnGrid_, &ColumnGrid::sampleRead, this, &MainWindow::updateWarnings);
-    connect(columnGrid_, &ColumnGrid::sampleRead, this, &MainWindow::updateFieldTip);
-    for (QCheckBox* box : {quotedCheck, headerCheck, templateCheck}) {
-        connect(box, &QCheckBox::toggled, this, &MainWindow::updateWarnings);
     }
 }
 
