@@ -156,6 +156,11 @@ if [ "$KOLVANE_CHECK_STANDIN" != 1 ]; then
   step parallel -k -q kolvane-rip --threads 1 --part {}/8 --csv -H -f email,name big.csv ::: $(seq 8) > out.csv
   verdict "README: parallel" out.csv "$(since "$t")" one-run.csv
   t=$(date +%s.%N)
+  rm -f part-1.csv part-2.csv
+  step parallel -q kolvane-rip --threads 1 --part {}/2 --csv -H -f email,name -a part-{}.csv big.csv ::: 1 2
+  cat part-1.csv part-2.csv >out.csv
+  verdict "README: parallel, part files" out.csv "$(since "$t")" one-run.csv
+  t=$(date +%s.%N)
   step parallel -k -q -S 2/:,8/host1,8/host2 --wd . kolvane-rip --threads 1 --part {}/18 \
     --csv -H -f email,name big.csv ::: $(seq 18) > out.csv
   verdict "README: parallel -S" out.csv "$(since "$t")" one-run.csv
